@@ -1,0 +1,3 @@
+#include "launcher/LauncherApp.h"
+
+int main(int argc, char** argv) { return RunLauncher(argc, argv); }

@@ -1,0 +1,13 @@
+#pragma once
+// Pictures are loaded from their files every time they are shown; nothing is cached.
+
+#include <QImage>
+#include <QString>
+
+namespace medium {
+
+// Loads a JPEG (or any format Qt reads) from a medium-form path. Throws "File not found: <path>"
+// (53) when the file is missing, "Invalid picture: <path>" (481) when it cannot be decoded.
+QImage LoadPicture(const QString& mediumPath);
+
+}  // namespace medium

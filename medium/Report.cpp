@@ -1,0 +1,49 @@
+#include "Report.h"
+
+#include <QMessageBox>
+#include <new>
+
+namespace medium {
+
+void MessageBoxReporter::Show(const Message& message) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(message.caption);
+  box.setText(message.text);
+  switch (message.icon) {
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+QStringList RecordingReporter::Texts() const {
+  QStringList texts;
+  for (const auto& m : messages) texts << m.text;
+  return texts;
+}
+
+QString DescribeCurrentException() {
+  try {
+    throw;
+  } catch (const AppError& e) {
+    return e.description();
+  } catch (const std::bad_alloc&) {
+    return QStringLiteral("Out of memory");
+  } catch (const std::exception& e) {
+    return QString::fromLocal8Bit(e.what());
+  } catch (...) {
+    return QStringLiteral("Unexpected error");
+  }
+}
+
+void LastResortReport(Reporter& reporter, const AppError& error) {
+  reporter.Show(Message{reporter.Title(),
+                        QStringLiteral("Run-time error '%1':\n\n%2")
+                            .arg(error.number())
+                            .arg(error.description()),
+                        MessageIcon::Critical});
+}
+
+}  // namespace medium

@@ -1,0 +1,11 @@
+#pragma once
+// Taking a timeline line apart into its "~" fields. Positions are 1-based; every call scans
+// the line from its start.
+
+#include <QString>
+#include <cstdint>
+
+int16_t GetNumFields(const QString& strMessage);
+int16_t FieldStart(const QString& strMessage, int16_t n);
+// Field iIndex of the line, or "" when the line has fewer than iIndex separators.
+QString GetField(int16_t iIndex, const QString& strMessage);

@@ -1,0 +1,7 @@
+#pragma once
+// The whole player program, so that each build's main.cpp stays one line and tests link the same
+// code.
+
+enum class PlayerBuild { Tavisco, Norvanta };
+
+int RunPlayer(PlayerBuild build, int argc, char** argv);

@@ -1,0 +1,29 @@
+#pragma once
+// A media engine that records the calls made to it and returns the position a test sets.
+
+#include <QStringList>
+
+#include "player/media/MediaEngine.h"
+
+class FakeEngine : public MediaEngine {
+ public:
+  void OpenMedia(const QString& path) override;
+  void Play() override;
+  double GetPositionMs() override;
+  void SeekMs(double ms) override;
+  void ShowControlPanelOnly() override;
+  void SetTop(int pixels) override;
+  void SetHeight(int pixels) override;
+  int Top() const override { return top; }
+  int Height() const override { return height; }
+  void SetFocus() override;
+  QWidget* Widget() override { return nullptr; }
+
+  // Calls in order, e.g. "OpenMedia /m/Media/P/media.wma", "Play", "SeekMs 61500".
+  QStringList calls;
+  double position = -1;
+  int top = 88;
+  int height = 260;
+  // When set, every call throws an engine failure (after recording it).
+  bool failing = false;
+};
