@@ -1,0 +1,113 @@
+// The player's command line, field splitting and the model's lists.
+
+#include <QtTest>
+
+#include "medium/Report.h"
+#include "player/CommandLine.h"
+#include "player/Fields.h"
+#include "player/Model.h"
+
+class FoundationTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void commandLine_data() {
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("presFolder");
+    QTest::addColumn<QStringList>("messages");
+    const QStringList none;
+    QTest::newRow("-p") << "-p Q1Results" << "Q1Results" << none;
+    QTest::newRow("/p") << "/p Q1Results" << "Q1Results" << none;
+    QTest::newRow("-P") << "-P Q1Results" << "Q1Results" << none;
+    QTest::newRow("/P") << "/P Q1Results" << "Q1Results" << none;
+    QTest::newRow("switch alone") << "-p" << "ABB"
+                                  << QStringList{"Filename not specified, using default value."};
+    QTest::newRow("trailing blank") << "-p " << "" << none;
+    QTest::newRow("two blanks") << "-p  Name" << "Name" << none;
+    QTest::newRow("two names") << "-p First Second" << "Second" << none;
+    QTest::newRow("no switch") << "Q1Results" << ""
+                               << QStringList{"Invalid argument: Q1Results"};
+    QTest::newRow("case kept in message") << "-X y" << "" << QStringList{"Invalid argument: -X"};
+    QTest::newRow("empty") << "" << ""
+                           << QStringList{"Subscript out of range", "Subscript out of range"};
+  }
+  void commandLine() {
+    QFETCH(QString, args);
+    QFETCH(QString, presFolder);
+    QFETCH(QStringList, messages);
+    medium::RecordingReporter r("Tavisco");
+    QCOMPARE(ReadCommandLine(args, r), presFolder);
+    QCOMPARE(r.Texts(), messages);
+    for (const auto& m : r.messages) QCOMPARE(m.caption, "Tavisco");
+  }
+
+  void fields_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("five fields, first") << "a~b~c~d~e" << 4 << 0 << "a";
+    QTest::newRow("five fields, last") << "a~b~c~d~e" << 4 << 4 << "e";
+    QTest::newRow("five fields, beyond") << "a~b~c~d~e" << 4 << 5 << "";
+    QTest::newRow("no separator, 0") << "whole" << 0 << 0 << "whole";
+    QTest::newRow("no separator, 1") << "whole" << 0 << 1 << "";
+    QTest::newRow("empty line") << "" << 0 << 0 << "";
+    QTest::newRow("ends with ~") << "0~5~" << 2 << 2 << "";
+    QTest::newRow("two in a row") << "a~~c" << 2 << 1 << "";
+    QTest::newRow("not shifted") << "a~~c" << 2 << 2 << "c";
+    QTest::newRow("negative index") << "a~b" << 1 << -1 << "a";
+    QTest::newRow("blanks kept") << "0~ 12 ~x" << 2 << 1 << " 12 ";
+  }
+  void fields() {
+    QFETCH(QString, line);
+    QFETCH(int, count);
+    QFETCH(int, index);
+    QFETCH(QString, field);
+    QCOMPARE(int(GetNumFields(line)), count);
+    QCOMPARE(GetField(int16_t(index), line), field);
+  }
+
+  void fieldStart() {
+    QCOMPARE(int(FieldStart("ab~cd~e", 0)), 1);
+    QCOMPARE(int(FieldStart("ab~cd~e", 2)), 7);
+    QCOMPARE(int(FieldStart("ab~cd~e", -3)), 1);
+  }
+
+  void listsAreOneBasedAndGuarded() {
+    Slides_cls holder;
+    QCOMPARE(int(holder.Slides.Count()), 0);
+    auto s = std::make_unique<Slide_cls>();
+    s->SetAttribs(60000, "Deck", 7, "Seven");
+    holder.Slides.Add(std::move(s));
+    Slide_cls second;
+    second.SlideNum = 8;
+    holder.Slides.Add(second);
+    QCOMPARE(holder.Slides.Item(1).SlideNum, int16_t(7));
+    QCOMPARE(holder.Slides.Item(2).SlideNum, int16_t(8));
+    QVERIFY(&holder.Slides.Item(1) != &holder.Slides.Item(2));
+    for (int k : {0, 3, -1}) {
+      try {
+        holder.Slides.Item(k);
+        QFAIL("fetch outside 1..count succeeded");
+      } catch (const medium::AppError& e) {
+        QCOMPARE(e.number(), int(medium::kSubscriptOutOfRange));
+      }
+    }
+  }
+
+  void listStopsAtSixteenBits() {
+    OneBasedList<int> list;
+    for (int i = 0; i < 32767; ++i) list.Add(i);
+    QCOMPARE(int(list.Count()), 32767);
+    bool raised = false;
+    try {
+      list.Add(0);
+    } catch (const medium::AppError& e) {
+      raised = e.number() == medium::kOverflow;
+    }
+    QVERIFY(raised);
+    QCOMPARE(int(list.Count()), 32767);
+  }
+};
+
+QTEST_GUILESS_MAIN(FoundationTest)
+#include "test_foundation.moc"
