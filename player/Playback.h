@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "player/Model.h"
 
@@ -16,7 +17,7 @@ class MediaEngine;
 class PlayerView {
  public:
   virtual ~PlayerView() = default;
-  virtual int SelectedLanguage() const = 0;              // Transcript_cmb position, -1: none
+  virtual int SelectedLanguage() const = 0;                 // Transcript_cmb position, -1: none
   virtual void SetTranscriptText(const QString& text) = 0;  // Trans_txt
   virtual void SetSlidePicture(const QImage& picture) = 0;  // Slide_img, marks already drawn
   virtual void SetSlideTitle(const QString& title) = 0;     // Slide_txt caption
@@ -26,25 +27,59 @@ class PlayerView {
   virtual void ClearSlidesListSelection() = 0;              // a real list fires its click again
 };
 
+// Timer1 ticks once a second from the window's creation and is never slowed down.
+inline constexpr int kTimer1IntervalMs = 1000;
+
+// Loads a picture from a medium-form path; throws medium::AppError when it is missing or cannot
+// be decoded (medium::LoadPicture is the real one).
+using PictureLoader = std::function<QImage(const QString& mediumPath)>;
+
 class Playback {
  public:
+  // An empty loader means medium::LoadPicture.
   Playback(const Slides_cls& slides, const Anns_cls& anns, const Trans_cls& trans,
-           const int16_t& slideMode, MediaEngine& engine, PlayerView& view);
+           const int16_t& slideMode, MediaEngine& engine, PlayerView& view,
+           PictureLoader loader = {});
 
+  // Reads the position and brings the window in line with it. A failing engine makes the tick
+  // do nothing; the next one tries again.
   void Timer1_Timer();
   void SyncToPosition(double position);
+  // Thumbnail button index (from 0): plays from that slide's time and shows it at once.
   void Command1_Click(int16_t index);
+  // A choice in the slide list: seeks to that slide's time without Play and shows it at once.
   void Slides_cmb_Click();
+  // The window is closing: from now on no tick or click does anything, and the engine is not
+  // called. The window ends the program right after.
+  void Form_Unload();
+  bool Unloaded() const { return unloaded_; }
 
  private:
+  // Slide n (from 1) in Slide_img and Slide_txt without its marks; a jump shows it at once.
+  void ShowSlideDirectly(int n);
+  // The picture of slide n on a drawable canvas, or a placeholder naming the file when it cannot
+  // be loaded (then false).
+  bool LoadSlideCanvas(int n, QImage* canvas);
+  void MoveHighlight(int n);
+
   const Slides_cls& slides_;
   const Anns_cls& anns_;
   const Trans_cls& trans_;
   const int16_t& slideMode_;
   MediaEngine& engine_;
   PlayerView& view_;
+  PictureLoader loader_;
   bool inListClick_ = false;
+  bool unloaded_ = false;
 };
+
+// The full-size picture of a slide: application folder + "\Slides\" + deck + "\Slide" + number +
+// ".jpg", in the medium's form.
+QString SlidePicturePath(const Slide_cls& slide);
+
+// Left edge of Shape1 for slide n (from 1), in twips: (W + 50) * (n - 1) + 100 in single
+// precision, W being the width of thumbnail button 0.
+float HighlightLeft(float thumbnailWidthTwips, int n);
 
 // The binary search over one timeline list (index of the last entry at or before target, 0 before
 // the first; the probe order decides among equal times).

@@ -1,0 +1,114 @@
+#include "player/Annotations.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+#include <QPointF>
+#include <algorithm>
+
+#include "medium/Convert.h"
+#include "medium/Error.h"
+
+namespace {
+
+// One colour component; nullopt when the text cannot be a component at all.
+std::optional<int> Component(const QString& text) {
+  int16_t value = 0;
+  try {
+    value = medium::ToInt16(text);
+  } catch (const medium::AppError&) {
+    return std::nullopt;
+  }
+  if (value < 0) return std::nullopt;
+  return std::min<int>(value, 255);
+}
+
+bool Paintable(QImage::Format format) {
+  return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+         format == QImage::Format_ARGB32_Premultiplied;
+}
+
+}  // namespace
+
+std::optional<QColor> AnnotationColour(const Ann_cls& ann) {
+  const auto red = Component(ann.AnnRed);
+  const auto green = Component(ann.AnnGreen);
+  const auto blue = Component(ann.AnnBlue);
+  if (!red || !green || !blue) return std::nullopt;
+  return QColor(*red, *green, *blue);
+}
+
+void BeginTwipsPainting(QPainter& painter) {
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+}
+
+bool DrawAnnotation(QPainter& painter, const Ann_cls& ann) {
+  const std::optional<QColor> colour = AnnotationColour(ann);
+  if (!colour) return false;
+  // A cosmetic pen stays one pixel wide under the twips scale.
+  QPen pen(*colour, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  pen.setCosmetic(true);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+
+  // The second point is given as coordinates, not as extents from the first.
+  const QPointF a(ann.AnnX, ann.AnnY);
+  const QPointF b(ann.AnnWidth, ann.AnnHeight);
+  switch (ann.AnnType) {
+    case 0:
+      painter.drawLine(a, b);
+      break;
+    case 2: {
+      // Drawn as four sides, so that a rectangle of zero height or width still shows as a line.
+      const QPointF outline[] = {a, QPointF(b.x(), a.y()), b, QPointF(a.x(), b.y()), a};
+      painter.drawPolyline(outline, 5);
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+QImage SlideCanvas(const QImage& picture) {
+  const int width = std::max(picture.width(), kSlideAreaWidthPx);
+  const int height = std::max(picture.height(), kSlideAreaHeightPx);
+  if (picture.width() == width && picture.height() == height) {
+    if (Paintable(picture.format())) return picture;
+    return picture.convertToFormat(QImage::Format_RGB32);
+  }
+  QImage canvas(width, height, QImage::Format_ARGB32_Premultiplied);
+  canvas.fill(Qt::transparent);
+  QPainter painter(&canvas);
+  painter.drawImage(0, 0, picture);
+  return canvas;
+}
+
+int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last) {
+  if (last < first) return 0;
+  QPainter painter(&canvas);
+  BeginTwipsPainting(painter);
+  int drawn = 0;
+  for (int i = first; i <= last; ++i) {
+    if (DrawAnnotation(painter, anns.Anns.Item(i))) ++drawn;
+  }
+  return drawn;
+}
+
+QImage MissingSlidePicture(const QString& file, const QString& reason) {
+  QImage picture(kSlideAreaWidthPx, kSlideAreaHeightPx, QImage::Format_RGB32);
+  picture.fill(QColor(192, 192, 192));
+  picture.setText(QString::fromLatin1(kMissingPictureKey), file);
+  QPainter painter(&picture);
+  painter.setPen(QColor(128, 128, 128));
+  painter.drawRect(0, 0, kSlideAreaWidthPx - 1, kSlideAreaHeightPx - 1);
+  painter.setPen(QColor(64, 64, 64));
+  QFont font = painter.font();
+  font.setPixelSize(13);
+  painter.setFont(font);
+  const QString text = QStringLiteral("Slide picture not available\n\n%1").arg(reason);
+  painter.drawText(QRect(16, 16, kSlideAreaWidthPx - 32, kSlideAreaHeightPx - 32),
+                   Qt::AlignCenter | Qt::TextWrapAnywhere, text);
+  return picture;
+}

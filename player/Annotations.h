@@ -1,0 +1,49 @@
+#pragma once
+// Drawing the marks of a slide over its picture. Slide_img draws in twips (15 to a pixel) with a
+// solid one-pixel pen and no smoothing, so the marks land on the same pixels as on the old
+// players whatever the screen's scale.
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "player/Model.h"
+
+class QPainter;
+
+// Slide_img: 472 by 360 pixels, 7080 by 5400 twips; the picture sits in its top-left corner.
+inline constexpr int kSlideAreaWidthPx = 472;
+inline constexpr int kSlideAreaHeightPx = 360;
+inline constexpr double kTwipsPerPixel = 15.0;
+
+// The key under which a placeholder picture carries the name of the file it stands for.
+inline constexpr char kMissingPictureKey[] = "MissingPicture";
+
+// The pen colour of an annotation from its three text fields: whole numbers (a fraction rounds
+// half to even), above 255 counts as 255. Empty, not a number, negative or beyond 16 bits:
+// no colour, and the mark is not drawn.
+std::optional<QColor> AnnotationColour(const Ann_cls& ann);
+
+// Sets up a painter on a slide canvas to draw in twips: scaled 1/15, no antialiasing.
+void BeginTwipsPainting(QPainter& painter);
+
+// Draws one annotation with a painter set up by BeginTwipsPainting: type 0 a line from
+// (AnnX, AnnY) to (AnnWidth, AnnHeight), type 2 the outline of the rectangle with those two
+// corners, any other type nothing. False when the colour was unusable and nothing was drawn.
+bool DrawAnnotation(QPainter& painter, const Ann_cls& ann);
+
+// A picture ready to be drawn on and shown in Slide_img: the slide picture at its own size from
+// the top-left corner, on a canvas at least as large as the area (the rest transparent, so the
+// area's own background shows there), because marks may reach beyond a small picture.
+QImage SlideCanvas(const QImage& picture);
+
+// Draws annotations first..last (inclusive, from 1) of anns on the canvas; none when last < first.
+// Returns the number of marks drawn.
+int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last);
+
+// Shown instead of a slide picture that is missing or cannot be decoded: a neutral grey area of
+// Slide_img's size that names the file, so the viewer knows what is missing while the
+// presentation goes on. The file name is also kept under kMissingPictureKey.
+QImage MissingSlidePicture(const QString& file, const QString& reason);
