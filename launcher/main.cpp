@@ -1,3 +1,5 @@
 #include "launcher/LauncherApp.h"
 
-int main(int argc, char** argv) { return RunLauncher(argc, argv); }
+int main(int argc, char** argv) {
+  return RunLauncher(argc, argv);
+}

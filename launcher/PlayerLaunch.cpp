@@ -1,0 +1,74 @@
+#include "launcher/PlayerLaunch.h"
+
+#include "medium/Paths.h"
+
+namespace launcher {
+
+namespace {
+
+QString ProgramSuffix() {
+#ifdef Q_OS_WIN
+  return QStringLiteral(".exe");
+#else
+  return QString();
+#endif
+}
+
+}  // namespace
+
+QString ProbeIdentifier(PlayerProgram player) {
+  return player == PlayerProgram::Tavisco ? QStringLiteral("MediaPlayer.MediaPlayer.1")
+                                          : QStringLiteral("rmocx.RealPlayer G2 Control");
+}
+
+QString ProgramName(PlayerProgram player) {
+  return player == PlayerProgram::Tavisco ? QStringLiteral("Tavisco") : QStringLiteral("Norvanta");
+}
+
+QString ProgramFileName(PlayerProgram player) {
+  return ProgramName(player) + ProgramSuffix();
+}
+
+QString ProgramPath(PlayerProgram player, const QString& programFolder) {
+  return medium::NativePath(
+      medium::BuildPath({programFolder, QStringLiteral("\\"), ProgramFileName(player)}));
+}
+
+QString MediaFolder(const QString& presDir) {
+  return medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), presDir});
+}
+
+// The file name is appended after the folder was repaired, and not repaired again.
+bool WindowsMediaRecorded(const QString& mediaFolder) {
+  return medium::FileExists(mediaFolder + QStringLiteral("\\media.wma")) ||
+         medium::FileExists(mediaFolder + QStringLiteral("\\media.wmv"));
+}
+
+bool RealMediaRecorded(const QString& mediaFolder) {
+  return medium::FileExists(mediaFolder + QStringLiteral("\\media.rm"));
+}
+
+ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool realFound) {
+  return ButtonStates{WindowsMediaRecorded(mediaFolder) && winMediaFound,
+                      RealMediaRecorded(mediaFolder) && realFound};
+}
+
+QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder,
+                          const QString& presDir) {
+  return medium::RepairBackslashes(applicationFolder + QStringLiteral("\\") +
+                                   ProgramFileName(player) + QStringLiteral(" -p ") + presDir);
+}
+
+PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,
+                               const QString& applicationFolder, const QString& programFolder,
+                               const std::optional<QString>& mediumFolder) {
+  PlayerLaunch launch;
+  launch.commandLine = PlayerCommandLine(player, applicationFolder, presDir);
+  launch.program = ProgramPath(player, programFolder);
+  // The folder travels as one argument, so a name with blanks arrives whole.
+  launch.arguments << QStringLiteral("-p") << medium::RepairBackslashes(presDir);
+  if (mediumFolder) launch.arguments << QStringLiteral("--medium") << *mediumFolder;
+  return launch;
+}
+
+}  // namespace launcher

@@ -1,0 +1,56 @@
+#pragma once
+// Which player belongs to which engine, which presentations each can play, and how a player is
+// started: the two players stand beside the launcher and take "-p" and the presentation's folder.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace launcher {
+
+enum class PlayerProgram {
+  Tavisco,   // Windows Media: media.wma or media.wmv; button Command1
+  Norvanta,  // RealMedia: media.rm; button Command2
+};
+
+// The engine's identifier, by which the engine is known.
+QString ProbeIdentifier(PlayerProgram player);
+// "Tavisco" or "Norvanta".
+QString ProgramName(PlayerProgram player);
+// The program's file name on this platform (".exe" on Windows).
+QString ProgramFileName(PlayerProgram player);
+// The program's native path in a folder given in the medium's form.
+QString ProgramPath(PlayerProgram player, const QString& programFolder);
+
+// Application folder + "\Media\" + folder, repaired.
+QString MediaFolder(const QString& presDir);
+
+struct ButtonStates {
+  bool command1 = false;
+  bool command2 = false;
+  bool operator==(const ButtonStates&) const = default;
+};
+// A recording for each engine in a media folder: media.wma or media.wmv, and media.rm.
+bool WindowsMediaRecorded(const QString& mediaFolder);
+bool RealMediaRecorded(const QString& mediaFolder);
+
+// A player button is usable when its engine is installed and the presentation's media folder
+// holds a recording of the engine's kind.
+ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool realFound);
+
+// The command line as the medium's players have always been started:
+// application folder + "\Tavisco.exe -p " + folder, every "\\" then made "\".
+QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder,
+                          const QString& presDir);
+
+struct PlayerLaunch {
+  QString commandLine;    // the line above, for the record
+  QString program;        // native path of the player beside the launcher
+  QStringList arguments;  // "-p", the folder (repaired), and --medium when the launcher had it
+};
+// mediumFolder: the medium's folder when the launcher was started with --medium.
+PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,
+                               const QString& applicationFolder, const QString& programFolder,
+                               const std::optional<QString>& mediumFolder);
+
+}  // namespace launcher
