@@ -1,0 +1,711 @@
+#include "player/PlayerWindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QTimer>
+#include <algorithm>
+
+#include "medium/Error.h"
+#include "medium/Paths.h"
+#include "medium/Picture.h"
+#include "player/CommandLine.h"
+#include "player/Twips.h"
+#include "player/media/MediaEngine.h"
+
+static void InitPlayerResources() {
+  Q_INIT_RESOURCE(player);
+}
+
+namespace {
+
+const QColor kPageColour(253, 255, 234);
+// The system colours the layout names: title-bar text (window and Slide_txt background), window
+// text (Slide_img background) and window background (Audio_img).
+const QColor kTitleBarText(255, 255, 255);
+const QColor kWindowText(0, 0, 0);
+const QColor kWindowBackground(255, 255, 255);
+const QColor kHighlightYellow(255, 255, 0);
+
+// Font sizes of the layout in points, shown at 96 dots per inch (pixel sizes scale with the
+// screen like every other pixel of the window).
+QFont LayoutFont(const char* family, double points, bool bold = false) {
+  QFont f(QString::fromLatin1(family));
+  f.setPixelSize(static_cast<int>(points * 96.0 / 72.0 + 0.5));
+  f.setBold(bold);
+  return f;
+}
+QFont DefaultFont() {
+  return LayoutFont("MS Sans Serif", 8.25);
+}
+
+void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
+  w->setProperty("LeftTwips", left);
+  w->setProperty("TopTwips", top);
+  w->setProperty("WidthTwips", width);
+  w->setProperty("HeightTwips", height);
+  w->setGeometry(TwipsRect(left, top, width, height));
+}
+
+void MoveTwips(QWidget* w, double left) {
+  PlaceTwips(w, left, w->property("TopTwips").toDouble(), w->property("WidthTwips").toDouble(),
+             w->property("HeightTwips").toDouble());
+}
+
+void ResizeTwips(QWidget* w, double width, double height) {
+  PlaceTwips(w, w->property("LeftTwips").toDouble(), w->property("TopTwips").toDouble(), width,
+             height);
+}
+
+// Stands in for an engine control that could not be created: start-up reports each call.
+class MissingEngine : public MediaEngine {
+ public:
+  explicit MissingEngine(QString reason) : reason_(std::move(reason)) {}
+  void OpenMedia(const QString&) override { Fail(); }
+  void Play() override { Fail(); }
+  double GetPositionMs() override { return -1; }
+  void SeekMs(double) override { Fail(); }
+  void ShowControlPanelOnly() override { Fail(); }
+  void SetTop(int pixels) override { top_ = pixels; }
+  void SetHeight(int pixels) override { height_ = pixels; }
+  int Top() const override { return top_; }
+  int Height() const override { return height_; }
+  void SetFocus() override {}
+  QWidget* Widget() override { return nullptr; }
+
+ private:
+  [[noreturn]] void Fail() const {
+    throw medium::AppError(medium::kEngineFailure,
+                           QStringLiteral("The media engine is not available: %1").arg(reason_));
+  }
+  QString reason_;
+  int top_ = 88;
+  int height_ = 260;
+};
+
+}  // namespace
+
+void InstallLayoutFonts() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+  QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
+  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+}
+
+// ---- controls --------------------------------------------------------------------------------
+
+PictureArea::PictureArea(const QColor& background, QWidget* parent)
+    : QWidget(parent), background_(background) {}
+
+void PictureArea::SetPicture(const QImage& picture) {
+  picture_ = picture;
+  update();
+}
+
+void PictureArea::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), background_);
+  if (!picture_.isNull()) p.drawImage(QPoint(0, 0), picture_);
+}
+
+ThumbnailButton::ThumbnailButton(int index, QWidget* parent)
+    : QAbstractButton(parent), index_(index) {
+  setObjectName(QStringLiteral("Command1"));
+  setProperty("Index", index);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void ThumbnailButton::SetPicture(const QImage& picture) {
+  picture_ = picture;
+  update();
+}
+
+void ThumbnailButton::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = rect();
+  p.fillRect(r, palette().button());
+  const int shift = isDown() ? 1 : 0;
+  if (!picture_.isNull()) {
+    const QPoint at((r.width() - picture_.width()) / 2 + shift,
+                    (r.height() - picture_.height()) / 2 + shift);
+    p.drawImage(at, picture_);
+  }
+  // A raised face, sunken while pressed.
+  const QColor light = isDown() ? QColor(64, 64, 64) : QColor(255, 255, 255);
+  const QColor dark = isDown() ? QColor(255, 255, 255) : QColor(64, 64, 64);
+  p.setPen(light);
+  p.drawLine(r.topLeft(), r.topRight());
+  p.drawLine(r.topLeft(), r.bottomLeft());
+  p.setPen(dark);
+  p.drawLine(r.bottomLeft(), r.bottomRight());
+  p.drawLine(r.topRight(), r.bottomRight());
+  if (hasFocus()) {
+    p.setPen(QPen(QColor(0, 0, 0), 1, Qt::DotLine));
+    p.drawRect(r.adjusted(3, 3, -4, -4));
+  }
+}
+
+OutlineShape::OutlineShape(const QColor& colour, int penPixels, QWidget* parent)
+    : QWidget(parent), colour_(colour), pen_(penPixels) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void OutlineShape::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = rect();
+  p.fillRect(QRect(r.left(), r.top(), r.width(), pen_), colour_);
+  p.fillRect(QRect(r.left(), r.bottom() - pen_ + 1, r.width(), pen_), colour_);
+  p.fillRect(QRect(r.left(), r.top(), pen_, r.height()), colour_);
+  p.fillRect(QRect(r.right() - pen_ + 1, r.top(), pen_, r.height()), colour_);
+}
+
+// ---- the window ------------------------------------------------------------------------------
+
+PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
+                           QString argumentText, QWidget* parent)
+    : QWidget(parent),
+      profile_(profile),
+      reporter_(reporter, ended_),
+      argumentText_(std::move(argumentText)) {
+  InitPlayerResources();
+  InstallLayoutFonts();
+  BuildControls();
+}
+
+PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
+                           MediaEngine& engine, QString argumentText, QWidget* parent)
+    : PlayerWindow(profile, reporter, std::move(argumentText), parent) {
+  engine_ = &engine;
+  ApplyTabOrder();
+}
+
+PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
+                           EngineFactory factory, QString argumentText, QWidget* parent)
+    : PlayerWindow(profile, reporter, std::move(argumentText), parent) {
+  try {
+    ownedEngine_ = factory(this);
+  } catch (...) {
+    ownedEngine_.reset();
+    ownedEngine_ = std::make_unique<MissingEngine>(medium::DescribeCurrentException());
+  }
+  if (!ownedEngine_) ownedEngine_ = std::make_unique<MissingEngine>(QStringLiteral("none"));
+  engine_ = ownedEngine_.get();
+  if (QWidget* w = engine_->Widget()) {
+    w->setObjectName(profile_.engineControlName);
+    w->raise();  // in front of Audio_img
+  }
+  ApplyTabOrder();
+}
+
+PlayerWindow::~PlayerWindow() {
+  Timer1->stop();
+  playback_.reset();
+  // The engine control is a child widget; let the binding go first so that it can tear the
+  // control down itself.
+  ownedEngine_.reset();
+}
+
+void PlayerWindow::BuildControls() {
+  setObjectName(profile_.windowName);
+  setWindowTitle(profile_.caption);
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/player/cd-32.png"), QSize(32, 32));
+  icon.addFile(QStringLiteral(":/player/cd-16.png"), QSize(16, 16));
+  setWindowIcon(icon);
+  // Fixed border, not resizable, no minimise or maximise button.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(800, 613);
+  setFont(DefaultFont());
+  background_ = QImage(profile_.backgroundResource);
+
+  // Labels first: Slide_img and the engine are drawn over their lower 9 pixels.
+  Label2 = new QLabel(QStringLiteral("Media"), this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->setGeometry(TwipsRect(7680, 1080, profile_.label2WidthTwips, 375));
+  Label1 = new QLabel(QStringLiteral("Slides"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(16, 72, 57, 25);
+  for (QLabel* l : {Label1, Label2}) {
+    l->setFont(LayoutFont("MS Sans Serif", 12, true));
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setAutoFillBackground(true);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::Window, kPageColour);
+    pal.setColor(QPalette::WindowText, kWindowText);
+    l->setPalette(pal);
+  }
+
+  UserDef1_txt = new QLineEdit(this);
+  UserDef1_txt->setObjectName(QStringLiteral("UserDef1_txt"));
+  UserDef1_txt->setGeometry(16, 584, 241, 25);
+  UserDef1_txt->setFont(LayoutFont("MS Serif", 6.75));
+  UserDef1_txt->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+
+  Transcript_cmb = new QComboBox(this);
+  Transcript_cmb->setObjectName(QStringLiteral("Transcript_cmb"));
+  Transcript_cmb->setGeometry(512, 552, 273, 21);
+  Transcript_cmb->setEditable(false);
+
+  Trans_txt = new QPlainTextEdit(this);
+  Trans_txt->setObjectName(QStringLiteral("Trans_txt"));
+  Trans_txt->setGeometry(512, 416, 270, 137);
+  Trans_txt->setReadOnly(true);
+  Trans_txt->setFont(LayoutFont("MS Sans Serif", 9.75, true));
+  Trans_txt->setFocusPolicy(Qt::StrongFocus);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(kTimer1IntervalMs);
+  connect(Timer1, &QTimer::timeout, this, &PlayerWindow::Timer1_Timer);
+
+  Slide_img = new PictureArea(kWindowText, this);
+  Slide_img->setObjectName(QStringLiteral("Slide_img"));
+  Slide_img->setGeometry(16, 88, 472, 360);
+  Slide_img->setFocusPolicy(Qt::StrongFocus);
+
+  Details_txt = new QPlainTextEdit(this);
+  Details_txt->setObjectName(QStringLiteral("Details_txt"));
+  Details_txt->setGeometry(512, 352, 270, 65);
+  Details_txt->setReadOnly(true);
+  Details_txt->setFont(LayoutFont("MS Sans Serif", 9.75));
+  Details_txt->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+  {
+    QPalette pal = Details_txt->palette();
+    pal.setColor(QPalette::Base, kPageColour);
+    pal.setColor(QPalette::Text, kWindowText);
+    Details_txt->setPalette(pal);
+  }
+
+  Slides_cmb = new QComboBox(this);
+  Slides_cmb->setObjectName(QStringLiteral("Slides_cmb"));
+  Slides_cmb->setGeometry(256, 448, 233, 21);
+  Slides_cmb->setEditable(false);
+  connect(Slides_cmb, &QComboBox::activated, this, [this](int) { Slides_cmb_Click(); });
+
+  OuterFrame = new QFrame(this);
+  OuterFrame->setObjectName(QStringLiteral("OuterFrame"));
+  OuterFrame->setFrameShape(QFrame::NoFrame);
+  OuterFrame->setGeometry(16, 472, 473, 81);
+  OuterFrame->setProperty("WidthTwips", 7095);
+  OuterFrame->setProperty("HeightTwips", 1215);
+
+  InnerFrame = new QWidget(OuterFrame);
+  InnerFrame->setObjectName(QStringLiteral("InnerFrame"));
+  PlaceTwips(InnerFrame, 0, 0, innerWidthTwips_, 1220);
+
+  Shape1 = new OutlineShape(kHighlightYellow, 2, InnerFrame);
+  Shape1->setObjectName(QStringLiteral("Shape1"));
+  PlaceTwips(Shape1, 100, 100, 1270, 1030);
+
+  ThumbnailButton* first = AddThumbnailButton(0);
+  PlaceTwips(first, 120, 120, 1215, 975);
+  first->SetPicture(QImage(QStringLiteral(":/player/thumbnail-placeholder.jpg")));
+  first->show();
+
+  HScroll1 = new QScrollBar(Qt::Horizontal, this);
+  HScroll1->setObjectName(QStringLiteral("HScroll1"));
+  HScroll1->setGeometry(16, 552, 473, 17);
+  HScroll1->setRange(0, 0);
+  HScroll1->setValue(0);
+  HScroll1->setSingleStep(1);
+  HScroll1->setPageStep(2);
+  HScroll1->setFocusPolicy(Qt::StrongFocus);
+  connect(HScroll1, &QScrollBar::valueChanged, this, [this](int) { HScroll1_Change(); });
+
+  Audio_img = new PictureArea(kWindowBackground, this);
+  Audio_img->setObjectName(QStringLiteral("Audio_img"));
+  Audio_img->setGeometry(512, 88, 270, 220);
+  Audio_img->setFocusPolicy(Qt::StrongFocus);
+
+  Slide_txt = new QLabel(this);
+  Slide_txt->setObjectName(QStringLiteral("Slide_txt"));
+  Slide_txt->setGeometry(16, 449, 233, 18);
+  Slide_txt->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Slide_txt->setLineWidth(1);
+  Slide_txt->setAutoFillBackground(true);
+  {
+    QPalette pal = Slide_txt->palette();
+    pal.setColor(QPalette::Window, kTitleBarText);
+    pal.setColor(QPalette::WindowText, kWindowText);
+    Slide_txt->setPalette(pal);
+  }
+
+  Label1->lower();
+  Label2->lower();
+  Timer1->start();  // ticks from the window's creation
+}
+
+void PlayerWindow::ApplyTabOrder() {
+  std::vector<std::pair<int, QWidget*>> order;
+  auto add = [&](const QString& name, QWidget* w) {
+    if (!w) return;
+    for (const auto& [n, index] : profile_.tabIndexes) {
+      if (n == name) {
+        w->setProperty("TabIndex", index);
+        order.emplace_back(index, w);
+      }
+    }
+  };
+  add(QStringLiteral("HScroll1"), HScroll1);
+  add(QStringLiteral("OuterFrame"), OuterFrame);
+  add(QStringLiteral("InnerFrame"), InnerFrame);
+  add(QStringLiteral("Command1"), buttons_.front());
+  add(QStringLiteral("Slides_cmb"), Slides_cmb);
+  add(QStringLiteral("Details_txt"), Details_txt);
+  add(QStringLiteral("Slide_img"), Slide_img);
+  add(QStringLiteral("Slide_txt"), Slide_txt);
+  add(QStringLiteral("Trans_txt"), Trans_txt);
+  add(QStringLiteral("Transcript_cmb"), Transcript_cmb);
+  add(QStringLiteral("UserDef1_txt"), UserDef1_txt);
+  add(QStringLiteral("Label1"), Label1);
+  add(QStringLiteral("Label2"), Label2);
+  add(QStringLiteral("Audio_img"), Audio_img);
+  add(profile_.engineControlName, engine_ ? engine_->Widget() : nullptr);
+  std::sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  QWidget* previous = nullptr;
+  for (const auto& entry : order) {
+    QWidget* w = entry.second;
+    if (!(w->focusPolicy() & Qt::TabFocus)) continue;
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
+ThumbnailButton* PlayerWindow::AddThumbnailButton(int index) {
+  auto* b = new ThumbnailButton(index, InnerFrame);
+  b->hide();
+  connect(b, &QAbstractButton::clicked, this,
+          [this, index] { Command1_Click(static_cast<int16_t>(index)); });
+  buttons_.push_back(b);
+  return b;
+}
+
+ThumbnailButton* PlayerWindow::Thumbnail(int index) const {
+  if (index < 0 || index >= int(buttons_.size())) return nullptr;
+  return buttons_[static_cast<size_t>(index)];
+}
+
+int PlayerWindow::HeightTwips() const {
+  return height() * 15;
+}
+
+QImage PlayerWindow::SlideImage() const {
+  return Slide_img->Picture();
+}
+QImage PlayerWindow::AudioImage() const {
+  return Audio_img->Picture();
+}
+
+void PlayerWindow::SetTranscriptSourceFactory(TranscriptSourceFactory factory) {
+  transcriptFactory_ = std::move(factory);
+}
+
+void PlayerWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), kTitleBarText);
+  if (!background_.isNull()) p.drawImage(QPoint(0, 0), background_);
+}
+
+void PlayerWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  if (QScreen* s = screen()) {
+    const QRect area = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+  }
+}
+
+void PlayerWindow::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+}
+
+// ---- PlayerView ------------------------------------------------------------------------------
+
+int PlayerWindow::SelectedLanguage() const {
+  return Transcript_cmb->currentIndex();
+}
+
+void PlayerWindow::SetTranscriptText(const QString& text) {
+  if (Trans_txt->toPlainText() != text) Trans_txt->setPlainText(text);
+}
+
+void PlayerWindow::SetSlidePicture(const QImage& picture) {
+  Slide_img->SetPicture(picture);
+}
+
+void PlayerWindow::SetSlideTitle(const QString& title) {
+  Slide_txt->setText(title);
+}
+
+void PlayerWindow::SetHighlightLeft(float twips) {
+  highlightLeftTwips_ = twips;
+  MoveTwips(Shape1, twips);
+}
+
+float PlayerWindow::ThumbnailWidthTwips() const {
+  return buttons_.front()->property("WidthTwips").toFloat();
+}
+
+int PlayerWindow::SlidesListSelection() const {
+  return Slides_cmb->currentIndex();
+}
+
+void PlayerWindow::ClearSlidesListSelection() {
+  Slides_cmb->setCurrentIndex(-1);
+  // A list box fires its click once more when its selection is cleared.
+  Slides_cmb_Click();
+}
+
+// ---- the per-slide window steps --------------------------------------------------------------
+
+void PlayerWindow::AddSlideTitle(const QString& title) {
+  const int selected = Slides_cmb->currentIndex();
+  Slides_cmb->addItem(title);
+  // The first entry of a list is not selected by being added.
+  Slides_cmb->setCurrentIndex(selected);
+}
+
+void PlayerWindow::SlideAppended(const Slide_cls& slide, int16_t k) {
+  const int n = k - 1;
+  ThumbnailButton* first = buttons_.front();
+  Step([&] {
+    innerWidthTwips_ += first->property("WidthTwips").toFloat() + 50.0f;
+    ResizeTwips(InnerFrame, innerWidthTwips_, InnerFrame->property("HeightTwips").toDouble());
+  });
+  if (n > 0) {
+    ThumbnailButton* button = nullptr;
+    Step([&] {
+      button = AddThumbnailButton(n);
+      button->SetPicture(first->Picture());  // taken over from button 0
+      PlaceTwips(button, 0, first->property("TopTwips").toDouble(),
+                 first->property("WidthTwips").toDouble(),
+                 first->property("HeightTwips").toDouble());
+      QWidget::setTabOrder(buttons_[static_cast<size_t>(n - 1)], button);
+    });
+    if (!button) return;
+    const ThumbnailButton* before = buttons_[static_cast<size_t>(n - 1)];
+    Step([&] {
+      MoveTwips(button, before->property("LeftTwips").toDouble() +
+                            before->property("WidthTwips").toDouble() + 50.0);
+    });
+    Step([&] {
+      ResizeTwips(button, before->property("WidthTwips").toDouble(),
+                  before->property("HeightTwips").toDouble());
+    });
+    Step([&] { button->show(); });
+    Step([&] { button->SetPicture(medium::LoadPicture(ThumbnailPath(slide))); });
+    if (n >= 5) {
+      Step([&] {
+        // The scroll bar's maximum is a 16-bit value.
+        if (HScroll1->maximum() >= 32767) medium::RaiseOverflow(QString::number(32768));
+        HScroll1->setMaximum(HScroll1->maximum() + 1);
+      });
+    }
+  } else {
+    Step([&] { first->SetPicture(medium::LoadPicture(ThumbnailPath(slide))); });
+  }
+}
+
+// ---- start-up --------------------------------------------------------------------------------
+
+template <class StepFn>
+void PlayerWindow::Step(StepFn&& step) {
+  if (ended_) return;  // the window was closed while a message waited
+  medium::ReportAndContinue(reporter_, std::forward<StepFn>(step));
+}
+
+void PlayerWindow::Form_Load() {
+  if (loaded_) return;
+  loaded_ = true;
+
+  // 1. The command line.
+  PresFolder = ReadCommandLine(argumentText_, reporter_);
+
+  // 2-3. The settings file; the text stream is the window's own.
+  Settings settings;
+  if (!ended_) {
+    ReadSettings(stream_, PresentationDataPath(PresFolder, QStringLiteral("\\database.txt")),
+                 reporter_, settings);
+  }
+  SlideMode = settings.SlideMode;
+  MediaMode = settings.MediaMode;
+  if (settings.UserDef1) UserDef1_txt->setText(*settings.UserDef1);
+
+  // 4. One still picture instead of a slide show.
+  if (SlideMode == 2) {
+    Step([&] {
+      Slide_img->SetPicture(
+          medium::LoadPicture(PresentationImagePath(PresFolder, QStringLiteral("\\slide.jpg"))));
+    });
+  }
+
+  // 5. An audio-only recording: the engine shrinks to its control strip over the audio picture.
+  if (MediaMode == 2) {
+    if (profile_.controlPanelOnlyForAudio) Step([&] { engine_->ShowControlPanelOnly(); });
+    Step([&] { engine_->SetTop(profile_.audioOnlyTopPx); });
+    Step([&] { engine_->SetHeight(40); });
+    Step([&] {
+      Audio_img->SetPicture(
+          medium::LoadPicture(PresentationImagePath(PresFolder, QStringLiteral("\\audio.jpg"))));
+    });
+  }
+
+  // 6-9. The timeline, with the lists, the languages and the thumbnail strip.
+  ReadTimelineFile();
+
+  const bool noCues = !trans_ || trans_->Trans.IsEmpty();
+  // 10. No transcript.
+  if (noCues) {
+    Step([&] { Trans_txt->hide(); });
+    Step([&] { Transcript_cmb->hide(); });
+  }
+  // 11. One still picture: no slide title, list or strip.
+  if (SlideMode == 2) {
+    Step([&] { Slide_txt->hide(); });
+    Step([&] { Slides_cmb->hide(); });
+    Step([&] { OuterFrame->hide(); });
+    Step([&] { HScroll1->hide(); });
+  }
+  // 12. Neither: the window loses its lower part.
+  if (noCues && SlideMode == 2) {
+    Step([&] { setFixedSize(800, TwipsToPixels(7860)); });
+    Step([&] { UserDef1_txt->move(UserDef1_txt->x(), 470); });
+  }
+
+  // 13. The details text.
+  if (!ended_) {
+    QString text = detailsText_;
+    ReadDetails(stream_, PresentationDataPath(PresFolder, QStringLiteral("\\details.txt")),
+                reporter_, text);
+    detailsText_ = text;
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (shown.endsWith(u'\n')) shown.chop(1);
+    Details_txt->setPlainText(shown);
+  }
+
+  // 14. The recording, in the build's order.
+  if (!slides_) slides_ = std::make_unique<Slides_cls>();
+  if (!trans_) trans_ = std::make_unique<Trans_cls>();
+  if (!anns_) anns_ = std::make_unique<Anns_cls>();
+  playback_ = std::make_unique<Playback>(*slides_, *anns_, *trans_, SlideMode, *engine_, *this,
+                                         pictureLoader_);
+  if (profile_.showWindowBeforeMedia) Step([&] { ShowWindow(); });
+  StartRecording();
+  if (!profile_.showWindowBeforeMedia) Step([&] { ShowWindow(); });
+  if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
+  Step([&] { Slide_img->setFocus(Qt::OtherFocusReason); });
+
+  if (!ended_) startupFinished_ = true;
+}
+
+void PlayerWindow::ShowWindow() {
+  show();
+}
+
+void PlayerWindow::ReadTimelineFile() {
+  // 6. Open the timeline before the lists exist.
+  Step([&] { stream_.Open(PresentationDataPath(PresFolder, QStringLiteral("\\events.txt"))); });
+  // 7. The three lists.
+  Step([&] { slides_ = std::make_unique<Slides_cls>(); });
+  Step([&] { trans_ = std::make_unique<Trans_cls>(); });
+  Step([&] { anns_ = std::make_unique<Anns_cls>(); });
+  if (ended_) return;
+  // 8. The languages.
+  const QString folder = TranscriptsFolderPath(PresFolder);
+  const LanguageList languages = ListTranscriptLanguages(folder, reporter_);
+  Transcript_cmb->addItems(languages.names);
+  Transcript_cmb->setCurrentIndex(languages.selected);
+  // 9. The timeline itself; each transcript file is read once for all cues.
+  std::unique_ptr<TranscriptTexts> texts =
+      transcriptFactory_ ? transcriptFactory_(folder, languages.names)
+                         : std::make_unique<TranscriptIndex>(folder, languages.names);
+  if (!ended_) {
+    ReadTimeline(stream_, reporter_, SlideMode, *texts, int(languages.names.size()), *slides_,
+                 *anns_, *trans_, *this);
+  }
+  Step([&] { stream_.Close(); });
+}
+
+void PlayerWindow::StartRecording() {
+  QString path;
+  Step([&] {
+    const QString folder =
+        medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), PresFolder});
+    // The first candidate found by the directory lookup, else the last one, unchecked.
+    for (const QString& file : profile_.mediaFiles) {
+      path = medium::BuildPath({folder, file});
+      if (medium::FileExists(path)) break;
+    }
+  });
+  Step([&] { engine_->OpenMedia(medium::OpenablePath(path)); });
+  Step([&] { engine_->Play(); });
+}
+
+// ---- handlers --------------------------------------------------------------------------------
+
+template <class Handler>
+void PlayerWindow::RunHandler(Handler&& handler) {
+  if (ended_) return;
+  if (!medium::RunWithLastResort(reporter_, std::forward<Handler>(handler))) EndProgram(1);
+}
+
+void PlayerWindow::Timer1_Timer() {
+  // Ticks that come while a start-up message waits do nothing until start-up is over.
+  if (!startupFinished_ || ended_ || !playback_) return;
+  RunHandler([&] { playback_->Timer1_Timer(); });
+}
+
+void PlayerWindow::Command1_Click(int16_t index) {
+  if (!startupFinished_ || !playback_) return;
+  RunHandler([&] { playback_->Command1_Click(index); });
+}
+
+void PlayerWindow::Slides_cmb_Click() {
+  if (!startupFinished_ || !playback_) return;
+  RunHandler([&] { playback_->Slides_cmb_Click(); });
+}
+
+void PlayerWindow::HScroll1_Change() {
+  RunHandler([&] {
+    const int max = HScroll1->maximum();
+    // A bar without steps cannot move; the strip stays where it is.
+    if (max == 0) return;
+    const double fraction = double(HScroll1->value()) / double(max);
+    // The constant 8000 rather than the frame's width: the strip's end stops short of the edge.
+    innerLeftTwips_ = static_cast<float>(-fraction * (double(innerWidthTwips_) - 8000.0));
+    MoveTwips(InnerFrame, innerLeftTwips_);
+  });
+}
+
+void PlayerWindow::Form_Unload() {
+  EndProgram(0);
+}
+
+void PlayerWindow::EndProgram(int code) {
+  if (ended_) return;
+  ended_ = true;
+  exitCode_ = code;
+  Timer1->stop();
+  if (playback_) playback_->Form_Unload();
+  emit programEnded(code);
+  QCoreApplication::exit(code);
+}
