@@ -17,6 +17,11 @@ struct EngineOptions {
   bool untimed = false;   // play as fast as decoding allows (tests that need speed)
 };
 
+struct MpvCoreOptions;
+// The playback core's settings for these options, after the environment overrides
+// PRESENTATION_ENGINE_HEADLESS=1 (no picture, no sound) and PRESENTATION_ENGINE_AO=<output>.
+MpvCoreOptions CoreOptionsFor(const EngineOptions& options);
+
 // Creates the engine control as a child of parent, at its designed place (512, 88, 270 x 260),
 // and the binding the player talks to.
 std::unique_ptr<MediaEngine> CreateEngine(EngineKind kind, QWidget* parent,

@@ -1,0 +1,170 @@
+#include "player/media/ControlPanel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// A seek bar that jumps to where it is clicked, as media players' seek bars do, instead of
+// creeping a page at a time towards the pointer. The handle then sits under the pointer, so the
+// click becomes a drag whose release makes the seek.
+class SeekSlider : public QSlider {
+ public:
+  using QSlider::QSlider;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && maximum() > minimum()) {
+      QStyleOptionSlider option;
+      initStyleOption(&option);
+      const QRect handle =
+          style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+      if (!handle.contains(event->position().toPoint())) {
+        const int span = std::max(1, width() - handle.width());
+        const int x = qRound(event->position().x()) - handle.width() / 2;
+        setSliderPosition(
+            QStyle::sliderValueFromPosition(minimum(), maximum(), std::clamp(x, 0, span), span));
+      }
+    }
+    QSlider::mousePressEvent(event);
+  }
+};
+
+QToolButton* MakeButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& tip) {
+  auto* button = new QToolButton(parent);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setToolTip(tip);
+  button->setAutoRaise(true);
+  button->setIconSize(QSize(16, 16));
+  button->setFixedSize(22, 22);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+}  // namespace
+
+ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
+  setFixedHeight(kHeight);
+  setAutoFillBackground(true);
+  play_ = MakeButton(this, QStyle::SP_MediaPlay, tr("Play"));
+  stop_ = MakeButton(this, QStyle::SP_MediaStop, tr("Stop"));
+  mute_ = MakeButton(this, QStyle::SP_MediaVolume, tr("Mute"));
+  mute_->setCheckable(true);
+
+  seekBar_ = new SeekSlider(Qt::Horizontal, this);
+  seekBar_->setFixedHeight(14);
+  seekBar_->setRange(0, 0);
+  seekBar_->setEnabled(false);
+  seekBar_->setFocusPolicy(Qt::NoFocus);
+  seekBar_->setToolTip(tr("Position"));
+
+  time_ = new QLabel(this);
+  time_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  time_->setMinimumWidth(0);
+  time_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+  volume_ = new QSlider(Qt::Horizontal, this);
+  volume_->setRange(0, 100);
+  volume_->setValue(100);
+  volume_->setFixedWidth(60);
+  volume_->setFocusPolicy(Qt::NoFocus);
+  volume_->setToolTip(tr("Volume"));
+
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(0, 0, 0, 0);
+  buttons->setSpacing(2);
+  buttons->addWidget(play_);
+  buttons->addWidget(stop_);
+  buttons->addWidget(time_, 1);
+  buttons->addWidget(mute_);
+  buttons->addWidget(volume_);
+
+  auto* rows = new QVBoxLayout(this);
+  rows->setContentsMargins(3, 1, 3, 1);
+  rows->setSpacing(0);
+  rows->addWidget(seekBar_);
+  rows->addLayout(buttons);
+
+  connect(play_, &QToolButton::clicked, this, &ControlPanel::playPauseClicked);
+  connect(stop_, &QToolButton::clicked, this, &ControlPanel::stopClicked);
+  connect(mute_, &QToolButton::toggled, this, [this](bool muted) {
+    UpdateMuteIcon();
+    emit muteChanged(muted);
+  });
+  connect(volume_, &QSlider::valueChanged, this, &ControlPanel::volumeChanged);
+  // While the user drags, the bar follows the pointer and the time previews the target; the seek
+  // is made when the handle is let go. Clicks and keys seek at once.
+  connect(seekBar_, &QSlider::sliderMoved, this, [this](int ms) {
+    time_->setText(FormatTime(ms / 1000.0) + QStringLiteral(" / ") + FormatTime(duration_));
+  });
+  connect(seekBar_, &QSlider::sliderReleased, this,
+          [this] { emit seekRequested(seekBar_->value() / 1000.0); });
+  connect(seekBar_, &QSlider::actionTriggered, this, [this](int action) {
+    if (action != QAbstractSlider::SliderMove || !seekBar_->isSliderDown())
+      emit seekRequested(seekBar_->sliderPosition() / 1000.0);
+  });
+  UpdateTimeText();
+}
+
+QString ControlPanel::FormatTime(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  const long long whole = static_cast<long long>(std::floor(seconds));
+  return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString ControlPanel::TimeText() const { return time_->text(); }
+
+QString ControlPanel::Message() const { return message_; }
+
+void ControlPanel::SetPosition(double seconds) {
+  position_ = seconds;
+  if (!seekBar_->isSliderDown() && seconds >= 0 && duration_ > 0)
+    seekBar_->setValue(static_cast<int>(std::min(seconds, duration_) * 1000));
+  UpdateTimeText();
+}
+
+void ControlPanel::SetDuration(double seconds) {
+  duration_ = seconds;
+  const bool known = seconds > 0 && seconds < 2e6;  // the bar counts in int milliseconds
+  seekBar_->setRange(0, known ? static_cast<int>(seconds * 1000) : 0);
+  seekBar_->setPageStep(10000);
+  seekBar_->setSingleStep(5000);
+  seekBar_->setEnabled(known);
+  UpdateTimeText();
+}
+
+void ControlPanel::SetPaused(bool paused) {
+  play_->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+  play_->setToolTip(paused ? tr("Play") : tr("Pause"));
+}
+
+void ControlPanel::ShowMessage(const QString& text, const QString& detail) {
+  message_ = text;
+  time_->setToolTip(detail);
+  UpdateTimeText();
+}
+
+void ControlPanel::ClearMessage() { ShowMessage({}); }
+
+void ControlPanel::UpdateTimeText() {
+  if (!message_.isEmpty()) {
+    time_->setText(message_);
+    return;
+  }
+  if (seekBar_->isSliderDown()) return;
+  time_->setText(FormatTime(position_) + QStringLiteral(" / ") + FormatTime(duration_));
+}
+
+void ControlPanel::UpdateMuteIcon() {
+  const bool muted = mute_->isChecked();
+  mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted
+                                             : QStyle::SP_MediaVolume));
+  mute_->setToolTip(muted ? tr("Sound on") : tr("Mute"));
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The engine control's panel along its bottom edge: play/pause, stop, a seek bar, elapsed and
+// total time, mute and volume. It shows state and reports the user's wishes; it plays nothing.
+
+#include <QWidget>
+
+class QLabel;
+class QSlider;
+class QToolButton;
+
+class ControlPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHeight = 40;  // the audio-only strip is exactly the panel
+
+  explicit ControlPanel(QWidget* parent = nullptr);
+
+  // "m:ss" of whole seconds (minutes are not capped); nothing known reads "0:00".
+  static QString FormatTime(double seconds);
+
+  QString TimeText() const;
+  QString Message() const;
+  QSlider* SeekBar() const { return seekBar_; }
+  QSlider* VolumeBar() const { return volume_; }
+  QToolButton* PlayButton() const { return play_; }
+  QToolButton* StopButton() const { return stop_; }
+  QToolButton* MuteButton() const { return mute_; }
+
+ public slots:
+  void SetPosition(double seconds);
+  void SetDuration(double seconds);
+  void SetPaused(bool paused);
+  // Shown in place of the time, e.g. "Cannot open media.wma"; detail goes to the tool tip.
+  void ShowMessage(const QString& text, const QString& detail = {});
+  void ClearMessage();
+
+ signals:
+  void playPauseClicked();
+  void stopClicked();
+  void seekRequested(double seconds);
+  void volumeChanged(int percent);
+  void muteChanged(bool muted);
+
+ private:
+  void UpdateTimeText();
+  void UpdateMuteIcon();
+
+  QToolButton* play_;
+  QToolButton* stop_;
+  QSlider* seekBar_;
+  QLabel* time_;
+  QToolButton* mute_;
+  QSlider* volume_;
+  double position_ = -1;
+  double duration_ = -1;
+  QString message_;
+};

@@ -1,0 +1,214 @@
+#include "player/media/EngineControl.h"
+
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QToolButton>
+#include <cmath>
+
+#include "medium/Error.h"
+#include "medium/Paths.h"
+#include "player/media/ControlPanel.h"
+#include "player/media/MpvVideoWidget.h"
+
+namespace {
+constexpr double kKeySeekSeconds = 5;
+
+QString LastComponent(const QString& path) {
+  const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf('/'));
+  return path.mid(cut + 1);
+}
+}  // namespace
+
+EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
+    : QWidget(parent), core_(std::make_unique<MpvCore>(options)) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAutoFillBackground(true);
+  QPalette dark = palette();
+  dark.setColor(QPalette::Window, Qt::black);
+  setPalette(dark);
+
+  if (core_->IsValid() && !options.headless) {
+    picture_ = new MpvVideoWidget(core_->Handle(), this);
+    picture_->setFocusPolicy(Qt::NoFocus);
+    connect(picture_, &MpvVideoWidget::renderReady, this, &EngineControl::TryLoad);
+    connect(picture_, &MpvVideoWidget::renderFailed, this, [this] {
+      // Without OpenGL the sound still plays; the picture window stays dark.
+      renderFailed_ = true;
+      TryLoad();
+    });
+  }
+  panel_ = new ControlPanel(this);
+  panel_->setPalette(parent ? parent->palette() : QPalette());
+
+  connect(core_.get(), &MpvCore::fileLoaded, this, &EngineControl::OnFileLoaded);
+  connect(core_.get(), &MpvCore::loadFailed, this, &EngineControl::Fail);
+  connect(core_.get(), &MpvCore::seekFinished, this, &EngineControl::seekFinished);
+  connect(core_.get(), &MpvCore::positionChanged, panel_, &ControlPanel::SetPosition);
+  connect(core_.get(), &MpvCore::durationChanged, panel_, &ControlPanel::SetDuration);
+  connect(core_.get(), &MpvCore::pausedChanged, panel_, &ControlPanel::SetPaused);
+  connect(core_.get(), &MpvCore::pausedChanged, this, [this](bool paused) {
+    if (!paused) holding_ = false;
+  });
+  connect(core_.get(), &MpvCore::endReachedChanged, this, &EngineControl::OnEndReached);
+  connect(panel_, &ControlPanel::playPauseClicked, this, &EngineControl::TogglePlay);
+  connect(panel_, &ControlPanel::stopClicked, this, &EngineControl::Stop);
+  connect(panel_, &ControlPanel::seekRequested, this, &EngineControl::SeekSeconds);
+  connect(panel_, &ControlPanel::volumeChanged, core_.get(), &MpvCore::SetVolume);
+  connect(panel_, &ControlPanel::muteChanged, core_.get(), &MpvCore::SetMuted);
+  core_->SetPaused(true);
+  panel_->SetPaused(true);
+  Arrange();
+}
+
+EngineControl::~EngineControl() {
+  // The picture's render context must go while the core still exists, and the core before the
+  // rest of the widget.
+  delete picture_;
+  picture_ = nullptr;
+  core_.reset();
+}
+
+void EngineControl::OpenMedia(const QString& path) {
+  if (!core_->IsValid())
+    throw medium::AppError(medium::kEngineFailure,
+                           QStringLiteral("The media engine could not be started"));
+  fileName_ = LastComponent(path);
+  nativePath_ = medium::OpenablePath(path);
+  seekPending_ = false;
+  holding_ = false;
+  core_->SetPaused(true);
+  panel_->ClearMessage();
+  // Only ordinary files are handed on: a folder or a device would be taken for a playlist or a
+  // stream, and a missing file is known without asking the core.
+  if (!QFileInfo(nativePath_).isFile()) {
+    state_ = State::Failed;
+    Fail(QStringLiteral("File not found"));
+    return;
+  }
+  state_ = State::Waiting;
+  TryLoad();
+}
+
+bool EngineControl::UsesPicture() const {
+  return picture_ && pictureWanted_ && height() > ControlPanel::kHeight && !renderFailed_;
+}
+
+void EngineControl::TryLoad() {
+  if (state_ != State::Waiting) return;
+  // With a picture window the render context must exist before the file is loaded, or the core
+  // would have nowhere to draw; the player may open the file before its window is shown.
+  if (UsesPicture() && !picture_->RenderReady()) return;
+  state_ = State::Loading;
+  // Headless cores decode the picture into nothing, so that times and seeks are those of the
+  // whole recording.
+  core_->Load(nativePath_, core_->Options().headless || UsesPicture());
+}
+
+void EngineControl::Fail(const QString& detail) {
+  if (state_ == State::Open) core_->Unload();  // nothing of a failed file stays playing
+  state_ = State::Failed;
+  const QString message = QStringLiteral("Cannot open ") + fileName_;
+  panel_->ShowMessage(message, detail);
+  panel_->SetPosition(-1);
+  panel_->SetDuration(-1);
+  emit failed(message);
+}
+
+void EngineControl::OnFileLoaded() {
+  if (state_ != State::Loading) return;
+  state_ = State::Open;
+  panel_->ClearMessage();
+  if (seekPending_) {
+    seekPending_ = false;
+    SeekSeconds(pendingSeek_);
+  }
+  emit opened();
+}
+
+void EngineControl::OnEndReached(bool atEnd) {
+  // A file cut off after its header opens but ends before anything could be played from it;
+  // the header of such a stub may even claim a duration of a few hundredths of a second.
+  if (atEnd && state_ == State::Open && core_->PositionSeconds() < 0.25)
+    Fail(QStringLiteral("No audio or video data could be played"));
+}
+
+void EngineControl::Play() {
+  if (state_ == State::Open && core_->AtEnd()) core_->SeekSeconds(0);
+  core_->SetPaused(false);
+}
+
+void EngineControl::Pause() { core_->SetPaused(true); }
+
+void EngineControl::TogglePlay() {
+  if (core_->Paused())
+    Play();
+  else
+    Pause();
+}
+
+void EngineControl::Stop() {
+  core_->SetPaused(true);
+  SeekSeconds(0);
+}
+
+double EngineControl::PositionSeconds() const {
+  if (state_ != State::Open) return -1;
+  if (holding_ && core_->Paused()) return heldPosition_;
+  return core_->PositionSeconds();
+}
+
+void EngineControl::SeekSeconds(double seconds) {
+  if (!std::isfinite(seconds)) return;
+  if (state_ == State::Waiting || state_ == State::Loading) {
+    seekPending_ = true;
+    pendingSeek_ = seconds;
+  } else if (state_ == State::Open) {
+    if (!core_->SeekSeconds(seconds)) return;
+    const double duration = core_->DurationSeconds();
+    holding_ = core_->Paused();
+    heldPosition_ = std::max(0.0, duration > 0 ? std::min(seconds, duration) : seconds);
+  }
+}
+
+void EngineControl::SetPictureWanted(bool wanted) {
+  pictureWanted_ = wanted;
+  Arrange();
+  TryLoad();
+}
+
+QString EngineControl::StatusText() const { return panel_->Message(); }
+
+void EngineControl::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Arrange();
+  TryLoad();
+}
+
+void EngineControl::Arrange() {
+  const int panelHeight = std::min(height(), ControlPanel::kHeight);
+  panel_->setGeometry(0, height() - panelHeight, width(), panelHeight);
+  if (!picture_) return;
+  const bool show = pictureWanted_ && height() > ControlPanel::kHeight;
+  picture_->setGeometry(0, 0, width(), std::max(0, height() - panelHeight));
+  picture_->setVisible(show);
+}
+
+void EngineControl::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_MediaTogglePlayPause:
+      TogglePlay();
+      break;
+    case Qt::Key_Left:
+      SeekSeconds(std::max(0.0, PositionSeconds() - kKeySeekSeconds));
+      break;
+    case Qt::Key_Right:
+      if (PositionSeconds() >= 0) SeekSeconds(PositionSeconds() + kKeySeekSeconds);
+      break;
+    case Qt::Key_M:
+      panel_->MuteButton()->toggle();
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}

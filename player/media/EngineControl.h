@@ -1,0 +1,81 @@
+#pragma once
+// One engine control as hosted in the player window: a picture window over a control panel, on
+// a playback core of its own. Both player builds host this control; their bindings differ only
+// in the units they speak.
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "player/media/MpvCore.h"
+
+class ControlPanel;
+class MpvVideoWidget;
+
+class EngineControl : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit EngineControl(const MpvCoreOptions& options, QWidget* parent = nullptr);
+  ~EngineControl() override;
+
+  // A path in the medium's form (or a native one). A file that is not there, or that the core
+  // cannot play, leaves the control empty with "Cannot open <file name>" on its panel.
+  // Throws medium::AppError (engine failure) when the playback core itself could not start.
+  void OpenMedia(const QString& path);
+  void Play();
+  void Pause();
+  void TogglePlay();
+  // Back to the start, paused; the recording stays open.
+  void Stop();
+  // Negative until a recording is open.
+  double PositionSeconds() const;
+  // Exact seek; remembered and made once the recording is open when it is still loading.
+  void SeekSeconds(double seconds);
+  // false: the control shows its panel alone (also the case whenever it is only panel-high).
+  void SetPictureWanted(bool wanted);
+
+  bool IsOpen() const { return state_ == State::Open; }
+  bool HasFailed() const { return state_ == State::Failed; }
+  // What the panel says instead of the time ("Cannot open media.wma"), empty when all is well.
+  QString StatusText() const;
+  ControlPanel* Panel() const { return panel_; }
+  // Null in headless mode.
+  MpvVideoWidget* Picture() const { return picture_; }
+  MpvCore* Core() const { return core_.get(); }
+
+ signals:
+  void opened();
+  void failed(const QString& message);
+  void seekFinished();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  enum class State { Empty, Waiting, Loading, Open, Failed };
+
+  bool UsesPicture() const;
+  void Arrange();
+  void TryLoad();
+  void Fail(const QString& detail);
+  void OnFileLoaded();
+  void OnEndReached(bool atEnd);
+
+  std::unique_ptr<MpvCore> core_;
+  MpvVideoWidget* picture_ = nullptr;  // a child, deleted first by hand
+  ControlPanel* panel_;
+  State state_ = State::Empty;
+  QString nativePath_;
+  QString fileName_;
+  bool pictureWanted_ = true;
+  bool renderFailed_ = false;
+  bool seekPending_ = false;
+  double pendingSeek_ = 0;
+  // While paused after a seek nothing has played, so the position is the seek's target; the core
+  // reports it less the sound it has buffered ahead.
+  bool holding_ = false;
+  double heldPosition_ = 0;
+};

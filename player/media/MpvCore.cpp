@@ -1,0 +1,213 @@
+#include "player/media/MpvCore.h"
+
+#include <mpv/client.h>
+
+#include <QFileInfo>
+#include <QPointer>
+#include <clocale>
+#include <cmath>
+
+namespace {
+
+// Options every core gets. A recording on an archive disc is played and nothing else: no user
+// configuration, scripts, network helpers or watch-later files, no on-screen display of mpv's
+// own (we draw our own control panel), and no following of references to other files or
+// addresses stored inside a recording or playlist.
+const char* const kFixedOptions[][2] = {
+    {"config", "no"},
+    {"terminal", "no"},
+    {"idle", "yes"},
+    {"keep-open", "yes"},  // the position stays valid at the end of the recording
+    {"hr-seek", "yes"},    // seeks land on the exact time, not the previous key frame
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"osc", "no"},
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"osd-level", "0"},
+    {"osd-bar", "no"},
+    {"sub-auto", "no"},
+    {"audio-file-auto", "no"},
+    {"access-references", "no"},
+    {"resume-playback", "no"},
+    {"save-position-on-quit", "no"},
+    {"load-stats-overlay", "no"},
+    {"load-osd-console", "no"},
+    {"load-auto-profiles", "no"},
+    {"hwdec", "no"},
+    {"audio-client-name", "presentation-player"},
+};
+
+double ReadDouble(mpv_handle* h, const char* name) {
+  double value = 0;
+  if (!h || mpv_get_property(h, name, MPV_FORMAT_DOUBLE, &value) < 0 || !std::isfinite(value))
+    return -1;
+  return value;
+}
+
+bool ReadFlag(mpv_handle* h, const char* name) {
+  int flag = 0;
+  if (!h || mpv_get_property(h, name, MPV_FORMAT_FLAG, &flag) < 0) return false;
+  return flag != 0;
+}
+
+}  // namespace
+
+MpvCore::MpvCore(const MpvCoreOptions& options, QObject* parent)
+    : QObject(parent), options_(options) {
+  // libmpv refuses to start under a locale whose decimal point is not '.', and QApplication sets
+  // the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  handle_ = mpv_create();
+  if (!handle_) return;
+  for (const auto& option : kFixedOptions) mpv_set_option_string(handle_, option[0], option[1]);
+  if (options_.headless) {
+    mpv_set_option_string(handle_, "vo", "null");
+    mpv_set_option_string(handle_, "ao", "null");
+  } else {
+    // Pictures go through our render widget only; never a window of mpv's own.
+    mpv_set_option_string(handle_, "vo", "libmpv");
+  }
+  if (!options_.audioOutput.isEmpty())
+    mpv_set_option_string(handle_, "ao", options_.audioOutput.toUtf8().constData());
+  if (options_.untimed) {
+    mpv_set_option_string(handle_, "untimed", "yes");
+    mpv_set_option_string(handle_, "ao-null-untimed", "yes");
+  }
+  if (mpv_initialize(handle_) < 0) {
+    mpv_terminate_destroy(handle_);
+    handle_ = nullptr;
+    return;
+  }
+  mpv_observe_property(handle_, 0, "playback-time", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(handle_, 0, "duration", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(handle_, 0, "pause", MPV_FORMAT_FLAG);
+  mpv_observe_property(handle_, 0, "eof-reached", MPV_FORMAT_FLAG);
+  mpv_set_wakeup_callback(handle_, &MpvCore::OnWakeup, this);
+}
+
+MpvCore::~MpvCore() {
+  if (!handle_) return;
+  // After this returns mpv no longer calls into this object from its threads.
+  mpv_set_wakeup_callback(handle_, nullptr, nullptr);
+  mpv_terminate_destroy(handle_);
+  handle_ = nullptr;
+}
+
+void MpvCore::OnWakeup(void* self) {
+  // Runs on an mpv thread: never call mpv here, only ask the GUI thread to look.
+  QMetaObject::invokeMethod(static_cast<MpvCore*>(self), "DrainEvents", Qt::QueuedConnection);
+}
+
+void MpvCore::Load(const QString& nativePath, bool withVideo) {
+  if (!handle_) return;
+  mpv_set_property_string(handle_, "vid", withVideo ? "auto" : "no");
+  // An absolute path can never be taken for a protocol or an option.
+  const QByteArray path = QFileInfo(nativePath).absoluteFilePath().toUtf8();
+  const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
+  mpv_command(handle_, command);
+}
+
+void MpvCore::Unload() {
+  if (!handle_) return;
+  const char* command[] = {"stop", nullptr};
+  mpv_command(handle_, command);
+}
+
+void MpvCore::SetPaused(bool paused) {
+  if (!handle_) return;
+  int flag = paused ? 1 : 0;
+  mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+bool MpvCore::Paused() const { return ReadFlag(handle_, "pause"); }
+
+bool MpvCore::SeekSeconds(double seconds) {
+  if (!handle_ || !std::isfinite(seconds)) return false;
+  const QByteArray target = QByteArray::number(std::max(0.0, seconds), 'f', 6);
+  const char* command[] = {"seek", target.constData(), "absolute+exact", nullptr};
+  return mpv_command(handle_, command) >= 0;
+}
+
+double MpvCore::PositionSeconds() const { return ReadDouble(handle_, "playback-time"); }
+
+double MpvCore::DurationSeconds() const { return ReadDouble(handle_, "duration"); }
+
+bool MpvCore::AtEnd() const { return ReadFlag(handle_, "eof-reached"); }
+
+void MpvCore::SetVolume(int percent) {
+  if (!handle_) return;
+  double volume = std::clamp(percent, 0, 100);
+  mpv_set_property(handle_, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
+void MpvCore::SetMuted(bool muted) {
+  if (!handle_) return;
+  int flag = muted ? 1 : 0;
+  mpv_set_property(handle_, "mute", MPV_FORMAT_FLAG, &flag);
+}
+
+QStringList MpvCore::StringList(const char* property, const char* key) const {
+  QStringList result;
+  mpv_node node;
+  if (!handle_ || mpv_get_property(handle_, property, MPV_FORMAT_NODE, &node) < 0) return result;
+  if (node.format == MPV_FORMAT_NODE_ARRAY) {
+    for (int i = 0; i < node.u.list->num; ++i) {
+      const mpv_node& item = node.u.list->values[i];
+      if (item.format == MPV_FORMAT_STRING && !key) {
+        result << QString::fromUtf8(item.u.string);
+      } else if (item.format == MPV_FORMAT_NODE_MAP && key) {
+        const mpv_node_list* map = item.u.list;
+        for (int k = 0; k < map->num; ++k) {
+          if (qstrcmp(map->keys[k], key) == 0 && map->values[k].format == MPV_FORMAT_STRING)
+            result << QString::fromUtf8(map->values[k].u.string);
+        }
+      }
+    }
+  }
+  mpv_free_node_contents(&node);
+  return result;
+}
+
+void MpvCore::DrainEvents() {
+  // A receiver of one of our signals may delete us; stop draining then.
+  QPointer<MpvCore> alive(this);
+  while (alive && handle_) {
+    mpv_event* event = mpv_wait_event(handle_, 0);
+    if (event->event_id == MPV_EVENT_NONE) break;
+    switch (event->event_id) {
+      case MPV_EVENT_FILE_LOADED:
+        emit fileLoaded();
+        break;
+      case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<mpv_event_end_file*>(event->data);
+        if (end->reason == MPV_END_FILE_REASON_ERROR)
+          emit loadFailed(QString::fromUtf8(mpv_error_string(end->error)));
+        break;
+      }
+      case MPV_EVENT_PLAYBACK_RESTART:
+        emit seekFinished();
+        break;
+      case MPV_EVENT_PROPERTY_CHANGE:
+        HandlePropertyChange(event->data);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void MpvCore::HandlePropertyChange(void* data) {
+  const auto* property = static_cast<mpv_event_property*>(data);
+  const bool isDouble = property->format == MPV_FORMAT_DOUBLE;
+  const double value = isDouble ? *static_cast<double*>(property->data) : -1;
+  if (qstrcmp(property->name, "playback-time") == 0) {
+    emit positionChanged(isDouble ? value : -1);
+  } else if (qstrcmp(property->name, "duration") == 0) {
+    emit durationChanged(isDouble ? value : -1);
+  } else if (qstrcmp(property->name, "pause") == 0 && property->format == MPV_FORMAT_FLAG) {
+    emit pausedChanged(*static_cast<int*>(property->data) != 0);
+  } else if (qstrcmp(property->name, "eof-reached") == 0 && property->format == MPV_FORMAT_FLAG) {
+    emit endReachedChanged(*static_cast<int*>(property->data) != 0);
+  }
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The playback core: one libmpv handle with the options our engine controls need, its events
+// turned into Qt signals on the GUI thread, and the few properties the controls read and set.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+struct mpv_handle;
+
+struct MpvCoreOptions {
+  bool headless = false;  // no picture and no sound device: vo=null, ao=null
+  bool untimed = false;   // decode as fast as possible (tests)
+  QString audioOutput;    // overrides the audio output when not empty (e.g. "null")
+};
+
+class MpvCore : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit MpvCore(const MpvCoreOptions& options, QObject* parent = nullptr);
+  ~MpvCore() override;
+  MpvCore(const MpvCore&) = delete;
+  MpvCore& operator=(const MpvCore&) = delete;
+
+  // Null when the core could not be created; every call is then harmless.
+  mpv_handle* Handle() const { return handle_; }
+  bool IsValid() const { return handle_ != nullptr; }
+  const MpvCoreOptions& Options() const { return options_; }
+
+  // Starts loading a native file path. withVideo false loads the sound only (no picture window).
+  void Load(const QString& nativePath, bool withVideo);
+  // Closes the file; the core is idle again.
+  void Unload();
+  void SetPaused(bool paused);
+  bool Paused() const;
+  // Exact seek to an absolute time; returns false when nothing is loaded to seek in.
+  bool SeekSeconds(double seconds);
+  // The playing position; negative while no recording is open.
+  double PositionSeconds() const;
+  double DurationSeconds() const;
+  bool AtEnd() const;
+  void SetVolume(int percent);
+  void SetMuted(bool muted);
+
+  // Reads a property as a string list (mpv string lists, or a list of maps by one key).
+  QStringList StringList(const char* property, const char* key = nullptr) const;
+
+ signals:
+  void fileLoaded();
+  // The file could not be opened or played; reason is the core's own text.
+  void loadFailed(const QString& reason);
+  void seekFinished();
+  void positionChanged(double seconds);  // negative when it becomes unavailable
+  void durationChanged(double seconds);
+  void pausedChanged(bool paused);
+  // The end of the recording was reached (it stays open there) or left again.
+  void endReachedChanged(bool atEnd);
+
+ private slots:
+  void DrainEvents();
+
+ private:
+  static void OnWakeup(void* self);
+  void HandlePropertyChange(void* event);
+
+  MpvCoreOptions options_;
+  mpv_handle* handle_ = nullptr;
+};

@@ -1,0 +1,101 @@
+// The picture window on a real display (xvfb, Mesa): frames are drawn, the file given before the
+// window is shown is loaded once it can draw, and the window may close while the video plays.
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSet>
+#include <QWidget>
+#include <QtTest>
+
+#include "player/media/EngineControl.h"
+#include "player/media/EngineFactory.h"
+#include "player/media/MpvVideoWidget.h"
+#include "tests/media/MediaTestKit.h"
+
+namespace {
+
+EngineControl* ControlOf(MediaEngine& engine) {
+  return qobject_cast<EngineControl*>(engine.Widget());
+}
+
+int DistinctColours(const QImage& image) {
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 4)
+    for (int x = 0; x < image.width(); x += 4) colours.insert(image.pixel(x, y) & 0xffffff);
+  return colours.size();
+}
+
+}  // namespace
+
+class VideoTests : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { qputenv("PRESENTATION_ENGINE_AO", "null"); }
+
+  void videoFramesAreDrawn_data() {
+    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("wmv") << EngineKind::WindowsMedia << "media.wmv";
+    QTest::newRow("rm") << EngineKind::RealMedia << "media.rm";
+  }
+  void videoFramesAreDrawn() {
+    QFETCH(EngineKind, kind);
+    QFETCH(QString, file);
+    TempMedium medium;
+    const QString path = PutMedia(medium, file, RecordingBytes(file));
+    QWidget window;
+    window.resize(800, 613);
+    auto engine = CreateEngine(kind, &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    engine->OpenMedia(path);
+    engine->Play();
+    EngineControl* control = ControlOf(*engine);
+    MpvVideoWidget* picture = control->Picture();
+    QVERIFY(picture);
+    QTRY_VERIFY_WITH_TIMEOUT(picture->RenderReady(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(engine->GetPositionMs() > 1000, 5000);
+    QVERIFY(picture->FramesDrawn() > 5);
+    const QImage frame = picture->grabFramebuffer();
+    QCOMPARE(frame.size(), picture->size() * picture->devicePixelRatioF());
+    // The test picture is colour bars and a counter: far from one flat colour.
+    QVERIFY2(DistinctColours(frame) > 8, qPrintable(QString::number(DistinctColours(frame))));
+  }
+
+  void fileGivenBeforeTheWindowShowsIsLoadedOnceItCanDraw() {
+    TempMedium medium;
+    const QString path = PutMedia(medium, "media.rm", RecordingBytes("media.rm"));
+    QWidget window;
+    window.resize(800, 613);
+    auto engine = CreateEngine(EngineKind::RealMedia, &window);
+    engine->OpenMedia(path);  // the RealMedia player opens and plays, then shows its window
+    engine->Play();
+    QTest::qWait(200);
+    QVERIFY2(engine->GetPositionMs() < 0, "loaded before the picture window could draw");
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(engine->GetPositionMs() > 500, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(DistinctColours(ControlOf(*engine)->Picture()->grabFramebuffer()) > 8,
+                             3000);
+  }
+
+  void closingWhileVideoPlaysIsClean() {
+    TempMedium medium;
+    const QString path = PutMedia(medium, "media.wmv", RecordingBytes("media.wmv"));
+    for (int round = 0; round < 3; ++round) {
+      auto* window = new QWidget;
+      window->resize(800, 613);
+      auto engine = CreateEngine(EngineKind::WindowsMedia, window);
+      window->show();
+      engine->OpenMedia(path);
+      engine->Play();
+      QTRY_VERIFY_WITH_TIMEOUT(engine->GetPositionMs() > 300, 5000);
+      window->close();
+      delete window;
+      QTest::qWait(50);
+      QVERIFY(engine->GetPositionMs() < 0);
+    }
+  }
+};
+
+QTEST_MAIN(VideoTests)
+#include "test_video.moc"
