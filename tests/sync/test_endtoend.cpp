@@ -1,0 +1,156 @@
+// A whole player on the sample medium with its real engine: the window as the program builds it,
+// the recording playing, the timer ticking in real time. Built once per player.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QtTest>
+#include <clocale>
+
+#include "medium/Convert.h"
+#include "medium/Paths.h"
+#include "medium/Picture.h"
+#include "medium/Report.h"
+#include "medium/TextStream.h"
+#include "player/Annotations.h"
+#include "player/BuildProfile.h"
+#include "player/PlayerWindow.h"
+#include "player/media/EngineFactory.h"
+#include "player/media/MediaEngine.h"
+
+#ifdef E2E_NORVANTA
+constexpr PlayerBuild kBuild = PlayerBuild::Norvanta;
+#else
+constexpr PlayerBuild kBuild = PlayerBuild::Tavisco;
+#endif
+
+namespace {
+
+// The presentation folders the launcher would offer, in the order of Data\config.txt.
+QStringList PresentationFolders() {
+  medium::TextStream config;
+  config.Open(
+      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+  const int16_t n =
+      medium::ToInt16(medium::PieceAt(medium::SplitPieces(config.ReadLine(), u' '), 1));
+  QStringList folders;
+  for (int i = 0; i < std::max<int>(n, 1) && !config.AtEndOfStream(); ++i) {
+    config.ReadLine();  // the name shown in the launcher
+    folders << config.ReadLine();
+  }
+  config.Close();
+  return folders;
+}
+
+bool HasRecording(const BuildProfile& profile, const QString& folder) {
+  for (const QString& file : profile.mediaFiles) {
+    if (medium::FileExists(medium::BuildPath(
+            {medium::ApplicationFolder(), QStringLiteral("\\Media\\"), folder, file})))
+      return true;
+  }
+  return false;
+}
+
+// Slide n's picture as the medium holds it, on the canvas Slide_img is given.
+QImage SlidePicture(const Slides_cls& slides, int n) {
+  return SlideCanvas(medium::LoadPicture(SlidePicturePath(slides.Slides.Item(n))));
+}
+
+bool SamePicture(const QImage& a, const QImage& b) {
+  return a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void followsRecordingAndJumps();
+  void cleanupTestCase();
+
+ private:
+  std::unique_ptr<medium::RecordingReporter> reporter_;
+  std::unique_ptr<PlayerWindow> window_;
+};
+
+void EndToEndTest::initTestCase() {
+  // No sound device on a build machine.
+  qputenv("PRESENTATION_ENGINE_AO", "null");
+  std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
+  // The medium the build writes, or another one named in the environment.
+  const QString root = qEnvironmentVariable("SAMPLE_MEDIUM_DIR", QStringLiteral(SAMPLE_MEDIUM_DIR));
+  QVERIFY2(QFile::exists(root + QStringLiteral("/Data/config.txt")),
+           "the sample medium has not been written");
+  medium::SetApplicationFolder(root);
+
+  const BuildProfile& profile = ProfileFor(kBuild);
+  // The first presentation with a recording for this player and at least three slides.
+  for (const QString& folder : PresentationFolders()) {
+    if (!HasRecording(profile, folder)) continue;
+    reporter_ = std::make_unique<medium::RecordingReporter>(profile.programTitle);
+    window_ = std::make_unique<PlayerWindow>(
+        profile, *reporter_,
+        [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
+        QStringLiteral("-p ") + folder);
+    window_->Form_Load();
+    if (window_->SlidesList() && window_->SlidesList()->Slides.Count() >= 3 &&
+        window_->SlideMode != 2)
+      break;
+    window_.reset();
+  }
+  QVERIFY2(window_, "no presentation with three slides for this player on the sample medium");
+  QVERIFY(window_->StartupFinished());
+  QCOMPARE(reporter_->Texts(), QStringList{});
+}
+
+void EndToEndTest::followsRecordingAndJumps() {
+  PlayerWindow& w = *window_;
+  const Slides_cls& slides = *w.SlidesList();
+  MediaEngine& engine = w.Engine();
+  auto title = [&] { return w.Slide_txt->text(); };
+  auto position = [&] { return engine.GetPositionMs(); };
+
+  // After start: the recording plays and the first tick shows the first slide with its picture.
+  QTRY_VERIFY_WITH_TIMEOUT(position() > 0, 10000);
+  QTRY_COMPARE_WITH_TIMEOUT(title(), slides.Slides.Item(1).SlideName, 5000);
+  QVERIFY(w.SlideImage().text(QString::fromLatin1(kMissingPictureKey)).isEmpty());
+
+  // The slide follows the recording: shortly before slide 2 starts, slide 1 is still shown,
+  // and within a tick or two of slide 2's time the window shows slide 2.
+  const double second = slides.Slides.Item(2).SlideTime;
+  engine.SeekMs(std::max(0.0, second - 1500));
+  QTRY_VERIFY_WITH_TIMEOUT(position() >= second - 1600 && position() < second, 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(title(), slides.Slides.Item(2).SlideName, 6000);
+  QVERIFY(position() >= second);
+  QCOMPARE(w.HighlightLeftTwips(), HighlightLeft(w.ThumbnailWidthTwips(), 2));
+
+  // A click on the third thumbnail shows slide 3 at once, without its marks, and the recording
+  // goes on from slide 3's time.
+  const double third = slides.Slides.Item(3).SlideTime;
+  QVERIFY(w.Thumbnail(2));
+  w.Thumbnail(2)->click();
+  QCOMPARE(title(), slides.Slides.Item(3).SlideName);
+  QVERIFY(SamePicture(w.SlideImage(), SlidePicture(slides, 3)));
+  QCOMPARE(w.HighlightLeftTwips(), HighlightLeft(w.ThumbnailWidthTwips(), 3));
+  QTRY_VERIFY_WITH_TIMEOUT(position() >= third + 500, 3000);
+  const double later = position();
+  QVERIFY2(later < third + 6000, qPrintable(QString::number(later)));
+  // The ticks that follow keep slide 3 while the recording is inside it.
+  QTest::qWait(1200);
+  if (slides.Slides.Count() < 4 || position() < slides.Slides.Item(4).SlideTime)
+    QCOMPARE(title(), slides.Slides.Item(3).SlideName);
+  QCOMPARE(reporter_->Texts(), QStringList{});
+}
+
+void EndToEndTest::cleanupTestCase() {
+  if (window_) {
+    window_->close();  // ends the player: no tick afterwards
+    QVERIFY(window_->Ended());
+    QVERIFY(!window_->Timer1->isActive());
+  }
+  window_.reset();
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "test_endtoend.moc"
