@@ -1,0 +1,215 @@
+// Start-up of a large presentation, from the load handler to the window shown: 1,000 slides,
+// 5,000 transcript cues in 3 languages and 2,000 marks, the engine stubbed. Compares the indexed
+// transcripts with a rescan of the transcript file from the top for every cue and language.
+//
+//   bench_startup [--runs N]
+//
+// Exits 1 when the indexed start-up takes 1 s or more, or is not at least 50 times faster than
+// the rescan.
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "medium/TextStream.h"
+#include "player/PlayerWindow.h"
+#include "player/media/MediaEngine.h"
+
+namespace {
+
+constexpr int kSlides = 1000;
+constexpr int kCues = 5000;
+constexpr int kAnns = 2000;
+const QStringList kLanguages = {"ENGLISH", "FRENCH", "GERMAN"};
+
+class StubEngine : public MediaEngine {
+ public:
+  void OpenMedia(const QString&) override {}
+  void Play() override {}
+  double GetPositionMs() override { return -1; }
+  void SeekMs(double) override {}
+  void ShowControlPanelOnly() override {}
+  void SetTop(int) override {}
+  void SetHeight(int) override {}
+  int Top() const override { return 88; }
+  int Height() const override { return 260; }
+  void SetFocus() override {}
+  QWidget* Widget() override { return nullptr; }
+};
+
+// The scan from the top, for every cue and language: open the file, read until the marker,
+// return the next line.
+class RescanTranscripts : public TranscriptTexts {
+ public:
+  RescanTranscripts(QString folder, QStringList languages)
+      : folder_(std::move(folder)), languages_(std::move(languages)) {}
+  QString GetTranscriptText(int16_t position, int16_t section) override {
+    medium::TextStream s;
+    s.Open(medium::RepairBackslashes(folder_) + languages_.value(position) + ".html");
+    const QString marker = QStringLiteral("SECTION") + QString::number(section);
+    while (!s.AtEndOfStream()) {
+      if (s.ReadLine().contains(marker)) break;
+    }
+    return s.ReadLine();
+  }
+
+ private:
+  QString folder_;
+  QStringList languages_;
+};
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    std::exit(2);
+  }
+  f.write(bytes);
+}
+
+void BuildPresentation(const QString& root) {
+  WriteFile(root + "/Data/BIG/database.txt",
+            "SlideMode=1\r\nMediaMode=1\r\nFlag=0\r\nText=Big\r\n");
+  QByteArray jpeg;
+  {
+    QImage thumb(80, 65, QImage::Format_RGB32);
+    thumb.fill(QColor(90, 120, 200));
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    thumb.save(&buffer, "JPG", 90);
+  }
+  for (int i = 1; i <= kSlides; ++i) {
+    WriteFile(root + QStringLiteral("/Slides/Deck/thumbs/Slide%1.jpg").arg(i), jpeg);
+  }
+  // One timeline, the three kinds interleaved in ascending time.
+  struct Line {
+    double time;
+    QByteArray text;
+  };
+  std::vector<Line> lines;
+  const double length = 3600000;
+  for (int i = 0; i < kSlides; ++i) {
+    const double t = length * i / kSlides;
+    lines.push_back({t, "0~" + QByteArray::number(t, 'f', 0) + "~Deck~" +
+                            QByteArray::number(i + 1) + "~Slide title number " +
+                            QByteArray::number(i + 1)});
+  }
+  for (int i = 0; i < kCues; ++i) {
+    const double t = length * i / kCues;
+    lines.push_back({t, "2~" + QByteArray::number(t, 'f', 0) + "~" + QByteArray::number(i + 1)});
+  }
+  for (int i = 0; i < kAnns; ++i) {
+    const double t = length * i / kAnns + 1;
+    lines.push_back({t, "1~" + QByteArray::number(t, 'f', 0) + "~3~1~0~300~2000~400~900~255~0~0"});
+  }
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const Line& a, const Line& b) { return a.time < b.time; });
+  QByteArray events;
+  for (const Line& l : lines) events += l.text + "\r\n";
+  WriteFile(root + "/Data/BIG/events.txt", events);
+  for (const QString& language : kLanguages) {
+    QByteArray page = "<html><body>\r\n";
+    for (int s = 1; s <= kCues; ++s) {
+      page += "<p class=\"m\">SECTION" + QByteArray::number(s) + "</p>\r\n" + language.toLatin1() +
+              ": what the speaker said in section " + QByteArray::number(s) + ".\r\n";
+    }
+    page += "</body></html>\r\n";
+    WriteFile(root + "/Data/BIG/transcripts/" + language + ".html", page);
+  }
+  WriteFile(root + "/Data/BIG/details.txt", "A large synthetic presentation\r\n");
+  WriteFile(root + "/Media/BIG/media.wma", "stub");
+}
+
+struct Run {
+  double shownMs = -1;  // from the load handler's start to the window shown
+  double totalMs = 0;   // the whole load handler
+  size_t messages = 0;
+  int cues = 0;
+};
+
+class ShowWatch : public QObject {
+ public:
+  explicit ShowWatch(QElapsedTimer& clock) : clock_(clock) {}
+  double shownMs = -1;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Show && shownMs < 0) shownMs = clock_.nsecsElapsed() / 1e6;
+    return QObject::eventFilter(o, e);
+  }
+
+ private:
+  QElapsedTimer& clock_;
+};
+
+Run StartOnce(bool rescan) {
+  medium::RecordingReporter reporter("Tavisco");
+  StubEngine engine;
+  PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, engine, "-p BIG");
+  if (rescan) {
+    window.SetTranscriptSourceFactory([](const QString& folder, const QStringList& languages) {
+      return std::make_unique<RescanTranscripts>(folder, languages);
+    });
+  }
+  QElapsedTimer clock;
+  ShowWatch watch(clock);
+  window.installEventFilter(&watch);
+  clock.start();
+  window.Form_Load();
+  Run run;
+  run.totalMs = clock.nsecsElapsed() / 1e6;
+  run.shownMs = watch.shownMs;
+  run.messages = reporter.messages.size();
+  run.cues = window.TransList() ? window.TransList()->Trans.Count() : 0;
+  return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  int runs = 5;
+  const QStringList args = app.arguments();
+  const qsizetype at = args.indexOf("--runs");
+  if (at >= 0 && at + 1 < args.size()) runs = std::max(1, args[at + 1].toInt());
+
+  QTemporaryDir dir;
+  BuildPresentation(dir.path());
+  medium::SetApplicationFolder(dir.path());
+  std::printf("presentation: %d slides, %d cues in %d languages, %d marks\n", kSlides, kCues,
+              int(kLanguages.size()), kAnns);
+
+  std::vector<double> indexed;
+  Run last;
+  for (int i = 0; i < runs; ++i) {
+    last = StartOnce(false);
+    indexed.push_back(last.shownMs);
+  }
+  std::sort(indexed.begin(), indexed.end());
+  const double indexedMs = indexed[indexed.size() / 2];
+  std::printf(
+      "indexed transcripts: %.1f ms to the window shown (median of %d; whole start-up "
+      "%.1f ms; %zu messages, %d cues)\n",
+      indexedMs, runs, last.totalMs, last.messages, last.cues);
+
+  const Run slow = StartOnce(true);
+  std::printf("rescan per cue and language: %.1f ms to the window shown (%zu messages, %d cues)\n",
+              slow.shownMs, slow.messages, slow.cues);
+  const double ratio = slow.shownMs / indexedMs;
+  std::printf("indexed is %.0f times faster\n", ratio);
+
+  const bool ok = indexedMs < 1000 && ratio >= 50 && last.messages == 0 && slow.messages == 0;
+  if (!ok) std::printf("FAILED: the indexed start-up must take under 1 s and be 50 times faster\n");
+  return ok ? 0 : 1;
+}
