@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "medium/CommandLineOptions.h"
+#include "medium/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "player/BuildProfile.h"
@@ -52,9 +53,15 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
   QCoreApplication::setApplicationName(profile.programTitle);
-  if (options.medium) medium::SetApplicationFolder(*options.medium);
-
   medium::MessageBoxReporter reporter(profile.programTitle);
+  if (options.medium) {
+    // A mistyped --medium would otherwise surface as a cascade of missing files.
+    if (!medium::IsReadableFolder(*options.medium)) {
+      reporter.Report(medium::UnreadableMediumText(*options.medium));
+      return 2;
+    }
+    medium::SetApplicationFolder(*options.medium);
+  }
   PlayerWindow window(
       profile, reporter,
       [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },

@@ -5,6 +5,7 @@
 
 #include "medium/CommandLineOptions.h"
 #include "medium/Convert.h"
+#include "medium/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
@@ -255,6 +256,45 @@ class MediumTest : public QObject {
     QVERIFY(r.messages[0].text.startsWith("Type mismatch"));
     QVERIFY(!RunWithLastResort(r, [] { throw AppError(53, "File not found: x"); }));
     QCOMPARE(r.messages[1].text, "Run-time error '53':\n\nFile not found: x");
+  }
+
+  void mediumChoice() {
+    struct Chooser : FolderChooser {
+      std::optional<QString> answer;
+      int asked = 0;
+      std::optional<QString> Choose() override {
+        ++asked;
+        return answer;
+      }
+    };
+    using Kind = MediumChoice::Kind;
+    TempMedium own;  // the program's own folder, no medium in it yet
+    TempMedium other;
+    Chooser chooser;
+
+    // Given on the command line: used, or refused when it cannot be read; never asks.
+    QCOMPARE(int(ChooseMedium(other.Root(), &chooser).kind), int(Kind::Folder));
+    const MediumChoice missing = ChooseMedium(other.Root() + "/gone", &chooser);
+    QCOMPARE(int(missing.kind), int(Kind::Unreadable));
+    QVERIFY(UnreadableMediumText(missing.folder).contains("gone"));
+    QCOMPARE(chooser.asked, 0);
+
+    // Not given, no medium here: the user is asked; a cancel or a vanished folder is said so.
+    medium::SetApplicationFolder(own.Root());
+    chooser.answer = other.Root();
+    const MediumChoice picked = ChooseMedium(std::nullopt, &chooser);
+    QCOMPARE(int(picked.kind), int(Kind::Folder));
+    QCOMPARE(picked.folder, other.Root());
+    chooser.answer.reset();
+    QCOMPARE(int(ChooseMedium(std::nullopt, &chooser).kind), int(Kind::Cancelled));
+    chooser.answer = own.Root() + "/not there";
+    QCOMPARE(int(ChooseMedium(std::nullopt, &chooser).kind), int(Kind::Unreadable));
+    QCOMPARE(chooser.asked, 3);
+
+    // The program stands on a medium (config.txt in any case): no question.
+    own.Write("DATA/Config.TXT", "Presentations 0\r\n");
+    QCOMPARE(int(ChooseMedium(std::nullopt, &chooser).kind), int(Kind::OwnFolder));
+    QCOMPARE(chooser.asked, 3);
   }
 };
 
