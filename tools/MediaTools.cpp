@@ -256,13 +256,18 @@ void EncodeRecordings(const Toolset& tools, const std::vector<VideoStill>& still
     RunTool(tools.ffmpeg, wmv, QStringLiteral("encoding media.wmv"));
   }
 
-  QStringList wma = FfmpegStart();
-  wma << QStringLiteral("-i") << narrationWav << QStringLiteral("-vn") << QStringLiteral("-c:a")
-      << QStringLiteral("wmav2") << QStringLiteral("-b:a") << QStringLiteral("32k")
-      << QStringLiteral("-ar") << QStringLiteral("22050") << QStringLiteral("-ac")
-      << QStringLiteral("1") << QStringLiteral("-t") << length << Bitexact() << QStringLiteral("-f")
-      << QStringLiteral("asf") << media.filePath(QStringLiteral("media.wma"));
-  RunTool(tools.ffmpeg, wma, QStringLiteral("encoding media.wma"));
+  // Tavisco prefers media.wma to media.wmv, so a slideshow gets no .wma beside its .wmv: with
+  // both in the folder the player would open the sound alone and never show the video.
+  if (stills.empty()) {
+    QStringList wma = FfmpegStart();
+    wma << QStringLiteral("-i") << narrationWav << QStringLiteral("-vn") << QStringLiteral("-c:a")
+        << QStringLiteral("wmav2") << QStringLiteral("-b:a") << QStringLiteral("32k")
+        << QStringLiteral("-ar") << QStringLiteral("22050") << QStringLiteral("-ac")
+        << QStringLiteral("1") << QStringLiteral("-t") << length << Bitexact()
+        << QStringLiteral("-f") << QStringLiteral("asf")
+        << media.filePath(QStringLiteral("media.wma"));
+    RunTool(tools.ffmpeg, wma, QStringLiteral("encoding media.wma"));
+  }
 
   // RealAudio 14.4 takes only 8 kHz mono.
   QStringList rm = FfmpegStart();

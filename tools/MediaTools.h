@@ -47,7 +47,8 @@ struct VideoStill {
   QString picture;  // native path of a 472 x 360 JPEG
   int durationMs = 0;
 };
-// The recordings below mediaFolder: media.wmv (when stills are given), media.wma and media.rm.
+// The recordings below mediaFolder: media.wmv when stills are given, else media.wma; and
+// media.rm.
 void EncodeRecordings(const Toolset& tools, const std::vector<VideoStill>& stills,
                       const QString& narrationWav, int durationMs, const QString& mediaFolder);
 
