@@ -221,7 +221,8 @@ QString MakeNarration(const Toolset& tools, const std::vector<NarrationSegment>&
 }
 
 void EncodeRecordings(const Toolset& tools, const std::vector<VideoStill>& stills,
-                      const QString& narrationWav, int durationMs, const QString& mediaFolder) {
+                      const QString& narrationWav, int durationMs, bool withWma,
+                      const QString& mediaFolder) {
   if (!QDir().mkpath(mediaFolder)) {
     throw GeneratorError(QStringLiteral("Cannot create the folder %1").arg(mediaFolder));
   }
@@ -256,9 +257,9 @@ void EncodeRecordings(const Toolset& tools, const std::vector<VideoStill>& still
     RunTool(tools.ffmpeg, wmv, QStringLiteral("encoding media.wmv"));
   }
 
-  // Tavisco prefers media.wma to media.wmv, so a slideshow gets no .wma beside its .wmv: with
-  // both in the folder the player would open the sound alone and never show the video.
-  if (stills.empty()) {
+  // Tavisco prefers media.wma to media.wmv: with both in the folder it plays the sound alone, as
+  // the old discs that carried both did.
+  if (withWma) {
     QStringList wma = FfmpegStart();
     wma << QStringLiteral("-i") << narrationWav << QStringLiteral("-vn") << QStringLiteral("-c:a")
         << QStringLiteral("wmav2") << QStringLiteral("-b:a") << QStringLiteral("32k")

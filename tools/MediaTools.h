@@ -47,10 +47,11 @@ struct VideoStill {
   QString picture;  // native path of a 472 x 360 JPEG
   int durationMs = 0;
 };
-// The recordings below mediaFolder: media.wmv when stills are given, else media.wma; and
-// media.rm.
+// The recordings below mediaFolder: media.wmv when stills are given, media.wma when withWma,
+// and media.rm.
 void EncodeRecordings(const Toolset& tools, const std::vector<VideoStill>& stills,
-                      const QString& narrationWav, int durationMs, const QString& mediaFolder);
+                      const QString& narrationWav, int durationMs, bool withWma,
+                      const QString& mediaFolder);
 
 // ffmpeg's RealMedia muxer stamps every RealAudio 14.4 packet with time 0 and, for a file
 // without video, writes a duration of 0, so players cannot tell where playback stands. This

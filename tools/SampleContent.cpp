@@ -176,6 +176,12 @@ SampleContent MakeContent() {
   c.deck = MakeDeck();
   c.presentations.push_back(MakeLaunch(c.deck));
   c.presentations.push_back(MakeInterview(c.deck));
+  // The keynote once more with its video alone, so that Tavisco shows the picture too.
+  Presentation video = MakeLaunch(c.deck);
+  video.name = QStringLiteral("zENTO Launch 2004 \u2013 keynote with video");
+  video.folder = QStringLiteral("Launch2004Video");
+  video.withWma = false;
+  c.presentations.push_back(video);
   return c;
 }
 

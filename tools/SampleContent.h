@@ -1,5 +1,5 @@
 #pragma once
-// What the sample medium says: the presenting company, the slide deck, the two presentations
+// What the sample medium says: the presenting company, the slide deck, the presentations
 // with their timelines, transcripts and details. Everything here is fixed, so every run writes
 // the same medium.
 
@@ -72,6 +72,7 @@ struct Presentation {
 
   int durationMs = 0;     // length of the recording
   bool hasVideo = false;  // media.wmv and a video track in media.rm
+  bool withWma = true;    // a media.wma too (Tavisco then plays it rather than the media.wmv)
 
   // Start of cue i's stretch of the recording and its end (the next cue or the end).
   int CueEndMs(size_t i) const;

@@ -109,7 +109,7 @@ void WriteRecordings(const QDir& root, const SampleContent& content, const Prese
       stills.push_back({picture, p.SlideEndMs(i) - start});
     }
   }
-  EncodeRecordings(tools, stills, narration, p.durationMs,
+  EncodeRecordings(tools, stills, narration, p.durationMs, p.withWma,
                    root.filePath(QStringLiteral("Media/") + p.folder));
 }
 
