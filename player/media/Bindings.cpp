@@ -49,7 +49,7 @@ void HostPlacement::SetFocus() {
 // Tavisco -------------------------------------------------------------------------------------
 
 WinMediaBinding::WinMediaBinding(std::unique_ptr<WinMediaControl> control, QWidget* host)
-    : control_(std::move(control)), placement_(host) {}
+    : PlacedBinding(host), control_(std::move(control)) {}
 
 void WinMediaBinding::OpenMedia(const QString& path) { control_->SetFileName(path); }
 
@@ -64,7 +64,7 @@ void WinMediaBinding::ShowControlPanelOnly() { control_->SetShowDisplay(false); 
 // Norvanta ------------------------------------------------------------------------------------
 
 RealMediaBinding::RealMediaBinding(std::unique_ptr<RealMediaControl> control, QWidget* host)
-    : control_(std::move(control)), placement_(host) {}
+    : PlacedBinding(host), control_(std::move(control)) {}
 
 void RealMediaBinding::OpenMedia(const QString& path) { control_->SetSource(path); }
 

@@ -31,15 +31,10 @@ class HostPlacement {
   int height_ = 260;
 };
 
-// Tavisco: seconds as double.
-class WinMediaBinding : public MediaEngine {
+// What both bindings do alike: placement and focus act on the hosting widget.
+class PlacedBinding : public MediaEngine {
  public:
-  WinMediaBinding(std::unique_ptr<WinMediaControl> control, QWidget* host);
-  void OpenMedia(const QString& path) override;
-  void Play() override;
-  double GetPositionMs() override;
-  void SeekMs(double ms) override;
-  void ShowControlPanelOnly() override;
+  explicit PlacedBinding(QWidget* host) : placement_(host) {}
   void SetTop(int pixels) override { placement_.SetTop(pixels); }
   void SetHeight(int pixels) override { placement_.SetHeight(pixels); }
   int Top() const override { return placement_.Top(); }
@@ -48,12 +43,25 @@ class WinMediaBinding : public MediaEngine {
   QWidget* Widget() override { return placement_.Widget(); }
 
  private:
-  std::unique_ptr<WinMediaControl> control_;
   HostPlacement placement_;
 };
 
+// Tavisco: seconds as double.
+class WinMediaBinding : public PlacedBinding {
+ public:
+  WinMediaBinding(std::unique_ptr<WinMediaControl> control, QWidget* host);
+  void OpenMedia(const QString& path) override;
+  void Play() override;
+  double GetPositionMs() override;
+  void SeekMs(double ms) override;
+  void ShowControlPanelOnly() override;
+
+ private:
+  std::unique_ptr<WinMediaControl> control_;
+};
+
 // Norvanta: whole milliseconds as 32-bit integers.
-class RealMediaBinding : public MediaEngine {
+class RealMediaBinding : public PlacedBinding {
  public:
   RealMediaBinding(std::unique_ptr<RealMediaControl> control, QWidget* host);
   void OpenMedia(const QString& path) override;
@@ -62,16 +70,9 @@ class RealMediaBinding : public MediaEngine {
   // Rounds half to even; a time outside the 32-bit range (or not a number) is an overflow (6).
   void SeekMs(double ms) override;
   void ShowControlPanelOnly() override;
-  void SetTop(int pixels) override { placement_.SetTop(pixels); }
-  void SetHeight(int pixels) override { placement_.SetHeight(pixels); }
-  int Top() const override { return placement_.Top(); }
-  int Height() const override { return placement_.Height(); }
-  void SetFocus() override { placement_.SetFocus(); }
-  QWidget* Widget() override { return placement_.Widget(); }
 
  private:
   std::unique_ptr<RealMediaControl> control_;
-  HostPlacement placement_;
 };
 
 class EngineControl;
