@@ -16,8 +16,9 @@
 #include "medium/Picture.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
-#include "player/Fields.h"
+#include "player/BuildProfile.h"
 #include "player/Model.h"
+#include "player/Playback.h"
 #include "player/Readers.h"
 
 namespace checker {
@@ -111,46 +112,37 @@ struct LineMap {
   std::vector<int> slides, anns, trans;
 };
 
+// Notes the line of every record as the reader appends it, and checks each slide's thumbnail.
 class CheckSink : public TimelineSink {
  public:
   CheckSink(ProblemReporter& reporter, const medium::TextStream& stream, const QString& events,
-            LineMap& lines)
-      : reporter_(reporter), stream_(stream), events_(events), lines_(lines) {}
+            const Anns_cls& anns, const Trans_cls& trans, LineMap& lines)
+      : reporter_(reporter),
+        stream_(stream),
+        events_(events),
+        anns_(anns),
+        trans_(trans),
+        lines_(lines) {}
   void AddSlideTitle(const QString&) override {}
   void SlideAppended(const Slide_cls& slide, int16_t) override {
     const int line = stream_.LineNumber() - 1;
     lines_.slides.push_back(line);
     CheckPicture(reporter_, ThumbnailPath(slide), QStringLiteral("thumbnail"), events_, line);
   }
+  void LineRead() override {
+    const int line = stream_.LineNumber() - 1;
+    if (anns_.Anns.Count() > static_cast<int>(lines_.anns.size())) lines_.anns.push_back(line);
+    if (trans_.Trans.Count() > static_cast<int>(lines_.trans.size())) lines_.trans.push_back(line);
+  }
 
  private:
   ProblemReporter& reporter_;
   const medium::TextStream& stream_;
   QString events_;
+  const Anns_cls& anns_;
+  const Trans_cls& trans_;
   LineMap& lines_;
 };
-
-// The line of each annotation and cue record: the kinds as the timeline reader takes them
-// (a kind that does not convert repeats the one before, a slide line at first).
-void MapRecordLines(const QString& eventsPath, LineMap& map) {
-  medium::TextStream ts;
-  try {
-    ts.Open(eventsPath);
-  } catch (const medium::AppError&) {
-    return;
-  }
-  int16_t kind = 0;
-  while (!ts.AtEndOfLine()) {
-    const int line = ts.LineNumber();
-    const QString text = ts.ReadLine();
-    try {
-      kind = medium::ToInt16(GetField(0, text));
-    } catch (const medium::AppError&) {
-    }
-    if (kind == 1) map.anns.push_back(line);
-    if (kind >= 2) map.trans.push_back(line);
-  }
-}
 
 int LineOf(const std::vector<int>& lines, int k) {
   return k >= 1 && k <= static_cast<int>(lines.size()) ? lines[static_cast<size_t>(k - 1)] : 0;
@@ -236,13 +228,12 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     bool opened = medium::ReportAndContinue(reporter, [&] { ts.Open(events); });
     if (opened) {
       CheckedTexts texts(index);
-      CheckSink sink(reporter, ts, Relative(events), lines);
+      CheckSink sink(reporter, ts, Relative(events), anns, trans, lines);
       ReadTimeline(ts, reporter, settings.SlideMode, texts,
                    static_cast<int>(languages.names.size()), slides, anns, trans, sink);
       ts.Close();
     }
   }
-  MapRecordLines(events, lines);
   reporter.At(events);
   result.slides = slides.Slides.Count();
   result.annotations = anns.Anns.Count();
@@ -280,12 +271,8 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
       CheckColour(reporter, events, LineOf(lines.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
-    const Slide_cls& s = slides.Slides.Item(k);
-    const QString picture = medium::BuildPath(
-        {medium::ApplicationFolder(), QStringLiteral("\\Slides\\"), s.SlidePres,
-         QStringLiteral("\\Slide"), QString::number(s.SlideNum), QStringLiteral(".jpg")});
-    CheckPicture(reporter, picture, QStringLiteral("slide picture"), Relative(events),
-                 LineOf(lines.slides, k));
+    CheckPicture(reporter, SlidePicturePath(slides.Slides.Item(k)), QStringLiteral("slide picture"),
+                 Relative(events), LineOf(lines.slides, k));
   }
 
   // Details.
@@ -298,19 +285,25 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     ReadDetails(ts, details, reporter, text);
   }
 
-  // Recordings.
+  // Recordings, as each player looks for them.
   const QString media =
       medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), folder});
-  const QString wma = media + QStringLiteral("\\media.wma");
-  const QString wmv = media + QStringLiteral("\\media.wmv");
-  const QString rm = media + QStringLiteral("\\media.rm");
-  if (!medium::FileExists(wma) && !medium::FileExists(wmv)) {
-    reporter.Add(media, 0, QStringLiteral("no media.wma or media.wmv: Tavisco cannot play it"));
+  for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
+    const BuildProfile& profile = ProfileFor(build);
+    QStringList names;
+    bool found = false;
+    for (const QString& file : profile.mediaFiles) {
+      const QString path = medium::BuildPath({media, file});
+      names << file.mid(1);
+      CheckCase(reporter, path);
+      found = found || medium::FileExists(path);
+    }
+    if (!found) {
+      reporter.Add(media, 0,
+                   QStringLiteral("no %1: %2 cannot play it")
+                       .arg(names.join(QStringLiteral(" or ")), profile.programTitle));
+    }
   }
-  if (!medium::FileExists(rm)) {
-    reporter.Add(media, 0, QStringLiteral("no media.rm: Norvanta cannot play it"));
-  }
-  for (const QString& m : {wma, wmv, rm}) CheckCase(reporter, m);
   return result;
 }
 
@@ -400,18 +393,12 @@ QByteArray FormatJson(const CheckResult& result) {
 }
 
 int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
-  if (mediumFolder) {
-    if (!medium::IsReadableFolder(*mediumFolder)) {
-      std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(*mediumFolder)));
-      return 2;
-    }
-    medium::SetApplicationFolder(*mediumFolder);
-  } else if (!medium::IsReadableFolder(medium::NativePath(medium::ApplicationFolder()))) {
-    std::fprintf(
-        stderr, "Ambrel: %s\n",
-        qPrintable(medium::UnreadableMediumText(medium::NativePath(medium::ApplicationFolder()))));
+  const QString folder = mediumFolder.value_or(medium::NativePath(medium::ApplicationFolder()));
+  if (!medium::IsReadableFolder(folder)) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(folder)));
     return 2;
   }
+  if (mediumFolder) medium::SetApplicationFolder(*mediumFolder);
   const CheckResult result = CheckMedium();
   if (json) {
     const QByteArray out = FormatJson(result);

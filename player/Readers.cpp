@@ -248,12 +248,12 @@ void ReadTimeline(medium::TextStream& stream, medium::Reporter& reporter, int16_
     DoStep(reporter, [&] { line = stream.ReadLine(); });
     DoStep(reporter, [&] { kind = medium::ToInt16(GetField(0, line)); });
     if (kind <= 0) {
-      if (slideMode == 2) continue;
-      ReadSlideLine(line, reporter, slides, sink);
+      if (slideMode != 2) ReadSlideLine(line, reporter, slides, sink);
     } else if (kind == 1) {
       ReadAnnotationLine(line, reporter, anns);
     } else {
       ReadCueLine(line, reporter, texts, languageCount, trans);
     }
+    sink.LineRead();
   }
 }

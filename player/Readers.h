@@ -96,6 +96,8 @@ class TimelineSink {
   // The per-slide window steps for the slide just appended; k is the new number of slides.
   // Each step reports its own failures.
   virtual void SlideAppended(const Slide_cls& slide, int16_t k) = 0;
+  // Every line of the timeline once it has been taken into the lists (or failed to be).
+  virtual void LineRead() {}
 };
 
 // Reads an opened timeline until the stream stands at the end of a line (an empty line or the
