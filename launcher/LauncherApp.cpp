@@ -45,9 +45,7 @@ class DialogFolderChooser : public medium::FolderChooser {
 }  // namespace
 
 int RunLauncher(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  const medium::ProgramOptions options = medium::ParseProgramOptions(args);
+  const medium::ProgramOptions options = medium::ParseProgramOptions(argc, argv);
   if (options.help) {
     PrintHelp();
     return 0;

@@ -29,4 +29,10 @@ ProgramOptions ParseProgramOptions(const QStringList& args) {
 
 QString ArgumentText(const QStringList& rest) { return rest.join(u' '); }
 
+ProgramOptions ParseProgramOptions(int argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  return ParseProgramOptions(args);
+}
+
 }  // namespace medium

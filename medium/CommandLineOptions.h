@@ -20,6 +20,9 @@ struct ProgramOptions {
 
 // Takes the program's arguments without argv[0].
 ProgramOptions ParseProgramOptions(const QStringList& args);
+// The same from main's arguments, before any QApplication exists (--help, --probe and --check
+// need none).
+ProgramOptions ParseProgramOptions(int argc, char** argv);
 // The argument text the players read: the remaining arguments joined by single blanks.
 QString ArgumentText(const QStringList& rest);
 

@@ -33,9 +33,7 @@ void PrintHelp(const BuildProfile& profile) {
 int RunPlayer(PlayerBuild build, int argc, char** argv) {
   const BuildProfile& profile = ProfileFor(build);
   // Our own options come out before the argument text is formed, so "-p NAME" reads as always.
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  const medium::ProgramOptions options = medium::ParseProgramOptions(args);
+  const medium::ProgramOptions options = medium::ParseProgramOptions(argc, argv);
   if (options.help) {
     PrintHelp(profile);
     return 0;
