@@ -22,7 +22,7 @@
 #include "medium/Report.h"
 #include "medium/TextStream.h"
 #include "player/PlayerWindow.h"
-#include "player/media/MediaEngine.h"
+#include "tests/support/FakeEngine.h"
 
 namespace {
 
@@ -30,21 +30,6 @@ constexpr int kSlides = 1000;
 constexpr int kCues = 5000;
 constexpr int kAnns = 2000;
 const QStringList kLanguages = {"ENGLISH", "FRENCH", "GERMAN"};
-
-class StubEngine : public MediaEngine {
- public:
-  void OpenMedia(const QString&) override {}
-  void Play() override {}
-  double GetPositionMs() override { return -1; }
-  void SeekMs(double) override {}
-  void ShowControlPanelOnly() override {}
-  void SetTop(int) override {}
-  void SetHeight(int) override {}
-  int Top() const override { return 88; }
-  int Height() const override { return 260; }
-  void SetFocus() override {}
-  QWidget* Widget() override { return nullptr; }
-};
 
 // The scan from the top, for every cue and language: open the file, read until the marker,
 // return the next line.
@@ -154,7 +139,7 @@ class ShowWatch : public QObject {
 
 Run StartOnce(bool rescan) {
   medium::RecordingReporter reporter("Tavisco");
-  StubEngine engine;
+  FakeEngine engine;  // no recording: the position stays negative
   PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, engine, "-p BIG");
   if (rescan) {
     window.SetTranscriptSourceFactory([](const QString& folder, const QStringList& languages) {

@@ -24,7 +24,7 @@
 #include "player/Annotations.h"
 #include "player/Model.h"
 #include "player/Playback.h"
-#include "player/media/MediaEngine.h"
+#include "tests/support/FakeEngine.h"
 
 namespace {
 
@@ -33,22 +33,6 @@ constexpr int kAnns = 2000;
 constexpr int kMarksPerSlide = 50;
 constexpr int kDistinctPictures = 10;
 constexpr double kBudgetMs = 5.0;
-
-class QuietEngine : public MediaEngine {
- public:
-  void OpenMedia(const QString&) override {}
-  void Play() override {}
-  double GetPositionMs() override { return position; }
-  void SeekMs(double ms) override { position = ms; }
-  void ShowControlPanelOnly() override {}
-  void SetTop(int) override {}
-  void SetHeight(int) override {}
-  int Top() const override { return 88; }
-  int Height() const override { return 260; }
-  void SetFocus() override {}
-  QWidget* Widget() override { return nullptr; }
-  double position = 0;
-};
 
 class KeepingView : public PlayerView {
  public:
@@ -177,7 +161,7 @@ int main(int argc, char** argv) {
   }
 
   const int16_t slideMode = 0;
-  QuietEngine engine;
+  FakeEngine engine;
   KeepingView view;
   int loads = 0;
   Playback playback(slides, anns, trans, slideMode, engine, view, [&](const QString& path) {
