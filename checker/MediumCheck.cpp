@@ -9,17 +9,16 @@
 #include <cstdio>
 #include <optional>
 
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 #include "medium/Convert.h"
-#include "medium/MediumFolder.h"
+#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
-#include "player/BuildProfile.h"
-#include "player/Model.h"
-#include "player/Playback.h"
-#include "player/Readers.h"
+#include "presentation/Model.h"
+#include "presentation/MediumLayout.h"
+#include "presentation/Readers.h"
 
 namespace checker {
 namespace {
@@ -127,7 +126,7 @@ class CheckSink : public TimelineSink {
   void SlideAppended(const Slide_cls& slide, int16_t) override {
     const int line = stream_.LineNumber() - 1;
     lines_.slides.push_back(line);
-    CheckPicture(reporter_, ThumbnailPath(slide), QStringLiteral("thumbnail"), events_, line);
+    CheckPicture(reporter_, layout::ThumbnailPath(slide), QStringLiteral("thumbnail"), events_, line);
   }
   void LineRead() override {
     const int line = stream_.LineNumber() - 1;
@@ -191,7 +190,7 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
 
   // Settings.
   Settings settings;
-  const QString database = PresentationDataPath(folder, QStringLiteral("\\database.txt"));
+  const QString database = layout::SettingsPath(folder);
   {
     medium::TextStream ts;
     reporter.At(database, &ts);
@@ -199,16 +198,16 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     ReadSettings(ts, database, reporter, settings);
   }
   if (settings.SlideMode == 2) {
-    CheckPicture(reporter, PresentationImagePath(folder, QStringLiteral("\\slide.jpg")),
+    CheckPicture(reporter, layout::StillPicturePath(folder),
                  QStringLiteral("still picture"), QString(), 0);
   }
   if (settings.MediaMode == 2) {
-    CheckPicture(reporter, PresentationImagePath(folder, QStringLiteral("\\audio.jpg")),
+    CheckPicture(reporter, layout::AudioPicturePath(folder),
                  QStringLiteral("audio picture"), QString(), 0);
   }
 
   // Languages.
-  const QString transcripts = TranscriptsFolderPath(folder);
+  const QString transcripts = layout::TranscriptsFolderPath(folder);
   reporter.At(transcripts);
   const LanguageList languages = ListTranscriptLanguages(transcripts, reporter);
   result.languages = static_cast<int>(languages.names.size());
@@ -216,7 +215,7 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
   for (int i = 0; i < languages.names.size(); ++i) CheckCase(reporter, index.FilePath(i));
 
   // Timeline.
-  const QString events = PresentationDataPath(folder, QStringLiteral("\\events.txt"));
+  const QString events = layout::TimelinePath(folder);
   Slides_cls slides;
   Anns_cls anns;
   Trans_cls trans;
@@ -271,13 +270,13 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
       CheckColour(reporter, events, LineOf(lines.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
-    CheckPicture(reporter, SlidePicturePath(slides.Slides.Item(k)), QStringLiteral("slide picture"),
+    CheckPicture(reporter, layout::SlidePicturePath(slides.Slides.Item(k)), QStringLiteral("slide picture"),
                  Relative(events), LineOf(lines.slides, k));
   }
 
   // Details.
   {
-    const QString details = PresentationDataPath(folder, QStringLiteral("\\details.txt"));
+    const QString details = layout::DetailsPath(folder);
     medium::TextStream ts;
     reporter.At(details, &ts);
     CheckCase(reporter, details);
@@ -286,13 +285,11 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
   }
 
   // Recordings, as each player looks for them.
-  const QString media =
-      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), folder});
+  const QString media = layout::MediaFolderPath(folder);
   for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
-    const BuildProfile& profile = ProfileFor(build);
     QStringList names;
     bool found = false;
-    for (const QString& file : profile.mediaFiles) {
+    for (const QString& file : layout::RecordingFiles(build)) {
       const QString path = medium::BuildPath({media, file});
       names << file.mid(1);
       CheckCase(reporter, path);
@@ -301,7 +298,7 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     if (!found) {
       reporter.Add(media, 0,
                    QStringLiteral("no %1: %2 cannot play it")
-                       .arg(names.join(QStringLiteral(" or ")), profile.programTitle));
+                       .arg(names.join(QStringLiteral(" or ")), layout::PlayerName(build)));
     }
   }
   return result;
@@ -319,7 +316,7 @@ CheckResult CheckMedium() {
   CheckResult result;
   result.root = medium::NativePath(medium::ApplicationFolder());
   ProblemReporter reporter(result.problems);
-  const QString config = launcher::ConfigPath();
+  const QString config = layout::ConfigPath();
   reporter.At(config);
   CheckCase(reporter, config);
   launcher::ConfigReader reader(reporter);
@@ -330,9 +327,7 @@ CheckResult CheckMedium() {
 
   for (const char* picture : {"button1", "button1b", "button2", "button2b", "button3", "button3b",
                               "button4", "button4b"}) {
-    CheckPicture(reporter,
-                 medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Images\\"),
-                                    QLatin1String(picture), QStringLiteral(".jpg")}),
+    CheckPicture(reporter, layout::LauncherPicturePath(QLatin1String(picture)),
                  QStringLiteral("launcher picture"), QString(), 0);
   }
   for (int k = 1; k <= list.arr.Count(); ++k) {

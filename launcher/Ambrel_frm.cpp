@@ -9,14 +9,15 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
-#include "launcher/Twips.h"
+#include "ui/Twips.h"
 #include "launcher/WebLink.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
+#include "ui/DesignFonts.h"
 
 // The artwork lives in a static library, so its resources are registered by hand.
 static void InitLauncherResources() {
@@ -31,13 +32,6 @@ namespace {
 
 QImage DesignPicture(const char* name) {
   return QImage(QStringLiteral(":/launcher/") + QLatin1String(name));
-}
-
-QFont DesignFont(const char* family, double points, bool bold = false) {
-  QFont font{QString::fromLatin1(family)};
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
 }
 
 // A white-on-black label of the panel; its text wraps within the label.
@@ -58,15 +52,6 @@ QLabel* PanelLabel(QWidget* parent, const QRect& place, const QString& caption, 
 }
 
 }  // namespace
-
-void MapDesignFonts() {
-  static bool mapped = false;
-  if (mapped) return;
-  mapped = true;
-  // Liberation Sans has the metrics of the families the window was designed with.
-  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-}
 
 void PictureButton::SetPicture(const QImage& picture) {
   picture_ = picture;
@@ -153,27 +138,27 @@ void Ambrel_frm::BuildControls() {
     lp.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Text));
     Presentation_lbl->setPalette(lp);
   }
-  Presentation_lbl->setFont(DesignFont("MS Sans Serif", 8.25, true));
+  Presentation_lbl->setFont(ui::DesignFont("MS Sans Serif", 8.25, true));
   Presentation_lbl->setAttribute(Qt::WA_NoMousePropagation);
   Presentation_lbl->hide();
 
   Single_lbl = PanelLabel(this, TwipsRect(720, 1320, 2775, 735),
                           QStringLiteral("This CD contains the following presentation:"),
-                          DesignFont("Arial", 12));
+                          ui::DesignFont("Arial", 12));
   Single_lbl->setObjectName(QStringLiteral("Single_lbl"));
   Single_lbl->hide();
   Label3 = PanelLabel(this, TwipsRect(240, 2880, 3855, 1215),
                       QStringLiteral("Please click on an icon below to hear your zENTO or click "
                                      "EXIT to close this program."),
-                      DesignFont("MS Sans Serif", 12));
+                      ui::DesignFont("MS Sans Serif", 12));
   Label3->setObjectName(QStringLiteral("Label3"));
   Multi_lbl = PanelLabel(this, TwipsRect(720, 1320, 2775, 735),
                          QStringLiteral("Please choose from one of the following:"),
-                         DesignFont("Arial", 12));
+                         ui::DesignFont("Arial", 12));
   Multi_lbl->setObjectName(QStringLiteral("Multi_lbl"));
   Label1 =
       PanelLabel(this, TwipsRect(960, 240, 2295, 735),
-                 QStringLiteral("Welcome to your archived zENTO."), DesignFont("Arial", 14.25));
+                 QStringLiteral("Welcome to your archived zENTO."), ui::DesignFont("Arial", 14.25));
   Label1->setObjectName(QStringLiteral("Label1"));
 
   auto makePicture = [this](const char* name, const QRect& place, const char* picture) {
@@ -241,11 +226,11 @@ void Ambrel_frm::Form_Load() {
     ReportAndContinue(reporter, [&] { Multi_lbl->hide(); });
     ReportAndContinue(reporter, [&] { Single_lbl->show(); });
     QString folder;
-    ReportAndContinue(reporter, [&] { folder = MediaFolder(PresList.arr.Item(1).PresDir); });
+    ReportAndContinue(reporter, [&] { folder = layout::MediaFolderPath(PresList.arr.Item(1).PresDir); });
     ReportAndContinue(reporter,
-                      [&] { Command1->setEnabled(WindowsMediaRecorded(folder) && WinMediaFound); });
+                      [&] { Command1->setEnabled(layout::HasRecording(PlayerBuild::Tavisco, folder) && WinMediaFound); });
     ReportAndContinue(reporter,
-                      [&] { Command2->setEnabled(RealMediaRecorded(folder) && RealFound); });
+                      [&] { Command2->setEnabled(layout::HasRecording(PlayerBuild::Norvanta, folder) && RealFound); });
   }
   // 12
   ReportAndContinue(reporter, [&] { Cmd1Hover = false; });
@@ -274,7 +259,7 @@ void Ambrel_frm::RunHandler(Handler&& handler) {
 }
 
 void Ambrel_frm::SetButtonsFor(const Pres_cls& pres) {
-  const ButtonStates states = ButtonRule(MediaFolder(pres.PresDir), WinMediaFound, RealFound);
+  const ButtonStates states = ButtonRule(layout::MediaFolderPath(pres.PresDir), WinMediaFound, RealFound);
   Command1->setEnabled(states.command1);
   Command2->setEnabled(states.command2);
 }
@@ -337,8 +322,7 @@ void Ambrel_frm::ShowPictures(Hovered hovered) {
   };
   for (const Slot& slot : targets) {
     const QString name = QLatin1String(slot.who == hovered ? slot.hover : slot.normal);
-    const QString path = medium::BuildPath(
-        {medium::ApplicationFolder(), QStringLiteral("\\Images\\"), name, QStringLiteral(".jpg")});
+    const QString path = layout::LauncherPicturePath(name);
     try {
       slot.set(services_.loadPicture(path));
     } catch (...) {

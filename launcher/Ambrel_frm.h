@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "launcher/PlayerLaunch.h"
-#include "launcher/PresList.h"
+#include "presentation/PresList.h"
 
 class QComboBox;
 
@@ -63,9 +63,6 @@ struct LauncherServices {
   std::optional<QString> mediumFolder;
   QString webAddress;
 };
-
-// The designed families, mapped once to installed fonts with the same metrics.
-void MapDesignFonts();
 
 class Ambrel_frm : public QWidget {
  public:

@@ -10,9 +10,11 @@
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/CommandLineOptions.h"
-#include "medium/MediumFolder.h"
+#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "ui/DesignFonts.h"
+#include "ui/MessageBoxReporter.h"
 
 namespace {
 
@@ -61,7 +63,7 @@ int RunLauncher(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  medium::MessageBoxReporter reporter(QStringLiteral("Ambrel"));
+  ui::MessageBoxReporter reporter(QStringLiteral("Ambrel"));
   DialogFolderChooser chooser;
   const medium::MediumChoice choice = medium::ChooseMedium(options.medium, &chooser);
   switch (choice.kind) {
@@ -81,7 +83,7 @@ int RunLauncher(int argc, char** argv) {
     // The player reads the same medium, wherever the launcher's own folder is.
     services.mediumFolder = medium::NativePath(medium::ApplicationFolder());
   }
-  launcher::MapDesignFonts();
+  ui::InstallDesignFonts();
 
   launcher::ProcessEngineProbe probe;
   launcher::DetachedProcessStarter starter;

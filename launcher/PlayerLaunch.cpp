@@ -22,7 +22,7 @@ QString ProbeIdentifier(PlayerProgram player) {
 }
 
 QString ProgramName(PlayerProgram player) {
-  return player == PlayerProgram::Tavisco ? QStringLiteral("Tavisco") : QStringLiteral("Norvanta");
+  return layout::PlayerName(player);
 }
 
 QString ProgramFileName(PlayerProgram player) {
@@ -34,23 +34,9 @@ QString ProgramPath(PlayerProgram player, const QString& programFolder) {
       medium::BuildPath({programFolder, QStringLiteral("\\"), ProgramFileName(player)}));
 }
 
-QString MediaFolder(const QString& presDir) {
-  return medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), presDir});
-}
-
-// The file name is appended after the folder was repaired, and not repaired again.
-bool WindowsMediaRecorded(const QString& mediaFolder) {
-  return medium::FileExists(mediaFolder + QStringLiteral("\\media.wma")) ||
-         medium::FileExists(mediaFolder + QStringLiteral("\\media.wmv"));
-}
-
-bool RealMediaRecorded(const QString& mediaFolder) {
-  return medium::FileExists(mediaFolder + QStringLiteral("\\media.rm"));
-}
-
 ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool realFound) {
-  return ButtonStates{WindowsMediaRecorded(mediaFolder) && winMediaFound,
-                      RealMediaRecorded(mediaFolder) && realFound};
+  return ButtonStates{layout::HasRecording(PlayerBuild::Tavisco, mediaFolder) && winMediaFound,
+                      layout::HasRecording(PlayerBuild::Norvanta, mediaFolder) && realFound};
 }
 
 QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder,

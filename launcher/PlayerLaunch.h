@@ -6,12 +6,12 @@
 #include <QStringList>
 #include <optional>
 
+#include "presentation/MediumLayout.h"
+
 namespace launcher {
 
-enum class PlayerProgram {
-  Tavisco,   // Windows Media: media.wma or media.wmv; button Command1
-  Norvanta,  // RealMedia: media.rm; button Command2
-};
+// Tavisco (Windows Media, button Command1) or Norvanta (RealMedia, button Command2).
+using PlayerProgram = PlayerBuild;
 
 // The engine's identifier, by which the engine is known.
 QString ProbeIdentifier(PlayerProgram player);
@@ -22,18 +22,11 @@ QString ProgramFileName(PlayerProgram player);
 // The program's native path in a folder given in the medium's form.
 QString ProgramPath(PlayerProgram player, const QString& programFolder);
 
-// Application folder + "\Media\" + folder, repaired.
-QString MediaFolder(const QString& presDir);
-
 struct ButtonStates {
   bool command1 = false;
   bool command2 = false;
   bool operator==(const ButtonStates&) const = default;
 };
-// A recording for each engine in a media folder: media.wma or media.wmv, and media.rm.
-bool WindowsMediaRecorded(const QString& mediaFolder);
-bool RealMediaRecorded(const QString& mediaFolder);
-
 // A player button is usable when its engine is installed and the presentation's media folder
 // holds a recording of the engine's kind.
 ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool realFound);

@@ -1,22 +1,8 @@
 #include "Report.h"
 
-#include <QMessageBox>
 #include <new>
 
 namespace medium {
-
-void MessageBoxReporter::Show(const Message& message) {
-  QMessageBox box(parent_);
-  box.setWindowTitle(message.caption);
-  box.setText(message.text);
-  switch (message.icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-  }
-  box.setStandardButtons(QMessageBox::Ok);
-  box.exec();
-}
 
 QStringList RecordingReporter::Texts() const {
   QStringList texts;

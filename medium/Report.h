@@ -11,8 +11,6 @@
 
 #include "Error.h"
 
-class QWidget;
-
 namespace medium {
 
 enum class MessageIcon { None, Exclamation, Critical };
@@ -41,18 +39,6 @@ class Reporter {
 
  private:
   QString title_;
-};
-
-// Used in the programs: a modal QMessageBox with a single OK button.
-class MessageBoxReporter : public Reporter {
- public:
-  explicit MessageBoxReporter(QString title, QWidget* parent = nullptr)
-      : Reporter(std::move(title)), parent_(parent) {}
-  void SetParent(QWidget* parent) { parent_ = parent; }
-  void Show(const Message& message) override;
-
- private:
-  QWidget* parent_;
 };
 
 // Used in tests: keeps every message in order and never blocks.

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "player/Model.h"
+#include "presentation/Model.h"
 
 class QPainter;
 

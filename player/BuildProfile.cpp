@@ -17,7 +17,6 @@ BuildProfile MakeTavisco() {
   p.controlPanelOnlyForAudio = false;
   p.showWindowBeforeMedia = true;
   p.focusEngineFirst = true;
-  p.mediaFiles = {QStringLiteral("\\media.wma"), QStringLiteral("\\media.wmv")};
   p.tabIndexes = {
       {QStringLiteral("HScroll1"), 0},      {QStringLiteral("OuterFrame"), 1},
       {QStringLiteral("InnerFrame"), 2},    {QStringLiteral("Command1"), 3},
@@ -46,7 +45,6 @@ BuildProfile MakeNorvanta() {
   p.controlPanelOnlyForAudio = true;
   p.showWindowBeforeMedia = false;
   p.focusEngineFirst = false;
-  p.mediaFiles = {QStringLiteral("\\media.rm")};
   p.tabIndexes = {
       {QStringLiteral("HScroll1"), 0},        {QStringLiteral("OuterFrame"), 1},
       {QStringLiteral("InnerFrame"), 2},      {QStringLiteral("Command1"), 3},

@@ -27,9 +27,6 @@ struct BuildProfile {
   bool showWindowBeforeMedia;
   // Tavisco gives the keyboard focus to the engine control before Slide_img.
   bool focusEngineFirst;
-  // Media file candidates below the presentation's media folder, in order of preference: the
-  // first one that exists is taken, else the last one, unchecked.
-  QStringList mediaFiles;
   // Tab index of every control by its name; the engine control is listed by its own name.
   std::vector<std::pair<QString, int>> tabIndexes;
 };

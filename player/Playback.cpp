@@ -1,5 +1,7 @@
 #include "player/Playback.h"
 
+#include "presentation/MediumLayout.h"
+
 #include <cmath>
 #include <utility>
 
@@ -42,18 +44,12 @@ int16_t FindTranIndex(const Trans_cls& trans, int16_t lo, int16_t hi, double tar
   return Lookup(trans.Trans, lo, hi, target, [](const Tran_cls& t) { return t.TranTime; });
 }
 
-QString SlidePicturePath(const Slide_cls& slide) {
-  return medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Slides\\"),
-                            slide.SlidePres, QStringLiteral("\\Slide"),
-                            QString::number(slide.SlideNum), QStringLiteral(".jpg")});
-}
-
 float HighlightLeft(float thumbnailWidthTwips, int n) {
   return (thumbnailWidthTwips + 50.0f) * static_cast<float>(n - 1) + 100.0f;
 }
 
 Playback::Playback(const Slides_cls& slides, const Anns_cls& anns, const Trans_cls& trans,
-                   const int16_t& slideMode, MediaEngine& engine, PlayerView& view,
+                   int16_t slideMode, MediaEngine& engine, PlayerView& view,
                    PictureLoader loader)
     : slides_(slides),
       anns_(anns),
@@ -161,7 +157,7 @@ void Playback::ShowSlideDirectly(int n) {
 }
 
 bool Playback::LoadSlideCanvas(int n, QImage* canvas) {
-  const QString path = SlidePicturePath(slides_.Slides.Item(n));
+  const QString path = layout::SlidePicturePath(slides_.Slides.Item(n));
   QString reason;
   try {
     const QImage picture = loader_(path);

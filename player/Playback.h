@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "player/Model.h"
+#include "presentation/Model.h"
 
 class MediaEngine;
 
@@ -38,7 +38,7 @@ class Playback {
  public:
   // An empty loader means medium::LoadPicture.
   Playback(const Slides_cls& slides, const Anns_cls& anns, const Trans_cls& trans,
-           const int16_t& slideMode, MediaEngine& engine, PlayerView& view,
+           int16_t slideMode, MediaEngine& engine, PlayerView& view,
            PictureLoader loader = {});
 
   // Reads the position and brings the window in line with it. A failing engine makes the tick
@@ -65,17 +65,13 @@ class Playback {
   const Slides_cls& slides_;
   const Anns_cls& anns_;
   const Trans_cls& trans_;
-  const int16_t& slideMode_;
+  const int16_t slideMode_;
   MediaEngine& engine_;
   PlayerView& view_;
   PictureLoader loader_;
   bool inListClick_ = false;
   bool unloaded_ = false;
 };
-
-// The full-size picture of a slide: application folder + "\Slides\" + deck + "\Slide" + number +
-// ".jpg", in the medium's form.
-QString SlidePicturePath(const Slide_cls& slide);
 
 // Left edge of Shape1 for slide n (from 1), in twips: (W + 50) * (n - 1) + 100 in single
 // precision, W being the width of thumbnail button 0.

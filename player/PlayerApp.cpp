@@ -7,9 +7,10 @@
 #include <cstdio>
 
 #include "medium/CommandLineOptions.h"
-#include "medium/MediumFolder.h"
+#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "ui/MessageBoxReporter.h"
 #include "player/BuildProfile.h"
 #include "player/PlayerWindow.h"
 #include "player/media/EngineFactory.h"
@@ -51,7 +52,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
   QCoreApplication::setApplicationName(profile.programTitle);
-  medium::MessageBoxReporter reporter(profile.programTitle);
+  ui::MessageBoxReporter reporter(profile.programTitle);
   if (options.medium) {
     // A mistyped --medium would otherwise surface as a cascade of missing files.
     if (!medium::IsReadableFolder(*options.medium)) {
@@ -66,6 +67,6 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
       medium::ArgumentText(options.rest));
   window.Form_Load();
   // Closed while start-up still waited on a message: the program has ended already.
-  if (window.Ended()) return window.ExitCode();
+  if (window.Session().Ended()) return window.Session().ExitCode();
   return app.exec();
 }

@@ -2,6 +2,6 @@
 // The whole player program, so that each build's main.cpp stays one line and tests link the same
 // code.
 
-enum class PlayerBuild { Tavisco, Norvanta };
+#include "presentation/MediumLayout.h"
 
 int RunPlayer(PlayerBuild build, int argc, char** argv);

@@ -17,11 +17,9 @@
 #include <algorithm>
 
 #include "medium/Error.h"
-#include "medium/Paths.h"
-#include "medium/Picture.h"
-#include "player/CommandLine.h"
-#include "player/Twips.h"
+#include "ui/Twips.h"
 #include "player/media/MediaEngine.h"
+#include "ui/DesignFonts.h"
 
 static void InitPlayerResources() {
   Q_INIT_RESOURCE(player);
@@ -37,16 +35,8 @@ const QColor kWindowText(0, 0, 0);
 const QColor kWindowBackground(255, 255, 255);
 const QColor kHighlightYellow(255, 255, 0);
 
-// Font sizes of the layout in points, shown at 96 dots per inch (pixel sizes scale with the
-// screen like every other pixel of the window).
-QFont LayoutFont(const char* family, double points, bool bold = false) {
-  QFont f(QString::fromLatin1(family));
-  f.setPixelSize(static_cast<int>(points * 96.0 / 72.0 + 0.5));
-  f.setBold(bold);
-  return f;
-}
 QFont DefaultFont() {
-  return LayoutFont("MS Sans Serif", 8.25);
+  return ui::DesignFontInPixels("MS Sans Serif", 8.25);
 }
 
 void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
@@ -67,42 +57,7 @@ void ResizeTwips(QWidget* w, double width, double height) {
              height);
 }
 
-// Stands in for an engine control that could not be created: start-up reports each call.
-class MissingEngine : public MediaEngine {
- public:
-  explicit MissingEngine(QString reason) : reason_(std::move(reason)) {}
-  void OpenMedia(const QString&) override { Fail(); }
-  void Play() override { Fail(); }
-  double GetPositionMs() override { return -1; }
-  void SeekMs(double) override { Fail(); }
-  void ShowControlPanelOnly() override { Fail(); }
-  void SetTop(int pixels) override { top_ = pixels; }
-  void SetHeight(int pixels) override { height_ = pixels; }
-  int Top() const override { return top_; }
-  int Height() const override { return height_; }
-  void SetFocus() override {}
-  QWidget* Widget() override { return nullptr; }
-
- private:
-  [[noreturn]] void Fail() const {
-    throw medium::AppError(medium::kEngineFailure,
-                           QStringLiteral("The media engine is not available: %1").arg(reason_));
-  }
-  QString reason_;
-  int top_ = 88;
-  int height_ = 260;
-};
-
 }  // namespace
-
-void InstallLayoutFonts() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-  QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
-  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-}
 
 // ---- controls --------------------------------------------------------------------------------
 
@@ -174,35 +129,14 @@ void OutlineShape::paintEvent(QPaintEvent*) {
 // ---- the window ------------------------------------------------------------------------------
 
 PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
-                           QString argumentText, QWidget* parent)
-    : QWidget(parent),
-      profile_(profile),
-      reporter_(reporter, ended_),
-      argumentText_(std::move(argumentText)) {
+                           const EngineFactory& factory, QString argumentText, QWidget* parent)
+    : QWidget(parent), profile_(profile) {
   InitPlayerResources();
-  InstallLayoutFonts();
+  ui::InstallDesignFonts();
   BuildControls();
-}
-
-PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
-                           MediaEngine& engine, QString argumentText, QWidget* parent)
-    : PlayerWindow(profile, reporter, std::move(argumentText), parent) {
-  engine_ = &engine;
-  ApplyTabOrder();
-}
-
-PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
-                           EngineFactory factory, QString argumentText, QWidget* parent)
-    : PlayerWindow(profile, reporter, std::move(argumentText), parent) {
-  try {
-    ownedEngine_ = factory(this);
-  } catch (...) {
-    ownedEngine_.reset();
-    ownedEngine_ = std::make_unique<MissingEngine>(medium::DescribeCurrentException());
-  }
-  if (!ownedEngine_) ownedEngine_ = std::make_unique<MissingEngine>(QStringLiteral("none"));
-  engine_ = ownedEngine_.get();
-  if (QWidget* w = engine_->Widget()) {
+  session_ = std::make_unique<PlayerSession>(profile, reporter, *this, factory, this,
+                                             std::move(argumentText));
+  if (QWidget* w = session_->Engine().Widget()) {
     w->setObjectName(profile_.engineControlName);
     w->raise();  // in front of Audio_img
   }
@@ -211,10 +145,9 @@ PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& report
 
 PlayerWindow::~PlayerWindow() {
   Timer1->stop();
-  playback_.reset();
-  // The engine control is a child widget; let the binding go first so that it can tear the
-  // control down itself.
-  ownedEngine_.reset();
+  // The engine control is a child widget; the session lets the binding go first so that it can
+  // tear the control down itself.
+  session_.reset();
 }
 
 void PlayerWindow::BuildControls() {
@@ -240,7 +173,7 @@ void PlayerWindow::BuildControls() {
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(16, 72, 57, 25);
   for (QLabel* l : {Label1, Label2}) {
-    l->setFont(LayoutFont("MS Sans Serif", 12, true));
+    l->setFont(ui::DesignFontInPixels("MS Sans Serif", 12, true));
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setAutoFillBackground(true);
     QPalette pal = l->palette();
@@ -252,7 +185,7 @@ void PlayerWindow::BuildControls() {
   UserDef1_txt = new QLineEdit(this);
   UserDef1_txt->setObjectName(QStringLiteral("UserDef1_txt"));
   UserDef1_txt->setGeometry(16, 584, 241, 25);
-  UserDef1_txt->setFont(LayoutFont("MS Serif", 6.75));
+  UserDef1_txt->setFont(ui::DesignFontInPixels("MS Serif", 6.75));
   UserDef1_txt->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
 
   Transcript_cmb = new QComboBox(this);
@@ -264,13 +197,13 @@ void PlayerWindow::BuildControls() {
   Trans_txt->setObjectName(QStringLiteral("Trans_txt"));
   Trans_txt->setGeometry(512, 416, 270, 137);
   Trans_txt->setReadOnly(true);
-  Trans_txt->setFont(LayoutFont("MS Sans Serif", 9.75, true));
+  Trans_txt->setFont(ui::DesignFontInPixels("MS Sans Serif", 9.75, true));
   Trans_txt->setFocusPolicy(Qt::StrongFocus);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(kTimer1IntervalMs);
-  connect(Timer1, &QTimer::timeout, this, &PlayerWindow::Timer1_Timer);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 
   Slide_img = new PictureArea(kWindowText, this);
   Slide_img->setObjectName(QStringLiteral("Slide_img"));
@@ -281,7 +214,7 @@ void PlayerWindow::BuildControls() {
   Details_txt->setObjectName(QStringLiteral("Details_txt"));
   Details_txt->setGeometry(512, 352, 270, 65);
   Details_txt->setReadOnly(true);
-  Details_txt->setFont(LayoutFont("MS Sans Serif", 9.75));
+  Details_txt->setFont(ui::DesignFontInPixels("MS Sans Serif", 9.75));
   Details_txt->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
   {
     QPalette pal = Details_txt->palette();
@@ -311,7 +244,7 @@ void PlayerWindow::BuildControls() {
   Shape1->setObjectName(QStringLiteral("Shape1"));
   PlaceTwips(Shape1, 100, 100, 1270, 1030);
 
-  ThumbnailButton* first = AddThumbnailButton(0);
+  ThumbnailButton* first = NewThumbnailButton(0);
   PlaceTwips(first, 120, 120, 1215, 975);
   first->SetPicture(QImage(QStringLiteral(":/player/thumbnail-placeholder.jpg")));
   first->show();
@@ -374,7 +307,7 @@ void PlayerWindow::ApplyTabOrder() {
   add(QStringLiteral("Label1"), Label1);
   add(QStringLiteral("Label2"), Label2);
   add(QStringLiteral("Audio_img"), Audio_img);
-  add(profile_.engineControlName, engine_ ? engine_->Widget() : nullptr);
+  add(profile_.engineControlName, session_->Engine().Widget());
   std::sort(order.begin(), order.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   QWidget* previous = nullptr;
@@ -386,7 +319,7 @@ void PlayerWindow::ApplyTabOrder() {
   }
 }
 
-ThumbnailButton* PlayerWindow::AddThumbnailButton(int index) {
+ThumbnailButton* PlayerWindow::NewThumbnailButton(int index) {
   auto* b = new ThumbnailButton(index, InnerFrame);
   b->hide();
   connect(b, &QAbstractButton::clicked, this,
@@ -409,10 +342,6 @@ QImage PlayerWindow::SlideImage() const {
 }
 QImage PlayerWindow::AudioImage() const {
   return Audio_img->Picture();
-}
-
-void PlayerWindow::SetTranscriptSourceFactory(TranscriptSourceFactory factory) {
-  transcriptFactory_ = std::move(factory);
 }
 
 void PlayerWindow::paintEvent(QPaintEvent*) {
@@ -474,7 +403,24 @@ void PlayerWindow::ClearSlidesListSelection() {
   Slides_cmb_Click();
 }
 
-// ---- the per-slide window steps --------------------------------------------------------------
+// ---- StartupView ------------------------------------------------------------------------------
+
+void PlayerWindow::SetUserDefinedText(const QString& text) {
+  UserDef1_txt->setText(text);
+}
+
+void PlayerWindow::ShowStillPicture(const QImage& picture) {
+  Slide_img->SetPicture(picture);
+}
+
+void PlayerWindow::ShowAudioPicture(const QImage& picture) {
+  Audio_img->SetPicture(picture);
+}
+
+void PlayerWindow::SetLanguages(const QStringList& names, int selected) {
+  Transcript_cmb->addItems(names);
+  Transcript_cmb->setCurrentIndex(selected);
+}
 
 void PlayerWindow::AddSlideTitle(const QString& title) {
   const int selected = Slides_cmb->currentIndex();
@@ -483,209 +429,86 @@ void PlayerWindow::AddSlideTitle(const QString& title) {
   Slides_cmb->setCurrentIndex(selected);
 }
 
-void PlayerWindow::SlideAppended(const Slide_cls& slide, int16_t k) {
-  const int n = k - 1;
-  ThumbnailButton* first = buttons_.front();
-  Step([&] {
-    innerWidthTwips_ += first->property("WidthTwips").toFloat() + 50.0f;
-    ResizeTwips(InnerFrame, innerWidthTwips_, InnerFrame->property("HeightTwips").toDouble());
-  });
-  if (n > 0) {
-    ThumbnailButton* button = nullptr;
-    Step([&] {
-      button = AddThumbnailButton(n);
-      button->SetPicture(first->Picture());  // taken over from button 0
-      PlaceTwips(button, 0, first->property("TopTwips").toDouble(),
-                 first->property("WidthTwips").toDouble(),
-                 first->property("HeightTwips").toDouble());
-      QWidget::setTabOrder(buttons_[static_cast<size_t>(n - 1)], button);
-    });
-    if (!button) return;
-    const ThumbnailButton* before = buttons_[static_cast<size_t>(n - 1)];
-    Step([&] {
-      MoveTwips(button, before->property("LeftTwips").toDouble() +
-                            before->property("WidthTwips").toDouble() + 50.0);
-    });
-    Step([&] {
-      ResizeTwips(button, before->property("WidthTwips").toDouble(),
-                  before->property("HeightTwips").toDouble());
-    });
-    Step([&] { button->show(); });
-    Step([&] { button->SetPicture(medium::LoadPicture(ThumbnailPath(slide))); });
-    if (n >= 5) {
-      Step([&] {
-        // The scroll bar's maximum is a 16-bit value.
-        if (HScroll1->maximum() >= 32767) medium::RaiseOverflow(QString::number(32768));
-        HScroll1->setMaximum(HScroll1->maximum() + 1);
-      });
-    }
-  } else {
-    Step([&] { first->SetPicture(medium::LoadPicture(ThumbnailPath(slide))); });
+void PlayerWindow::WidenStrip() {
+  innerWidthTwips_ += buttons_.front()->property("WidthTwips").toFloat() + 50.0f;
+  ResizeTwips(InnerFrame, innerWidthTwips_, InnerFrame->property("HeightTwips").toDouble());
+}
+
+void PlayerWindow::AddThumbnailButton(int n) {
+  const ThumbnailButton* first = buttons_.front();
+  ThumbnailButton* button = NewThumbnailButton(n);
+  button->SetPicture(first->Picture());  // taken over from button 0
+  PlaceTwips(button, 0, first->property("TopTwips").toDouble(),
+             first->property("WidthTwips").toDouble(), first->property("HeightTwips").toDouble());
+  QWidget::setTabOrder(buttons_[static_cast<size_t>(n - 1)], button);
+}
+
+void PlayerWindow::PlaceThumbnailAfterPrevious(int n) {
+  const ThumbnailButton* before = buttons_.at(static_cast<size_t>(n - 1));
+  MoveTwips(buttons_.at(static_cast<size_t>(n)),
+            before->property("LeftTwips").toDouble() + before->property("WidthTwips").toDouble() +
+                50.0);
+}
+
+void PlayerWindow::SizeThumbnailAsPrevious(int n) {
+  const ThumbnailButton* before = buttons_.at(static_cast<size_t>(n - 1));
+  ResizeTwips(buttons_.at(static_cast<size_t>(n)), before->property("WidthTwips").toDouble(),
+              before->property("HeightTwips").toDouble());
+}
+
+void PlayerWindow::ShowThumbnailButton(int n) {
+  buttons_.at(static_cast<size_t>(n))->show();
+}
+
+void PlayerWindow::SetThumbnailPicture(int n, const QImage& picture) {
+  buttons_.at(static_cast<size_t>(n))->SetPicture(picture);
+}
+
+void PlayerWindow::ExtendStripScrollBar() {
+  // The scroll bar's maximum is a 16-bit value.
+  if (HScroll1->maximum() >= 32767) medium::RaiseOverflow(QString::number(32768));
+  HScroll1->setMaximum(HScroll1->maximum() + 1);
+}
+
+void PlayerWindow::Apply(StartupChange change) {
+  switch (change) {
+    case StartupChange::HideTransTxt: Trans_txt->hide(); break;
+    case StartupChange::HideTranscriptCmb: Transcript_cmb->hide(); break;
+    case StartupChange::HideSlideTxt: Slide_txt->hide(); break;
+    case StartupChange::HideSlidesCmb: Slides_cmb->hide(); break;
+    case StartupChange::HideOuterFrame: OuterFrame->hide(); break;
+    case StartupChange::HideHScroll1: HScroll1->hide(); break;
+    case StartupChange::ShrinkWindow: setFixedSize(800, TwipsToPixels(7860)); break;
+    case StartupChange::MoveUserDef1Up: UserDef1_txt->move(UserDef1_txt->x(), 470); break;
   }
 }
 
-// ---- start-up --------------------------------------------------------------------------------
-
-template <class StepFn>
-void PlayerWindow::Step(StepFn&& step) {
-  if (ended_) return;  // the window was closed while a message waited
-  medium::ReportAndContinue(reporter_, std::forward<StepFn>(step));
-}
-
-void PlayerWindow::Form_Load() {
-  if (loaded_) return;
-  loaded_ = true;
-
-  // 1. The command line.
-  PresFolder = ReadCommandLine(argumentText_, reporter_);
-
-  // 2-3. The settings file; the text stream is the window's own.
-  Settings settings;
-  if (!ended_) {
-    ReadSettings(stream_, PresentationDataPath(PresFolder, QStringLiteral("\\database.txt")),
-                 reporter_, settings);
-  }
-  SlideMode = settings.SlideMode;
-  MediaMode = settings.MediaMode;
-  if (settings.UserDef1) UserDef1_txt->setText(*settings.UserDef1);
-
-  // 4. One still picture instead of a slide show.
-  if (SlideMode == 2) {
-    Step([&] {
-      Slide_img->SetPicture(
-          medium::LoadPicture(PresentationImagePath(PresFolder, QStringLiteral("\\slide.jpg"))));
-    });
-  }
-
-  // 5. An audio-only recording: the engine shrinks to its control strip over the audio picture.
-  if (MediaMode == 2) {
-    if (profile_.controlPanelOnlyForAudio) Step([&] { engine_->ShowControlPanelOnly(); });
-    Step([&] { engine_->SetTop(profile_.audioOnlyTopPx); });
-    Step([&] { engine_->SetHeight(40); });
-    Step([&] {
-      Audio_img->SetPicture(
-          medium::LoadPicture(PresentationImagePath(PresFolder, QStringLiteral("\\audio.jpg"))));
-    });
-  }
-
-  // 6-9. The timeline, with the lists, the languages and the thumbnail strip.
-  ReadTimelineFile();
-
-  const bool noCues = !trans_ || trans_->Trans.IsEmpty();
-  // 10. No transcript.
-  if (noCues) {
-    Step([&] { Trans_txt->hide(); });
-    Step([&] { Transcript_cmb->hide(); });
-  }
-  // 11. One still picture: no slide title, list or strip.
-  if (SlideMode == 2) {
-    Step([&] { Slide_txt->hide(); });
-    Step([&] { Slides_cmb->hide(); });
-    Step([&] { OuterFrame->hide(); });
-    Step([&] { HScroll1->hide(); });
-  }
-  // 12. Neither: the window loses its lower part.
-  if (noCues && SlideMode == 2) {
-    Step([&] { setFixedSize(800, TwipsToPixels(7860)); });
-    Step([&] { UserDef1_txt->move(UserDef1_txt->x(), 470); });
-  }
-
-  // 13. The details text.
-  if (!ended_) {
-    QString text = detailsText_;
-    ReadDetails(stream_, PresentationDataPath(PresFolder, QStringLiteral("\\details.txt")),
-                reporter_, text);
-    detailsText_ = text;
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    if (shown.endsWith(u'\n')) shown.chop(1);
-    Details_txt->setPlainText(shown);
-  }
-
-  // 14. The recording, in the build's order.
-  if (!slides_) slides_ = std::make_unique<Slides_cls>();
-  if (!trans_) trans_ = std::make_unique<Trans_cls>();
-  if (!anns_) anns_ = std::make_unique<Anns_cls>();
-  playback_ = std::make_unique<Playback>(*slides_, *anns_, *trans_, SlideMode, *engine_, *this,
-                                         pictureLoader_);
-  if (profile_.showWindowBeforeMedia) Step([&] { ShowWindow(); });
-  StartRecording();
-  if (!profile_.showWindowBeforeMedia) Step([&] { ShowWindow(); });
-  if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
-  Step([&] { Slide_img->setFocus(Qt::OtherFocusReason); });
-
-  if (!ended_) startupFinished_ = true;
+void PlayerWindow::SetDetailsText(const QString& text) {
+  QString shown = text;
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  if (shown.endsWith(u'\n')) shown.chop(1);
+  Details_txt->setPlainText(shown);
 }
 
 void PlayerWindow::ShowWindow() {
   show();
 }
 
-void PlayerWindow::ReadTimelineFile() {
-  // 6. Open the timeline before the lists exist.
-  Step([&] { stream_.Open(PresentationDataPath(PresFolder, QStringLiteral("\\events.txt"))); });
-  // 7. The three lists.
-  Step([&] { slides_ = std::make_unique<Slides_cls>(); });
-  Step([&] { trans_ = std::make_unique<Trans_cls>(); });
-  Step([&] { anns_ = std::make_unique<Anns_cls>(); });
-  if (ended_) return;
-  // 8. The languages.
-  const QString folder = TranscriptsFolderPath(PresFolder);
-  const LanguageList languages = ListTranscriptLanguages(folder, reporter_);
-  Transcript_cmb->addItems(languages.names);
-  Transcript_cmb->setCurrentIndex(languages.selected);
-  // 9. The timeline itself; each transcript file is read once for all cues.
-  std::unique_ptr<TranscriptTexts> texts =
-      transcriptFactory_ ? transcriptFactory_(folder, languages.names)
-                         : std::make_unique<TranscriptIndex>(folder, languages.names);
-  if (!ended_) {
-    ReadTimeline(stream_, reporter_, SlideMode, *texts, int(languages.names.size()), *slides_,
-                 *anns_, *trans_, *this);
-  }
-  Step([&] { stream_.Close(); });
+void PlayerWindow::FocusSlidePicture() {
+  Slide_img->setFocus(Qt::OtherFocusReason);
 }
 
-void PlayerWindow::StartRecording() {
-  QString path;
-  Step([&] {
-    const QString folder =
-        medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Media\\"), PresFolder});
-    // The first candidate found by the directory lookup, else the last one, unchecked.
-    for (const QString& file : profile_.mediaFiles) {
-      path = medium::BuildPath({folder, file});
-      if (medium::FileExists(path)) break;
-    }
-  });
-  Step([&] { engine_->OpenMedia(medium::OpenablePath(path)); });
-  Step([&] { engine_->Play(); });
+void PlayerWindow::ProgramEnded(int code) {
+  Timer1->stop();
+  emit programEnded(code);
+  QCoreApplication::exit(code);
 }
 
 // ---- handlers --------------------------------------------------------------------------------
 
-template <class Handler>
-void PlayerWindow::RunHandler(Handler&& handler) {
-  if (ended_) return;
-  if (!medium::RunWithLastResort(reporter_, std::forward<Handler>(handler))) EndProgram(1);
-}
-
-void PlayerWindow::Timer1_Timer() {
-  // Ticks that come while a start-up message waits do nothing until start-up is over.
-  if (!startupFinished_ || ended_ || !playback_) return;
-  RunHandler([&] { playback_->Timer1_Timer(); });
-}
-
-void PlayerWindow::Command1_Click(int16_t index) {
-  if (!startupFinished_ || !playback_) return;
-  RunHandler([&] { playback_->Command1_Click(index); });
-}
-
-void PlayerWindow::Slides_cmb_Click() {
-  if (!startupFinished_ || !playback_) return;
-  RunHandler([&] { playback_->Slides_cmb_Click(); });
-}
-
 void PlayerWindow::HScroll1_Change() {
-  RunHandler([&] {
+  if (!session_) return;
+  session_->RunHandler([&] {
     const int max = HScroll1->maximum();
     // A bar without steps cannot move; the strip stays where it is.
     if (max == 0) return;
@@ -696,16 +519,3 @@ void PlayerWindow::HScroll1_Change() {
   });
 }
 
-void PlayerWindow::Form_Unload() {
-  EndProgram(0);
-}
-
-void PlayerWindow::EndProgram(int code) {
-  if (ended_) return;
-  ended_ = true;
-  exitCode_ = code;
-  Timer1->stop();
-  if (playback_) playback_->Form_Unload();
-  emit programEnded(code);
-  QCoreApplication::exit(code);
-}

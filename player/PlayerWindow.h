@@ -1,6 +1,7 @@
 #pragma once
 // The player window (WinMedia_frm in Tavisco, RealMedia_frm in Norvanta): every control of the
-// layout, the presentation model, start-up and the handlers. Window children are placed in
+// layout. Its session reads the presentation and runs start-up against it; the window shows what
+// it is told and hands its handlers on. Window children are placed in
 // pixels; the thumbnail strip's frames and their children keep their places in twips (the
 // properties LeftTwips, TopTwips, WidthTwips and HeightTwips), shown at twips / 15.
 
@@ -13,11 +14,9 @@
 #include <vector>
 
 #include "medium/Report.h"
-#include "medium/TextStream.h"
 #include "player/BuildProfile.h"
-#include "player/Model.h"
 #include "player/Playback.h"
-#include "player/Readers.h"
+#include "player/PlayerSession.h"
 
 class MediaEngine;
 class QComboBox;
@@ -75,47 +74,30 @@ class OutlineShape : public QWidget {
   int pen_;
 };
 
-class PlayerWindow : public QWidget, public PlayerView, public TimelineSink {
+class PlayerWindow : public QWidget, public StartupView {
   Q_OBJECT
  public:
-  using EngineFactory = std::function<std::unique_ptr<MediaEngine>(QWidget* parent)>;
-  using TranscriptSourceFactory = std::function<std::unique_ptr<TranscriptTexts>(
-      const QString& transcriptsFolder, const QStringList& languages)>;
+  using EngineFactory = PlayerSession::EngineFactory;
 
-  // The engine stays the caller's (tests pass a fake engine that has no widget).
-  PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter, MediaEngine& engine,
-               QString argumentText, QWidget* parent = nullptr);
-  // The window creates and owns its engine control; a factory that fails leaves an engine whose
-  // every call fails, and start-up reports those calls.
-  PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter, EngineFactory factory,
-               QString argumentText, QWidget* parent = nullptr);
+  // The window's session makes the engine with factory (tests pass one that makes a fake engine).
+  PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter,
+               const EngineFactory& factory, QString argumentText, QWidget* parent = nullptr);
   ~PlayerWindow() override;
 
-  // Start-up: reads the presentation, shapes the window and starts the recording; shows the
-  // window at the step its build says. Runs once.
-  void Form_Load();
-  // The handlers. Outside start-up an error in them is shown with its number and description
-  // and ends the program.
-  void Timer1_Timer();
-  void Command1_Click(int16_t index);
-  void Slides_cmb_Click();
+  PlayerSession& Session() { return *session_; }
+  const PlayerSession& Session() const { return *session_; }
+
+  // Start-up, as the session runs it.
+  void Form_Load() { session_->Form_Load(); }
+  // The handlers.
+  void Timer1_Timer() { session_->Timer1_Timer(); }
+  void Command1_Click(int16_t index) { session_->Command1_Click(index); }
+  void Slides_cmb_Click() { session_->Slides_cmb_Click(); }
   void HScroll1_Change();
   // Ends the program at once: no engine call, nothing saved, no tick afterwards.
-  void Form_Unload();
-
-  // The benchmark replaces the indexed transcripts with another source.
-  void SetTranscriptSourceFactory(TranscriptSourceFactory factory);
-  // How Playback loads slide pictures (empty: from the medium).
-  void SetPictureLoader(PictureLoader loader) { pictureLoader_ = std::move(loader); }
+  void Form_Unload() { session_->End(0); }
 
   const BuildProfile& Profile() const { return profile_; }
-  bool StartupFinished() const { return startupFinished_; }
-  bool Ended() const { return ended_; }
-  int ExitCode() const { return exitCode_; }
-  MediaEngine& Engine() { return *engine_; }
-  const Slides_cls* SlidesList() const { return slides_.get(); }
-  const Anns_cls* AnnsList() const { return anns_.get(); }
-  const Trans_cls* TransList() const { return trans_.get(); }
   int ThumbnailCount() const { return int(buttons_.size()); }
   ThumbnailButton* Thumbnail(int index) const;
   float InnerFrameLeftTwips() const { return innerLeftTwips_; }
@@ -123,8 +105,6 @@ class PlayerWindow : public QWidget, public PlayerView, public TimelineSink {
   float HighlightLeftTwips() const { return highlightLeftTwips_; }
   // The window's client height in twips (9195 as designed).
   int HeightTwips() const;
-  // Details_txt's text exactly as read (every line followed by CR LF).
-  const QString& DetailsText() const { return detailsText_; }
   QImage SlideImage() const;
   QImage AudioImage() const;
 
@@ -138,13 +118,24 @@ class PlayerWindow : public QWidget, public PlayerView, public TimelineSink {
   int SlidesListSelection() const override;
   void ClearSlidesListSelection() override;
 
-  // TimelineSink: the slide list and the per-slide window steps.
+  // StartupView
+  void SetUserDefinedText(const QString& text) override;
+  void ShowStillPicture(const QImage& picture) override;
+  void ShowAudioPicture(const QImage& picture) override;
+  void SetLanguages(const QStringList& names, int selected) override;
   void AddSlideTitle(const QString& title) override;
-  void SlideAppended(const Slide_cls& slide, int16_t k) override;
-
-  QString PresFolder;
-  int16_t SlideMode = 0;
-  int16_t MediaMode = 0;
+  void WidenStrip() override;
+  void AddThumbnailButton(int n) override;
+  void PlaceThumbnailAfterPrevious(int n) override;
+  void SizeThumbnailAsPrevious(int n) override;
+  void ShowThumbnailButton(int n) override;
+  void SetThumbnailPicture(int n, const QImage& picture) override;
+  void ExtendStripScrollBar() override;
+  void Apply(StartupChange change) override;
+  void SetDetailsText(const QString& text) override;
+  void ShowWindow() override;
+  void FocusSlidePicture() override;
+  void ProgramEnded(int code) override;
 
  signals:
   // The program ends with this exit code (closing the window, or an error outside start-up).
@@ -156,54 +147,13 @@ class PlayerWindow : public QWidget, public PlayerView, public TimelineSink {
   void showEvent(QShowEvent* event) override;
 
  private:
-  PlayerWindow(const BuildProfile& profile, medium::Reporter& reporter, QString argumentText,
-               QWidget* parent);
   void BuildControls();
   void ApplyTabOrder();
-  template <class Step>
-  void Step(Step&& step);
-  template <class Handler>
-  void RunHandler(Handler&& handler);
-  void EndProgram(int code);
-  void StartRecording();
-  void ShowWindow();
-  void ReadTimelineFile();
-  ThumbnailButton* AddThumbnailButton(int index);
-
-  // Passes messages on until the program has ended; a window closed while start-up waited on a
-  // message shows no further ones.
-  class EndAwareReporter : public medium::Reporter {
-   public:
-    EndAwareReporter(medium::Reporter& target, const bool& ended)
-        : Reporter(target.Title()), target_(target), ended_(ended) {}
-    void Show(const medium::Message& message) override {
-      if (!ended_) target_.Show(message);
-    }
-
-   private:
-    medium::Reporter& target_;
-    const bool& ended_;
-  };
+  ThumbnailButton* NewThumbnailButton(int index);
 
   const BuildProfile& profile_;
-  bool ended_ = false;
-  EndAwareReporter reporter_;
-  QString argumentText_;
-  std::unique_ptr<MediaEngine> ownedEngine_;
-  MediaEngine* engine_ = nullptr;
-  TranscriptSourceFactory transcriptFactory_;
-  PictureLoader pictureLoader_;
-  medium::TextStream stream_;  // settings, timeline and details
-  std::unique_ptr<Slides_cls> slides_;
-  std::unique_ptr<Trans_cls> trans_;
-  std::unique_ptr<Anns_cls> anns_;
-  std::unique_ptr<Playback> playback_;
   QImage background_;
-  QString detailsText_;
-  bool loaded_ = false;
-  bool startupFinished_ = false;
   bool centred_ = false;
-  int exitCode_ = 0;
   float innerLeftTwips_ = 0;
   float innerWidthTwips_ = 1515;
   float highlightLeftTwips_ = 100;
@@ -228,8 +178,6 @@ class PlayerWindow : public QWidget, public PlayerView, public TimelineSink {
 
  private:
   std::vector<ThumbnailButton*> buttons_;  // Command1(0), Command1(1), ...
+  // Last: the session's engine control is a child of the window and goes before the controls.
+  std::unique_ptr<PlayerSession> session_;
 };
-
-// Maps the layout's font families to the metric-compatible ones the setup installs. Once per
-// process; the window calls it.
-void InstallLayoutFonts();

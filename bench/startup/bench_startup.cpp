@@ -140,9 +140,9 @@ class ShowWatch : public QObject {
 Run StartOnce(bool rescan) {
   medium::RecordingReporter reporter("Tavisco");
   FakeEngine engine;  // no recording: the position stays negative
-  PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, engine, "-p BIG");
+  PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, Borrow(engine), "-p BIG");
   if (rescan) {
-    window.SetTranscriptSourceFactory([](const QString& folder, const QStringList& languages) {
+    window.Session().SetTranscriptSourceFactory([](const QString& folder, const QStringList& languages) {
       return std::make_unique<RescanTranscripts>(folder, languages);
     });
   }
@@ -155,7 +155,7 @@ Run StartOnce(bool rescan) {
   run.totalMs = clock.nsecsElapsed() / 1e6;
   run.shownMs = watch.shownMs;
   run.messages = reporter.messages.size();
-  run.cues = window.TransList() ? window.TransList()->Trans.Count() : 0;
+  run.cues = window.Session().TransList() ? window.Session().TransList()->Trans.Count() : 0;
   return run;
 }
 

@@ -22,7 +22,8 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "player/Annotations.h"
-#include "player/Model.h"
+#include "presentation/MediumLayout.h"
+#include "presentation/Model.h"
 #include "player/Playback.h"
 #include "tests/support/FakeEngine.h"
 
@@ -188,10 +189,10 @@ int main(int argc, char** argv) {
   });
   const auto decode = Measure(ticks, [&](int i) {
     const auto n = static_cast<int16_t>(positionOf(i) / 1000.0 + 1);
-    volatile int w = medium::LoadPicture(SlidePicturePath(slides.Slides.Item(n))).width();
+    volatile int w = medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(n))).width();
     (void)w;
   });
-  const QImage picture = medium::LoadPicture(SlidePicturePath(slides.Slides.Item(1)));
+  const QImage picture = medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(1)));
   const auto draw = Measure(ticks, [&](int i) {
     QImage canvas = SlideCanvas(picture);
     const int s = static_cast<int>(positionOf(i) / 1000.0) + 1;

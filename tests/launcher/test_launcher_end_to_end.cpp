@@ -17,8 +17,9 @@
 #include <csignal>
 #include <optional>
 
+#include "ui/DesignFonts.h"
 #include "launcher/Ambrel_frm.h"
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
@@ -174,7 +175,7 @@ void LauncherEndToEndTest::firstPresentationStartsTavisco() {
     return pids;
   }();
 
-  MapDesignFonts();
+  ui::InstallDesignFonts();
   medium::RecordingReporter reporter(QStringLiteral("Ambrel"));
   ProcessEngineProbe probe(medium::ToMediumForm(kBin));
   DetachedProcessStarter starter;

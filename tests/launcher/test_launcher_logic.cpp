@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
@@ -145,7 +145,7 @@ void LauncherLogicTest::readsTheList() {
 void LauncherLogicTest::missingConfigGivesFiveMessagesAndOneEmptyPresentation() {
   TempMedium medium;
   const Reading r = ReadList();
-  const QString shown = medium::NativePath(ConfigPath());
+  const QString shown = medium::NativePath(layout::ConfigPath());
   QCOMPARE(r.messages, (QStringList{"File not found: " + shown, "No open file",
                                     "Subscript out of range", "No open file", "No open file"}));
   QVERIFY(!r.multi);
@@ -155,8 +155,8 @@ void LauncherLogicTest::missingConfigGivesFiveMessagesAndOneEmptyPresentation() 
 
 void LauncherLogicTest::configPathAtTheRoot() {
   medium::SetApplicationFolder(QStringLiteral("/"));
-  QCOMPARE(ConfigPath(), QStringLiteral("\\Data\\config.txt"));
-  QCOMPARE(MediaFolder(QStringLiteral("Q1")), QStringLiteral("\\Media\\Q1"));
+  QCOMPARE(layout::ConfigPath(), QStringLiteral("\\Data\\config.txt"));
+  QCOMPARE(layout::MediaFolderPath(QStringLiteral("Q1")), QStringLiteral("\\Media\\Q1"));
 }
 
 void LauncherLogicTest::buttonRule_data() {
@@ -189,7 +189,7 @@ void LauncherLogicTest::buttonRule() {
   TempMedium medium;
   medium.MakeDir(QStringLiteral("Media/Talk"));
   for (const QString& f : files) medium.Write("Media/Talk/" + f, "x");
-  const ButtonStates states = ButtonRule(MediaFolder(QStringLiteral("Talk")), winMedia, real);
+  const ButtonStates states = ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), winMedia, real);
   QCOMPARE(states.command1, command1);
   QCOMPARE(states.command2, command2);
 }
@@ -198,10 +198,10 @@ void LauncherLogicTest::buttonRuleIgnoresFoldersAndHiddenFiles() {
   TempMedium medium;
   medium.MakeDir(QStringLiteral("Media/Talk/media.wma"));
   medium.Write(QStringLiteral("Media/Talk/.media.rm"), "x");
-  QCOMPARE(ButtonRule(MediaFolder(QStringLiteral("Talk")), true, true), ButtonStates{});
+  QCOMPARE(ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), true, true), ButtonStates{});
   // Recordings copied from a case-blind medium still count.
   medium.Write(QStringLiteral("Media/Talk/MEDIA.RM"), "x");
-  QCOMPARE(ButtonRule(MediaFolder(QStringLiteral("Talk")), true, true),
+  QCOMPARE(ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), true, true),
            (ButtonStates{false, true}));
 }
 

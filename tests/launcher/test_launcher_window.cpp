@@ -10,8 +10,9 @@
 #include <QtTest>
 #include <memory>
 
+#include "ui/DesignFonts.h"
 #include "launcher/Ambrel_frm.h"
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "tests/launcher/LauncherFakes.h"
@@ -128,7 +129,7 @@ class LauncherWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { MapDesignFonts(); }
+  void initTestCase() { ui::InstallDesignFonts(); }
   void designedState();
   void designedPlaces_data();
   void designedPlaces();
@@ -331,7 +332,7 @@ void LauncherWindowTest::missingConfig() {
   Rig rig;
   rig.medium.Write(QStringLiteral("Media/stray.rm"), "x");
   Ambrel_frm& f = rig.Load();
-  const QString shown = medium::NativePath(ConfigPath());
+  const QString shown = medium::NativePath(layout::ConfigPath());
   QCOMPARE(rig.reporter.texts,
            (QStringList{"File not found: " + shown, "No open file", "Subscript out of range",
                         "No open file", "No open file"}));

@@ -3,9 +3,9 @@
 #include <QtTest>
 
 #include "medium/Report.h"
-#include "player/CommandLine.h"
-#include "player/Fields.h"
-#include "player/Model.h"
+#include "presentation/CommandLine.h"
+#include "presentation/Fields.h"
+#include "presentation/Model.h"
 
 class FoundationTest : public QObject {
   Q_OBJECT

@@ -5,7 +5,7 @@
 
 #include "medium/CommandLineOptions.h"
 #include "medium/Convert.h"
-#include "medium/MediumFolder.h"
+#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"

@@ -8,7 +8,7 @@
 
 #include "medium/Error.h"
 #include "medium/Paths.h"
-#include "player/Readers.h"
+#include "presentation/Readers.h"
 #include "tests/support/TempMedium.h"
 
 namespace {
@@ -121,7 +121,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r("Tavisco");
     medium::TextStream s;
     Settings settings;
-    ReadSettings(s, PresentationDataPath("P", "\\database.txt"), r, settings);
+    ReadSettings(s, layout::PresentationDataPath("P", "\\database.txt"), r, settings);
     QCOMPARE(int(settings.SlideMode), slideMode);
     QCOMPARE(int(settings.MediaMode), mediaMode);
     QCOMPARE(settings.UserDef1.value_or("<none>"), userDef);
@@ -134,7 +134,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r("Norvanta");
     medium::TextStream s;
     Settings settings;
-    const QString path = PresentationDataPath("Nowhere", "\\database.txt");
+    const QString path = layout::PresentationDataPath("Nowhere", "\\database.txt");
     ReadSettings(s, path, r, settings);
     QCOMPARE(r.Texts(), (QStringList{"File not found: " + medium::NativePath(path), "No open file",
                                      "No open file", "No open file", "No open file"}));
@@ -175,7 +175,7 @@ class ReadersTest : public QObject {
     m.MakeDir("Data/P/transcripts/ENGLISH.dir");  // a sub-folder is no language
     m.Write("Data/P/transcripts/.ENGLISH.html", "hidden");
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(TranscriptsFolderPath("P"), r);
+    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
     QCOMPARE(list.names, names);
     QCOMPARE(list.selected, selected);
     QCOMPARE(int(r.messages.size()), messages);
@@ -185,7 +185,7 @@ class ReadersTest : public QObject {
   void languagesMissingFolder() {
     TempMedium m;
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(TranscriptsFolderPath("P"), r);
+    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
     QVERIFY(list.names.isEmpty());
     QCOMPARE(list.selected, -1);
     QVERIFY(r.messages.empty());
@@ -225,7 +225,7 @@ class ReadersTest : public QObject {
     QFETCH(QString, outcome);
     TempMedium m;
     m.Write("Data/P/transcripts/ENGLISH.html", file);
-    const QString folder = TranscriptsFolderPath("P");
+    const QString folder = layout::TranscriptsFolderPath("P");
     TranscriptIndex index(folder, {"ENGLISH"});
     QCOMPARE(Outcome([&] { return index.GetTranscriptText(0, int16_t(section)); }), outcome);
     QCOMPARE(Outcome([&] { return NaiveSection(folder + "ENGLISH.html", section); }), outcome);
@@ -235,7 +235,7 @@ class ReadersTest : public QObject {
   void indexAgreesWithScan() {
     TempMedium m;
     QRandomGenerator rng(4711);
-    const QString folder = TranscriptsFolderPath("P");
+    const QString folder = layout::TranscriptsFolderPath("P");
     for (int round = 0; round < 6; ++round) {
       QStringList lines;
       const int count = 20 + int(rng.bounded(60));
@@ -268,7 +268,7 @@ class ReadersTest : public QObject {
   void transcriptFileIsReadOnce() {
     TempMedium m;
     m.Write("Data/P/transcripts/ENGLISH.html", "SECTION1\r\nOne\r\nSECTION2\r\nTwo\r\n");
-    TranscriptIndex index(TranscriptsFolderPath("P"), {"ENGLISH"});
+    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"ENGLISH"});
     QCOMPARE(index.GetTranscriptText(0, 1), "One");
     QVERIFY(QFile::remove(m.Path("Data/P/transcripts/ENGLISH.html")));
     QCOMPARE(index.GetTranscriptText(0, 2), "Two");
@@ -277,7 +277,7 @@ class ReadersTest : public QObject {
   void transcriptFileMissingFailsEveryTime() {
     TempMedium m;
     m.MakeDir("Data/P/transcripts");
-    TranscriptIndex index(TranscriptsFolderPath("P"), {"ENGLISH"});
+    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"ENGLISH"});
     for (int i = 0; i < 2; ++i) {
       try {
         index.GetTranscriptText(0, 1);
@@ -295,9 +295,9 @@ class ReadersTest : public QObject {
     m.Write("Data/P/transcripts/ENGLISH.old.html", "SECTION1\r\nold\r\n");
     m.Write("Data/P/transcripts/ENGLISH.html", "SECTION1\r\nnew\r\n");
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(TranscriptsFolderPath("P"), r);
+    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
     QCOMPARE(list.names, (QStringList{"ENGLISH", "ENGLISH"}));
-    TranscriptIndex index(TranscriptsFolderPath("P"), list.names);
+    TranscriptIndex index(layout::TranscriptsFolderPath("P"), list.names);
     QCOMPARE(index.GetTranscriptText(0, 1), "new");
     QCOMPARE(index.GetTranscriptText(1, 1), "new");
   }
@@ -309,7 +309,7 @@ class ReadersTest : public QObject {
       page += "<p>SECTION" + QByteArray::number(i) + "</p>\r\n" + QByteArray(100, 'x') + "\r\n";
     page += "SECTION-1\r\n" + QByteArray(100 * 1024, 'L') + "\r\n";
     m.Write("Data/P/transcripts/BIG.html", page);
-    TranscriptIndex index(TranscriptsFolderPath("P"), {"BIG"});
+    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"BIG"});
     QElapsedTimer t;
     t.start();
     for (int i = 1; i <= 30000; i += 7)
@@ -324,7 +324,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r;
     medium::TextStream s;
     QString text;
-    ReadDetails(s, PresentationDataPath("P", "\\details.txt"), r, text);
+    ReadDetails(s, layout::PresentationDataPath("P", "\\details.txt"), r, text);
     QCOMPARE(text, "Speaker: A. Person\r\n\r\nRecorded 2003\r\n");
     QVERIFY(r.messages.empty());
     QVERIFY(!s.IsOpen());
@@ -335,7 +335,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r;
     medium::TextStream s;
     QString text = "kept";
-    ReadDetails(s, PresentationDataPath("P", "\\details.txt"), r, text);
+    ReadDetails(s, layout::PresentationDataPath("P", "\\details.txt"), r, text);
     QCOMPARE(text, "kept");
     QCOMPARE(int(r.messages.size()), 1);
     QVERIFY(r.messages[0].text.startsWith("File not found: "));

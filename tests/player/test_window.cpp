@@ -116,7 +116,7 @@ class WindowTest : public QObject {
     const bool tav = build == PlayerBuild::Tavisco;
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(profile, r, e, "-p P");
+    PlayerWindow w(profile, r, Borrow(e), "-p P");
     QCOMPARE(w.objectName(), tav ? "WinMedia_frm" : "RealMedia_frm");
     QCOMPARE(w.windowTitle(), tav ? " " : "");
     QCOMPARE(w.size(), QSize(800, 613));
@@ -199,7 +199,7 @@ class WindowTest : public QObject {
         ProfileFor(build), r,
         [](QWidget* parent) { return std::make_unique<WidgetEngine>(parent); }, "-p P");
     const QString engine = tav ? "MediaPlayer1" : "RealAudio1";
-    QWidget* engineWidget = w.Engine().Widget();
+    QWidget* engineWidget = w.Session().Engine().Widget();
     QCOMPARE(engineWidget->objectName(), engine);
     QCOMPARE(engineWidget->property("TabIndex").toInt(), tav ? 14 : 8);
     QCOMPARE(w.UserDef1_txt->property("TabIndex").toInt(), tav ? 10 : 12);
@@ -232,23 +232,23 @@ class WindowTest : public QObject {
     Write(m, Presentation{});
     medium::RecordingReporter r;
     OrderEngine e;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     e.window = &w;
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
-    QVERIFY(w.StartupFinished());
+    QVERIFY(w.Session().StartupFinished());
     QVERIFY(w.isVisible());
-    QCOMPARE(w.PresFolder, "P");
+    QCOMPARE(w.Session().PresFolder, "P");
     QCOMPARE(w.UserDef1_txt->text(), "Recorded in Leeds");
-    QCOMPARE(w.DetailsText(), "Speaker: A. Person\r\n\r\n2003\r\n");
+    QCOMPARE(w.Session().DetailsText(), "Speaker: A. Person\r\n\r\n2003\r\n");
     QCOMPARE(w.Details_txt->toPlainText(), "Speaker: A. Person\n\n2003");
     QCOMPARE(w.Transcript_cmb->count(), 2);
     QCOMPARE(w.Transcript_cmb->currentText(), "ENGLISH");
     QCOMPARE(w.Slides_cmb->count(), 3);
     QCOMPARE(w.Slides_cmb->itemText(2), "Title 3");
     QCOMPARE(w.Slides_cmb->currentIndex(), -1);
-    QCOMPARE(int(w.TransList()->Trans.Count()), 2);
-    QCOMPARE(w.TransList()->Trans.Item(2).Languages.Item(2), "Encore");
+    QCOMPARE(int(w.Session().TransList()->Trans.Count()), 2);
+    QCOMPARE(w.Session().TransList()->Trans.Item(2).Languages.Item(2), "Encore");
     QVERIFY(!w.Trans_txt->isHidden());
     const QStringList expected =
         tav ? QStringList{"visible=1", "OpenMedia " + Native("Media\\P\\media.wma"), "Play",
@@ -272,12 +272,12 @@ class WindowTest : public QObject {
     Write(m, p);
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
-    QCOMPARE(int(w.SlideMode), 2);
+    QCOMPARE(int(w.Session().SlideMode), 2);
     QVERIFY(Near(w.SlideImage().pixel(100, 100), 0x22cc22));
-    QCOMPARE(int(w.SlidesList()->Slides.Count()), 0);
+    QCOMPARE(int(w.Session().SlidesList()->Slides.Count()), 0);
     QCOMPARE(w.ThumbnailCount(), 1);
     for (QWidget* hidden :
          {static_cast<QWidget*>(w.Slide_txt), static_cast<QWidget*>(w.Slides_cmb),
@@ -306,7 +306,7 @@ class WindowTest : public QObject {
     Write(m, p);
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
     QStringList head = e.calls.mid(0, tav ? 2 : 3);
@@ -340,7 +340,7 @@ class WindowTest : public QObject {
     for (const QString& f : files) m.Write("Media/P/" + f, "x");
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(e.calls.filter("OpenMedia"), QStringList{"OpenMedia " + m.Path("Media/P/" + opened)});
     QVERIFY(e.calls.contains("Play"));
@@ -353,7 +353,7 @@ class WindowTest : public QObject {
     m.MakeDir("Data/P");
     medium::RecordingReporter r(ProfileFor(build).programTitle);
     FakeEngine e;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     w.Form_Load();
     const QString data = m.Path("Data/P/");
     QCOMPARE(r.Texts(), (QStringList{"File not found: " + data + "database.txt", "No open file",
@@ -361,7 +361,7 @@ class WindowTest : public QObject {
                                      "File not found: " + data + "events.txt",
                                      "File not found: " + data + "details.txt"}));
     for (const auto& msg : r.messages) QCOMPARE(msg.caption, ProfileFor(build).programTitle);
-    QVERIFY(w.StartupFinished());
+    QVERIFY(w.Session().StartupFinished());
     QVERIFY(w.isVisible());
     QVERIFY(w.Trans_txt->isHidden());
     QVERIFY(w.Transcript_cmb->isHidden());
@@ -375,12 +375,12 @@ class WindowTest : public QObject {
     TempMedium m;
     medium::RecordingReporter r("Tavisco");
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "Q1");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "Q1");
     w.Form_Load();
     QCOMPARE(r.Texts().value(0), "Invalid argument: Q1");
     // Every file is then looked for directly below the folders.
     QCOMPARE(r.Texts().value(1), "File not found: " + m.Path("Data/database.txt"));
-    QVERIFY(w.StartupFinished());
+    QVERIFY(w.Session().StartupFinished());
   }
 
   void strip_data() {
@@ -401,7 +401,7 @@ class WindowTest : public QObject {
     Write(m, p);
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
     QCOMPARE(w.ThumbnailCount(), slides);
@@ -442,7 +442,7 @@ class WindowTest : public QObject {
     Write(m, Presentation{});
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(w.ThumbnailWidthTwips(), 1215.0f);
     e.calls.clear();
@@ -471,7 +471,7 @@ class WindowTest : public QObject {
     QVERIFY(QFile::remove(m.Path("Slides/Deck/thumbs/Slide3.jpg")));
     medium::RecordingReporter r;
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(r.Texts(),
              (QStringList{"Invalid picture: " + m.Path("Slides/Deck/thumbs/Slide2.jpg"),
@@ -495,11 +495,11 @@ class WindowTest : public QObject {
     medium::RecordingReporter r;
     FakeEngine e;
     e.failing = true;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     w.Form_Load();
     const int expected = build == PlayerBuild::Norvanta ? 3 : 2;  // + ShowControlPanelOnly
     QCOMPARE(r.Texts(), QStringList(expected, "Engine failed"));
-    QVERIFY(w.StartupFinished());
+    QVERIFY(w.Session().StartupFinished());
     QVERIFY(w.isVisible());
   }
 
@@ -516,9 +516,9 @@ class WindowTest : public QObject {
     w.Form_Load();
     QCOMPARE(r.Texts().size(), 2);  // OpenMedia and Play
     QVERIFY(r.Texts()[0].contains("no libmpv"));
-    QVERIFY(w.StartupFinished());
+    QVERIFY(w.Session().StartupFinished());
     w.Timer1_Timer();  // no position: nothing happens
-    QVERIFY(!w.Ended());
+    QVERIFY(!w.Session().Ended());
   }
 
   void ticksWaitForStartup() {
@@ -529,7 +529,7 @@ class WindowTest : public QObject {
     CallbackReporter r("Tavisco");
     FakeEngine e;
     e.position = 15000;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     int ticks = 0;
     r.onShow = [&] {
       ++ticks;
@@ -553,7 +553,7 @@ class WindowTest : public QObject {
     medium::RecordingReporter r;
     FakeEngine e;
     e.position = 25000;
-    PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, Borrow(e), "-p P");
     w.Form_Load();
     w.Timer1->setInterval(10);
     QTRY_COMPARE(w.Slide_txt->text(), "Title 3");
@@ -567,12 +567,12 @@ class WindowTest : public QObject {
     medium::RecordingReporter r;
     FakeEngine e;
     e.position = 1000;
-    PlayerWindow w(ProfileFor(build), r, e, "-p P");
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
     QSignalSpy ended(&w, &PlayerWindow::programEnded);
     w.Form_Load();
     e.calls.clear();
     QVERIFY(w.close());
-    QVERIFY(w.Ended());
+    QVERIFY(w.Session().Ended());
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended[0][0].toInt(), 0);
     QVERIFY(!w.Timer1->isActive());
@@ -586,12 +586,12 @@ class WindowTest : public QObject {
     TempMedium m;
     CallbackReporter r("Tavisco");
     FakeEngine e;
-    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, e, "-p P");
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     r.onShow = [&] { w.Form_Unload(); };
     w.Form_Load();
     QCOMPARE(r.messages.size(), size_t(1));  // nothing after the close
-    QVERIFY(w.Ended());
-    QVERIFY(!w.StartupFinished());
+    QVERIFY(w.Session().Ended());
+    QVERIFY(!w.Session().StartupFinished());
     QVERIFY(e.calls.isEmpty());
   }
 };

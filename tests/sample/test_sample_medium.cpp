@@ -13,8 +13,8 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/TextStream.h"
-#include "player/Fields.h"
-#include "player/Model.h"
+#include "presentation/Fields.h"
+#include "presentation/Model.h"
 
 using namespace medium;
 

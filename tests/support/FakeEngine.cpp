@@ -38,3 +38,30 @@ void FakeEngine::SetHeight(int pixels) {
   height = pixels;
 }
 void FakeEngine::SetFocus() { calls << QStringLiteral("SetFocus"); }
+
+namespace {
+
+class BorrowedEngine : public MediaEngine {
+ public:
+  explicit BorrowedEngine(MediaEngine& engine) : e_(engine) {}
+  void OpenMedia(const QString& path) override { e_.OpenMedia(path); }
+  void Play() override { e_.Play(); }
+  double GetPositionMs() override { return e_.GetPositionMs(); }
+  void SeekMs(double ms) override { e_.SeekMs(ms); }
+  void ShowControlPanelOnly() override { e_.ShowControlPanelOnly(); }
+  void SetTop(int pixels) override { e_.SetTop(pixels); }
+  void SetHeight(int pixels) override { e_.SetHeight(pixels); }
+  int Top() const override { return e_.Top(); }
+  int Height() const override { return e_.Height(); }
+  void SetFocus() override { e_.SetFocus(); }
+  QWidget* Widget() override { return e_.Widget(); }
+
+ private:
+  MediaEngine& e_;
+};
+
+}  // namespace
+
+std::function<std::unique_ptr<MediaEngine>(QWidget* parent)> Borrow(MediaEngine& engine) {
+  return [&engine](QWidget*) { return std::make_unique<BorrowedEngine>(engine); };
+}

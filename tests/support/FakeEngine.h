@@ -2,6 +2,8 @@
 // A media engine that records the calls made to it and returns the position a test sets.
 
 #include <QStringList>
+#include <functional>
+#include <memory>
 
 #include "player/media/MediaEngine.h"
 
@@ -27,3 +29,7 @@ class FakeEngine : public MediaEngine {
   // When set, every call throws an engine failure (after recording it).
   bool failing = false;
 };
+
+// An engine factory for the player that hands out `engine` itself, so the test keeps the fake and
+// reads its calls; the player's session owns only a stand-in that passes every call on.
+std::function<std::unique_ptr<MediaEngine>(QWidget* parent)> Borrow(MediaEngine& engine);

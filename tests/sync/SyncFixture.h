@@ -11,7 +11,7 @@
 
 #include "medium/Error.h"
 #include "player/Annotations.h"
-#include "player/Model.h"
+#include "presentation/Model.h"
 #include "player/Playback.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/sync/FakeView.h"
@@ -27,7 +27,7 @@ struct SyncFixture {
   QStringList missing;  // paths (or parts of them) the loader treats as missing files
   std::unique_ptr<Playback> playback;
 
-  SyncFixture() {
+  explicit SyncFixture(int16_t mode = 0) : slideMode(mode) {
     playback = std::make_unique<Playback>(
         slides, anns, trans, slideMode, engine, view, [this](const QString& path) {
           loaded << path;

@@ -10,6 +10,7 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
+#include "presentation/MediumLayout.h"
 #include "medium/TextStream.h"
 #include "player/Annotations.h"
 #include "player/BuildProfile.h"
@@ -41,18 +42,9 @@ QStringList PresentationFolders() {
   return folders;
 }
 
-bool HasRecording(const BuildProfile& profile, const QString& folder) {
-  for (const QString& file : profile.mediaFiles) {
-    if (medium::FileExists(medium::BuildPath(
-            {medium::ApplicationFolder(), QStringLiteral("\\Media\\"), folder, file})))
-      return true;
-  }
-  return false;
-}
-
 // Slide n's picture as the medium holds it, on the canvas Slide_img is given.
 QImage SlidePicture(const Slides_cls& slides, int n) {
-  return SlideCanvas(medium::LoadPicture(SlidePicturePath(slides.Slides.Item(n))));
+  return SlideCanvas(medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(n))));
 }
 
 bool SamePicture(const QImage& a, const QImage& b) {
@@ -87,27 +79,27 @@ void EndToEndTest::initTestCase() {
   const BuildProfile& profile = ProfileFor(kBuild);
   // The first presentation with a recording for this player and at least three slides.
   for (const QString& folder : PresentationFolders()) {
-    if (!HasRecording(profile, folder)) continue;
+    if (!layout::HasRecording(profile.build, layout::MediaFolderPath(folder))) continue;
     reporter_ = std::make_unique<medium::RecordingReporter>(profile.programTitle);
     window_ = std::make_unique<PlayerWindow>(
         profile, *reporter_,
         [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
         QStringLiteral("-p ") + folder);
     window_->Form_Load();
-    if (window_->SlidesList() && window_->SlidesList()->Slides.Count() >= 3 &&
-        window_->SlideMode != 2)
+    if (window_->Session().SlidesList() && window_->Session().SlidesList()->Slides.Count() >= 3 &&
+        window_->Session().SlideMode != 2)
       break;
     window_.reset();
   }
   QVERIFY2(window_, "no presentation with three slides for this player on the sample medium");
-  QVERIFY(window_->StartupFinished());
+  QVERIFY(window_->Session().StartupFinished());
   QCOMPARE(reporter_->Texts(), QStringList{});
 }
 
 void EndToEndTest::followsRecordingAndJumps() {
   PlayerWindow& w = *window_;
-  const Slides_cls& slides = *w.SlidesList();
-  MediaEngine& engine = w.Engine();
+  const Slides_cls& slides = *w.Session().SlidesList();
+  MediaEngine& engine = w.Session().Engine();
   auto title = [&] { return w.Slide_txt->text(); };
   auto position = [&] { return engine.GetPositionMs(); };
 
@@ -146,7 +138,7 @@ void EndToEndTest::followsRecordingAndJumps() {
 void EndToEndTest::cleanupTestCase() {
   if (window_) {
     window_->close();  // ends the player: no tick afterwards
-    QVERIFY(window_->Ended());
+    QVERIFY(window_->Session().Ended());
     QVERIFY(!window_->Timer1->isActive());
   }
   window_.reset();

@@ -216,8 +216,7 @@ void SyncTest::transcriptLanguageSwitchAtNextTick() {
 }
 
 void SyncTest::stillPictureModeTouchesOnlyTranscript() {
-  SyncFixture f;
-  f.slideMode = 2;
+  SyncFixture f(2);
   f.AddSlides({0, 1000});
   f.AddAnn(0, 0, 10, 20, 110, 20);
   f.AddCue(0, {QStringLiteral("words")});

@@ -14,13 +14,8 @@
 
 #include "medium/Report.h"
 #include "medium/TextStream.h"
-#include "player/Model.h"
-
-// Paths of one presentation, in the medium's form (path rule applied).
-QString PresentationDataPath(const QString& presFolder, const QString& file);   // \Data\<P>\file
-QString PresentationImagePath(const QString& presFolder, const QString& file);  // \Images\<P>\..
-QString TranscriptsFolderPath(const QString& presFolder);  // \Data\<P>\transcripts\ (repaired)
-QString ThumbnailPath(const Slide_cls& slide);             // \Slides\<deck>\thumbs\Slide<n>.jpg
+#include "presentation/MediumLayout.h"
+#include "presentation/Model.h"
 
 // ---- database.txt ----------------------------------------------------------------------------
 

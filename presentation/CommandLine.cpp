@@ -1,4 +1,4 @@
-#include "player/CommandLine.h"
+#include "presentation/CommandLine.h"
 
 #include "medium/TextStream.h"
 

@@ -8,14 +8,11 @@
 #include <functional>
 #include <optional>
 
-#include "launcher/PresList.h"
+#include "presentation/PresList.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
 
 namespace launcher {
-
-// The configuration file's path in the medium's form, from the application folder.
-QString ConfigPath();
 
 class ConfigReader {
  public:

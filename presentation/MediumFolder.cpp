@@ -1,4 +1,4 @@
-#include "medium/MediumFolder.h"
+#include "presentation/MediumFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,19 +1,16 @@
-#include "launcher/ConfigReader.h"
+#include "presentation/ConfigReader.h"
 
 #include "medium/Convert.h"
 #include "medium/Paths.h"
+#include "presentation/MediumLayout.h"
 
 namespace launcher {
 
 using medium::ReportAndContinue;
 
-QString ConfigPath() {
-  return medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")});
-}
-
 void ConfigReader::ReadCount() {
   ReportAndContinue(reporter_, [&] { stream_.emplace(); });
-  ReportAndContinue(reporter_, [&] { path_ = ConfigPath(); });
+  ReportAndContinue(reporter_, [&] { path_ = layout::ConfigPath(); });
   ReportAndContinue(reporter_, [&] {
     if (!stream_) throw medium::AppError(medium::kNoOpenFile, QStringLiteral("No open file"));
     stream_->Open(path_);

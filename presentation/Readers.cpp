@@ -1,31 +1,11 @@
-#include "player/Readers.h"
+#include "presentation/Readers.h"
 
 #include "medium/Convert.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
-#include "player/Fields.h"
+#include "presentation/Fields.h"
 
 using medium::ReportAndContinue;
-
-QString PresentationDataPath(const QString& presFolder, const QString& file) {
-  return medium::BuildPath(
-      {medium::ApplicationFolder(), QStringLiteral("\\Data\\"), presFolder, file});
-}
-
-QString PresentationImagePath(const QString& presFolder, const QString& file) {
-  return medium::BuildPath(
-      {medium::ApplicationFolder(), QStringLiteral("\\Images\\"), presFolder, file});
-}
-
-QString TranscriptsFolderPath(const QString& presFolder) {
-  return PresentationDataPath(presFolder, QStringLiteral("\\transcripts\\"));
-}
-
-QString ThumbnailPath(const Slide_cls& slide) {
-  return medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Slides\\"),
-                            slide.SlidePres, QStringLiteral("\\thumbs\\Slide"),
-                            QString::number(slide.SlideNum), QStringLiteral(".jpg")});
-}
 
 // ---- database.txt ----------------------------------------------------------------------------
 

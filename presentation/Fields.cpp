@@ -1,4 +1,4 @@
-#include "player/Fields.h"
+#include "presentation/Fields.h"
 
 int16_t GetNumFields(const QString& strMessage) {
   int16_t count = 0;

@@ -1,0 +1,220 @@
+#include "player/PlayerSession.h"
+
+#include "medium/Error.h"
+#include "medium/Paths.h"
+#include "medium/Picture.h"
+#include "player/media/MediaEngine.h"
+#include "presentation/CommandLine.h"
+#include "presentation/MediumLayout.h"
+
+namespace {
+
+// Stands in for an engine control that could not be created: start-up reports each call.
+class MissingEngine : public MediaEngine {
+ public:
+  explicit MissingEngine(QString reason) : reason_(std::move(reason)) {}
+  void OpenMedia(const QString&) override { Fail(); }
+  void Play() override { Fail(); }
+  double GetPositionMs() override { return -1; }
+  void SeekMs(double) override { Fail(); }
+  void ShowControlPanelOnly() override { Fail(); }
+  void SetTop(int pixels) override { top_ = pixels; }
+  void SetHeight(int pixels) override { height_ = pixels; }
+  int Top() const override { return top_; }
+  int Height() const override { return height_; }
+  void SetFocus() override {}
+  QWidget* Widget() override { return nullptr; }
+
+ private:
+  [[noreturn]] void Fail() const {
+    throw medium::AppError(medium::kEngineFailure,
+                           QStringLiteral("The media engine is not available: %1").arg(reason_));
+  }
+  QString reason_;
+  int top_ = 88;
+  int height_ = 260;
+};
+
+}  // namespace
+
+PlayerSession::PlayerSession(const BuildProfile& profile, medium::Reporter& reporter,
+                             StartupView& view, const EngineFactory& factory, QWidget* parent,
+                             QString argumentText)
+    : profile_(profile),
+      reporter_(reporter, ended_),
+      view_(view),
+      argumentText_(std::move(argumentText)) {
+  try {
+    if (factory) engine_ = factory(parent);
+  } catch (...) {
+    engine_ = std::make_unique<MissingEngine>(medium::DescribeCurrentException());
+  }
+  if (!engine_) engine_ = std::make_unique<MissingEngine>(QStringLiteral("none"));
+}
+
+PlayerSession::~PlayerSession() {
+  playback_.reset();
+  // The engine control is a child of the window; the binding goes first so that it can tear the
+  // control down itself.
+  engine_.reset();
+}
+
+void PlayerSession::SetTranscriptSourceFactory(TranscriptSourceFactory factory) {
+  transcriptFactory_ = std::move(factory);
+}
+
+// ---- start-up --------------------------------------------------------------------------------
+
+void PlayerSession::Form_Load() {
+  if (loaded_) return;
+  loaded_ = true;
+
+  // 1. The command line.
+  PresFolder = ReadCommandLine(argumentText_, reporter_);
+
+  // 2-3. The settings file.
+  Settings settings;
+  if (!ended_) ReadSettings(stream_, layout::SettingsPath(PresFolder), reporter_, settings);
+  SlideMode = settings.SlideMode;
+  MediaMode = settings.MediaMode;
+  if (settings.UserDef1) view_.SetUserDefinedText(*settings.UserDef1);
+
+  // 4. One still picture instead of a slide show.
+  if (SlideMode == 2) {
+    Step([&] {
+      view_.ShowStillPicture(medium::LoadPicture(layout::StillPicturePath(PresFolder)));
+    });
+  }
+
+  // 5. An audio-only recording: the engine shrinks to its control strip over the audio picture.
+  if (MediaMode == 2) {
+    if (profile_.controlPanelOnlyForAudio) Step([&] { engine_->ShowControlPanelOnly(); });
+    Step([&] { engine_->SetTop(profile_.audioOnlyTopPx); });
+    Step([&] { engine_->SetHeight(40); });
+    Step([&] {
+      view_.ShowAudioPicture(medium::LoadPicture(layout::AudioPicturePath(PresFolder)));
+    });
+  }
+
+  // 6-9. The timeline, with the lists, the languages and the thumbnail strip.
+  ReadTimelineFile();
+
+  const bool noCues = !trans_ || trans_->Trans.IsEmpty();
+  // 10. No transcript.
+  if (noCues) {
+    Step([&] { view_.Apply(StartupChange::HideTransTxt); });
+    Step([&] { view_.Apply(StartupChange::HideTranscriptCmb); });
+  }
+  // 11. One still picture: no slide title, list or strip.
+  if (SlideMode == 2) {
+    Step([&] { view_.Apply(StartupChange::HideSlideTxt); });
+    Step([&] { view_.Apply(StartupChange::HideSlidesCmb); });
+    Step([&] { view_.Apply(StartupChange::HideOuterFrame); });
+    Step([&] { view_.Apply(StartupChange::HideHScroll1); });
+  }
+  // 12. Neither: the window loses its lower part.
+  if (noCues && SlideMode == 2) {
+    Step([&] { view_.Apply(StartupChange::ShrinkWindow); });
+    Step([&] { view_.Apply(StartupChange::MoveUserDef1Up); });
+  }
+
+  // 13. The details text.
+  if (!ended_) {
+    ReadDetails(stream_, layout::DetailsPath(PresFolder), reporter_, detailsText_);
+    view_.SetDetailsText(detailsText_);
+  }
+
+  // 14. The recording, in the build's order.
+  if (!slides_) slides_ = std::make_unique<Slides_cls>();
+  if (!trans_) trans_ = std::make_unique<Trans_cls>();
+  if (!anns_) anns_ = std::make_unique<Anns_cls>();
+  playback_ = std::make_unique<Playback>(*slides_, *anns_, *trans_, SlideMode, *engine_, view_,
+                                         pictureLoader_);
+  if (profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
+  StartRecording();
+  if (!profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
+  if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
+  Step([&] { view_.FocusSlidePicture(); });
+
+  if (!ended_) startupFinished_ = true;
+}
+
+void PlayerSession::ReadTimelineFile() {
+  // 6. Open the timeline before the lists exist.
+  Step([&] { stream_.Open(layout::TimelinePath(PresFolder)); });
+  // 7. The three lists.
+  Step([&] { slides_ = std::make_unique<Slides_cls>(); });
+  Step([&] { trans_ = std::make_unique<Trans_cls>(); });
+  Step([&] { anns_ = std::make_unique<Anns_cls>(); });
+  if (ended_) return;
+  // 8. The languages.
+  const QString folder = layout::TranscriptsFolderPath(PresFolder);
+  const LanguageList languages = ListTranscriptLanguages(folder, reporter_);
+  view_.SetLanguages(languages.names, languages.selected);
+  // 9. The timeline itself; each transcript file is read once for all cues.
+  std::unique_ptr<TranscriptTexts> texts =
+      transcriptFactory_ ? transcriptFactory_(folder, languages.names)
+                         : std::make_unique<TranscriptIndex>(folder, languages.names);
+  if (!ended_) {
+    ReadTimeline(stream_, reporter_, SlideMode, *texts, int(languages.names.size()), *slides_,
+                 *anns_, *trans_, *this);
+  }
+  Step([&] { stream_.Close(); });
+}
+
+void PlayerSession::AddSlideTitle(const QString& title) {
+  view_.AddSlideTitle(title);
+}
+
+void PlayerSession::SlideAppended(const Slide_cls& slide, int16_t k) {
+  const int n = k - 1;
+  Step([&] { view_.WidenStrip(); });
+  if (n > 0) {
+    bool added = false;
+    Step([&] {
+      view_.AddThumbnailButton(n);
+      added = true;
+    });
+    if (!added) return;
+    Step([&] { view_.PlaceThumbnailAfterPrevious(n); });
+    Step([&] { view_.SizeThumbnailAsPrevious(n); });
+    Step([&] { view_.ShowThumbnailButton(n); });
+    Step([&] { view_.SetThumbnailPicture(n, medium::LoadPicture(layout::ThumbnailPath(slide))); });
+    if (n >= 5) Step([&] { view_.ExtendStripScrollBar(); });
+  } else {
+    Step([&] { view_.SetThumbnailPicture(0, medium::LoadPicture(layout::ThumbnailPath(slide))); });
+  }
+}
+
+void PlayerSession::StartRecording() {
+  QString path;
+  Step([&] { path = layout::RecordingPath(profile_.build, PresFolder); });
+  Step([&] { engine_->OpenMedia(medium::OpenablePath(path)); });
+  Step([&] { engine_->Play(); });
+}
+
+// ---- handlers --------------------------------------------------------------------------------
+
+void PlayerSession::Timer1_Timer() {
+  // Ticks that come while a start-up message waits do nothing until start-up is over.
+  if (!startupFinished_ || ended_ || !playback_) return;
+  RunHandler([&] { playback_->Timer1_Timer(); });
+}
+
+void PlayerSession::Command1_Click(int16_t index) {
+  if (!startupFinished_ || !playback_) return;
+  RunHandler([&] { playback_->Command1_Click(index); });
+}
+
+void PlayerSession::Slides_cmb_Click() {
+  if (!startupFinished_ || !playback_) return;
+  RunHandler([&] { playback_->Slides_cmb_Click(); });
+}
+
+void PlayerSession::End(int code) {
+  if (ended_) return;
+  ended_ = true;
+  exitCode_ = code;
+  if (playback_) playback_->Form_Unload();
+  view_.ProgramEnded(code);
+}
