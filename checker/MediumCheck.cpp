@@ -9,15 +9,15 @@
 #include <cstdio>
 #include <optional>
 
-#include "presentation/ConfigReader.h"
 #include "medium/Convert.h"
-#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
-#include "presentation/Model.h"
+#include "presentation/ConfigReader.h"
+#include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
+#include "presentation/Model.h"
 #include "presentation/Readers.h"
 
 namespace checker {
@@ -126,7 +126,8 @@ class CheckSink : public TimelineSink {
   void SlideAppended(const Slide_cls& slide, int16_t) override {
     const int line = stream_.LineNumber() - 1;
     lines_.slides.push_back(line);
-    CheckPicture(reporter_, layout::ThumbnailPath(slide), QStringLiteral("thumbnail"), events_, line);
+    CheckPicture(reporter_, layout::ThumbnailPath(slide), QStringLiteral("thumbnail"), events_,
+                 line);
   }
   void LineRead() override {
     const int line = stream_.LineNumber() - 1;
@@ -198,12 +199,12 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     ReadSettings(ts, database, reporter, settings);
   }
   if (settings.SlideMode == 2) {
-    CheckPicture(reporter, layout::StillPicturePath(folder),
-                 QStringLiteral("still picture"), QString(), 0);
+    CheckPicture(reporter, layout::StillPicturePath(folder), QStringLiteral("still picture"),
+                 QString(), 0);
   }
   if (settings.MediaMode == 2) {
-    CheckPicture(reporter, layout::AudioPicturePath(folder),
-                 QStringLiteral("audio picture"), QString(), 0);
+    CheckPicture(reporter, layout::AudioPicturePath(folder), QStringLiteral("audio picture"),
+                 QString(), 0);
   }
 
   // Languages.
@@ -270,8 +271,8 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
       CheckColour(reporter, events, LineOf(lines.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
-    CheckPicture(reporter, layout::SlidePicturePath(slides.Slides.Item(k)), QStringLiteral("slide picture"),
-                 Relative(events), LineOf(lines.slides, k));
+    CheckPicture(reporter, layout::SlidePicturePath(slides.Slides.Item(k)),
+                 QStringLiteral("slide picture"), Relative(events), LineOf(lines.slides, k));
   }
 
   // Details.

@@ -9,15 +9,15 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
-#include "ui/Twips.h"
 #include "launcher/WebLink.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
+#include "presentation/ConfigReader.h"
 #include "ui/DesignFonts.h"
+#include "ui/Twips.h"
 
 // The artwork lives in a static library, so its resources are registered by hand.
 static void InitLauncherResources() {
@@ -226,11 +226,14 @@ void Ambrel_frm::Form_Load() {
     ReportAndContinue(reporter, [&] { Multi_lbl->hide(); });
     ReportAndContinue(reporter, [&] { Single_lbl->show(); });
     QString folder;
-    ReportAndContinue(reporter, [&] { folder = layout::MediaFolderPath(PresList.arr.Item(1).PresDir); });
     ReportAndContinue(reporter,
-                      [&] { Command1->setEnabled(layout::HasRecording(PlayerBuild::Tavisco, folder) && WinMediaFound); });
-    ReportAndContinue(reporter,
-                      [&] { Command2->setEnabled(layout::HasRecording(PlayerBuild::Norvanta, folder) && RealFound); });
+                      [&] { folder = layout::MediaFolderPath(PresList.arr.Item(1).PresDir); });
+    ReportAndContinue(reporter, [&] {
+      Command1->setEnabled(layout::HasRecording(PlayerBuild::Tavisco, folder) && WinMediaFound);
+    });
+    ReportAndContinue(reporter, [&] {
+      Command2->setEnabled(layout::HasRecording(PlayerBuild::Norvanta, folder) && RealFound);
+    });
   }
   // 12
   ReportAndContinue(reporter, [&] { Cmd1Hover = false; });
@@ -259,7 +262,8 @@ void Ambrel_frm::RunHandler(Handler&& handler) {
 }
 
 void Ambrel_frm::SetButtonsFor(const Pres_cls& pres) {
-  const ButtonStates states = ButtonRule(layout::MediaFolderPath(pres.PresDir), WinMediaFound, RealFound);
+  const ButtonStates states =
+      ButtonRule(layout::MediaFolderPath(pres.PresDir), WinMediaFound, RealFound);
   Command1->setEnabled(states.command1);
   Command2->setEnabled(states.command2);
 }

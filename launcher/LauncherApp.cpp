@@ -10,9 +10,9 @@
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/CommandLineOptions.h"
-#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "presentation/MediumFolder.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"
 

@@ -27,7 +27,9 @@ ProgramOptions ParseProgramOptions(const QStringList& args) {
   return o;
 }
 
-QString ArgumentText(const QStringList& rest) { return rest.join(u' '); }
+QString ArgumentText(const QStringList& rest) {
+  return rest.join(u' ');
+}
 
 ProgramOptions ParseProgramOptions(int argc, char** argv) {
   QStringList args;

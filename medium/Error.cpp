@@ -2,7 +2,9 @@
 
 namespace medium {
 
-void RaiseSubscriptOutOfRange() { throw AppError(kSubscriptOutOfRange, "Subscript out of range"); }
+void RaiseSubscriptOutOfRange() {
+  throw AppError(kSubscriptOutOfRange, "Subscript out of range");
+}
 
 void RaiseTypeMismatch(const QString& value) {
   throw AppError(kTypeMismatch, QStringLiteral("Type mismatch: \"%1\" is not a number").arg(value));

@@ -100,10 +100,8 @@ Resolved Resolve(const QString& mediumPath) {
       continue;
     }
     if (name == QLatin1String("..")) return r;
-    const QStringList entries =
-        QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                    QDir::NoDotAndDotDot,
-                                QDir::Name);
+    const QStringList entries = QDir(current).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     QString match;
     for (const QString& e : entries) {
       if (e.compare(name, Qt::CaseInsensitive) == 0) {
@@ -121,7 +119,9 @@ Resolved Resolve(const QString& mediumPath) {
   return r;
 }
 
-QString OpenablePath(const QString& mediumPath) { return Resolve(mediumPath).path; }
+QString OpenablePath(const QString& mediumPath) {
+  return Resolve(mediumPath).path;
+}
 
 bool FileExists(const QString& mediumPath) {
   const Resolved r = Resolve(mediumPath);

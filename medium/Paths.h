@@ -29,9 +29,9 @@ QString BuildPath(std::initializer_list<QString> parts);
 QString NativePath(const QString& mediumPath);
 
 struct Resolved {
-  QString path;             // native path; the exact spelling when nothing matched
-  bool exists = false;      // an entry of that name exists (any kind)
-  bool caseBlind = false;   // found only by a case-insensitive match of some component
+  QString path;            // native path; the exact spelling when nothing matched
+  bool exists = false;     // an entry of that name exists (any kind)
+  bool caseBlind = false;  // found only by a case-insensitive match of some component
 };
 // Exact name first; otherwise each missing component is matched case-insensitively.
 Resolved Resolve(const QString& mediumPath);

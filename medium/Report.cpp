@@ -25,11 +25,10 @@ QString DescribeCurrentException() {
 }
 
 void LastResortReport(Reporter& reporter, const AppError& error) {
-  reporter.Show(Message{reporter.Title(),
-                        QStringLiteral("Run-time error '%1':\n\n%2")
-                            .arg(error.number())
-                            .arg(error.description()),
-                        MessageIcon::Critical});
+  reporter.Show(Message{
+      reporter.Title(),
+      QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description()),
+      MessageIcon::Critical});
 }
 
 }  // namespace medium

@@ -49,8 +49,7 @@ float HighlightLeft(float thumbnailWidthTwips, int n) {
 }
 
 Playback::Playback(const Slides_cls& slides, const Anns_cls& anns, const Trans_cls& trans,
-                   int16_t slideMode, MediaEngine& engine, PlayerView& view,
-                   PictureLoader loader)
+                   int16_t slideMode, MediaEngine& engine, PlayerView& view, PictureLoader loader)
     : slides_(slides),
       anns_(anns),
       trans_(trans),

@@ -38,8 +38,7 @@ class Playback {
  public:
   // An empty loader means medium::LoadPicture.
   Playback(const Slides_cls& slides, const Anns_cls& anns, const Trans_cls& trans,
-           int16_t slideMode, MediaEngine& engine, PlayerView& view,
-           PictureLoader loader = {});
+           int16_t slideMode, MediaEngine& engine, PlayerView& view, PictureLoader loader = {});
 
   // Reads the position and brings the window in line with it. A failing engine makes the tick
   // do nothing; the next one tries again.

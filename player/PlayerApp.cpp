@@ -7,13 +7,13 @@
 #include <cstdio>
 
 #include "medium/CommandLineOptions.h"
-#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
-#include "ui/MessageBoxReporter.h"
 #include "player/BuildProfile.h"
 #include "player/PlayerWindow.h"
 #include "player/media/EngineFactory.h"
+#include "presentation/MediumFolder.h"
+#include "ui/MessageBoxReporter.h"
 
 namespace {
 

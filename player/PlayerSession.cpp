@@ -81,9 +81,8 @@ void PlayerSession::Form_Load() {
 
   // 4. One still picture instead of a slide show.
   if (SlideMode == 2) {
-    Step([&] {
-      view_.ShowStillPicture(medium::LoadPicture(layout::StillPicturePath(PresFolder)));
-    });
+    Step(
+        [&] { view_.ShowStillPicture(medium::LoadPicture(layout::StillPicturePath(PresFolder))); });
   }
 
   // 5. An audio-only recording: the engine shrinks to its control strip over the audio picture.
@@ -91,9 +90,8 @@ void PlayerSession::Form_Load() {
     if (profile_.controlPanelOnlyForAudio) Step([&] { engine_->ShowControlPanelOnly(); });
     Step([&] { engine_->SetTop(profile_.audioOnlyTopPx); });
     Step([&] { engine_->SetHeight(40); });
-    Step([&] {
-      view_.ShowAudioPicture(medium::LoadPicture(layout::AudioPicturePath(PresFolder)));
-    });
+    Step(
+        [&] { view_.ShowAudioPicture(medium::LoadPicture(layout::AudioPicturePath(PresFolder))); });
   }
 
   // 6-9. The timeline, with the lists, the languages and the thumbnail strip.

@@ -36,9 +36,9 @@ enum class StartupChange {
 // The player window as start-up and playback see it.
 class StartupView : public PlayerView {
  public:
-  virtual void SetUserDefinedText(const QString& text) = 0;  // UserDef1_txt
-  virtual void ShowStillPicture(const QImage& picture) = 0;  // Slide_img, SlideMode 2
-  virtual void ShowAudioPicture(const QImage& picture) = 0;  // Audio_img, MediaMode 2
+  virtual void SetUserDefinedText(const QString& text) = 0;               // UserDef1_txt
+  virtual void ShowStillPicture(const QImage& picture) = 0;               // Slide_img, SlideMode 2
+  virtual void ShowAudioPicture(const QImage& picture) = 0;               // Audio_img, MediaMode 2
   virtual void SetLanguages(const QStringList& names, int selected) = 0;  // Transcript_cmb
   virtual void AddSlideTitle(const QString& title) = 0;                   // Slides_cmb
   // The thumbnail strip, one slide at a time (n counts from 0: button Command1(n)).

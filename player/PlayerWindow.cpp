@@ -17,9 +17,9 @@
 #include <algorithm>
 
 #include "medium/Error.h"
-#include "ui/Twips.h"
 #include "player/media/MediaEngine.h"
 #include "ui/DesignFonts.h"
+#include "ui/Twips.h"
 
 static void InitPlayerResources() {
   Q_INIT_RESOURCE(player);
@@ -445,9 +445,9 @@ void PlayerWindow::AddThumbnailButton(int n) {
 
 void PlayerWindow::PlaceThumbnailAfterPrevious(int n) {
   const ThumbnailButton* before = buttons_.at(static_cast<size_t>(n - 1));
-  MoveTwips(buttons_.at(static_cast<size_t>(n)),
-            before->property("LeftTwips").toDouble() + before->property("WidthTwips").toDouble() +
-                50.0);
+  MoveTwips(
+      buttons_.at(static_cast<size_t>(n)),
+      before->property("LeftTwips").toDouble() + before->property("WidthTwips").toDouble() + 50.0);
 }
 
 void PlayerWindow::SizeThumbnailAsPrevious(int n) {
@@ -472,14 +472,30 @@ void PlayerWindow::ExtendStripScrollBar() {
 
 void PlayerWindow::Apply(StartupChange change) {
   switch (change) {
-    case StartupChange::HideTransTxt: Trans_txt->hide(); break;
-    case StartupChange::HideTranscriptCmb: Transcript_cmb->hide(); break;
-    case StartupChange::HideSlideTxt: Slide_txt->hide(); break;
-    case StartupChange::HideSlidesCmb: Slides_cmb->hide(); break;
-    case StartupChange::HideOuterFrame: OuterFrame->hide(); break;
-    case StartupChange::HideHScroll1: HScroll1->hide(); break;
-    case StartupChange::ShrinkWindow: setFixedSize(800, TwipsToPixels(7860)); break;
-    case StartupChange::MoveUserDef1Up: UserDef1_txt->move(UserDef1_txt->x(), 470); break;
+    case StartupChange::HideTransTxt:
+      Trans_txt->hide();
+      break;
+    case StartupChange::HideTranscriptCmb:
+      Transcript_cmb->hide();
+      break;
+    case StartupChange::HideSlideTxt:
+      Slide_txt->hide();
+      break;
+    case StartupChange::HideSlidesCmb:
+      Slides_cmb->hide();
+      break;
+    case StartupChange::HideOuterFrame:
+      OuterFrame->hide();
+      break;
+    case StartupChange::HideHScroll1:
+      HScroll1->hide();
+      break;
+    case StartupChange::ShrinkWindow:
+      setFixedSize(800, TwipsToPixels(7860));
+      break;
+    case StartupChange::MoveUserDef1Up:
+      UserDef1_txt->move(UserDef1_txt->x(), 470);
+      break;
   }
 }
 
@@ -518,4 +534,3 @@ void PlayerWindow::HScroll1_Change() {
     MoveTwips(InnerFrame, innerLeftTwips_);
   });
 }
-

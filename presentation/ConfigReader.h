@@ -8,9 +8,9 @@
 #include <functional>
 #include <optional>
 
-#include "presentation/PresList.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
+#include "presentation/PresList.h"
 
 namespace launcher {
 

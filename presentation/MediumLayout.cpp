@@ -17,7 +17,8 @@ QString ConfigPath() {
 }
 
 QString LauncherPicturePath(const QString& name) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Images\\"), name, QStringLiteral(".jpg")});
+  return BuildPath(
+      {ApplicationFolder(), QStringLiteral("\\Images\\"), name, QStringLiteral(".jpg")});
 }
 
 QString PresentationDataPath(const QString& presFolder, const QString& file) {

@@ -16,18 +16,18 @@ namespace layout {
 // "Tavisco" or "Norvanta": the program's name, its file name without a suffix.
 QString PlayerName(PlayerBuild player);
 
-QString ConfigPath();                                   // \Data\config.txt
-QString LauncherPicturePath(const QString& name);       // \Images\<name>.jpg
+QString ConfigPath();                              // \Data\config.txt
+QString LauncherPicturePath(const QString& name);  // \Images\<name>.jpg
 
 // Below \Data\<P>\ and \Images\<P>\; file begins with a backslash.
 QString PresentationDataPath(const QString& presFolder, const QString& file);
 QString PresentationImagePath(const QString& presFolder, const QString& file);
-QString SettingsPath(const QString& presFolder);        // \Data\<P>\database.txt
-QString TimelinePath(const QString& presFolder);        // \Data\<P>\events.txt
-QString DetailsPath(const QString& presFolder);         // \Data\<P>\details.txt
+QString SettingsPath(const QString& presFolder);           // \Data\<P>\database.txt
+QString TimelinePath(const QString& presFolder);           // \Data\<P>\events.txt
+QString DetailsPath(const QString& presFolder);            // \Data\<P>\details.txt
 QString TranscriptsFolderPath(const QString& presFolder);  // \Data\<P>\transcripts\ (repaired)
-QString StillPicturePath(const QString& presFolder);    // \Images\<P>\slide.jpg
-QString AudioPicturePath(const QString& presFolder);    // \Images\<P>\audio.jpg
+QString StillPicturePath(const QString& presFolder);       // \Images\<P>\slide.jpg
+QString AudioPicturePath(const QString& presFolder);       // \Images\<P>\audio.jpg
 
 QString SlidePicturePath(const Slide_cls& slide);  // \Slides\<deck>\Slide<n>.jpg
 QString ThumbnailPath(const Slide_cls& slide);     // \Slides\<deck>\thumbs\Slide<n>.jpg

@@ -142,9 +142,10 @@ Run StartOnce(bool rescan) {
   FakeEngine engine;  // no recording: the position stays negative
   PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, Borrow(engine), "-p BIG");
   if (rescan) {
-    window.Session().SetTranscriptSourceFactory([](const QString& folder, const QStringList& languages) {
-      return std::make_unique<RescanTranscripts>(folder, languages);
-    });
+    window.Session().SetTranscriptSourceFactory(
+        [](const QString& folder, const QStringList& languages) {
+          return std::make_unique<RescanTranscripts>(folder, languages);
+        });
   }
   QElapsedTimer clock;
   ShowWatch watch(clock);

@@ -22,9 +22,9 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "player/Annotations.h"
+#include "player/Playback.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
-#include "player/Playback.h"
 #include "tests/support/FakeEngine.h"
 
 namespace {

@@ -38,9 +38,13 @@ void HostPlacement::SetHeight(int pixels) {
   }
 }
 
-int HostPlacement::Top() const { return host_ ? host_->y() : top_; }
+int HostPlacement::Top() const {
+  return host_ ? host_->y() : top_;
+}
 
-int HostPlacement::Height() const { return host_ ? host_->height() : height_; }
+int HostPlacement::Height() const {
+  return host_ ? host_->height() : height_;
+}
 
 void HostPlacement::SetFocus() {
   if (host_) host_->setFocus(Qt::OtherFocusReason);
@@ -51,26 +55,42 @@ void HostPlacement::SetFocus() {
 WinMediaBinding::WinMediaBinding(std::unique_ptr<WinMediaControl> control, QWidget* host)
     : PlacedBinding(host), control_(std::move(control)) {}
 
-void WinMediaBinding::OpenMedia(const QString& path) { control_->SetFileName(path); }
+void WinMediaBinding::OpenMedia(const QString& path) {
+  control_->SetFileName(path);
+}
 
-void WinMediaBinding::Play() { control_->Play(); }
+void WinMediaBinding::Play() {
+  control_->Play();
+}
 
-double WinMediaBinding::GetPositionMs() { return control_->CurrentPosition() * 1000.0; }
+double WinMediaBinding::GetPositionMs() {
+  return control_->CurrentPosition() * 1000.0;
+}
 
-void WinMediaBinding::SeekMs(double ms) { control_->SetCurrentPosition(ms / 1000.0); }
+void WinMediaBinding::SeekMs(double ms) {
+  control_->SetCurrentPosition(ms / 1000.0);
+}
 
-void WinMediaBinding::ShowControlPanelOnly() { control_->SetShowDisplay(false); }
+void WinMediaBinding::ShowControlPanelOnly() {
+  control_->SetShowDisplay(false);
+}
 
 // Norvanta ------------------------------------------------------------------------------------
 
 RealMediaBinding::RealMediaBinding(std::unique_ptr<RealMediaControl> control, QWidget* host)
     : PlacedBinding(host), control_(std::move(control)) {}
 
-void RealMediaBinding::OpenMedia(const QString& path) { control_->SetSource(path); }
+void RealMediaBinding::OpenMedia(const QString& path) {
+  control_->SetSource(path);
+}
 
-void RealMediaBinding::Play() { control_->DoPlay(); }
+void RealMediaBinding::Play() {
+  control_->DoPlay();
+}
 
-double RealMediaBinding::GetPositionMs() { return static_cast<double>(control_->GetPosition()); }
+double RealMediaBinding::GetPositionMs() {
+  return static_cast<double>(control_->GetPosition());
+}
 
 void RealMediaBinding::SeekMs(double ms) {
   const double whole = medium::RoundHalfEven(ms);
@@ -80,7 +100,9 @@ void RealMediaBinding::SeekMs(double ms) {
   control_->SetPosition(static_cast<int32_t>(whole));
 }
 
-void RealMediaBinding::ShowControlPanelOnly() { control_->SetControls(QStringLiteral("ControlPanel")); }
+void RealMediaBinding::ShowControlPanelOnly() {
+  control_->SetControls(QStringLiteral("ControlPanel"));
+}
 
 int32_t WholeMilliseconds(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) return -1;
@@ -128,8 +150,8 @@ class RealMediaOverEngine : public RealMediaControl {
     const QStringList list = parts.split(QLatin1Char(','), Qt::SkipEmptyParts);
     bool picture = false;
     for (const QString& part : list)
-      picture = picture || part.trimmed().compare(QStringLiteral("ImageWindow"),
-                                                  Qt::CaseInsensitive) == 0;
+      picture = picture ||
+                part.trimmed().compare(QStringLiteral("ImageWindow"), Qt::CaseInsensitive) == 0;
     Alive(control_).SetPictureWanted(picture);
   }
 

@@ -119,9 +119,13 @@ QString ControlPanel::FormatTime(double seconds) {
   return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString ControlPanel::TimeText() const { return time_->text(); }
+QString ControlPanel::TimeText() const {
+  return time_->text();
+}
 
-QString ControlPanel::Message() const { return message_; }
+QString ControlPanel::Message() const {
+  return message_;
+}
 
 void ControlPanel::SetPosition(double seconds) {
   position_ = seconds;
@@ -151,7 +155,9 @@ void ControlPanel::ShowMessage(const QString& text, const QString& detail) {
   UpdateTimeText();
 }
 
-void ControlPanel::ClearMessage() { ShowMessage({}); }
+void ControlPanel::ClearMessage() {
+  ShowMessage({});
+}
 
 void ControlPanel::UpdateTimeText() {
   if (!message_.isEmpty()) {
@@ -164,7 +170,7 @@ void ControlPanel::UpdateTimeText() {
 
 void ControlPanel::UpdateMuteIcon() {
   const bool muted = mute_->isChecked();
-  mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted
-                                             : QStyle::SP_MediaVolume));
+  mute_->setIcon(
+      style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
   mute_->setToolTip(muted ? tr("Sound on") : tr("Mute"));
 }

@@ -137,7 +137,9 @@ void EngineControl::Play() {
   core_->SetPaused(false);
 }
 
-void EngineControl::Pause() { core_->SetPaused(true); }
+void EngineControl::Pause() {
+  core_->SetPaused(true);
+}
 
 void EngineControl::TogglePlay() {
   if (core_->Paused())
@@ -176,7 +178,9 @@ void EngineControl::SetPictureWanted(bool wanted) {
   TryLoad();
 }
 
-QString EngineControl::StatusText() const { return panel_->Message(); }
+QString EngineControl::StatusText() const {
+  return panel_->Message();
+}
 
 void EngineControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);

@@ -41,8 +41,7 @@ struct FormatNeeds {
 };
 
 static FormatNeeds NeedsOf(EngineKind kind) {
-  if (kind == EngineKind::WindowsMedia)
-    return {"asf", {"wmav1", "wmav2", "wmv1", "wmv2", "wmv3"}};
+  if (kind == EngineKind::WindowsMedia) return {"asf", {"wmav1", "wmav2", "wmv1", "wmv2", "wmv3"}};
   return {"rm", {"ra_144", "ra_288", "cook", "rv10", "rv20", "rv30", "rv40"}};
 }
 

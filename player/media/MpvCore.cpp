@@ -120,7 +120,9 @@ void MpvCore::SetPaused(bool paused) {
   mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
-bool MpvCore::Paused() const { return ReadFlag(handle_, "pause"); }
+bool MpvCore::Paused() const {
+  return ReadFlag(handle_, "pause");
+}
 
 bool MpvCore::SeekSeconds(double seconds) {
   if (!handle_ || !std::isfinite(seconds)) return false;
@@ -129,11 +131,17 @@ bool MpvCore::SeekSeconds(double seconds) {
   return mpv_command(handle_, command) >= 0;
 }
 
-double MpvCore::PositionSeconds() const { return ReadDouble(handle_, "playback-time"); }
+double MpvCore::PositionSeconds() const {
+  return ReadDouble(handle_, "playback-time");
+}
 
-double MpvCore::DurationSeconds() const { return ReadDouble(handle_, "duration"); }
+double MpvCore::DurationSeconds() const {
+  return ReadDouble(handle_, "duration");
+}
 
-bool MpvCore::AtEnd() const { return ReadFlag(handle_, "eof-reached"); }
+bool MpvCore::AtEnd() const {
+  return ReadFlag(handle_, "eof-reached");
+}
 
 void MpvCore::SetVolume(int percent) {
   if (!handle_) return;

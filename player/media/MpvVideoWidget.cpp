@@ -15,7 +15,9 @@ void* GetProcAddress(void* /*context*/, const char* name) {
 MpvVideoWidget::MpvVideoWidget(mpv_handle* handle, QWidget* parent)
     : QOpenGLWidget(parent), handle_(handle) {}
 
-MpvVideoWidget::~MpvVideoWidget() { FreeRenderContext(); }
+MpvVideoWidget::~MpvVideoWidget() {
+  FreeRenderContext();
+}
 
 void MpvVideoWidget::FreeRenderContext() {
   if (!render_) return;

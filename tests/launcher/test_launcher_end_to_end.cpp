@@ -17,15 +17,15 @@
 #include <csignal>
 #include <optional>
 
-#include "ui/DesignFonts.h"
 #include "launcher/Ambrel_frm.h"
-#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "presentation/ConfigReader.h"
 #include "tests/support/TempMedium.h"
+#include "ui/DesignFonts.h"
 
 using namespace launcher;
 

@@ -7,13 +7,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "presentation/ConfigReader.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "presentation/ConfigReader.h"
 #include "tests/support/TempMedium.h"
 
 using namespace launcher;
@@ -189,7 +189,8 @@ void LauncherLogicTest::buttonRule() {
   TempMedium medium;
   medium.MakeDir(QStringLiteral("Media/Talk"));
   for (const QString& f : files) medium.Write("Media/Talk/" + f, "x");
-  const ButtonStates states = ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), winMedia, real);
+  const ButtonStates states =
+      ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), winMedia, real);
   QCOMPARE(states.command1, command1);
   QCOMPARE(states.command2, command2);
 }

@@ -10,13 +10,13 @@
 #include <QtTest>
 #include <memory>
 
-#include "ui/DesignFonts.h"
 #include "launcher/Ambrel_frm.h"
-#include "presentation/ConfigReader.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
+#include "presentation/ConfigReader.h"
 #include "tests/launcher/LauncherFakes.h"
 #include "tests/support/TempMedium.h"
+#include "ui/DesignFonts.h"
 
 using namespace launcher;
 

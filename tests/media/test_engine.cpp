@@ -10,11 +10,11 @@
 #include <QWidget>
 #include <QtTest>
 
+#include "medium/Error.h"
 #include "player/media/ControlPanel.h"
 #include "player/media/EngineControl.h"
 #include "player/media/EngineFactory.h"
 #include "player/media/MpvVideoWidget.h"
-#include "medium/Error.h"
 #include "tests/media/MediaTestKit.h"
 
 Q_DECLARE_METATYPE(EngineKind)
@@ -343,7 +343,7 @@ class EngineTests : public QObject {
     engine->Play();
     QVERIFY(WaitOpen(*engine));
     QTest::qWait(300);
-    delete window;  // the window closes; no stop call is made to the engine
+    delete window;      // the window closes; no stop call is made to the engine
     QTest::qWait(100);  // anything mpv posted before the end must find nobody
     QVERIFY(engine->GetPositionMs() < 0);
     bool refused = false;

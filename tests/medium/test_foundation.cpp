@@ -15,20 +15,29 @@ class FoundationTest : public QObject {
     QTest::addColumn<QString>("presFolder");
     QTest::addColumn<QStringList>("messages");
     const QStringList none;
-    QTest::newRow("-p") << "-p Q1Results" << "Q1Results" << none;
-    QTest::newRow("/p") << "/p Q1Results" << "Q1Results" << none;
-    QTest::newRow("-P") << "-P Q1Results" << "Q1Results" << none;
-    QTest::newRow("/P") << "/P Q1Results" << "Q1Results" << none;
-    QTest::newRow("switch alone") << "-p" << "ABB"
+    QTest::newRow("-p") << "-p Q1Results"
+                        << "Q1Results" << none;
+    QTest::newRow("/p") << "/p Q1Results"
+                        << "Q1Results" << none;
+    QTest::newRow("-P") << "-P Q1Results"
+                        << "Q1Results" << none;
+    QTest::newRow("/P") << "/P Q1Results"
+                        << "Q1Results" << none;
+    QTest::newRow("switch alone") << "-p"
+                                  << "ABB"
                                   << QStringList{"Filename not specified, using default value."};
-    QTest::newRow("trailing blank") << "-p " << "" << none;
-    QTest::newRow("two blanks") << "-p  Name" << "Name" << none;
-    QTest::newRow("two names") << "-p First Second" << "Second" << none;
-    QTest::newRow("no switch") << "Q1Results" << ""
-                               << QStringList{"Invalid argument: Q1Results"};
-    QTest::newRow("case kept in message") << "-X y" << "" << QStringList{"Invalid argument: -X"};
-    QTest::newRow("empty") << "" << ""
-                           << QStringList{"Subscript out of range", "Subscript out of range"};
+    QTest::newRow("trailing blank") << "-p "
+                                    << "" << none;
+    QTest::newRow("two blanks") << "-p  Name"
+                                << "Name" << none;
+    QTest::newRow("two names") << "-p First Second"
+                               << "Second" << none;
+    QTest::newRow("no switch") << "Q1Results"
+                               << "" << QStringList{"Invalid argument: Q1Results"};
+    QTest::newRow("case kept in message") << "-X y"
+                                          << "" << QStringList{"Invalid argument: -X"};
+    QTest::newRow("empty") << ""
+                           << "" << QStringList{"Subscript out of range", "Subscript out of range"};
   }
   void commandLine() {
     QFETCH(QString, args);

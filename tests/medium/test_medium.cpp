@@ -5,11 +5,11 @@
 
 #include "medium/CommandLineOptions.h"
 #include "medium/Convert.h"
-#include "presentation/MediumFolder.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
+#include "presentation/MediumFolder.h"
 #include "tests/support/TempMedium.h"
 
 using namespace medium;
@@ -39,13 +39,20 @@ class MediumTest : public QObject {
   void repair_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("root folder") << R"(D:\\Data\config.txt)" << R"(D:\Data\config.txt)";
-    QTest::newRow("empty name") << R"(C:\m\Data\\database.txt)" << R"(C:\m\Data\database.txt)";
-    QTest::newRow("three") << R"(a\\\b)" << R"(a\\b)";
-    QTest::newRow("four") << R"(a\\\\b)" << R"(a\\b)";
-    QTest::newRow("five") << R"(a\\\\\b)" << R"(a\\\b)";
-    QTest::newRow("share prefix") << R"(\\server\x)" << R"(\server\x)";
-    QTest::newRow("nothing") << "abc" << "abc";
+    QTest::newRow("root folder") << R"(D:\\Data\config.txt)"
+                                 << R"(D:\Data\config.txt)";
+    QTest::newRow("empty name") << R"(C:\m\Data\\database.txt)"
+                                << R"(C:\m\Data\database.txt)";
+    QTest::newRow("three") << R"(a\\\b)"
+                           << R"(a\\b)";
+    QTest::newRow("four") << R"(a\\\\b)"
+                          << R"(a\\b)";
+    QTest::newRow("five") << R"(a\\\\\b)"
+                          << R"(a\\\b)";
+    QTest::newRow("share prefix") << R"(\\server\x)"
+                                  << R"(\server\x)";
+    QTest::newRow("nothing") << "abc"
+                             << "abc";
   }
   void repair() {
     QFETCH(QString, in);
@@ -116,9 +123,13 @@ class MediumTest : public QObject {
   void pictureErrors() {
     TempMedium m;
     m.Write("bad.jpg", QByteArray("\xFF\xD8\xFF\xE0 not really a jpeg", 25));
-    QCOMPARE(ErrorOf([&] { LoadPicture(BuildPath({ApplicationFolder(), "\\none.jpg"})); }),
+    QCOMPARE(ErrorOf([&] {
+               LoadPicture(BuildPath({ApplicationFolder(), "\\none.jpg"}));
+             }),
              int(kFileNotFound));
-    QCOMPARE(ErrorOf([&] { LoadPicture(BuildPath({ApplicationFolder(), "\\bad.jpg"})); }),
+    QCOMPARE(ErrorOf([&] {
+               LoadPicture(BuildPath({ApplicationFolder(), "\\bad.jpg"}));
+             }),
              int(kInvalidPicture));
   }
 
@@ -130,7 +141,8 @@ class MediumTest : public QObject {
     QTest::newRow("lone CR") << QByteArray("a\rb\r") << QStringList{"a", "b"};
     QTest::newRow("empty lines") << QByteArray("a\r\n\r\n\nb") << QStringList{"a", "", "", "b"};
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QStringList{"a", "", "b"};
-    QTest::newRow("NUL byte") << QByteArray("a\0b\n", 4) << QStringList{QString("a") + QChar(0) + "b"};
+    QTest::newRow("NUL byte") << QByteArray("a\0b\n", 4)
+                              << QStringList{QString("a") + QChar(0) + "b"};
     QTest::newRow("empty file") << QByteArray() << QStringList{};
   }
   void lineEnds() {

@@ -37,7 +37,9 @@ void FakeEngine::SetHeight(int pixels) {
   calls << QStringLiteral("Height %1").arg(pixels);
   height = pixels;
 }
-void FakeEngine::SetFocus() { calls << QStringLiteral("SetFocus"); }
+void FakeEngine::SetFocus() {
+  calls << QStringLiteral("SetFocus");
+}
 
 namespace {
 

@@ -8,13 +8,19 @@
 
 #include "medium/Paths.h"
 
-TempMedium::TempMedium() { medium::SetApplicationFolder(dir_.path()); }
+TempMedium::TempMedium() {
+  medium::SetApplicationFolder(dir_.path());
+}
 
 TempMedium::~TempMedium() = default;
 
-QString TempMedium::Path(const QString& relative) const { return dir_.path() + u'/' + relative; }
+QString TempMedium::Path(const QString& relative) const {
+  return dir_.path() + u'/' + relative;
+}
 
-void TempMedium::MakeDir(const QString& relative) { QDir().mkpath(Path(relative)); }
+void TempMedium::MakeDir(const QString& relative) {
+  QDir().mkpath(Path(relative));
+}
 
 void TempMedium::Write(const QString& relative, const QByteArray& bytes) {
   const QString p = Path(relative);

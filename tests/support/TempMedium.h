@@ -17,8 +17,7 @@ class TempMedium {
   // Writes lines joined by CR LF, with a CR LF after the last.
   void WriteLines(const QString& relative, const QStringList& lines);
   // Writes a small valid JPEG of the given size and colour.
-  void WriteJpeg(const QString& relative, int width = 80, int height = 65,
-                 unsigned rgb = 0x336699);
+  void WriteJpeg(const QString& relative, int width = 80, int height = 65, unsigned rgb = 0x336699);
   void MakeDir(const QString& relative);
   QString Path(const QString& relative) const;
 

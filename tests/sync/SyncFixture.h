@@ -11,8 +11,8 @@
 
 #include "medium/Error.h"
 #include "player/Annotations.h"
-#include "presentation/Model.h"
 #include "player/Playback.h"
+#include "presentation/Model.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/sync/FakeView.h"
 

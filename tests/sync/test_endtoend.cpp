@@ -10,13 +10,13 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
-#include "presentation/MediumLayout.h"
 #include "medium/TextStream.h"
 #include "player/Annotations.h"
 #include "player/BuildProfile.h"
 #include "player/PlayerWindow.h"
 #include "player/media/EngineFactory.h"
 #include "player/media/MediaEngine.h"
+#include "presentation/MediumLayout.h"
 
 #ifdef E2E_NORVANTA
 constexpr PlayerBuild kBuild = PlayerBuild::Norvanta;
