@@ -23,9 +23,9 @@ void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
-               "Lists the recorded presentations of a medium and starts the player for the one "
-               "chosen.\nThe medium is DIR, else the program's own folder; when the launcher "
-               "finds no\nData/config.txt there, a folder dialog asks for the medium.\n\n"
+               "Lists the recorded presentations of a medium and starts the player for the\n"
+               "one chosen. The medium is DIR, else the program's own folder; when the\n"
+               "launcher finds no Data/config.txt there, a folder dialog asks for it.\n\n"
                "%s",
                medium::OptionsHelp(medium::OptionProgram::Launcher).toLocal8Bit().constData());
 }

@@ -13,11 +13,10 @@ class QWidget;
 namespace launcher {
 
 // Result codes as the old shell call gave them: above 32 success, 31 no program associated
-// with the address, below 31 any other failure.
+// with the address, below 31 any other failure (2: no opener to run, 0: the opener failed).
 constexpr int kOpenSucceeded = 42;
 constexpr int kNoAssociation = 31;
 constexpr int kFileNotFound = 2;
-constexpr int kAccessDenied = 5;
 constexpr int kOpenFailed = 0;
 
 class WebOpener {

@@ -167,7 +167,7 @@ QString OptionsHelp(OptionProgram program) {
     QString head = QLatin1String(rule.name);
     if (rule.value) head += u' ' + QLatin1String(rule.value);
     // Two columns, the description wrapped at blanks to stay within 80 characters.
-    QString line = QStringLiteral("  %1 ").arg(head, -14);
+    QString line = QStringLiteral("  %1 ").arg(head, -21);
     const qsizetype indent = line.size();
     for (const QString& word : QString::fromLatin1(rule.help).split(u' ')) {
       if (line.size() + word.size() > 79 && line.size() > indent) {

@@ -77,7 +77,8 @@ struct Rig {
   FakeProbe probe;
   FakeStarter starter;
   FakeWeb web;
-  QStringList loads;  // file name of every picture loaded, in order
+  WebOpener* opener = nullptr;  // in place of the fake one when set
+  QStringList loads;            // file name of every picture loaded, in order
   int ended = 0;
   std::unique_ptr<Ambrel_frm> frm;
 
@@ -86,7 +87,7 @@ struct Rig {
     s.reporter = &reporter;
     s.probe = &probe;
     s.starter = &starter;
-    s.web = &web;
+    s.web = opener ? opener : &web;
     s.loadPicture = [this](const QString& path) {
       loads << path.section(u'\\', -1);
       return medium::LoadPicture(path);
@@ -684,19 +685,8 @@ void LauncherWindowTest::webLinkAnswerComesLater() {
   DesktopWebOpener web(opener);
   Rig rig;
   rig.WriteThree();
-  Ambrel_frm& f = rig.Make();
-  // The rig's fake opener is replaced by the desktop opener with the stand-in program.
-  LauncherServices s;
-  s.reporter = &rig.reporter;
-  s.probe = &rig.probe;
-  s.starter = &rig.starter;
-  s.web = &web;
-  s.endProgram = [&rig] { ++rig.ended; };
-  s.webAddress = QStringLiteral("https://maker.example/");
-  Q_UNUSED(f);
-  rig.frm = std::make_unique<Ambrel_frm>(s);
-  rig.reporter.window = rig.frm.get();
-  rig.frm->Form_Load();
+  rig.opener = &web;
+  rig.Load();
   rig.frm->Image2_Click();
   QVERIFY(rig.reporter.texts.isEmpty());
   QTRY_COMPARE_WITH_TIMEOUT(rig.reporter.texts.size(), 1, 5000);
