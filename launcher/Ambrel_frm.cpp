@@ -16,6 +16,7 @@
 #include "medium/Picture.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
+#include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/Twips.h"
 
@@ -42,9 +43,10 @@ QLabel* PanelLabel(QWidget* parent, const QRect& place, const QString& caption, 
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   label->setWordWrap(true);
   label->setAutoFillBackground(true);
-  QPalette pal = label->palette();
-  pal.setColor(QPalette::Window, QApplication::palette().color(QPalette::ButtonText));
-  pal.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::HighlightedText));
+  // The button-text colour behind the highlight-text colour: white on the black panel.
+  QPalette pal = ui::ClassicPalette();
+  pal.setColor(QPalette::Window, pal.color(QPalette::ButtonText));
+  pal.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
   label->setPalette(pal);
   // Labels have no pointer handler: a move over one changes nothing.
   label->setAttribute(Qt::WA_NoMousePropagation);
@@ -57,6 +59,19 @@ void PictureButton::SetPicture(const QImage& picture) {
   picture_ = picture;
   setIcon(QIcon(QPixmap::fromImage(picture)));
   setIconSize(picture.size());
+}
+
+void PictureButton::paintEvent(QPaintEvent* event) {
+  QPushButton::paintEvent(event);
+  if (!hasFocus()) return;
+  // The picture covers the face where the style marks the focus, so the mark goes over it: a
+  // dotted frame inside the border, white under black, which shows on any picture.
+  QPainter painter(this);
+  const QRect frame = rect().adjusted(3, 3, -4, -4);
+  painter.setPen(QPen(Qt::white, 1));
+  painter.drawRect(frame);
+  painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+  painter.drawRect(frame);
 }
 
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
@@ -96,8 +111,10 @@ void Ambrel_frm::BuildControls() {
   // Client area 11655 x 7485 twips; resizable, but nothing follows the size.
   resize(TwipsToPixels(11655), TwipsToPixels(7485));
   setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, QApplication::palette().color(QPalette::ButtonText));
+  // The colours on the fixed artwork stay those of the classic scheme, whatever the desktop's.
+  const QPalette classic = ui::ClassicPalette();
+  QPalette pal = classic;
+  pal.setColor(QPalette::Window, classic.color(QPalette::ButtonText));
   setPalette(pal);
   background_ = QPixmap(QStringLiteral(":/launcher/background.png"));
   setMouseTracking(true);
@@ -105,15 +122,16 @@ void Ambrel_frm::BuildControls() {
   Presentation_cmb = new QComboBox(this);
   Presentation_cmb->setObjectName(QStringLiteral("Presentation_cmb"));
   Presentation_cmb->setEditable(false);
+  Presentation_cmb->setPalette(classic);
   Presentation_cmb->setGeometry(TwipsRect(120, 2280, 4095, 315));
   Presentation_cmb->setAttribute(Qt::WA_NoMousePropagation);
 
   // The title-bar text colour of the standard scheme; the pictures cover it.
-  auto makeButton = [this](const char* name, const QRect& place, const char* picture) {
+  auto makeButton = [this, &classic](const char* name, const QRect& place, const char* picture) {
     auto* button = new PictureButton(this);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(place);
-    QPalette bp = button->palette();
+    QPalette bp = classic;
     bp.setColor(QPalette::Button, Qt::white);
     button->setPalette(bp);
     button->SetPicture(DesignPicture(picture));
@@ -133,9 +151,10 @@ void Ambrel_frm::BuildControls() {
   Presentation_lbl->setLineWidth(1);
   Presentation_lbl->setAutoFillBackground(true);
   {
-    QPalette lp = Presentation_lbl->palette();
-    lp.setColor(QPalette::Window, QApplication::palette().color(QPalette::Base));
-    lp.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Text));
+    // The window colour behind the window-text colour: black on white.
+    QPalette lp = classic;
+    lp.setColor(QPalette::Window, classic.color(QPalette::Base));
+    lp.setColor(QPalette::WindowText, classic.color(QPalette::Text));
     Presentation_lbl->setPalette(lp);
   }
   Presentation_lbl->setFont(ui::DesignFont("MS Sans Serif", 8.25, true));
@@ -241,6 +260,7 @@ void Ambrel_frm::Form_Load() {
   ReportAndContinue(reporter, [&] { Img1Hover = false; });
   ReportAndContinue(reporter, [&] { Img2Hover = false; });
   // 13: not modal; start-up goes on at once.
+  FocusFirstTabStop();
   ReportAndContinue(reporter, [&] { show(); });
   // 14
   ReportAndContinue(reporter, [&] {
@@ -258,6 +278,18 @@ void Ambrel_frm::RunHandler(Handler&& handler) {
   // An unexpected error outside start-up is shown with its number and ends the launcher.
   if (!medium::RunWithLastResort(*services_.reporter, std::forward<Handler>(handler))) {
     services_.endProgram();
+  }
+}
+
+void Ambrel_frm::FocusFirstTabStop() {
+  // The keyboard starts where the tab order does: on Command1, or the next control that can take
+  // the focus when it is disabled.
+  for (QWidget* stop : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command2),
+                        static_cast<QWidget*>(Presentation_cmb)}) {
+    if (stop->isEnabled() && !stop->isHidden()) {
+      stop->setFocus(Qt::OtherFocusReason);
+      return;
+    }
   }
 }
 
@@ -368,9 +400,18 @@ void Ambrel_frm::Image1_Click() {
 
 void Ambrel_frm::Image2_Click() {
   const QString address = services_.webAddress;
-  const int result = services_.web ? services_.web->Open(address, this) : kAccessDenied;
-  if (const auto message = WebLinkMessage(result, services_.reporter->Title(), address)) {
-    services_.reporter->Show(*message);
+  // The opener's answer may come later; the launcher keeps running meanwhile.
+  auto answer = [this, address](int result) {
+    RunHandler([&] {
+      if (const auto message = WebLinkMessage(result, services_.reporter->Title(), address)) {
+        services_.reporter->Show(*message);
+      }
+    });
+  };
+  if (services_.web) {
+    services_.web->Open(address, this, answer);
+  } else {
+    answer(kOpenFailed);
   }
 }
 

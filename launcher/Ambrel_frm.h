@@ -21,6 +21,12 @@ class Reporter;
 
 namespace launcher {
 
+// The launcher window's class on the desktop (the X11 WM_CLASS); the desktop entry names it as
+// its StartupWMClass, so that docks group the window with the entry.
+inline constexpr char kWindowClass[] = "Ambrel";
+// The desktop entry's name without ".desktop" (the window's application id on Wayland).
+inline constexpr char kDesktopEntryId[] = "com.example.ambrel";
+
 class EngineProbe;
 class ProcessStarter;
 class WebOpener;
@@ -31,6 +37,9 @@ class PictureButton : public QPushButton {
   explicit PictureButton(QWidget* parent) : QPushButton(parent) {}
   void SetPicture(const QImage& picture);
   const QImage& Picture() const { return picture_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   QImage picture_;
@@ -116,6 +125,7 @@ class Ambrel_frm : public QWidget {
  private:
   void BuildControls();
   void SetButtonsFor(const Pres_cls& pres);
+  void FocusFirstTabStop();
   void LaunchPlayer(PlayerProgram player);
   // Loads the four pictures anew, in the order Command1, Command2, Image1, Image2, and sets the
   // flags so that only the control whose hover picture is shown has its flag set.

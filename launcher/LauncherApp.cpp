@@ -13,24 +13,21 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/MediumFolder.h"
+#include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"
 
 namespace {
 
-void PrintHelp() {
-  std::printf(
-      "Usage: Ambrel [--medium DIR]\n"
-      "       Ambrel --check [--medium DIR] [--json]\n"
-      "Lists the recorded presentations of a medium and starts the player for the one chosen.\n\n"
-      "  --medium DIR  the medium's root folder (default: the program's own folder; when that\n"
-      "                holds no Data/config.txt, a folder dialog asks for the medium)\n"
-      "  --check       read every presentation of the medium and list every problem found;\n"
-      "                exit 0 when there is none, 1 when there are problems, 2 when the\n"
-      "                medium cannot be read\n"
-      "  --json        with --check: the report as JSON\n"
-      "  --help        show this text\n"
-      "  --version     show the version\n");
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "Usage: Ambrel [--medium DIR | DIR]\n"
+               "       Ambrel --check [--json] [--medium DIR | DIR]\n"
+               "Lists the recorded presentations of a medium and starts the player for the\n"
+               "one chosen. The medium is DIR, else the program's own folder; when the\n"
+               "launcher finds no Data/config.txt there, a folder dialog asks for it.\n\n"
+               "%s",
+               medium::OptionsHelp(medium::OptionProgram::Launcher).toLocal8Bit().constData());
 }
 
 class DialogFolderChooser : public medium::FolderChooser {
@@ -44,12 +41,24 @@ class DialogFolderChooser : public medium::FolderChooser {
   }
 };
 
+bool HasOwnMedium() {
+  return medium::FileExists(
+      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+}
+
 }  // namespace
 
 int RunLauncher(int argc, char** argv) {
-  const medium::ProgramOptions options = medium::ParseProgramOptions(argc, argv);
+  const medium::ProgramOptions options =
+      medium::ParseProgramOptions(argc, argv, medium::OptionProgram::Launcher);
+  if (!options.error.isEmpty()) {
+    // Never the folder dialog and never a silent start on a mistyped option.
+    std::fprintf(stderr, "Ambrel: %s\n\n", qPrintable(options.error));
+    PrintUsage(stderr);
+    return 2;
+  }
   if (options.help) {
-    PrintHelp();
+    PrintUsage(stdout);
     return 0;
   }
   if (options.version) {
@@ -59,10 +68,22 @@ int RunLauncher(int argc, char** argv) {
   if (options.check) {
     // No window: the report goes to the terminal, so that it runs over ssh and in scripts.
     QCoreApplication app(argc, argv);
+    if (!options.medium && !HasOwnMedium()) {
+      // Checking the program's own folder would only list a missing config.txt.
+      std::fprintf(stderr,
+                   "Ambrel: no medium found: %s holds no Data/config.txt. Name the medium's "
+                   "folder: Ambrel --check DIR\n",
+                   qPrintable(medium::NativePath(medium::ApplicationFolder())));
+      return 2;
+    }
     return checker::RunCheck(options.medium, options.json);
   }
 
   QApplication app(argc, argv);
+  // The window class by which docks group the window with the desktop entry.
+  QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
+  QApplication::setPalette(ui::ClassicPalette());
   ui::MessageBoxReporter reporter(QStringLiteral("Ambrel"));
   DialogFolderChooser chooser;
   const medium::MediumChoice choice = medium::ChooseMedium(options.medium, &chooser);

@@ -51,9 +51,11 @@ PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,
   PlayerLaunch launch;
   launch.commandLine = PlayerCommandLine(player, applicationFolder, presDir);
   launch.program = ProgramPath(player, programFolder);
-  // The folder travels as one argument, so a name with blanks arrives whole.
-  launch.arguments << QStringLiteral("-p") << medium::RepairBackslashes(presDir);
   if (mediumFolder) launch.arguments << QStringLiteral("--medium") << *mediumFolder;
+  // The options end before the switch, so that a folder named like an option ("--help") is only
+  // a folder; and the folder travels as one argument, so that a name with blanks arrives whole.
+  launch.arguments << QStringLiteral("--") << QStringLiteral("-p")
+                   << medium::RepairBackslashes(presDir);
   return launch;
 }
 

@@ -37,9 +37,10 @@ QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder
                           const QString& presDir);
 
 struct PlayerLaunch {
-  QString commandLine;    // the line above, for the record
-  QString program;        // native path of the player beside the launcher
-  QStringList arguments;  // "-p", the folder (repaired), and --medium when the launcher had it
+  QString commandLine;  // the line above, for the record
+  QString program;      // native path of the player beside the launcher
+  // --medium when the launcher had it, the end of options "--", "-p" and the folder (repaired)
+  QStringList arguments;
 };
 // mediumFolder: the medium's folder when the launcher was started with --medium.
 PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,

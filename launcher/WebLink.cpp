@@ -1,8 +1,13 @@
 #include "launcher/WebLink.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QWidget>
 
 #ifndef MAKER_WEB_ADDRESS
 #define MAKER_WEB_ADDRESS "https://www.example.com/"
@@ -14,15 +19,86 @@ QString MakerWebAddress() {
   return QStringLiteral(MAKER_WEB_ADDRESS);
 }
 
-int DesktopWebOpener::Open(const QString& address, QWidget* /*owner*/) {
-  const QUrl url(address, QUrl::StrictMode);
-  if (!url.isValid() || url.scheme().isEmpty()) return kFileNotFound;
-  if (QDesktopServices::openUrl(url)) return kOpenSucceeded;
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-  // The desktop hands web addresses to xdg-open; without it nothing is associated with them.
-  if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return kNoAssociation;
+namespace {
+
+// An opener still running after this long has started the browser itself and waits for it: the
+// page is open, and how that browser ends later says nothing about opening it.
+constexpr qint64 kAnswerWithinMs = 10000;
+
+QString DefaultOpener() {
+#if defined(Q_OS_MACOS)
+  return QStringLiteral("open");
+#elif defined(Q_OS_WIN)
+  return QString();
+#else
+  return QStringLiteral("xdg-open");
 #endif
-  return kAccessDenied;
+}
+
+QString FindProgram(const QString& opener) {
+  if (opener.contains(u'/')) {
+    const QFileInfo info(opener);
+    return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+  }
+  return QStandardPaths::findExecutable(opener);
+}
+
+}  // namespace
+
+DesktopWebOpener::DesktopWebOpener(QString opener)
+    : opener_(opener.isEmpty() ? DefaultOpener() : std::move(opener)) {}
+
+int OpenerResult(bool crashed, int exitCode) {
+  if (crashed) return kOpenFailed;
+  if (exitCode == 0) return kOpenSucceeded;
+  if (exitCode == 3) return kNoAssociation;
+  return kOpenFailed;
+}
+
+void DesktopWebOpener::Open(const QString& address, QWidget* owner, Done done) {
+  const QUrl url(address, QUrl::StrictMode);
+  if (!url.isValid() || url.scheme().isEmpty()) {
+    done(kFileNotFound);
+    return;
+  }
+  if (opener_.isEmpty()) {
+    // The shell opens addresses itself where there is no opener program to ask.
+    done(QDesktopServices::openUrl(url) ? kOpenSucceeded : kOpenFailed);
+    return;
+  }
+  const QString program = FindProgram(opener_);
+  if (program.isEmpty()) {
+    done(kFileNotFound);
+    return;
+  }
+  // Not a child of the window: the opener may be running the browser, which must outlive the
+  // launcher.
+  auto* process = new QProcess;
+  process->setProgram(program);
+  process->setArguments({url.toString(QUrl::FullyEncoded)});
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  process->setStandardInputFile(QProcess::nullDevice());
+  const QPointer<QWidget> window(owner);
+  const bool hasOwner = owner != nullptr;
+  QElapsedTimer clock;
+  clock.start();
+  auto answer = [window, hasOwner, done](int result) {
+    if (hasOwner && !window) return;
+    done(result);
+  };
+  QObject::connect(process, &QProcess::errorOccurred, process,
+                   [process, answer](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart) return;
+                     process->deleteLater();
+                     answer(kFileNotFound);
+                   });
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, answer, clock](int exitCode, QProcess::ExitStatus status) {
+                     process->deleteLater();
+                     if (clock.elapsed() > kAnswerWithinMs) return;
+                     answer(OpenerResult(status == QProcess::CrashExit, exitCode));
+                   });
+  process->start();
 }
 
 std::optional<medium::Message> WebLinkMessage(int result, const QString& title,

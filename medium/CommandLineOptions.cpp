@@ -1,40 +1,202 @@
 #include "CommandLineOptions.h"
 
+#include <algorithm>
+
+#include "medium/TextStream.h"
+
 namespace medium {
 
-ProgramOptions ParseProgramOptions(const QStringList& args) {
-  ProgramOptions o;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--medium") && i + 1 < args.size()) {
-      o.medium = args[++i];
-    } else if (a.startsWith(QLatin1String("--medium="))) {
-      o.medium = a.mid(9);
-    } else if (a == QLatin1String("--help")) {
-      o.help = true;
-    } else if (a == QLatin1String("--version")) {
-      o.version = true;
-    } else if (a == QLatin1String("--probe")) {
-      o.probe = true;
-    } else if (a == QLatin1String("--check")) {
-      o.check = true;
-    } else if (a == QLatin1String("--json")) {
-      o.json = true;
-    } else {
-      o.rest << a;
-    }
+namespace {
+
+enum : unsigned { kLauncher = 1, kPlayer = 2, kBoth = kLauncher | kPlayer };
+
+struct OptionRule {
+  const char* name;
+  const char* value;  // the name of the option's value in the usage, or null for none
+  unsigned programs;
+  const char* help;
+  void (*apply)(ProgramOptions& options, const QString& value);
+};
+
+// Every option of the programs: adding one is a row here and a field of ProgramOptions.
+const OptionRule kOptions[] = {
+    {"--medium", "DIR", kBoth, "the medium's root folder (default: the program's own folder)",
+     [](ProgramOptions& o, const QString& v) { o.medium = v; }},
+    {"--check", nullptr, kLauncher,
+     "read every presentation of the medium and list every problem found; exit 0 when there is "
+     "none, 1 when there are problems, 2 when there is no medium or it cannot be read",
+     [](ProgramOptions& o, const QString&) { o.check = true; }},
+    {"--json", nullptr, kLauncher, "with --check: the report as JSON",
+     [](ProgramOptions& o, const QString&) { o.json = true; }},
+    {"--probe", nullptr, kPlayer, "exit 0 when the engine can play this player's formats, else 1",
+     [](ProgramOptions& o, const QString&) { o.probe = true; }},
+    {"--help", nullptr, kBoth, "show this text",
+     [](ProgramOptions& o, const QString&) { o.help = true; }},
+    {"--version", nullptr, kBoth, "show the version",
+     [](ProgramOptions& o, const QString&) { o.version = true; }},
+};
+
+unsigned MaskOf(OptionProgram program) {
+  return program == OptionProgram::Launcher ? kLauncher : kPlayer;
+}
+
+const OptionRule* FindOption(const QString& name) {
+  for (const OptionRule& rule : kOptions) {
+    if (name == QLatin1String(rule.name)) return &rule;
   }
-  return o;
+  return nullptr;
+}
+
+// The old players' switch, in either case and with either lead character.
+bool IsPlayerSwitch(const QString& arg) {
+  const QString lower = arg.toLower();
+  return lower == QLatin1String("-p") || lower == QLatin1String("/p");
+}
+
+bool LooksLikeOption(const QString& arg) {
+  return arg.size() > 1 && arg.startsWith(u'-');
+}
+
+class Parser {
+ public:
+  Parser(const QStringList& args, OptionProgram program) : args_(args), mask_(MaskOf(program)) {}
+
+  ProgramOptions Run() {
+    for (i_ = 0; i_ < args_.size() && o_.error.isEmpty(); ++i_) {
+      const QString& a = args_[i_];
+      if (a == QLatin1String("--")) {
+        EndOfOptions(i_ + 1);
+        break;
+      }
+      if (mask_ == kPlayer && IsPlayerSwitch(a)) {
+        o_.rest = args_.mid(i_);
+        break;
+      }
+      if (LooksLikeOption(a)) {
+        Option(a);
+      } else if (mask_ == kPlayer) {
+        // The old argument text without its switch: the player says "Invalid argument".
+        o_.rest = args_.mid(i_);
+        break;
+      } else {
+        BareFolder(a);
+      }
+    }
+    return o_;
+  }
+
+ private:
+  void EndOfOptions(qsizetype from) {
+    if (mask_ == kPlayer) {
+      o_.rest = args_.mid(from);
+      return;
+    }
+    for (qsizetype k = from; k < args_.size() && o_.error.isEmpty(); ++k) BareFolder(args_[k]);
+  }
+
+  void Option(const QString& a) {
+    const qsizetype equals = a.indexOf(u'=');
+    const QString name = equals < 0 ? a : a.left(equals);
+    const OptionRule* rule = FindOption(name);
+    if (!rule) {
+      o_.error = QStringLiteral("unknown option %1").arg(name);
+      return;
+    }
+    if (!(rule->programs & mask_)) {
+      o_.error =
+          mask_ == kPlayer
+              ? QStringLiteral("%1 is an option of the launcher, not of a player").arg(name)
+              : QStringLiteral("%1 is an option of the players, not of the launcher").arg(name);
+      return;
+    }
+    QString value;
+    if (rule->value) {
+      if (equals >= 0) {
+        value = a.mid(equals + 1);
+      } else if (i_ + 1 < args_.size() && !LooksLikeOption(args_[i_ + 1])) {
+        value = args_[++i_];
+      }
+      if (value.isEmpty()) {
+        o_.error = QStringLiteral("%1 needs a value: %1 %2").arg(name, QLatin1String(rule->value));
+        return;
+      }
+      if (name == QLatin1String("--medium") && bareMedium_) {
+        o_.error = QStringLiteral("more than one medium given: %1").arg(value);
+        return;
+      }
+    } else if (equals >= 0) {
+      o_.error = QStringLiteral("%1 takes no value").arg(name);
+      return;
+    }
+    rule->apply(o_, value);
+  }
+
+  // A folder given to the launcher without --medium is the medium (a desktop's "open with").
+  void BareFolder(const QString& a) {
+    if (o_.medium) {
+      o_.error = QStringLiteral("more than one medium given: %1").arg(a);
+      return;
+    }
+    o_.medium = a;
+    bareMedium_ = true;
+  }
+
+  const QStringList& args_;
+  const unsigned mask_;
+  qsizetype i_ = 0;
+  bool bareMedium_ = false;
+  ProgramOptions o_;
+};
+
+}  // namespace
+
+ProgramOptions ParseProgramOptions(const QStringList& args, OptionProgram program) {
+  return Parser(args, program).Run();
+}
+
+ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  return ParseProgramOptions(args, program);
+}
+
+QString OptionsHelp(OptionProgram program) {
+  QString text;
+  for (const OptionRule& rule : kOptions) {
+    if (!(rule.programs & MaskOf(program))) continue;
+    QString head = QLatin1String(rule.name);
+    if (rule.value) head += u' ' + QLatin1String(rule.value);
+    // Two columns, the description wrapped at blanks to stay within 80 characters.
+    QString line = QStringLiteral("  %1 ").arg(head, -21);
+    const qsizetype indent = line.size();
+    for (const QString& word : QString::fromLatin1(rule.help).split(u' ')) {
+      if (line.size() + word.size() > 79 && line.size() > indent) {
+        line.chop(1);
+        text += line + u'\n';
+        line = QString(indent, u' ');
+      }
+      line += word + u' ';
+    }
+    line.chop(1);
+    text += line + u'\n';
+  }
+  return text;
 }
 
 QString ArgumentText(const QStringList& rest) {
-  return rest.join(u' ');
+  const bool wholeArguments =
+      std::any_of(rest.begin(), rest.end(), [](const QString& a) { return a.contains(u' '); });
+  if (!wholeArguments) return rest.join(u' ');
+  QString text;
+  for (const QString& a : rest) text += QChar(kArgumentBoundary) + a;
+  return text;
 }
 
-ProgramOptions ParseProgramOptions(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  return ParseProgramOptions(args);
+QStringList ArgumentWords(const QString& argumentText) {
+  if (argumentText.startsWith(QChar(kArgumentBoundary))) {
+    return argumentText.mid(1).split(QChar(kArgumentBoundary), Qt::KeepEmptyParts);
+  }
+  return SplitPieces(argumentText, u' ');
 }
 
 }  // namespace medium

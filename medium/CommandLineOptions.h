@@ -1,6 +1,7 @@
 #pragma once
-// Options our programs take besides the argument text the old players parsed. They are removed
-// before the argument text is formed, so "-p NAME" reads as it always did.
+// Options our programs take besides the argument text the old players parsed. They come first:
+// the player's switch ("-p" or "/p") or an end-of-options marker "--" ends them, so whatever
+// follows, a folder named "--help" included, is the player's argument text and never an option.
 
 #include <QString>
 #include <QStringList>
@@ -8,22 +9,40 @@
 
 namespace medium {
 
+// Which program reads the options: each accepts only its own.
+enum class OptionProgram { Launcher, Player };
+
 struct ProgramOptions {
-  std::optional<QString> medium;  // --medium DIR: the root of the medium
+  std::optional<QString> medium;  // --medium DIR, or a bare folder given to the launcher
   bool help = false;              // --help
   bool version = false;           // --version
   bool probe = false;             // --probe (players)
   bool check = false;             // --check (launcher)
   bool json = false;              // --json (with --check)
-  QStringList rest;               // everything else, in order
+  QStringList rest;               // the player's arguments: the switch and all after it
+  // What was wrong with the options ("unknown option --x"); empty when they were right. The
+  // program then shows it with its usage and exits with status 2.
+  QString error;
 };
 
 // Takes the program's arguments without argv[0].
-ProgramOptions ParseProgramOptions(const QStringList& args);
+ProgramOptions ParseProgramOptions(const QStringList& args,
+                                   OptionProgram program = OptionProgram::Player);
 // The same from main's arguments, before any QApplication exists (--help, --probe and --check
 // need none).
-ProgramOptions ParseProgramOptions(int argc, char** argv);
-// The argument text the players read: the remaining arguments joined by single blanks.
+ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program);
+
+// The options a program takes, one per line (or more when its text wraps), for its usage.
+QString OptionsHelp(OptionProgram program);
+
+// The argument text the players read: the arguments joined by single blanks. When an argument
+// itself holds a blank, every argument is marked off by kArgumentBoundary instead, so that such
+// an argument (a folder name with a blank, as the launcher passes it) stays one word.
 QString ArgumentText(const QStringList& rest);
+// The words of an argument text: its arguments when it was formed from arguments that hold
+// blanks, otherwise the pieces between single blanks, as typed.
+QStringList ArgumentWords(const QString& argumentText);
+// Program arguments are C strings, so none can hold this character.
+inline constexpr char16_t kArgumentBoundary = u'\0';
 
 }  // namespace medium

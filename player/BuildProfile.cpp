@@ -35,7 +35,9 @@ BuildProfile MakeNorvanta() {
   p.build = PlayerBuild::Norvanta;
   p.programTitle = QStringLiteral("Norvanta");
   p.windowName = QStringLiteral("RealMedia_frm");
-  p.caption = QString();
+  // Designed empty; but given an empty title the window system shows the program's name, so the
+  // caption is one zero-width space, which shows as nothing.
+  p.caption = QStringLiteral("\u200B");
   p.engineControlName = QStringLiteral("RealAudio1");
   p.engineKind = EngineKind::RealMedia;
   p.backgroundResource = QStringLiteral(":/player/background-813.jpg");

@@ -14,7 +14,7 @@ struct BuildProfile {
   PlayerBuild build;
   QString programTitle;       // caption of every message box
   QString windowName;         // objectName of the window
-  QString caption;            // window title: one blank in Tavisco, empty in Norvanta
+  QString caption;            // window title: one blank in Tavisco, shown empty in Norvanta
   QString engineControlName;  // objectName of the hosted engine control
   EngineKind engineKind;
   QString backgroundResource;     // the page picture, drawn unscaled from the top-left corner

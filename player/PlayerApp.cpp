@@ -13,30 +13,40 @@
 #include "player/PlayerWindow.h"
 #include "player/media/EngineFactory.h"
 #include "presentation/MediumFolder.h"
+#include "ui/ClassicColours.h"
 #include "ui/MessageBoxReporter.h"
 
 namespace {
 
-void PrintHelp(const BuildProfile& profile) {
-  std::printf(
-      "Usage: %s [--medium DIR] -p FOLDER\n"
-      "Plays the recorded presentation FOLDER of the medium.\n\n"
-      "  -p FOLDER, /p FOLDER  the presentation's folder name below Data, Images and Media\n"
-      "  --medium DIR          the medium's root folder (default: the program's own folder)\n"
-      "  --probe               exit 0 when the engine can play this player's formats, else 1\n"
-      "  --help                show this text\n"
-      "  --version             show the version\n",
-      qPrintable(profile.programTitle));
+void PrintUsage(std::FILE* out, const BuildProfile& profile) {
+  const QByteArray title = profile.programTitle.toLocal8Bit();
+  std::fprintf(out,
+               "Usage: %s [--medium DIR] [--] -p FOLDER\n"
+               "       %s --probe\n"
+               "Plays the recorded presentation FOLDER of the medium.\n\n"
+               "  -p FOLDER, /p FOLDER  the presentation's folder name below Data, Images and\n"
+               "                        Media; all that follows -p is the folder name, never an\n"
+               "                        option\n"
+               "%s",
+               title.constData(), title.constData(),
+               medium::OptionsHelp(medium::OptionProgram::Player).toLocal8Bit().constData());
 }
 
 }  // namespace
 
 int RunPlayer(PlayerBuild build, int argc, char** argv) {
   const BuildProfile& profile = ProfileFor(build);
-  // Our own options come out before the argument text is formed, so "-p NAME" reads as always.
-  const medium::ProgramOptions options = medium::ParseProgramOptions(argc, argv);
+  // Our own options come before the argument text, so "-p NAME" reads as always.
+  const medium::ProgramOptions options =
+      medium::ParseProgramOptions(argc, argv, medium::OptionProgram::Player);
+  if (!options.error.isEmpty()) {
+    // A mistyped option would otherwise start a player on nothing.
+    std::fprintf(stderr, "%s: %s\n\n", qPrintable(profile.programTitle), qPrintable(options.error));
+    PrintUsage(stderr, profile);
+    return 2;
+  }
   if (options.help) {
-    PrintHelp(profile);
+    PrintUsage(stdout, profile);
     return 0;
   }
   if (options.version) {
@@ -52,6 +62,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
   QCoreApplication::setApplicationName(profile.programTitle);
+  QApplication::setPalette(ui::ClassicPalette());
   ui::MessageBoxReporter reporter(profile.programTitle);
   if (options.medium) {
     // A mistyped --medium would otherwise surface as a cascade of missing files.

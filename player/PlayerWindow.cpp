@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "medium/Error.h"
@@ -490,9 +491,18 @@ void PlayerWindow::Apply(StartupChange change) {
     case StartupChange::HideHScroll1:
       HScroll1->hide();
       break;
-    case StartupChange::ShrinkWindow:
-      setFixedSize(800, TwipsToPixels(7860));
+    case StartupChange::ShrinkWindow: {
+      // 7860 twips is the window's outer height, title bar and borders included. The frame is
+      // known only once the window system has framed the shown window, so the height follows it.
+      const auto fitOuterHeight = [this] {
+        setFixedSize(800, TwipsToPixels(7860) - (frameGeometry().height() - height()));
+      };
+      fitOuterHeight();
+      create();
+      connect(windowHandle(), &QWindow::visibleChanged, this, fitOuterHeight);
+      connect(windowHandle(), &QWindow::yChanged, this, fitOuterHeight);
       break;
+    }
     case StartupChange::MoveUserDef1Up:
       UserDef1_txt->move(UserDef1_txt->x(), 470);
       break;

@@ -1,11 +1,13 @@
 #include "presentation/CommandLine.h"
 
+#include "medium/CommandLineOptions.h"
 #include "medium/TextStream.h"
 
 QString ReadCommandLine(const QString& argumentText, medium::Reporter& reporter) {
   using medium::PieceAt;
   QString presFolder;
-  const QStringList words = medium::SplitPieces(argumentText, u' ');
+  // Typed words split at every blank; an argument that holds a blank itself stays one word.
+  const QStringList words = medium::ArgumentWords(argumentText);
   bool isSwitch = false;
   // An empty argument text has no first word: the test fails and is reported, and then counts
   // as not matching, so forming the "Invalid argument" message fails and is reported too.

@@ -5,7 +5,7 @@
 
 #include "medium/Report.h"
 
-// Reads the argument text (the program's arguments joined by single blanks) and returns
+// Reads the argument text (medium::ArgumentText of the program's arguments) and returns
 // PresFolder. Reports "Filename not specified, using default value." and "Invalid argument: "
 // messages, and any failure of its steps, through the reporter; it never stops early.
 QString ReadCommandLine(const QString& argumentText, medium::Reporter& reporter);

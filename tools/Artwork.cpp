@@ -1,6 +1,7 @@
 #include "tools/Artwork.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -8,6 +9,11 @@
 
 #include "tools/GeneratorError.h"
 #include "tools/TextFiles.h"
+
+// The generator is a static library, so its built-in pictures are registered by hand.
+static void InitDesignPictures() {
+  Q_INIT_RESOURCE(design_pictures);
+}
 
 namespace sample {
 
@@ -26,67 +32,6 @@ QFont Font(int pixelSize, bool bold = false) {
 QImage Blank(int w, int h, QColor fill) {
   QImage img(w, h, QImage::Format_RGB32);
   img.fill(fill);
-  return img;
-}
-
-void PlayTriangle(QPainter& p, QPointF centre, qreal size, QColor colour) {
-  QPainterPath tri;
-  tri.moveTo(centre.x() - size * 0.4, centre.y() - size * 0.5);
-  tri.lineTo(centre.x() + size * 0.55, centre.y());
-  tri.lineTo(centre.x() - size * 0.4, centre.y() + size * 0.5);
-  tri.closeSubpath();
-  p.fillPath(tri, colour);
-}
-
-// A rounded tile with a play triangle and a caption, the shape of both player buttons.
-QImage PlayerTile(QSize size, QColor base, const QString& caption, bool highlighted) {
-  QImage img = Blank(size.width(), size.height(), QColor(0, 0, 0));
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QColor top = highlighted ? base.lighter(150) : base.lighter(115);
-  const QColor bottom = highlighted ? base.lighter(115) : base.darker(130);
-  QLinearGradient g(0, 0, 0, size.height());
-  g.setColorAt(0, top);
-  g.setColorAt(1, bottom);
-  const QRectF tile = QRectF(img.rect()).adjusted(2, 2, -2, -2);
-  p.setPen(highlighted ? QPen(QColor(255, 221, 0), 3) : QPen(base.darker(160), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(tile, 10, 10);
-  PlayTriangle(p, QPointF(size.width() / 2.0, size.height() * 0.38), size.height() * 0.42,
-               Qt::white);
-  p.setPen(Qt::white);
-  p.setFont(Font(10, true));
-  p.drawText(QRectF(0, size.height() * 0.64, size.width(), size.height() * 0.3), Qt::AlignCenter,
-             caption);
-  return img;
-}
-
-QImage ExitButton(bool highlighted) {
-  QImage img = Blank(60, 60, Qt::black);
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(highlighted ? QPen(QColor(255, 221, 0), 3) : QPen(QColor(200, 200, 200), 1));
-  p.setBrush(highlighted ? QColor(255, 255, 255) : QColor(236, 236, 236));
-  p.drawEllipse(QRectF(4, 4, 52, 52));
-  p.setPen(highlighted ? QColor(170, 0, 0) : QColor(30, 30, 30));
-  p.setFont(Font(15, true));
-  p.drawText(QRectF(0, 0, 60, 60), Qt::AlignCenter, QStringLiteral("Exit"));
-  return img;
-}
-
-QImage WebLinkButton(bool highlighted) {
-  QImage img = Blank(228, 24, QColor(28, 34, 44));
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  if (highlighted) {
-    p.setPen(QPen(QColor(255, 221, 0), 1));
-    p.drawRect(QRectF(0.5, 0.5, 227, 23));
-  }
-  p.setPen(highlighted ? QColor(255, 236, 120) : QColor(190, 200, 214));
-  QFont f = Font(13, true);
-  f.setUnderline(highlighted);
-  p.setFont(f);
-  p.drawText(QRectF(0, 0, 228, 24), Qt::AlignCenter, QStringLiteral("Visit our web site \u203A"));
   return img;
 }
 
@@ -222,20 +167,40 @@ QSize ButtonSize(ButtonKind kind) {
   return {};
 }
 
-QImage DrawButton(ButtonKind kind, bool highlighted) {
+QByteArray DesignButtonFile(ButtonKind kind) {
+  InitDesignPictures();
+  const char* name = "";
   switch (kind) {
     case ButtonKind::kWindowsMedia:
-      return PlayerTile(ButtonSize(kind), QColor(30, 90, 190), QStringLiteral("Windows Media"),
-                        highlighted);
+      name = "command1.jpg";
+      break;
     case ButtonKind::kRealMedia:
-      return PlayerTile(ButtonSize(kind), QColor(230, 110, 20), QStringLiteral("RealMedia"),
-                        highlighted);
+      name = "command2.jpg";
+      break;
     case ButtonKind::kExit:
-      return ExitButton(highlighted);
+      name = "image1.jpg";
+      break;
     case ButtonKind::kWebLink:
-      return WebLinkButton(highlighted);
+      name = "image2.jpg";
+      break;
   }
-  return {};
+  QFile file(QStringLiteral(":/design/") + QLatin1String(name));
+  if (!file.open(QIODevice::ReadOnly)) {
+    throw GeneratorError(QStringLiteral("The launcher's design picture %1 is not built in")
+                             .arg(QLatin1String(name)));
+  }
+  return file.readAll();
+}
+
+QImage DrawButton(ButtonKind kind, bool highlighted) {
+  QImage img = QImage::fromData(DesignButtonFile(kind)).convertToFormat(QImage::Format_RGB32);
+  if (!highlighted || img.isNull()) return img;
+  // Lit up, with a yellow frame: the same picture under the pointer.
+  QPainter p(&img);
+  p.fillRect(img.rect(), QColor(255, 255, 255, 60));
+  p.setPen(QPen(QColor(255, 221, 0), 2));
+  p.drawRect(QRectF(img.rect()).adjusted(1, 1, -1, -1));
+  return img;
 }
 
 void SaveJpeg(const QImage& image, const QString& nativePath) {

@@ -3,6 +3,7 @@
 // presentation without slides, and the launcher's buttons. Our own simple artwork, drawn the
 // same way on every run.
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -21,6 +22,9 @@ QImage DrawStillPicture(const SampleContent& content, const Presentation& p);
 QImage DrawAudioPicture(const Presentation& p);
 
 enum class ButtonKind { kWindowsMedia, kRealMedia, kExit, kWebLink };
+// The launcher's design picture, the JPEG file as built into the launcher: the launcher shows it
+// until the pointer first moves and the medium's picture after that, so the two must be one.
+QByteArray DesignButtonFile(ButtonKind kind);
 // The normal picture, or with highlighted the one shown while the pointer rests on it.
 QImage DrawButton(ButtonKind kind, bool highlighted);
 // Size of each launcher picture.

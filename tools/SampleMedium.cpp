@@ -69,8 +69,8 @@ void WriteLauncherPictures(const QDir& root) {
                  {ButtonKind::kExit, 3},
                  {ButtonKind::kWebLink, 4}};
   for (const auto& b : buttons) {
-    SaveJpeg(DrawButton(b.kind, false),
-             root.filePath(QStringLiteral("Images/button%1.jpg").arg(b.number)));
+    WriteFileBytes(root.filePath(QStringLiteral("Images/button%1.jpg").arg(b.number)),
+                   DesignButtonFile(b.kind));
     SaveJpeg(DrawButton(b.kind, true),
              root.filePath(QStringLiteral("Images/button%1b.jpg").arg(b.number)));
   }

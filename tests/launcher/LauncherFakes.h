@@ -39,10 +39,10 @@ class FakeStarter : public launcher::ProcessStarter {
 
 class FakeWeb : public launcher::WebOpener {
  public:
-  int Open(const QString& address, QWidget* owner) override {
+  void Open(const QString& address, QWidget* owner, Done done) override {
     opened << address;
     this->owner = owner;
-    return result;
+    done(result);
   }
   int result = launcher::kOpenSucceeded;
   QStringList opened;

@@ -98,7 +98,11 @@ class LauncherEndToEndTest : public QObject {
 
  private slots:
   void initTestCase();
+  void launcherProgramShowsItsWindow_data();
   void launcherProgramShowsItsWindow();
+  void wrongOptionsGiveUsageAndStatus2_data();
+  void wrongOptionsGiveUsageAndStatus2();
+  void checkTakesABareFolder();
   void firstPresentationStartsTavisco();
   void cleanupTestCase();
 
@@ -148,16 +152,28 @@ void LauncherEndToEndTest::initTestCase() {
   firstDir_ = list.arr.Item(1).PresDir;
 }
 
+void LauncherEndToEndTest::launcherProgramShowsItsWindow_data() {
+  QTest::addColumn<bool>("bare");
+  QTest::newRow("--medium DIR") << false;
+  QTest::newRow("DIR, as a desktop entry passes it") << true;
+}
+
 void LauncherEndToEndTest::launcherProgramShowsItsWindow() {
+  QFETCH(bool, bare);
   QProcess ambrel;
-  ambrel.start(kBin + "/Ambrel", {"--medium", mediumDir_});
+  ambrel.start(kBin + "/Ambrel",
+               bare ? QStringList{mediumDir_} : QStringList{"--medium", mediumDir_});
   QVERIFY(ambrel.waitForStarted(5000));
   const qint64 pid = ambrel.processId();
   bool shown = false;
+  QString windowClass;
   for (int i = 0; i < 60 && !shown; ++i) {
     QTest::qWait(250);
     for (const XWindow& w : MappedTopLevels()) {
-      if (w.pid == pid && w.name == QStringLiteral("\"Archived zENTO\"")) shown = true;
+      if (w.pid == pid && w.name == QStringLiteral("\"Archived zENTO\"")) {
+        shown = true;
+        windowClass = Run("xprop", {"-id", w.id, "WM_CLASS"});
+      }
     }
   }
   ambrel.terminate();
@@ -166,6 +182,66 @@ void LauncherEndToEndTest::launcherProgramShowsItsWindow() {
     ambrel.waitForFinished(2000);
   }
   QVERIFY2(shown, "Ambrel showed no window captioned \"Archived zENTO\"");
+  // Docks group the window with the desktop entry by this class.
+  QVERIFY2(windowClass.trimmed().endsWith(QStringLiteral(", \"") + QLatin1String(kWindowClass) +
+                                          QStringLiteral("\"")),
+           qPrintable(windowClass));
+  QFile entry(QStringLiteral(DESKTOP_ENTRY));
+  QVERIFY(entry.open(QIODevice::ReadOnly));
+  QVERIFY(entry.readAll().contains("\nStartupWMClass=" + QByteArray(kWindowClass) + "\n"));
+}
+
+void LauncherEndToEndTest::wrongOptionsGiveUsageAndStatus2_data() {
+  QTest::addColumn<QString>("program");
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QString>("named");
+  QTest::newRow("launcher, unknown option")
+      << "Ambrel" << QStringList{"--bogus"} << "unknown option --bogus";
+  QTest::newRow("launcher, --medium without a value")
+      << "Ambrel" << QStringList{"--medium"} << "--medium needs a value";
+  QTest::newRow("launcher, a player's option")
+      << "Ambrel" << QStringList{"--probe"} << "--probe is an option of the players";
+  QTest::newRow("launcher, two folders")
+      << "Ambrel" << QStringList{"My", "Disc"} << "more than one medium given: Disc";
+  QTest::newRow("Tavisco, the launcher's option")
+      << "Tavisco" << QStringList{"--check", "-p", "X"} << "--check is an option of the launcher";
+  QTest::newRow("Norvanta, unknown option")
+      << "Norvanta" << QStringList{"-x", "-p", "X"} << "unknown option -x";
+  QTest::newRow("Norvanta, --medium without a value")
+      << "Norvanta" << QStringList{"--medium="} << "--medium needs a value";
+}
+
+void LauncherEndToEndTest::wrongOptionsGiveUsageAndStatus2() {
+  QFETCH(QString, program);
+  QFETCH(QStringList, args);
+  QFETCH(QString, named);
+  QProcess p;
+  p.start(kBin + u'/' + program, args);
+  QVERIFY(p.waitForFinished(10000));
+  const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+  QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(p.exitCode(), 2);
+  QVERIFY2(err.startsWith(program + QStringLiteral(": ") + named), qPrintable(err));
+  QVERIFY2(err.contains(QStringLiteral("Usage: ") + program), qPrintable(err));
+}
+
+void LauncherEndToEndTest::checkTakesABareFolder() {
+  // Where the launcher stands there is no medium: it says so instead of checking its own folder.
+  QVERIFY(!QFileInfo::exists(kBin + "/Data/config.txt"));
+  QProcess p;
+  p.start(kBin + "/Ambrel", {"--check"});
+  QVERIFY(p.waitForFinished(30000));
+  QCOMPARE(p.exitCode(), 2);
+  const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+  QVERIFY2(err.contains(QStringLiteral("no medium found")), qPrintable(err));
+  QVERIFY(p.readAllStandardOutput().isEmpty());
+
+  // A bare folder is the medium to check.
+  p.start(kBin + "/Ambrel", {"--check", mediumDir_});
+  QVERIFY(p.waitForFinished(120000));
+  const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  QVERIFY2(p.exitCode() == 0 || p.exitCode() == 1, qPrintable(QString::number(p.exitCode())));
+  QVERIFY2(out.contains(firstDir_), qPrintable(out));
 }
 
 void LauncherEndToEndTest::firstPresentationStartsTavisco() {
@@ -223,15 +299,22 @@ void LauncherEndToEndTest::firstPresentationStartsTavisco() {
   }
   QVERIFY2(tavisco > 0, "Tavisco is not running");
   started_ << tavisco;
-  QCOMPARE(args, (QStringList{"-p", firstDir_, "--medium",
-                              medium::NativePath(medium::ApplicationFolder())}));
+  QCOMPARE(args, (QStringList{"--medium", medium::NativePath(medium::ApplicationFolder()), "--",
+                              "-p", firstDir_}));
 
   bool shown = false;
+  QString title;
   for (int i = 0; i < 80 && !shown; ++i) {
-    for (const XWindow& w : MappedTopLevels()) shown = shown || w.pid == tavisco;
+    for (const XWindow& w : MappedTopLevels()) {
+      if (w.pid != tavisco) continue;
+      shown = true;
+      title = Run("xprop", {"-id", w.id, "_NET_WM_NAME"});
+    }
     if (!shown) QTest::qWait(250);
   }
   QVERIFY2(shown, "Tavisco showed no window");
+  // Its caption, as the window manager gets it, is one blank.
+  QVERIFY2(title.trimmed().endsWith(QStringLiteral("= \" \"")), qPrintable(title));
 }
 
 void LauncherEndToEndTest::cleanupTestCase() {

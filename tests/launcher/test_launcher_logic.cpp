@@ -1,5 +1,6 @@
 // The launcher's parts that need no window: the configuration file, the button rule, the
-// player's command line and arguments, the web-link messages, the probes and the starter.
+// player's command line and arguments (and how the player reads them), the web link with its
+// opener and messages, the probes, the starter and the desktop entry.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -7,12 +8,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
+#include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
+#include "presentation/CommandLine.h"
 #include "presentation/ConfigReader.h"
 #include "tests/support/TempMedium.h"
 
@@ -71,7 +75,13 @@ class LauncherLogicTest : public QObject {
   void commandLine_data();
   void commandLine();
   void launchArguments();
+  void folderArrivesWholeAtThePlayer_data();
+  void folderArrivesWholeAtThePlayer();
   void webLinkMessages();
+  void desktopOpenerExitStatus_data();
+  void desktopOpenerExitStatus();
+  void desktopOpenerAnswerIsDroppedWithItsWindow();
+  void desktopEntryNamesTheWindowClass();
   void probeAnswersPerProgram();
   void probesRunSideBySideAndTimeOut();
   void starterNamesAMissingProgram();
@@ -245,16 +255,51 @@ void LauncherLogicTest::launchArguments() {
                         QStringLiteral("\\media\\disc"), QStringLiteral("\\opt\\az"), std::nullopt);
   QCOMPARE(plain.program,
            medium::NativePath("\\opt\\az\\" + ProgramFileName(PlayerProgram::Tavisco)));
-  // The folder is one argument, blanks and all.
-  QCOMPARE(plain.arguments, (QStringList{"-p", "My Talk"}));
+  // The folder is one argument, blanks and all, after the end of the options.
+  QCOMPARE(plain.arguments, (QStringList{"--", "-p", "My Talk"}));
 
   const PlayerLaunch withMedium = BuildPlayerLaunch(
       PlayerProgram::Norvanta, QStringLiteral("A\\\\B"), QStringLiteral("\\media\\disc"),
       QStringLiteral("\\"), QStringLiteral("/media/disc"));
   QCOMPARE(withMedium.program, medium::NativePath("\\" + ProgramFileName(PlayerProgram::Norvanta)));
-  QCOMPARE(withMedium.arguments, (QStringList{"-p", "A\\B", "--medium", "/media/disc"}));
+  QCOMPARE(withMedium.arguments, (QStringList{"--medium", "/media/disc", "--", "-p", "A\\B"}));
   QCOMPARE(withMedium.commandLine,
            "\\media\\disc\\" + ProgramFileName(PlayerProgram::Norvanta) + " -p A\\B");
+}
+
+void LauncherLogicTest::folderArrivesWholeAtThePlayer_data() {
+  QTest::addColumn<QString>("presDir");
+  QTest::addColumn<bool>("withMedium");
+  QTest::newRow("blank") << "My Talk" << false;
+  QTest::newRow("blanks, with medium") << "My  Quarterly Talk " << true;
+  QTest::newRow("plain") << "Q1Results" << true;
+  QTest::newRow("named --help") << "--help" << false;
+  QTest::newRow("named --version") << "--version" << true;
+  QTest::newRow("named --probe") << "--probe" << false;
+  QTest::newRow("named --medium=DIR") << "--medium=/tmp" << false;
+  QTest::newRow("named --") << "--" << true;
+  QTest::newRow("named -p") << "-p" << false;
+  QTest::newRow("named /P") << "/P" << false;
+  QTest::newRow("blank, named like an option") << "--help me" << true;
+}
+
+void LauncherLogicTest::folderArrivesWholeAtThePlayer() {
+  QFETCH(QString, presDir);
+  QFETCH(bool, withMedium);
+  const std::optional<QString> mediumFolder =
+      withMedium ? std::optional<QString>(QStringLiteral("/media/my disc")) : std::nullopt;
+  const PlayerLaunch launch =
+      BuildPlayerLaunch(PlayerProgram::Tavisco, presDir, QStringLiteral("\\media\\disc"),
+                        QStringLiteral("\\opt\\az"), mediumFolder);
+  // What the player makes of the arguments it is started with.
+  const medium::ProgramOptions options =
+      medium::ParseProgramOptions(launch.arguments, medium::OptionProgram::Player);
+  QCOMPARE(options.error, QString());
+  QVERIFY(!options.help && !options.version && !options.probe);
+  QCOMPARE(options.medium, mediumFolder);
+  medium::RecordingReporter reporter(QStringLiteral("Tavisco"));
+  QCOMPARE(ReadCommandLine(medium::ArgumentText(options.rest), reporter), presDir);
+  QCOMPARE(reporter.Texts(), QStringList());
 }
 
 void LauncherLogicTest::webLinkMessages() {
@@ -279,6 +324,74 @@ void LauncherLogicTest::webLinkMessages() {
   QCOMPARE(m->icon, medium::MessageIcon::Exclamation);
   for (int r : {32, 33, kOpenSucceeded}) QVERIFY(!WebLinkMessage(r, "Ambrel", address));
   QCOMPARE(MakerWebAddress(), QStringLiteral(MAKER_WEB_ADDRESS));
+}
+
+void LauncherLogicTest::desktopOpenerExitStatus_data() {
+  QTest::addColumn<QByteArray>("script");  // empty: no opener at all
+  QTest::addColumn<int>("expected");
+  QTest::addColumn<bool>("message");
+  QTest::addColumn<bool>("noAssociation");
+  QTest::newRow("opens") << QByteArray("exit 0") << kOpenSucceeded << false << false;
+  QTest::newRow("no application for the address")
+      << QByteArray("exit 3") << kNoAssociation << true << true;
+  QTest::newRow("fails") << QByteArray("exit 4") << kOpenFailed << true << false;
+  QTest::newRow("syntax error") << QByteArray("exit 1") << kOpenFailed << true << false;
+  QTest::newRow("crashes") << QByteArray("kill -SEGV $$") << kOpenFailed << true << false;
+  QTest::newRow("missing") << QByteArray() << kFileNotFound << true << false;
+}
+
+void LauncherLogicTest::desktopOpenerExitStatus() {
+  QFETCH(QByteArray, script);
+  QFETCH(int, expected);
+  QFETCH(bool, message);
+  QFETCH(bool, noAssociation);
+  QTemporaryDir dir;
+  const QString opener = dir.path() + QStringLiteral("/opener");
+  // The stand-in opener notes the address it was given.
+  if (!script.isEmpty()) WriteProgram(dir.path(), "opener", "echo \"$@\" > \"$0.args\"; " + script);
+  DesktopWebOpener web(opener);
+  const QString address = QStringLiteral("https://maker.example/page?a=1");
+  QList<int> results;
+  web.Open(address, nullptr, [&](int r) { results << r; });
+  QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 5000);
+  QCOMPARE(results[0], expected);
+  const auto m = WebLinkMessage(results[0], QStringLiteral("Ambrel"), address);
+  QCOMPARE(m.has_value(), message);
+  if (m)
+    QCOMPARE(m->text.contains(QStringLiteral("could not find a file association")), noAssociation);
+  if (!script.isEmpty()) {
+    QFile args(opener + ".args");
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(args.readAll().trimmed(), address.toUtf8());
+  }
+  // The answer comes once.
+  QTest::qWait(50);
+  QCOMPARE(results.size(), 1);
+}
+
+void LauncherLogicTest::desktopOpenerAnswerIsDroppedWithItsWindow() {
+  QTemporaryDir dir;
+  WriteProgram(dir.path(), "opener", "sleep 0.3; exit 4");
+  DesktopWebOpener web(dir.path() + QStringLiteral("/opener"));
+  const QString address = QStringLiteral("https://maker.example/");
+  QList<int> results;
+  auto* gone = new QWidget;
+  web.Open(address, gone, [&](int r) { results << r; });
+  delete gone;
+  QTest::qWait(1000);
+  QVERIFY(results.isEmpty());
+  // With its window still there, the same opener's failure is answered.
+  QWidget kept;
+  web.Open(address, &kept, [&](int r) { results << r; });
+  QTRY_COMPARE_WITH_TIMEOUT(results, QList<int>{kOpenFailed}, 5000);
+}
+
+void LauncherLogicTest::desktopEntryNamesTheWindowClass() {
+  QFile entry(QStringLiteral(DESKTOP_ENTRY));
+  QVERIFY2(entry.open(QIODevice::ReadOnly), DESKTOP_ENTRY);
+  const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
+  QVERIFY(lines.contains(QStringLiteral("StartupWMClass=") + QLatin1String(kWindowClass)));
+  QVERIFY(QStringLiteral(DESKTOP_ENTRY).endsWith(QLatin1String(kDesktopEntryId) + ".desktop"));
 }
 
 void LauncherLogicTest::probeAnswersPerProgram() {
@@ -345,5 +458,5 @@ void LauncherLogicTest::starterNamesAMissingProgram() {
   QCOMPARE(args.readAll().trimmed(), QByteArray("-p My Talk"));
 }
 
-QTEST_GUILESS_MAIN(LauncherLogicTest)
+QTEST_MAIN(LauncherLogicTest)
 #include "test_launcher_logic.moc"

@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontInfo>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -75,7 +77,8 @@ struct Rig {
   FakeProbe probe;
   FakeStarter starter;
   FakeWeb web;
-  QStringList loads;  // file name of every picture loaded, in order
+  WebOpener* opener = nullptr;  // in place of the fake one when set
+  QStringList loads;            // file name of every picture loaded, in order
   int ended = 0;
   std::unique_ptr<Ambrel_frm> frm;
 
@@ -84,7 +87,7 @@ struct Rig {
     s.reporter = &reporter;
     s.probe = &probe;
     s.starter = &starter;
-    s.web = &web;
+    s.web = opener ? opener : &web;
     s.loadPicture = [this](const QString& path) {
       loads << path.section(u'\\', -1);
       return medium::LoadPicture(path);
@@ -153,6 +156,11 @@ class LauncherWindowTest : public QObject {
   void exitEndsTheLauncher();
   void exitEndsTheEventLoop();
   void webLink();
+  void webLinkAnswerComesLater();
+  void darkDesktopThemeKeepsTheDesignedColours();
+  void focusStartsOnCommand1_data();
+  void focusStartsOnCommand1();
+  void pictureButtonsShowTheirFocus();
 };
 
 void LauncherWindowTest::designedState() {
@@ -391,7 +399,7 @@ void LauncherWindowTest::thirdEntryStartsWithItsFolder() {
   QCOMPARE(rig.starter.calls, 1);
   QCOMPARE(rig.starter.program,
            medium::NativePath("\\opt\\az\\" + ProgramFileName(PlayerProgram::Norvanta)));
-  QCOMPARE(rig.starter.arguments, (QStringList{"-p", "DirC"}));
+  QCOMPARE(rig.starter.arguments, (QStringList{"--", "-p", "DirC"}));
   QCOMPARE(f.LastCommandLine(), medium::ApplicationFolder() + u'\\' +
                                     ProgramFileName(PlayerProgram::Norvanta) + " -p DirC");
   QCOMPARE(rig.ended, 1);
@@ -407,7 +415,8 @@ void LauncherWindowTest::singleModeStartPassesMediumOn() {
   QTest::mouseClick(f.Command1, Qt::LeftButton);
   QCOMPARE(rig.starter.program,
            medium::NativePath("\\opt\\az\\" + ProgramFileName(PlayerProgram::Tavisco)));
-  QCOMPARE(rig.starter.arguments, (QStringList{"-p", "Dir With Blank", "--medium", "/discs/one"}));
+  QCOMPARE(rig.starter.arguments,
+           (QStringList{"--medium", "/discs/one", "--", "-p", "Dir With Blank"}));
   QCOMPARE(rig.ended, 1);
 }
 
@@ -418,7 +427,7 @@ void LauncherWindowTest::doubledSeparatorReachesThePlayerOnce() {
   Ambrel_frm& f = rig.Load();
   QVERIFY(f.Command1->isEnabled());
   f.Command1_Click();
-  QCOMPARE(rig.starter.arguments, (QStringList{"-p", "Year\\Q1"}));
+  QCOMPARE(rig.starter.arguments, (QStringList{"--", "-p", "Year\\Q1"}));
   QVERIFY(f.LastCommandLine().endsWith(" -p Year\\Q1"));
   QVERIFY(!f.LastCommandLine().contains("\\\\"));
 }
@@ -661,6 +670,133 @@ void LauncherWindowTest::webLink() {
                           "with this file type."));
   QCOMPARE(rig.ended, 0);
   QVERIFY(f.isVisible());
+}
+
+void LauncherWindowTest::webLinkAnswerComesLater() {
+  // A real opener answers after the click handler has returned; the window stays usable.
+  QTemporaryDir dir;
+  const QString opener = dir.path() + QStringLiteral("/opener");
+  {
+    QFile f(opener);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\nsleep 0.2; exit 3\n");
+  }
+  QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  DesktopWebOpener web(opener);
+  Rig rig;
+  rig.WriteThree();
+  rig.opener = &web;
+  rig.Load();
+  rig.frm->Image2_Click();
+  QVERIFY(rig.reporter.texts.isEmpty());
+  QTRY_COMPARE_WITH_TIMEOUT(rig.reporter.texts.size(), 1, 5000);
+  QVERIFY(rig.reporter.texts[0].startsWith(
+      QStringLiteral("Ambrel could not find a file association for https://maker.example/")));
+  QCOMPARE(rig.ended, 0);
+}
+
+void LauncherWindowTest::darkDesktopThemeKeepsTheDesignedColours() {
+  const QPalette before = QApplication::palette();
+  // A dark desktop theme: light text on dark ground everywhere.
+  QPalette dark(QColor(230, 230, 230), QColor(53, 53, 53));
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::ButtonText, QColor(240, 240, 240));
+  dark.setColor(QPalette::HighlightedText, QColor(20, 20, 20));
+  dark.setColor(QPalette::Highlight, QColor(90, 160, 255));
+  QApplication::setPalette(dark);
+  const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+
+  Rig rig;
+  rig.medium.WriteLines(QStringLiteral("Data/config.txt"), {"P 1", "Talk", "Dir"});
+  Ambrel_frm& f = rig.Load();
+  QVERIFY(QTest::qWaitForWindowExposed(&f));
+  // White text on the black panel.
+  for (QLabel* label : {f.Label1, f.Label3, f.Single_lbl}) {
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(label->palette().color(QPalette::Window), QColor(Qt::black));
+    const QImage shot = label->grab().toImage();
+    QCOMPARE(shot.pixelColor(0, shot.height() - 1), QColor(Qt::black));
+    int light = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) light += qGray(shot.pixel(x, y)) > 200 ? 1 : 0;
+    }
+    QVERIFY2(light > 20, qPrintable(label->objectName()));
+  }
+  // The presentation's name black on white.
+  QCOMPARE(f.Presentation_lbl->palette().color(QPalette::Window), QColor(Qt::white));
+  QCOMPARE(f.Presentation_lbl->palette().color(QPalette::WindowText), QColor(Qt::black));
+  QCOMPARE(f.Presentation_lbl->grab().toImage().pixelColor(4, 3), QColor(Qt::white));
+  // The list as in the classic scheme, and the window's own ground black.
+  QCOMPARE(f.Presentation_cmb->palette().color(QPalette::Base), QColor(Qt::white));
+  QCOMPARE(f.Presentation_cmb->palette().color(QPalette::Text), QColor(Qt::black));
+  QCOMPARE(f.Presentation_cmb->palette().color(QPalette::ButtonText), QColor(Qt::black));
+  QCOMPARE(f.palette().color(QPalette::Window), QColor(Qt::black));
+  QCOMPARE(f.grab().toImage().pixelColor(5, 5), QColor(Qt::black));
+}
+
+void LauncherWindowTest::focusStartsOnCommand1_data() {
+  QTest::addColumn<QStringList>("config");
+  QTest::addColumn<QStringList>("recordings");
+  QTest::addColumn<QString>("focused");
+  QTest::newRow("several presentations")
+      << QStringList{"P 2", "A", "DirA", "B", "DirB"} << QStringList{} << "Command1";
+  QTest::newRow("one, both recordings")
+      << QStringList{"P 1", "A", "DirA"} << QStringList{"media.wma", "media.rm"} << "Command1";
+  QTest::newRow("one, RealMedia only")
+      << QStringList{"P 1", "A", "DirA"} << QStringList{"media.rm"} << "Command2";
+}
+
+void LauncherWindowTest::focusStartsOnCommand1() {
+  QFETCH(QStringList, config);
+  QFETCH(QStringList, recordings);
+  QFETCH(QString, focused);
+  Rig rig;
+  rig.medium.WriteLines(QStringLiteral("Data/config.txt"), config);
+  rig.medium.MakeDir(QStringLiteral("Media/DirA"));
+  for (const QString& r : recordings) rig.medium.Write(QStringLiteral("Media/DirA/") + r, "x");
+  Ambrel_frm& f = rig.Load();
+  f.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  QVERIFY(QApplication::focusWidget());
+  QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+}
+
+void LauncherWindowTest::pictureButtonsShowTheirFocus() {
+  Rig rig;
+  rig.WriteThree();
+  Ambrel_frm& f = rig.Load();
+  f.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  f.Command2->setFocus(Qt::TabFocusReason);
+  QTRY_VERIFY(f.Command2->hasFocus());
+  const QImage unfocused = f.Command1->grab().toImage();
+  f.Command1->setFocus(Qt::TabFocusReason);
+  QTRY_VERIFY(f.Command1->hasFocus());
+  const QImage focused = f.Command1->grab().toImage();
+  QCOMPARE(focused.size(), unfocused.size());
+  // A frame inside the border, over the picture, on all four sides.
+  const int w = focused.width();
+  const int h = focused.height();
+  const QPoint sides[] = {{w / 2, 3}, {w / 2, h - 4}, {3, h / 2}, {w - 4, h / 2}};
+  for (const QPoint& at : sides) {
+    bool differs = false;
+    for (int d = -2; d <= 2 && !differs; ++d) {
+      const QPoint p = at.x() == w / 2 ? at + QPoint(d, 0) : at + QPoint(0, d);
+      differs = focused.pixel(p) != unfocused.pixel(p);
+    }
+    QVERIFY2(differs, qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+  }
+  // The mark shows dark and light parts, so it stands out on any picture.
+  int darkDots = 0;
+  int lightDots = 0;
+  for (int x = 4; x < w - 4; ++x) {
+    const int g = qGray(focused.pixel(x, 3));
+    darkDots += g < 60 ? 1 : 0;
+    lightDots += g > 200 ? 1 : 0;
+  }
+  QVERIFY(darkDots > 5);
+  QVERIFY(lightDots > 5);
 }
 
 QTEST_MAIN(LauncherWindowTest)

@@ -1,11 +1,19 @@
-// The player's command line, field splitting and the model's lists.
+// The player's command line, the programs' options, field splitting and the model's lists.
 
 #include <QtTest>
 
+#include "medium/CommandLineOptions.h"
 #include "medium/Report.h"
 #include "presentation/CommandLine.h"
 #include "presentation/Fields.h"
 #include "presentation/Model.h"
+
+using medium::ArgumentText;
+using medium::ArgumentWords;
+using medium::OptionProgram;
+using medium::OptionsHelp;
+using medium::ParseProgramOptions;
+using medium::ProgramOptions;
 
 class FoundationTest : public QObject {
   Q_OBJECT
@@ -38,6 +46,23 @@ class FoundationTest : public QObject {
                                           << "" << QStringList{"Invalid argument: -X"};
     QTest::newRow("empty") << ""
                            << "" << QStringList{"Subscript out of range", "Subscript out of range"};
+    // Formed from arguments of which one holds a blank: each argument is one word.
+    QTest::newRow("argument with a blank") << ArgumentText({"-p", "My Talk"}) << "My Talk" << none;
+    QTest::newRow("argument with blanks at its ends")
+        << ArgumentText({"-p", " Talk "}) << " Talk " << none;
+    QTest::newRow("whole arguments, last kept") << ArgumentText({"-p", "A B", "C"}) << "C" << none;
+    QTest::newRow("whole arguments, no switch")
+        << ArgumentText({"My Talk"}) << "" << QStringList{"Invalid argument: My Talk"};
+    QTest::newRow("whole arguments, empty folder") << ArgumentText({"/P", "x y", ""}) << "" << none;
+    // Typed without quotes, a name still splits at its blanks.
+    QTest::newRow("typed words") << ArgumentText({"-p", "My", "Talk"}) << "Talk" << none;
+    QTest::newRow("typed switch alone")
+        << ArgumentText({"-p"}) << "ABB"
+        << QStringList{"Filename not specified, using default value."};
+    QTest::newRow("typed empty folder") << ArgumentText({"-p", ""}) << "" << none;
+    QTest::newRow("no arguments") << ArgumentText({}) << ""
+                                  << QStringList{"Subscript out of range",
+                                                 "Subscript out of range"};
   }
   void commandLine() {
     QFETCH(QString, args);
@@ -47,6 +72,150 @@ class FoundationTest : public QObject {
     QCOMPARE(ReadCommandLine(args, r), presFolder);
     QCOMPARE(r.Texts(), messages);
     for (const auto& m : r.messages) QCOMPARE(m.caption, "Tavisco");
+  }
+
+  void argumentWords_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("plain") << QStringList{"-p", "Q1"} << QStringList{"-p", "Q1"};
+    QTest::newRow("blank inside") << QStringList{"-p", "My Talk"} << QStringList{"-p", "My Talk"};
+    QTest::newRow("blank alone") << QStringList{"-p", " "} << QStringList{"-p", " "};
+    QTest::newRow("empty last") << QStringList{"-p", "A B", ""} << QStringList{"-p", "A B", ""};
+    QTest::newRow("empty middle, typed")
+        << QStringList{"-p", "", "N"} << QStringList{"-p", "", "N"};
+    QTest::newRow("one argument with a blank") << QStringList{"x y"} << QStringList{"x y"};
+    QTest::newRow("none") << QStringList{} << QStringList{};
+  }
+  void argumentWords() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, words);
+    QCOMPARE(ArgumentWords(ArgumentText(args)), words);
+  }
+
+  void programOptions_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("launcher");
+    QTest::addColumn<QString>("medium");  // "-" for none
+    QTest::addColumn<QString>("flags");   // h v p c j for help, version, probe, check, json
+    QTest::addColumn<QStringList>("rest");
+    QTest::addColumn<QString>("error");
+    const QStringList none;
+    // The player: its options come first; the switch or "--" ends them.
+    QTest::newRow("player, medium and switch")
+        << QStringList{"--medium", "/d", "-p", "Q1"} << false << "/d"
+        << "" << QStringList{"-p", "Q1"} << "";
+    QTest::newRow("player, as the launcher starts it")
+        << QStringList{"--medium", "/d", "--", "-p", "My Talk"} << false << "/d"
+        << "" << QStringList{"-p", "My Talk"} << "";
+    QTest::newRow("player, folder --help") << QStringList{"-p", "--help"} << false << "-"
+                                           << "" << QStringList{"-p", "--help"} << "";
+    QTest::newRow("player, folder --version")
+        << QStringList{"--", "-p", "--version"} << false << "-"
+        << "" << QStringList{"-p", "--version"} << "";
+    QTest::newRow("player, folder --probe") << QStringList{"/P", "--probe"} << false << "-"
+                                            << "" << QStringList{"/P", "--probe"} << "";
+    QTest::newRow("player, folder --medium=DIR") << QStringList{"-P", "--medium=/x"} << false << "-"
+                                                 << "" << QStringList{"-P", "--medium=/x"} << "";
+    QTest::newRow("player, nothing after the marker")
+        << QStringList{"--probe", "--"} << false << "-"
+        << "p" << none << "";
+    QTest::newRow("player, bare word is the old argument text")
+        << QStringList{"Talk", "--help"} << false << "-"
+        << "" << QStringList{"Talk", "--help"} << "";
+    QTest::newRow("player, flags") << QStringList{"--probe", "--help", "--version"} << false << "-"
+                                   << "hvp" << none << "";
+    QTest::newRow("player, later medium wins")
+        << QStringList{"--medium", "/a", "--medium=/b", "-p", "X"} << false << "/b"
+        << "" << QStringList{"-p", "X"} << "";
+    QTest::newRow("player, --check is the launcher's")
+        << QStringList{"--check", "-p", "X"} << false << "-"
+        << "" << none << "--check is an option of the launcher, not of a player";
+    QTest::newRow("player, --json is the launcher's")
+        << QStringList{"--json"} << false << "-"
+        << "" << none << "--json is an option of the launcher, not of a player";
+    QTest::newRow("player, unknown option") << QStringList{"--bogus", "-p", "X"} << false << "-"
+                                            << "" << none << "unknown option --bogus";
+    QTest::newRow("player, unknown short option") << QStringList{"-x", "-p", "X"} << false << "-"
+                                                  << "" << none << "unknown option -x";
+    QTest::newRow("player, --medium without a value")
+        << QStringList{"--medium"} << false << "-"
+        << "" << none << "--medium needs a value: --medium DIR";
+    QTest::newRow("player, --medium followed by an option")
+        << QStringList{"--medium", "--probe"} << false << "-"
+        << "" << none << "--medium needs a value: --medium DIR";
+    QTest::newRow("player, --medium= empty")
+        << QStringList{"--medium=", "-p", "X"} << false << "-"
+        << "" << none << "--medium needs a value: --medium DIR";
+    QTest::newRow("player, flag with a value") << QStringList{"--probe=yes"} << false << "-"
+                                               << "" << none << "--probe takes no value";
+    // The launcher: a bare folder is the medium.
+    QTest::newRow("launcher, bare folder") << QStringList{"/media/cdrom"} << true << "/media/cdrom"
+                                           << "" << none << "";
+    QTest::newRow("launcher, check a bare folder") << QStringList{"--check", "/d"} << true << "/d"
+                                                   << "c" << none << "";
+    QTest::newRow("launcher, folder after the check")
+        << QStringList{"/d", "--check", "--json"} << true << "/d"
+        << "cj" << none << "";
+    QTest::newRow("launcher, folder named like an option")
+        << QStringList{"--", "--help"} << true << "--help"
+        << "" << none << "";
+    QTest::newRow("launcher, medium option")
+        << QStringList{"--medium=/d", "--check"} << true << "/d"
+        << "c" << none << "";
+    QTest::newRow("launcher, two folders") << QStringList{"/a", "/b"} << true << "/a"
+                                           << "" << none << "more than one medium given: /b";
+    QTest::newRow("launcher, folder and medium option")
+        << QStringList{"/a", "--medium", "/b"} << true << "/a"
+        << "" << none << "more than one medium given: /b";
+    QTest::newRow("launcher, medium option and folder")
+        << QStringList{"--medium", "/a", "/b"} << true << "/a"
+        << "" << none << "more than one medium given: /b";
+    QTest::newRow("launcher, --medium without a value")
+        << QStringList{"--check", "--medium"} << true << "-"
+        << "c" << none << "--medium needs a value: --medium DIR";
+    QTest::newRow("launcher, --probe is the players'")
+        << QStringList{"--probe"} << true << "-"
+        << "" << none << "--probe is an option of the players, not of the launcher";
+    QTest::newRow("launcher, the player's switch is unknown")
+        << QStringList{"-p", "Talk"} << true << "-"
+        << "" << none << "unknown option -p";
+    QTest::newRow("launcher, unknown option") << QStringList{"--force-it"} << true << "-"
+                                              << "" << none << "unknown option --force-it";
+  }
+  void programOptions() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, launcher);
+    QFETCH(QString, medium);
+    QFETCH(QString, flags);
+    QFETCH(QStringList, rest);
+    QFETCH(QString, error);
+    const ProgramOptions o =
+        ParseProgramOptions(args, launcher ? OptionProgram::Launcher : OptionProgram::Player);
+    QCOMPARE(o.error, error);
+    if (!error.isEmpty()) return;  // the program stops at the error
+    QCOMPARE(o.medium.value_or(QStringLiteral("-")), medium);
+    QCOMPARE(o.help, flags.contains(u'h'));
+    QCOMPARE(o.version, flags.contains(u'v'));
+    QCOMPARE(o.probe, flags.contains(u'p'));
+    QCOMPARE(o.check, flags.contains(u'c'));
+    QCOMPARE(o.json, flags.contains(u'j'));
+    QCOMPARE(o.rest, rest);
+  }
+
+  void optionsHelpListsEachProgramsOwn() {
+    const QString launcher = OptionsHelp(OptionProgram::Launcher);
+    const QString player = OptionsHelp(OptionProgram::Player);
+    for (const char* both : {"--medium DIR", "--help", "--version"}) {
+      QVERIFY2(launcher.contains(QLatin1String(both)), both);
+      QVERIFY2(player.contains(QLatin1String(both)), both);
+    }
+    QVERIFY(launcher.contains("--check") && launcher.contains("--json"));
+    QVERIFY(!launcher.contains("--probe"));
+    QVERIFY(player.contains("--probe"));
+    QVERIFY(!player.contains("--check") && !player.contains("--json"));
+    for (const QString& line : (launcher + player).split(u'\n')) {
+      QVERIFY2(line.size() < 80, qPrintable(line));
+    }
   }
 
   void fields_data() {

@@ -77,7 +77,7 @@ class MediumTest : public QObject {
 
   void applicationFolderFollowsMediumOption() {
     const ProgramOptions o =
-        ParseProgramOptions({"--medium", "/mnt/disc/", "-p", "Q1", "--probe", "--medium=/x"});
+        ParseProgramOptions({"--medium", "/mnt/disc/", "--probe", "--medium=/x", "-p", "Q1"});
     QCOMPARE(*o.medium, "/x");
     QVERIFY(o.probe);
     QCOMPARE(ArgumentText(o.rest), "-p Q1");

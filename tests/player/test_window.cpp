@@ -1,5 +1,6 @@
 // The player window in both builds: designed state, start-up in its variants, the thumbnail
-// strip, the message sequence of a broken presentation, ticks during start-up and closing.
+// strip, the message sequence of a broken presentation, ticks during start-up and closing; the
+// caption as the window system gets it and the outer height of the shrunk window.
 
 #include <QComboBox>
 #include <QFontInfo>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 #include <functional>
 
@@ -118,7 +120,7 @@ class WindowTest : public QObject {
     FakeEngine e;
     PlayerWindow w(profile, r, Borrow(e), "-p P");
     QCOMPARE(w.objectName(), tav ? "WinMedia_frm" : "RealMedia_frm");
-    QCOMPARE(w.windowTitle(), tav ? " " : "");
+    QCOMPARE(w.windowTitle(), tav ? QStringLiteral(" ") : QStringLiteral("\u200B"));
     QCOMPARE(w.size(), QSize(800, 613));
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & Qt::WindowMinimizeButtonHint));
@@ -286,7 +288,13 @@ class WindowTest : public QObject {
     }
     QCOMPARE(w.Trans_txt->isHidden(), !cues);
     QCOMPARE(w.Transcript_cmb->isHidden(), !cues);
-    QCOMPARE(w.HeightTwips(), cues ? 9195 : 7860);
+    if (cues) {
+      QCOMPARE(w.HeightTwips(), 9195);
+    } else {
+      // 7860 twips is the outer height, title bar and borders included.
+      QCOMPARE(w.frameGeometry().height() * 15, 7860);
+      QCOMPARE(w.minimumSize(), w.maximumSize());
+    }
     QCOMPARE(w.UserDef1_txt->y(), cues ? 584 : 470);
     QVERIFY(w.UserDef1_txt->geometry().bottom() < w.height());
     // A tick changes the transcript only; the still picture stays.
@@ -580,6 +588,44 @@ class WindowTest : public QObject {
     w.Command1_Click(1);
     QVERIFY(e.calls.isEmpty());
     QVERIFY(r.messages.empty());
+  }
+
+  void captionAsTheWindowSystemShowsIt_data() { addBuilds(); }
+  void captionAsTheWindowSystemShowsIt() {
+    QFETCH(PlayerBuild, build);
+    medium::RecordingReporter r;
+    FakeEngine e;
+    PlayerWindow w(ProfileFor(build), r, Borrow(e), "-p P");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString title = w.windowHandle()->title();
+    // Given an empty title the window system shows the program's name instead.
+    QVERIFY(!title.isEmpty());
+    QVERIFY(!title.contains(ProfileFor(build).programTitle));
+    if (build == PlayerBuild::Tavisco) {
+      QCOMPARE(title, QStringLiteral(" "));
+    } else {
+      // Nothing that shows: zero-width format characters only.
+      for (const QChar c : title) QCOMPARE(c.category(), QChar::Other_Format);
+    }
+  }
+
+  void shrunkWindowWithoutAFrame() {
+    // Before the window system frames the window, outer and inner height are one.
+    TempMedium m;
+    medium::RecordingReporter r;
+    FakeEngine e;
+    PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, Borrow(e), "-p P");
+    w.Apply(StartupChange::ShrinkWindow);
+    QCOMPARE(w.height(), 524);
+    QCOMPARE(w.width(), 800);
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    // Framed, the frame comes off the inner height.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const int frame = w.frameGeometry().height() - w.height();
+    QCOMPARE(w.height(), 524 - frame);
+    QCOMPARE(w.width(), 800);
   }
 
   void closedDuringStartup() {

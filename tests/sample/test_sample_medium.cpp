@@ -397,14 +397,16 @@ class SampleMediumTest : public QObject {
   void launcherPictures_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("button1") << "button1" << QSize(96, 68);
-    QTest::newRow("button2") << "button2" << QSize(96, 69);
-    QTest::newRow("button3") << "button3" << QSize(60, 60);
-    QTest::newRow("button4") << "button4" << QSize(228, 24);
+    QTest::addColumn<QString>("design");  // the picture built into the launcher
+    QTest::newRow("button1") << "button1" << QSize(96, 68) << "command1.jpg";
+    QTest::newRow("button2") << "button2" << QSize(96, 69) << "command2.jpg";
+    QTest::newRow("button3") << "button3" << QSize(60, 60) << "image1.jpg";
+    QTest::newRow("button4") << "button4" << QSize(228, 24) << "image2.jpg";
   }
   void launcherPictures() {
     QFETCH(QString, name);
     QFETCH(QSize, size);
+    QFETCH(QString, design);
     const QString base = BuildPath({App(), QStringLiteral("\\Images\\"), name});
     const QImage normal = LoadPicture(base + QStringLiteral(".jpg"));
     const QImage hover = LoadPicture(base + QStringLiteral("b.jpg"));
@@ -412,6 +414,12 @@ class SampleMediumTest : public QObject {
     QCOMPARE(hover.size(), size);
     // The highlighted variant must look different to the user.
     QVERIFY(Difference(normal, hover) > 2.0);
+    // The launcher shows its own picture until the pointer first moves and the medium's after
+    // that: the two must be the same picture, pixel for pixel.
+    const QImage builtIn(QStringLiteral(LAUNCHER_DESIGN_DIR "/") + design);
+    QVERIFY2(!builtIn.isNull(), qPrintable(design));
+    QCOMPARE(normal.convertToFormat(QImage::Format_RGB32),
+             builtIn.convertToFormat(QImage::Format_RGB32));
   }
 
   void recordings_data() { PerPresentationRows(); }
