@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 
 #include "Error.h"
 
@@ -213,8 +214,10 @@ QByteArray ReadRegularFile(const QString& mediumPath, qint64 maxBytes) {
   const QString native = RequireRegularFile(mediumPath, maxBytes);
   const qint64 expected = QFileInfo(native).size();
   QFile file(native);
+  errno = 0;
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-    if (file.error() == QFileDevice::PermissionsError) {
+    // QFile calls every refused open an open error; the system's own number tells them apart.
+    if (errno == EACCES || errno == EPERM || file.error() == QFileDevice::PermissionsError) {
       throw AppError(kPermissionDenied, QStringLiteral("Permission denied: %1").arg(shown));
     }
     throw AppError(
