@@ -23,7 +23,9 @@ QString JpegStructure(const QByteArray& b) {
   qsizetype pos = 2;  // after the start marker
   while (pos < n) {
     if (At(b, pos) != 0xFF) {
-      return QStringLiteral("damaged: stray bytes where a JPEG marker belongs (byte %1)").arg(pos);
+      // Stray bytes between segments: the decoder skips them (and warns, which is heard below).
+      ++pos;
+      continue;
     }
     while (pos < n && At(b, pos) == 0xFF) ++pos;
     if (pos >= n) break;

@@ -1,7 +1,9 @@
 // The medium checker: the sample medium is clean; every kind of damage a copied disc shows is
 // found and placed at its file and line; the exit codes and the help of "Ambrel --check".
 
+#include <QBuffer>
 #include <QDirIterator>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +17,7 @@
 #endif
 
 #include "checker/MediumCheck.h"
+#include "checker/PictureCheck.h"
 #include "medium/Paths.h"
 #include "tests/support/TempMedium.h"
 
@@ -111,6 +114,17 @@ void ScratchMiddle(const QString& path) {
     c = char(x >> 24);
   }
   f.write(noise);
+}
+
+QByteArray Encoded(const char* format) {
+  QImage image(160, 120, QImage::Format_RGB32);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x, y, (x * y) & 255));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format, 90);
+  return bytes;
 }
 
 const QString kTimes = QStringLiteral("\\d+:\\d\\d\\.\\d");
@@ -225,6 +239,30 @@ class CheckerTest : public QObject {
     medium::SetApplicationFolder(copy.Root());
     const checker::CheckResult result = checker::CheckMedium();
     QVERIFY2(Has(result, file, line, text), qPrintable(Describe(result)));
+  }
+
+  // A picture is whole only up to its end marker; the decoder alone fills the rest with grey.
+  void pictureDamage_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("verdict");  // the start of the answer; empty: whole
+    const QByteArray jpeg = Encoded("JPEG");
+    QTest::newRow("whole JPEG") << jpeg << "";
+    QTest::newRow("bytes after the end") << jpeg + QByteArray(100, '\0') << "";
+    QTest::newRow("cut in half") << jpeg.left(jpeg.size() / 2) << "cut short";
+    QTest::newRow("end marker missing") << jpeg.left(jpeg.size() - 2) << "cut short";
+    QTest::newRow("cut in the headers") << jpeg.left(40) << "cut short";
+    QTest::newRow("whole PNG") << Encoded("PNG") << "";
+    QTest::newRow("no picture") << QByteArray("plain text") << "damaged: it cannot be decoded";
+  }
+  void pictureDamage() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, verdict);
+    const QString answer = checker::PictureDamage(bytes);
+    if (verdict.isEmpty()) {
+      QVERIFY2(answer.isEmpty(), qPrintable(answer));
+    } else {
+      QVERIFY2(answer.startsWith(verdict), qPrintable(answer));
+    }
   }
 
   // Recordings and pictures that old discs damage: each is read or decoded through, and what a
