@@ -2,12 +2,24 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <functional>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "checker/PictureCheck.h"
+#include "checker/RecordingCheck.h"
+#include "medium/Error.h"
 
 #include "medium/Convert.h"
 #include "medium/Paths.h"
@@ -50,8 +62,13 @@ class ProblemReporter : public medium::Reporter {
     }
     out_.push_back(Problem{file_, line, message.text});
   }
-  void Add(const QString& mediumPath, int line, const QString& text) {
-    out_.push_back(Problem{Relative(mediumPath), line, text});
+  void Add(const QString& mediumPath, int line, const QString& text,
+           Severity severity = Severity::Problem) {
+    out_.push_back(Problem{Relative(mediumPath), line, text, severity});
+  }
+  // For places already relative to the root.
+  void AddAt(const QString& relative, int line, const QString& text) {
+    out_.push_back(Problem{relative, line, text, Severity::Problem});
   }
 
  private:
@@ -61,29 +78,50 @@ class ProblemReporter : public medium::Reporter {
 };
 
 // Every file the programs open is looked for with its exact name first; a copy made on a
-// case-blind file system may hold it only under another case, which works here but not on
-// every system the medium may be used on.
+// case-blind file system may hold it only under another case. The programs find it all the
+// same, so it is a note: worth mending before the medium goes where names are matched exactly.
 void CheckCase(ProblemReporter& reporter, const QString& mediumPath) {
   const medium::Resolved r = medium::Resolve(mediumPath);
   if (r.exists && r.caseBlind) {
     reporter.Add(mediumPath, 0,
-                 QStringLiteral("found only as %1 (names differ in case)")
-                     .arg(QDir::fromNativeSeparators(r.path).section(u'/', -1)));
+                 QStringLiteral("found only as %1 (names differ in case; the players find it)")
+                     .arg(QDir::fromNativeSeparators(r.path).section(u'/', -1)),
+                 Severity::Note);
   }
 }
 
-void CheckPicture(ProblemReporter& reporter, const QString& mediumPath, const QString& what,
-                  const QString& where, int line) {
+// pathOf builds the picture's path; it throws when a name from the medium's files would lead
+// outside it, which is then reported at the line that names it.
+void CheckPicture(ProblemReporter& reporter, const std::function<QString()>& pathOf,
+                  const QString& what, const QString& where, int line) {
+  const QString place =
+      where.isEmpty() ? QString() : QStringLiteral(" (%1 line %2)").arg(where).arg(line);
+  QString mediumPath;
   try {
-    medium::LoadPicture(mediumPath);
-    CheckCase(reporter, mediumPath);
+    mediumPath = pathOf();
   } catch (const medium::AppError& e) {
-    reporter.Add(mediumPath, 0,
-                 QStringLiteral("%1: %2%3")
-                     .arg(what, e.description(),
-                          where.isEmpty() ? QString()
-                                          : QStringLiteral(" (%1 line %2)").arg(where).arg(line)));
+    reporter.AddAt(where, line, QStringLiteral("%1: %2").arg(what, e.description()));
+    return;
   }
+  try {
+    {
+      const DecoderWarnings quiet;  // damage is reported below, once
+      medium::LoadPicture(mediumPath);
+    }
+    CheckCase(reporter, mediumPath);
+    // The players show a cut or damaged picture without a word; only a full decode finds it.
+    const QString damage = PictureDamage(medium::ReadRegularFile(mediumPath));
+    if (!damage.isEmpty()) {
+      reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, damage, place));
+    }
+  } catch (const medium::AppError& e) {
+    reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, e.description(), place));
+  }
+}
+
+void CheckPicture(ProblemReporter& reporter, const QString& mediumPath, const QString& what) {
+  CheckPicture(
+      reporter, [&] { return mediumPath; }, what, QString(), 0);
 }
 
 // Turns a missing transcript section into a message that names the language file.
@@ -126,8 +164,9 @@ class CheckSink : public TimelineSink {
   void SlideAppended(const Slide_cls& slide, int16_t) override {
     const int line = stream_.LineNumber() - 1;
     lines_.slides.push_back(line);
-    CheckPicture(reporter_, layout::ThumbnailPath(slide), QStringLiteral("thumbnail"), events_,
-                 line);
+    CheckPicture(
+        reporter_, [&] { return layout::ThumbnailPath(slide); }, QStringLiteral("thumbnail"),
+        events_, line);
   }
   void LineRead() override {
     const int line = stream_.LineNumber() - 1;
@@ -183,11 +222,94 @@ void CheckColour(ProblemReporter& reporter, const QString& events, int line, con
   }
 }
 
-PresentationResult CheckPresentation(const QString& name, const QString& folder) {
+// Reads each recording a player would play once, however many presentations share it.
+class RecordingReader {
+ public:
+  explicit RecordingReader(const CheckOptions& options) : options_(options) {}
+  QStringList Damage(const QString& mediumPath) {
+    const QString native = medium::OpenablePath(mediumPath);
+    const auto known = seen_.constFind(native);
+    if (known != seen_.cend()) return known.value();
+    const QString shown = Relative(mediumPath);
+    ReadProgress progress;
+    if (options_.progress) {
+      progress = [&](double fraction) { options_.progress(shown, fraction); };
+    }
+    const QStringList damage = DescribeDamage(ReadRecording(native, progress));
+    seen_.insert(native, damage);
+    return damage;
+  }
+
+ private:
+  const CheckOptions& options_;
+  QHash<QString, QStringList> seen_;
+};
+
+// The recordings of one presentation, as each player looks for them. A presentation that one
+// player cannot play is normal; one that neither can is a problem.
+void CheckRecordings(ProblemReporter& reporter, const QString& folder, const CheckOptions& options,
+                     RecordingReader& recordings) {
+  const QString media = layout::MediaFolderPath(folder);
+  struct Found {
+    PlayerBuild build;
+    QStringList names;
+    QString path;  // the recording the player plays; empty when it has none
+  };
+  std::vector<Found> players;
+  for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
+    Found found{build, {}, {}};
+    for (const QString& file : layout::RecordingFiles(build)) {
+      const QString path = medium::BuildPath({media, file});
+      found.names << file.mid(1);
+      if (!found.path.isEmpty()) continue;  // never played beside the one before it
+      CheckCase(reporter, path);
+      if (medium::FileExists(path)) {
+        found.path = path;
+        continue;
+      }
+      // Something else in the recording's place (a folder, a pipe, a device) is named.
+      try {
+        if (medium::Resolve(path).exists) medium::RequireRegularFile(path, LLONG_MAX);
+      } catch (const medium::AppError& e) {
+        reporter.Add(path, 0, e.description());
+      }
+    }
+    players.push_back(found);
+  }
+  const bool anyPlays =
+      std::any_of(players.begin(), players.end(), [](const Found& f) { return !f.path.isEmpty(); });
+  for (const Found& f : players) {
+    if (!f.path.isEmpty()) continue;
+    reporter.Add(media, 0,
+                 QStringLiteral("no %1: %2 cannot play it")
+                     .arg(f.names.join(QStringLiteral(" or ")), layout::PlayerName(f.build)),
+                 anyPlays ? Severity::Note : Severity::Problem);
+  }
+  if (!options.readRecordings) return;
+  for (const Found& f : players) {
+    if (f.path.isEmpty()) continue;
+    for (const QString& damage : recordings.Damage(f.path)) {
+      reporter.Add(
+          f.path, 0,
+          QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(f.build)));
+    }
+  }
+}
+
+PresentationResult CheckPresentation(const QString& name, const QString& folder, int configLine,
+                                     const CheckOptions& options, RecordingReader& recordings) {
   PresentationResult result;
   result.name = name;
   result.folder = folder;
   ProblemReporter reporter(result.problems);
+
+  // A folder name that leads outside the medium: the players refuse every file of it.
+  try {
+    medium::RequireInsideMedium(folder, QStringLiteral("presentation folder"));
+  } catch (const medium::AppError& e) {
+    reporter.Add(layout::ConfigPath(), configLine, e.description());
+    return result;
+  }
 
   // Settings.
   Settings settings;
@@ -199,12 +321,10 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     ReadSettings(ts, database, reporter, settings);
   }
   if (settings.SlideMode == 2) {
-    CheckPicture(reporter, layout::StillPicturePath(folder), QStringLiteral("still picture"),
-                 QString(), 0);
+    CheckPicture(reporter, layout::StillPicturePath(folder), QStringLiteral("still picture"));
   }
   if (settings.MediaMode == 2) {
-    CheckPicture(reporter, layout::AudioPicturePath(folder), QStringLiteral("audio picture"),
-                 QString(), 0);
+    CheckPicture(reporter, layout::AudioPicturePath(folder), QStringLiteral("audio picture"));
   }
 
   // Languages.
@@ -271,8 +391,9 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
       CheckColour(reporter, events, LineOf(lines.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
-    CheckPicture(reporter, layout::SlidePicturePath(slides.Slides.Item(k)),
-                 QStringLiteral("slide picture"), Relative(events), LineOf(lines.slides, k));
+    CheckPicture(
+        reporter, [&] { return layout::SlidePicturePath(slides.Slides.Item(k)); },
+        QStringLiteral("slide picture"), Relative(events), LineOf(lines.slides, k));
   }
 
   // Details.
@@ -285,35 +406,35 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder)
     ReadDetails(ts, details, reporter, text);
   }
 
-  // Recordings, as each player looks for them.
-  const QString media = layout::MediaFolderPath(folder);
-  for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
-    QStringList names;
-    bool found = false;
-    for (const QString& file : layout::RecordingFiles(build)) {
-      const QString path = medium::BuildPath({media, file});
-      names << file.mid(1);
-      CheckCase(reporter, path);
-      found = found || medium::FileExists(path);
-    }
-    if (!found) {
-      reporter.Add(media, 0,
-                   QStringLiteral("no %1: %2 cannot play it")
-                       .arg(names.join(QStringLiteral(" or ")), layout::PlayerName(build)));
-    }
-  }
+  CheckRecordings(reporter, folder, options, recordings);
   return result;
 }
 
 }  // namespace
 
-int CheckResult::ProblemCount() const {
-  size_t n = problems.size();
-  for (const auto& p : presentations) n += p.problems.size();
+namespace {
+
+int Count(const CheckResult& result, Severity severity) {
+  auto count = [&](const std::vector<Problem>& list) {
+    return std::count_if(list.begin(), list.end(),
+                         [&](const Problem& p) { return p.severity == severity; });
+  };
+  auto n = count(result.problems);
+  for (const auto& p : result.presentations) n += count(p.problems);
   return static_cast<int>(n);
 }
 
-CheckResult CheckMedium() {
+}  // namespace
+
+int CheckResult::ProblemCount() const {
+  return Count(*this, Severity::Problem);
+}
+
+int CheckResult::NoteCount() const {
+  return Count(*this, Severity::Note);
+}
+
+CheckResult CheckMedium(const CheckOptions& options) {
   CheckResult result;
   result.root = medium::NativePath(medium::ApplicationFolder());
   ProblemReporter reporter(result.problems);
@@ -329,12 +450,16 @@ CheckResult CheckMedium() {
   for (const char* picture : {"button1", "button1b", "button2", "button2b", "button3", "button3b",
                               "button4", "button4b"}) {
     CheckPicture(reporter, layout::LauncherPicturePath(QLatin1String(picture)),
-                 QStringLiteral("launcher picture"), QString(), 0);
+                 QStringLiteral("launcher picture"));
   }
+  RecordingReader recordings(options);
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const Pres_cls& p = list.arr.Item(k);
-    result.presentations.push_back(CheckPresentation(p.PresName, p.PresDir));
+    // The folder name of presentation k is line 2k + 1 of config.txt.
+    result.presentations.push_back(
+        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings));
   }
+  if (options.progress) options.progress(QString(), 1.0);
   return result;
 }
 
@@ -344,7 +469,7 @@ QString FormatText(const CheckResult& result) {
   auto line = [&](const Problem& p) {
     s << "  " << p.file;
     if (p.line > 0) s << ':' << p.line;
-    s << ": " << p.message << '\n';
+    s << ": " << (p.severity == Severity::Note ? "note: " : "") << p.message << '\n';
   };
   s << "Medium " << result.root << '\n';
   for (const auto& p : result.problems) line(p);
@@ -360,6 +485,9 @@ QString FormatText(const CheckResult& result) {
   } else {
     s << n << (n == 1 ? " problem" : " problems") << " found.\n";
   }
+  // Notes are listed but never make a medium faulty.
+  const int notes = result.NoteCount();
+  if (notes > 0) s << notes << (notes == 1 ? " note" : " notes") << ".\n";
   return out;
 }
 
@@ -367,7 +495,11 @@ QByteArray FormatJson(const CheckResult& result) {
   auto problems = [](const std::vector<Problem>& list) {
     QJsonArray a;
     for (const auto& p : list) {
-      a.append(QJsonObject{{"file", p.file}, {"line", p.line}, {"message", p.message}});
+      a.append(QJsonObject{{"file", p.file},
+                           {"line", p.line},
+                           {"message", p.message},
+                           {"severity", p.severity == Severity::Note ? QStringLiteral("note")
+                                                                     : QStringLiteral("problem")}});
     }
     return a;
   };
@@ -383,6 +515,7 @@ QByteArray FormatJson(const CheckResult& result) {
   }
   const QJsonObject root{{"medium", result.root},
                          {"problemCount", result.ProblemCount()},
+                         {"noteCount", result.NoteCount()},
                          {"problems", problems(result.problems)},
                          {"presentations", presentations}};
   return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -395,7 +528,25 @@ int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
     return 2;
   }
   if (mediumFolder) medium::SetApplicationFolder(*mediumFolder);
-  const CheckResult result = CheckMedium();
+  CheckOptions options;
+#ifdef Q_OS_UNIX
+  const bool terminal = ::isatty(STDERR_FILENO) != 0;
+#else
+  const bool terminal = false;
+#endif
+  if (terminal) {
+    // One line, rewritten in place, and wiped when the reading is done.
+    options.progress = [](const QString& file, double fraction) {
+      if (file.isEmpty()) {
+        std::fputs("\r\033[K", stderr);
+      } else {
+        std::fprintf(stderr, "\r\033[KReading recording %s: %3d%%", qPrintable(file),
+                     static_cast<int>(fraction * 100));
+      }
+      std::fflush(stderr);
+    };
+  }
+  const CheckResult result = CheckMedium(options);
   if (json) {
     const QByteArray out = FormatJson(result);
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);

@@ -4,15 +4,22 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace checker {
 
+// A problem is what a player would report, show wrongly or fail to play. A note is worth knowing
+// but plays as it should: a presentation that only one of the two players can play (most discs
+// carry one format), a name found only in another case (the case-blind lookup finds it).
+enum class Severity { Problem, Note };
+
 struct Problem {
   QString file;  // relative to the medium's root, '/' separated
   int line = 0;  // 1-based; 0 when the problem is not in one line
   QString message;
+  Severity severity = Severity::Problem;
 };
 
 struct PresentationResult {
@@ -29,16 +36,27 @@ struct CheckResult {
   QString root;                   // native path of the medium
   std::vector<Problem> problems;  // of the medium as a whole (config.txt, launcher pictures)
   std::vector<PresentationResult> presentations;
-  int ProblemCount() const;
+  int ProblemCount() const;  // entries of severity Problem
+  int NoteCount() const;
+};
+
+struct CheckOptions {
+  // Every recording a player would play is read through (demultiplexed and decoded).
+  bool readRecordings = true;
+  // While a recording is read: its place relative to the medium's root and the share read so
+  // far (0 to 1); called once more with an empty file when all are read.
+  std::function<void(const QString& file, double fraction)> progress;
 };
 
 // Checks the medium at medium::ApplicationFolder().
-CheckResult CheckMedium();
+CheckResult CheckMedium(const CheckOptions& options = {});
 
 QString FormatText(const CheckResult& result);
 QByteArray FormatJson(const CheckResult& result);
 
-// The whole "--check": 0 clean, 1 problems found, 2 the medium cannot be read (said on stderr).
+// The whole "--check": 0 clean (notes alone included), 1 problems found, 2 the medium cannot be
+// read (said on stderr). A progress line goes to stderr while recordings are read, when stderr
+// is a terminal.
 // mediumFolder: the --medium option; without it the program's own folder.
 int RunCheck(const std::optional<QString>& mediumFolder, bool json);
 

@@ -294,8 +294,10 @@ void Ambrel_frm::FocusFirstTabStop() {
 }
 
 void Ambrel_frm::SetButtonsFor(const Pres_cls& pres) {
-  const ButtonStates states =
-      ButtonRule(layout::MediaFolderPath(pres.PresDir), WinMediaFound, RealFound);
+  // A folder name that leads outside the medium is reported and plays nowhere.
+  QString folder;
+  ReportAndContinue(*services_.reporter, [&] { folder = layout::MediaFolderPath(pres.PresDir); });
+  const ButtonStates states = ButtonRule(folder, WinMediaFound, RealFound);
   Command1->setEnabled(states.command1);
   Command2->setEnabled(states.command2);
 }

@@ -13,9 +13,12 @@ enum ErrorNumber : int {
   kOverflow = 6,
   kSubscriptOutOfRange = 9,
   kTypeMismatch = 13,
+  kBadFileName = 52,  // a name from the medium's own files that would lead outside it
   kFileNotFound = 53,
+  kDeviceIO = 57,  // the file is there but its bytes cannot be read (a damaged disc)
   kInputPastEnd = 62,
-  kPathAccess = 75,
+  kPermissionDenied = 70,
+  kPathAccess = 75,  // a folder or a device where a file belongs, or a file far too large
   kNoOpenFile = 91,
   kInvalidPicture = 481,
   kEngineFailure = 1001,

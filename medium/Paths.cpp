@@ -2,7 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+
+#include "Error.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace medium {
 namespace {
@@ -128,6 +137,109 @@ bool FileExists(const QString& mediumPath) {
   if (!r.exists) return false;
   const QFileInfo fi(r.path);
   return fi.isFile() && !fi.isHidden();
+}
+
+QString OutsideMediumReason(const QString& name) {
+  // A leading separator or a drive makes the name absolute; once joined to the fixed fragments it
+  // might still land inside, but a medium that names such a place is crafted or broken.
+  const bool drive = name.size() >= 2 && name[1] == u':' && name[0].isLetter();
+  if (name.startsWith(u'\\') || name.startsWith(u'/') || drive) {
+    return QStringLiteral("it is an absolute path");
+  }
+  static const QRegularExpression kSeparators(QStringLiteral("[\\\\/]"));
+  for (const QString& part : name.split(kSeparators)) {
+    if (part == QLatin1String("..")) return QStringLiteral("it has a \"..\" part");
+  }
+  return {};
+}
+
+void RequireInsideMedium(const QString& name, const QString& what) {
+  const QString reason = OutsideMediumReason(name);
+  if (reason.isEmpty()) return;
+  throw AppError(kBadFileName,
+                 QStringLiteral("Bad file name: the %1 \"%2\" leads outside the medium: %3")
+                     .arg(what, name, reason));
+}
+
+namespace {
+
+// What stands where a regular file was expected, in words.
+QString KindOfEntry(const QString& nativePath) {
+#ifdef Q_OS_UNIX
+  struct stat st {};
+  if (::stat(QFile::encodeName(nativePath).constData(), &st) == 0) {
+    if (S_ISFIFO(st.st_mode)) return QStringLiteral("a named pipe");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return QStringLiteral("a device");
+    if (S_ISSOCK(st.st_mode)) return QStringLiteral("a socket");
+  }
+#else
+  Q_UNUSED(nativePath);
+#endif
+  return QStringLiteral("not a regular file");
+}
+
+[[noreturn]] void RaiseTooLarge(const QString& shown, qint64 maxBytes) {
+  throw AppError(kPathAccess,
+                 QStringLiteral("Path/File access error: %1 is larger than %2 MiB, far larger "
+                                "than any file of a medium")
+                     .arg(shown)
+                     .arg(maxBytes / (1024 * 1024)));
+}
+
+}  // namespace
+
+QString RequireRegularFile(const QString& mediumPath, qint64 maxBytes) {
+  const QString shown = NativePath(mediumPath);
+  const Resolved r = Resolve(mediumPath);
+  if (!r.exists) throw AppError(kFileNotFound, QStringLiteral("File not found: %1").arg(shown));
+  // QFileInfo follows links, so a link to a device counts as the device.
+  const QFileInfo info(r.path);
+  if (!info.exists()) {
+    throw AppError(kFileNotFound, QStringLiteral("File not found: %1 (a broken link)").arg(shown));
+  }
+  if (info.isDir()) {
+    throw AppError(kPathAccess,
+                   QStringLiteral("Path/File access error: %1 is a folder, not a file").arg(shown));
+  }
+  if (!info.isFile()) {
+    throw AppError(kPathAccess, QStringLiteral("Path/File access error: %1 is %2, not a file")
+                                    .arg(shown, KindOfEntry(r.path)));
+  }
+  if (info.size() > maxBytes) RaiseTooLarge(shown, maxBytes);
+  return r.path;
+}
+
+QByteArray ReadRegularFile(const QString& mediumPath, qint64 maxBytes) {
+  const QString shown = NativePath(mediumPath);
+  const QString native = RequireRegularFile(mediumPath, maxBytes);
+  const qint64 expected = QFileInfo(native).size();
+  QFile file(native);
+  errno = 0;
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    // QFile calls every refused open an open error; the system's own number tells them apart.
+    if (errno == EACCES || errno == EPERM || file.error() == QFileDevice::PermissionsError) {
+      throw AppError(kPermissionDenied, QStringLiteral("Permission denied: %1").arg(shown));
+    }
+    throw AppError(
+        kPathAccess,
+        QStringLiteral("Path/File access error: %1 (%2)").arg(shown, file.errorString()));
+  }
+  // Read in pieces up to the limit: the size may have been wrong (a file still growing, or one
+  // that reports no size at all).
+  QByteArray data;
+  data.reserve(qMin(expected, maxBytes));
+  char buffer[64 * 1024];
+  for (;;) {
+    const qint64 n = file.read(buffer, sizeof buffer);
+    if (n < 0) {
+      throw AppError(kDeviceIO, QStringLiteral("Device I/O error: %1 cannot be read (%2)")
+                                    .arg(shown, file.errorString()));
+    }
+    if (n == 0) break;
+    data.append(buffer, n);
+    if (data.size() > maxBytes) RaiseTooLarge(shown, maxBytes);
+  }
+  return data;
 }
 
 QStringList ListOrdinaryFiles(const QString& mediumFolder) {

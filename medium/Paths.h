@@ -4,6 +4,7 @@
 // file is touched is the path turned into a native one, where a name that is not found with its
 // exact case is looked up case-insensitively (media copied from case-blind file systems).
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
@@ -40,6 +41,27 @@ QString OpenablePath(const QString& mediumPath);
 
 // The directory test of one file: an ordinary file (not a folder, not hidden) of that name.
 bool FileExists(const QString& mediumPath);
+// Why a name read from the medium's own files (a presentation folder, a slide deck) may not
+// become part of a path: it is absolute, or one of its parts is "..", so the path would leave the
+// medium. Empty when the name stays inside; the empty name stays inside.
+QString OutsideMediumReason(const QString& name);
+// Throws "Bad file name" (52), naming what the name is and why, when it would leave the medium.
+void RequireInsideMedium(const QString& name, const QString& what);
+
+// The largest file the programs read whole. The real text files and pictures of a medium are a
+// few kilobytes; anything this large is damage or a crafted medium, and reading it would only
+// eat memory.
+constexpr qint64 kMaxMediumFileBytes = qint64(64) * 1024 * 1024;
+// The native path of a regular file of the medium, found as Resolve finds it. Throws when there
+// is none: "File not found" (53), or a folder, a named pipe, a device or a file over maxBytes in
+// its place (75), each named as such.
+QString RequireRegularFile(const QString& mediumPath, qint64 maxBytes = kMaxMediumFileBytes);
+// The bytes of a regular file of the medium. Throws with the real reason: "File not found" (53),
+// a folder, a named pipe, a device or a file over maxBytes in its place (75), "Permission
+// denied" (70), or a read that fails halfway (57, a damaged disc). Never opens anything but a
+// regular file, so a pipe or a device cannot block or flood the program.
+QByteArray ReadRegularFile(const QString& mediumPath, qint64 maxBytes = kMaxMediumFileBytes);
+
 // Ordinary, non-hidden files of a folder, in the listing order of the medium (by name, ignoring
 // case, as CD file systems list them). Empty when the folder does not exist.
 QStringList ListOrdinaryFiles(const QString& mediumFolder);

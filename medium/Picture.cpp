@@ -1,6 +1,6 @@
 #include "Picture.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageReader>
 
 #include "Error.h"
@@ -9,16 +9,17 @@
 namespace medium {
 
 QImage LoadPicture(const QString& mediumPath) {
-  const Resolved r = Resolve(mediumPath);
-  const QString shown = NativePath(mediumPath);
-  if (!r.exists || !FileExists(mediumPath)) {
-    throw AppError(kFileNotFound, QStringLiteral("File not found: %1").arg(shown));
-  }
-  QImageReader reader(r.path);
+  // The bytes first, so that a missing file, a folder, a device or a read error is named as
+  // such and a pipe cannot block the decoder.
+  QByteArray bytes = ReadRegularFile(mediumPath);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
   reader.setDecideFormatFromContent(true);
   QImage image = reader.read();
   if (image.isNull()) {
-    throw AppError(kInvalidPicture, QStringLiteral("Invalid picture: %1").arg(shown));
+    throw AppError(kInvalidPicture,
+                   QStringLiteral("Invalid picture: %1").arg(NativePath(mediumPath)));
   }
   return image;
 }

@@ -6,8 +6,9 @@
 
 namespace medium {
 
-// Loads a JPEG (or any format Qt reads) from a medium-form path. Throws "File not found: <path>"
-// (53) when the file is missing, "Invalid picture: <path>" (481) when it cannot be decoded.
+// Loads a JPEG (or any format Qt reads) from a medium-form path. Throws what ReadRegularFile
+// throws when the file cannot be read (missing, a folder or device, refused, a read error), and
+// "Invalid picture: <path>" (481) when it cannot be decoded.
 QImage LoadPicture(const QString& mediumPath);
 
 }  // namespace medium

@@ -1,7 +1,5 @@
 #include "TextStream.h"
 
-#include <QFile>
-
 #include "Error.h"
 #include "Paths.h"
 
@@ -28,16 +26,9 @@ QString DecodeWindows1252(const QByteArray& bytes) {
 
 void TextStream::Open(const QString& mediumPath) {
   Close();
-  QFile file(OpenablePath(mediumPath));
-  const QString shown = NativePath(mediumPath);
-  if (!file.open(QIODevice::ReadOnly)) {
-    throw AppError(kFileNotFound, QStringLiteral("File not found: %1").arg(shown));
-  }
-  QByteArray data = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    throw AppError(kPathAccess, QStringLiteral("Path/File access error: %1").arg(shown));
-  }
-  OpenBytes(data, shown);
+  // Only a regular file of a sane size: a pipe or a device would block or never end.
+  const QByteArray data = ReadRegularFile(mediumPath);
+  OpenBytes(data, NativePath(mediumPath));
 }
 
 void TextStream::OpenBytes(const QByteArray& bytes, const QString& name) {

@@ -14,7 +14,9 @@ QString DecodeWindows1252(const QByteArray& bytes);
 class TextStream {
  public:
   TextStream() = default;
-  // Opens for reading; throws "File not found: <path>" (53) when it cannot be opened.
+  // Opens a regular file for reading. Throws with the reason it cannot: "File not found: <path>"
+  // (53), a folder, pipe, device or a file over 64 MiB in its place (75), "Permission denied"
+  // (70), or a read error (57).
   void Open(const QString& mediumPath);
   // Opens bytes already in memory (tests, benchmarks).
   void OpenBytes(const QByteArray& bytes, const QString& name = QString());

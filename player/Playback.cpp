@@ -156,9 +156,10 @@ void Playback::ShowSlideDirectly(int n) {
 }
 
 bool Playback::LoadSlideCanvas(int n, QImage* canvas) {
-  const QString path = layout::SlidePicturePath(slides_.Slides.Item(n));
+  QString path;
   QString reason;
   try {
+    path = layout::SlidePicturePath(slides_.Slides.Item(n));
     const QImage picture = loader_(path);
     if (!picture.isNull()) {
       *canvas = SlideCanvas(picture);

@@ -74,7 +74,10 @@ void PlayerSession::Form_Load() {
 
   // 2-3. The settings file.
   Settings settings;
-  if (!ended_) ReadSettings(stream_, layout::SettingsPath(PresFolder), reporter_, settings);
+  // A folder name refused for leaving the medium is reported once; its files are not read.
+  QString settingsPath;
+  Step([&] { settingsPath = layout::SettingsPath(PresFolder); });
+  if (!ended_ && !settingsPath.isEmpty()) ReadSettings(stream_, settingsPath, reporter_, settings);
   SlideMode = settings.SlideMode;
   MediaMode = settings.MediaMode;
   if (settings.UserDef1) view_.SetUserDefinedText(*settings.UserDef1);
@@ -117,8 +120,10 @@ void PlayerSession::Form_Load() {
   }
 
   // 13. The details text.
-  if (!ended_) {
-    ReadDetails(stream_, layout::DetailsPath(PresFolder), reporter_, detailsText_);
+  QString detailsPath;
+  Step([&] { detailsPath = layout::DetailsPath(PresFolder); });
+  if (!ended_ && !detailsPath.isEmpty()) {
+    ReadDetails(stream_, detailsPath, reporter_, detailsText_);
     view_.SetDetailsText(detailsText_);
   }
 
@@ -146,7 +151,8 @@ void PlayerSession::ReadTimelineFile() {
   Step([&] { anns_ = std::make_unique<Anns_cls>(); });
   if (ended_) return;
   // 8. The languages.
-  const QString folder = layout::TranscriptsFolderPath(PresFolder);
+  QString folder;  // stays empty, and lists nothing, when the folder name was refused
+  Step([&] { folder = layout::TranscriptsFolderPath(PresFolder); });
   const LanguageList languages = ListTranscriptLanguages(folder, reporter_);
   view_.SetLanguages(languages.names, languages.selected);
   // 9. The timeline itself; each transcript file is read once for all cues.

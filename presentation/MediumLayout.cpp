@@ -8,6 +8,21 @@ namespace layout {
 using medium::ApplicationFolder;
 using medium::BuildPath;
 
+namespace {
+
+// Names read from the medium's own files must keep every path inside the medium: the players
+// and the checker read whatever a path names, and an export would copy it.
+const QString& Inside(const QString& name, const char* what) {
+  medium::RequireInsideMedium(name, QLatin1String(what));
+  return name;
+}
+
+const QString& PresFolderInside(const QString& presFolder) {
+  return Inside(presFolder, "presentation folder");
+}
+
+}  // namespace
+
 QString PlayerName(PlayerBuild player) {
   return player == PlayerBuild::Norvanta ? QStringLiteral("Norvanta") : QStringLiteral("Tavisco");
 }
@@ -17,16 +32,18 @@ QString ConfigPath() {
 }
 
 QString LauncherPicturePath(const QString& name) {
-  return BuildPath(
-      {ApplicationFolder(), QStringLiteral("\\Images\\"), name, QStringLiteral(".jpg")});
+  return BuildPath({ApplicationFolder(), QStringLiteral("\\Images\\"), Inside(name, "picture name"),
+                    QStringLiteral(".jpg")});
 }
 
 QString PresentationDataPath(const QString& presFolder, const QString& file) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Data\\"), presFolder, file});
+  return BuildPath(
+      {ApplicationFolder(), QStringLiteral("\\Data\\"), PresFolderInside(presFolder), file});
 }
 
 QString PresentationImagePath(const QString& presFolder, const QString& file) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Images\\"), presFolder, file});
+  return BuildPath(
+      {ApplicationFolder(), QStringLiteral("\\Images\\"), PresFolderInside(presFolder), file});
 }
 
 QString SettingsPath(const QString& presFolder) {
@@ -54,19 +71,20 @@ QString AudioPicturePath(const QString& presFolder) {
 }
 
 QString SlidePicturePath(const Slide_cls& slide) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"), slide.SlidePres,
-                    QStringLiteral("\\Slide"), QString::number(slide.SlideNum),
-                    QStringLiteral(".jpg")});
+  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"),
+                    Inside(slide.SlidePres, "slide deck"), QStringLiteral("\\Slide"),
+                    QString::number(slide.SlideNum), QStringLiteral(".jpg")});
 }
 
 QString ThumbnailPath(const Slide_cls& slide) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"), slide.SlidePres,
-                    QStringLiteral("\\thumbs\\Slide"), QString::number(slide.SlideNum),
-                    QStringLiteral(".jpg")});
+  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"),
+                    Inside(slide.SlidePres, "slide deck"), QStringLiteral("\\thumbs\\Slide"),
+                    QString::number(slide.SlideNum), QStringLiteral(".jpg")});
 }
 
 QString MediaFolderPath(const QString& presFolder) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Media\\"), presFolder});
+  return BuildPath(
+      {ApplicationFolder(), QStringLiteral("\\Media\\"), PresFolderInside(presFolder)});
 }
 
 QStringList RecordingFiles(PlayerBuild player) {
@@ -85,6 +103,8 @@ QString RecordingPath(PlayerBuild player, const QString& presFolder) {
 }
 
 bool HasRecording(PlayerBuild player, const QString& mediaFolder) {
+  // No folder (its name was refused): nothing to play, and nothing looked for at the root.
+  if (mediaFolder.isEmpty()) return false;
   for (const QString& file : RecordingFiles(player)) {
     if (medium::FileExists(mediaFolder + file)) return true;
   }

@@ -1,7 +1,9 @@
 #pragma once
 // Where everything lives on a medium. Every path the programs build from the medium's folder
 // tree comes from here, in the medium's form (path rule applied), and so does the choice of the
-// recording each player plays.
+// recording each player plays. A presentation folder or slide deck whose name would lead outside
+// the medium (a ".." part, an absolute path) is refused: the function throws "Bad file name"
+// (medium::AppError 52), which the caller's failure rule reports where the path was needed.
 
 #include <QString>
 #include <QStringList>
@@ -40,7 +42,8 @@ QStringList RecordingFiles(PlayerBuild player);
 // one, unchecked.
 QString RecordingPath(PlayerBuild player, const QString& presFolder);
 // Whether a media folder holds a recording the player can play. The file name is appended to the
-// folder as it stands, without a second repair, as the launcher has always looked.
+// folder as it stands, without a second repair, as the launcher has always looked. An empty
+// folder (one whose name was refused) holds none.
 bool HasRecording(PlayerBuild player, const QString& mediaFolder);
 
 }  // namespace layout

@@ -1,15 +1,23 @@
 // The medium checker: the sample medium is clean; every kind of damage a copied disc shows is
 // found and placed at its file and line; the exit codes and the help of "Ambrel --check".
 
+#include <QBuffer>
 #include <QDirIterator>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 #include "checker/MediumCheck.h"
+#include "checker/PictureCheck.h"
 #include "medium/Paths.h"
 #include "tests/support/TempMedium.h"
 
@@ -69,6 +77,57 @@ bool Has(const checker::CheckResult& result, const QString& file, int line, cons
       if (match(p)) return true;
   return false;
 }
+
+// Every entry for a file whose message matches a pattern.
+std::vector<checker::Problem> Find(const checker::CheckResult& result, const QString& file,
+                                   const QRegularExpression& pattern) {
+  std::vector<checker::Problem> found;
+  auto take = [&](const std::vector<checker::Problem>& list) {
+    for (const auto& p : list)
+      if (p.file == file && pattern.match(p.message).hasMatch()) found.push_back(p);
+  };
+  take(result.problems);
+  for (const auto& pres : result.presentations) take(pres.problems);
+  return found;
+}
+
+qint64 SizeOf(const QString& path) {
+  return QFileInfo(path).size();
+}
+
+// Keeps the first half of a file, as a copy broken off halfway does.
+void CutInHalf(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.resize(f.size() / 2));
+}
+
+// Overwrites 4 KiB in the middle of a file with bytes that mean nothing, as a scratch does.
+void ScratchMiddle(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.seek(f.size() / 2));
+  QByteArray noise(4096, Qt::Uninitialized);
+  quint32 x = 0x12345678;
+  for (char& c : noise) {
+    x = x * 1664525u + 1013904223u;  // the same noise on every run
+    c = char(x >> 24);
+  }
+  f.write(noise);
+}
+
+QByteArray Encoded(const char* format) {
+  QImage image(160, 120, QImage::Format_RGB32);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x, y, (x * y) & 255));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format, 90);
+  return bytes;
+}
+
+const QString kTimes = QStringLiteral("\\d+:\\d\\d\\.\\d");
 
 }  // namespace
 
@@ -182,6 +241,220 @@ class CheckerTest : public QObject {
     QVERIFY2(Has(result, file, line, text), qPrintable(Describe(result)));
   }
 
+  // A picture is whole only up to its end marker; the decoder alone fills the rest with grey.
+  void pictureDamage_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("verdict");  // the start of the answer; empty: whole
+    const QByteArray jpeg = Encoded("JPEG");
+    QTest::newRow("whole JPEG") << jpeg << "";
+    QTest::newRow("bytes after the end") << jpeg + QByteArray(100, '\0') << "";
+    QTest::newRow("cut in half") << jpeg.left(jpeg.size() / 2) << "cut short";
+    QTest::newRow("end marker missing") << jpeg.left(jpeg.size() - 2) << "cut short";
+    QTest::newRow("cut in the headers") << jpeg.left(40) << "cut short";
+    QTest::newRow("whole PNG") << Encoded("PNG") << "";
+    QTest::newRow("no picture") << QByteArray("plain text") << "damaged: it cannot be decoded";
+  }
+  void pictureDamage() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, verdict);
+    const QString answer = checker::PictureDamage(bytes);
+    if (verdict.isEmpty()) {
+      QVERIFY2(answer.isEmpty(), qPrintable(answer));
+    } else {
+      QVERIFY2(answer.startsWith(verdict), qPrintable(answer));
+    }
+  }
+
+  // Recordings and pictures that old discs damage: each is read or decoded through, and what a
+  // player would play or show wrongly is a problem with its times.
+  void damagedFilesAreFound_data() {
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("sound cut in half")
+        << Damage([](const QString& r) { CutInHalf(r + "/Media/Interview/media.wma"); })
+        << "Media/Interview/media.wma"
+        << "^recording: cut short: it ends at " + kTimes + " of its stated " + kTimes +
+               " \\(Tavisco plays it\\)$";
+    QTest::newRow("video cut in half")
+        << Damage([](const QString& r) { CutInHalf(r + "/Media/Launch2004Video/media.wmv"); })
+        << "Media/Launch2004Video/media.wmv"
+        << "^recording: cut short: it ends at " + kTimes + " of its stated " + kTimes;
+    QTest::newRow("RealMedia cut in half")
+        << Damage([](const QString& r) { CutInHalf(r + "/Media/Launch2004/media.rm"); })
+        << "Media/Launch2004/media.rm"
+        << "^recording: cut short: it ends at " + kTimes + " of its stated " + kTimes +
+               " \\(Norvanta plays it\\)$";
+    QTest::newRow("sound scratched")
+        << Damage([](const QString& r) { ScratchMiddle(r + "/Media/Launch2004/media.wma"); })
+        << "Media/Launch2004/media.wma"
+        << "^recording: damaged: cannot be decoded (from " + kTimes + " to " + kTimes + "|at " +
+               kTimes + ")";
+    QTest::newRow("video scratched")
+        << Damage([](const QString& r) { ScratchMiddle(r + "/Media/Launch2004Video/media.wmv"); })
+        << "Media/Launch2004Video/media.wmv"
+        << "^recording: damaged: cannot be decoded (from " + kTimes + " to " + kTimes + "|at " +
+               kTimes + ")";
+    QTest::newRow("RealMedia scratched")
+        << Damage([](const QString& r) { ScratchMiddle(r + "/Media/Interview/media.rm"); })
+        << "Media/Interview/media.rm"
+        << "^recording: damaged: cannot be decoded (from " + kTimes + " to " + kTimes + "|at " +
+               kTimes + ")";
+    QTest::newRow("not a recording at all") << Damage([](const QString& r) {
+      QFile f(r + "/Media/Interview/media.rm");
+      QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      f.write("this is text, not RealMedia");
+    }) << "Media/Interview/media.rm"
+                                            << "^recording: cannot be (opened|read|played)";
+    QTest::newRow("slide picture cut in half")
+        << Damage([](const QString& r) { CutInHalf(r + "/Slides/ZentoLaunch/Slide3.jpg"); })
+        << "Slides/ZentoLaunch/Slide3.jpg"
+        << "^slide picture: cut short: .* \\(Data/Launch2004/events.txt line 8\\)$";
+    QTest::newRow("thumbnail cut in half")
+        << Damage([](const QString& r) { CutInHalf(r + "/Slides/ZentoLaunch/thumbs/Slide2.jpg"); })
+        << "Slides/ZentoLaunch/thumbs/Slide2.jpg"
+        << "^thumbnail: cut short: ";
+  }
+  void damagedFilesAreFound() {
+    QFETCH(Damage, damage);
+    QFETCH(QString, file);
+    QFETCH(QString, pattern);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    const QString target = copy.Root() + "/" + file;
+    const qint64 before = SizeOf(target);
+    damage(copy.Root());
+    QVERIFY(SizeOf(target) <= before);
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    const auto found = Find(result, file, QRegularExpression(pattern));
+    QVERIFY2(!found.empty(), qPrintable(Describe(result)));
+    for (const auto& p : found) QCOMPARE(int(p.severity), int(checker::Severity::Problem));
+    QVERIFY(result.ProblemCount() >= 1);
+  }
+
+  // What plays as it should is a note, never a problem; what no player can play is a problem.
+  void notesAndProblems_data() {
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("note");
+    QTest::newRow("only Tavisco plays it")
+        << Damage([](const QString& r) { QFile::remove(r + "/Media/Launch2004/media.rm"); })
+        << "Media/Launch2004"
+        << "no media.rm: Norvanta cannot play it" << true;
+    QTest::newRow("only Norvanta plays it")
+        << Damage([](const QString& r) { QFile::remove(r + "/Media/Interview/media.wma"); })
+        << "Media/Interview"
+        << "no media.wma or media.wmv: Tavisco cannot play it" << true;
+    QTest::newRow("a name in another case") << Damage([](const QString& r) {
+      QFile::rename(r + "/Data/Launch2004/events.txt", r + "/Data/Launch2004/Events.TXT");
+    }) << "Data/Launch2004/events.txt"
+                                            << "found only as Events.TXT" << true;
+    QTest::newRow("a recording name in another case") << Damage([](const QString& r) {
+      QFile::rename(r + "/Media/Interview/media.rm", r + "/Media/Interview/MEDIA.RM");
+    }) << "Media/Interview/media.rm"
+                                                      << "found only as MEDIA.RM" << true;
+    QTest::newRow("nobody plays it") << Damage([](const QString& r) {
+      QFile::remove(r + "/Media/Interview/media.wma");
+      QFile::remove(r + "/Media/Interview/media.rm");
+    }) << "Media/Interview"
+                                     << "no media.rm: Norvanta cannot play it" << false;
+  }
+  void notesAndProblems() {
+    QFETCH(Damage, damage);
+    QFETCH(QString, file);
+    QFETCH(QString, text);
+    QFETCH(bool, note);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    damage(copy.Root());
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    const auto found = Find(result, file, QRegularExpression(QRegularExpression::escape(text)));
+    QVERIFY2(found.size() == 1, qPrintable(Describe(result)));
+    const auto expected = note ? checker::Severity::Note : checker::Severity::Problem;
+    QCOMPARE(int(found[0].severity), int(expected));
+    if (note) {
+      // Notes alone leave the medium clean, and the text marks them.
+      QVERIFY2(result.ProblemCount() == 0, qPrintable(Describe(result)));
+      QCOMPARE(result.NoteCount(), 1);
+      QVERIFY(Describe(result).contains(": note: " + text));
+      QVERIFY(Describe(result).contains("No problems found."));
+    } else {
+      QCOMPARE(result.ProblemCount(), 2);  // neither player can play it
+    }
+  }
+
+  // A crafted medium names places outside itself; nothing there is read, and it is a problem.
+  void namesLeavingTheMedium_data() {
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("presentation folder")
+        << Damage([](const QString& r) { SetLine(r, "Data/config.txt", 5, "../../etc"); })
+        << "Data/config.txt" << 5
+        << "the presentation folder \"../../etc\" leads outside "
+           "the medium: it has a \"..\" part";
+    QTest::newRow("absolute presentation folder")
+        << Damage([](const QString& r) { SetLine(r, "Data/config.txt", 3, "/etc"); })
+        << "Data/config.txt" << 3 << "\"/etc\" leads outside the medium: it is an absolute path";
+    QTest::newRow("slide deck") << Damage([](const QString& r) {
+      SetLine(r, "Data/Launch2004/events.txt", 4,
+              R"(0~6000~..\..\..\home\user\Pictures~2~Where we stand)");
+    }) << "Data/Launch2004/events.txt"
+                                << 4 << R"(the slide deck "..\..\..\home\user\Pictures" leads)";
+  }
+  void namesLeavingTheMedium() {
+    QFETCH(Damage, damage);
+    QFETCH(QString, file);
+    QFETCH(int, line);
+    QFETCH(QString, text);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    damage(copy.Root());
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    QVERIFY2(Has(result, file, line, text), qPrintable(Describe(result)));
+    QVERIFY(result.ProblemCount() >= 1);
+    // Nothing outside the medium is named in the report.
+    for (const auto& pres : result.presentations)
+      for (const auto& p : pres.problems) QVERIFY2(!p.file.startsWith(".."), qPrintable(p.file));
+  }
+
+#ifdef Q_OS_UNIX
+  // A pipe or a device link where a text file belongs: named, and the check goes on (a pipe
+  // that was opened would wait for a writer for ever).
+  void specialFilesDoNotHang_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("timeline as a pipe") << "Data/Launch2004/events.txt" << true << "a named pipe";
+    QTest::newRow("details linked to a device")
+        << "Data/Interview/details.txt" << false << "a device";
+    QTest::newRow("settings as a pipe") << "Data/Interview/database.txt" << true << "a named pipe";
+  }
+  void specialFilesDoNotHang() {
+    QFETCH(QString, file);
+    QFETCH(bool, pipe);
+    QFETCH(QString, text);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    const QString path = copy.Root() + "/" + file;
+    QVERIFY(QFile::remove(path));
+    if (pipe) {
+      QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else {
+      QVERIFY(QFile::link("/dev/zero", path));
+    }
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    QVERIFY2(Has(result, file, -1, "is " + text + ", not a file"), qPrintable(Describe(result)));
+    QCOMPARE(result.presentations.size(), size_t(3));
+  }
+#endif
+
   void exitCodesAndJson() {
     auto run = [](const QStringList& args, QByteArray* out = nullptr) {
       QProcess p;
@@ -206,6 +479,23 @@ class CheckerTest : public QObject {
     QCOMPARE(show["languages"].toInt(), 2);
     const QJsonObject problem = show["problems"].toArray()[0].toObject();
     QCOMPARE(problem["file"].toString(), QString("Slides/ZentoLaunch/Slide5.jpg"));
+    QCOMPARE(problem["severity"].toString(), QString("problem"));
+
+    // Notes alone: exit 0, and the JSON says which entries are notes.
+    TempMedium noted;
+    CopyTree(kSample, noted.Root());
+    QVERIFY(QFile::remove(noted.Root() + "/Media/Launch2004/media.rm"));
+    QCOMPARE(run({"--check", "--json", "--medium", noted.Root()}, &out), 0);
+    const QJsonObject notedRoot = QJsonDocument::fromJson(out).object();
+    QCOMPARE(notedRoot["problemCount"].toInt(), 0);
+    QCOMPARE(notedRoot["noteCount"].toInt(), 1);
+    const QJsonObject note =
+        notedRoot["presentations"].toArray()[0].toObject()["problems"].toArray()[0].toObject();
+    QCOMPARE(note["severity"].toString(), QString("note"));
+    QCOMPARE(note["file"].toString(), QString("Media/Launch2004"));
+    QCOMPARE(run({"--check", "--medium", noted.Root()}, &out), 0);
+    QVERIFY2(out.contains("Media/Launch2004: note: no media.rm") && out.contains("1 note."),
+             out.constData());
 
     QCOMPARE(run({"--check", "--medium", copy.Root() + "/no such folder"}), 2);
     // A folder that is not a medium at all: every missing file is a problem, not a failure.

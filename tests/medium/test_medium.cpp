@@ -2,6 +2,13 @@
 
 #include <QDir>
 #include <QtTest>
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "medium/CommandLineOptions.h"
 #include "medium/Convert.h"
@@ -10,6 +17,8 @@
 #include "medium/Report.h"
 #include "medium/TextStream.h"
 #include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
+#include "presentation/Model.h"
 #include "tests/support/TempMedium.h"
 
 using namespace medium;
@@ -31,7 +40,41 @@ QStringList ReadAll(TextStream& ts) {
   while (!ts.AtEndOfStream()) lines << ts.ReadLine();
   return lines;
 }
+
+// The error a call raised, as "number: description"; empty when it raised none.
+template <class F>
+QString FailureOf(F&& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    return QStringLiteral("%1: %2").arg(e.number()).arg(e.description());
+  }
+  return {};
+}
+
+// Makes what stands at a place of the medium: a file, a folder, a pipe, a link.
+using Setup = std::function<void(TempMedium& m, const QString& relative)>;
+
+// Runs f as an ordinary user when the tests run as root (who may open anything), so that a
+// refused permission can be seen; f's result is the exit status of that process.
+int AsOrdinaryUser(const std::function<int()>& f) {
+#ifdef Q_OS_UNIX
+  if (::geteuid() != 0) return f();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+    ::_exit(f());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+#else
+  return f();
+#endif
+}
 }  // namespace
+
+Q_DECLARE_METATYPE(Setup)
 
 class MediumTest : public QObject {
   Q_OBJECT
@@ -131,6 +174,182 @@ class MediumTest : public QObject {
                LoadPicture(BuildPath({ApplicationFolder(), "\\bad.jpg"}));
              }),
              int(kInvalidPicture));
+  }
+
+  // Names from the medium's own files (config.txt, the command line, events.txt) never lead a
+  // path outside the medium; every path of a presentation refuses them.
+  void namesLeavingTheMediumAreRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");  // empty: the name stays inside
+    QTest::newRow("climbs with slashes") << "../../etc"
+                                         << "a \"..\" part";
+    QTest::newRow("climbs with backslashes") << R"(..\..\..\home\user\Pictures)"
+                                             << "a \"..\" part";
+    QTest::newRow("climbs halfway") << R"(Talks\..\..\x)"
+                                    << "a \"..\" part";
+    QTest::newRow("only dots") << ".."
+                               << "a \"..\" part";
+    QTest::newRow("root") << "/etc"
+                          << "an absolute path";
+    QTest::newRow("backslash root") << R"(\Windows)"
+                                    << "an absolute path";
+    QTest::newRow("drive") << R"(C:\Windows)"
+                           << "an absolute path";
+    QTest::newRow("plain") << "Launch2004"
+                           << "";
+    QTest::newRow("sub-folder") << R"(Talks\2004)"
+                                << "";
+    QTest::newRow("dots inside a name") << "a..b"
+                                        << "";
+    QTest::newRow("three dots") << "..."
+                                << "";
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+  void namesLeavingTheMediumAreRefused() {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    TempMedium m;
+    Slide_cls slide;
+    slide.SlidePres = name;
+    slide.SlideNum = 1;
+    const std::vector<std::pair<const char*, std::function<QString()>>> paths = {
+        {"settings", [&] { return layout::SettingsPath(name); }},
+        {"timeline", [&] { return layout::TimelinePath(name); }},
+        {"details", [&] { return layout::DetailsPath(name); }},
+        {"transcripts", [&] { return layout::TranscriptsFolderPath(name); }},
+        {"still picture", [&] { return layout::StillPicturePath(name); }},
+        {"audio picture", [&] { return layout::AudioPicturePath(name); }},
+        {"media folder", [&] { return layout::MediaFolderPath(name); }},
+        {"Tavisco recording", [&] { return layout::RecordingPath(PlayerBuild::Tavisco, name); }},
+        {"Norvanta recording", [&] { return layout::RecordingPath(PlayerBuild::Norvanta, name); }},
+        {"slide picture", [&] { return layout::SlidePicturePath(slide); }},
+        {"thumbnail", [&] { return layout::ThumbnailPath(slide); }},
+    };
+    for (const auto& [what, path] : paths) {
+      const QString failure = FailureOf(path);
+      if (reason.isEmpty()) {
+        QVERIFY2(failure.isEmpty(), qPrintable(QString(what) + ": " + failure));
+        QVERIFY(path().startsWith(ApplicationFolder()));
+      } else {
+        QVERIFY2(failure.startsWith("52: Bad file name: "),
+                 qPrintable(QString(what) + ": " + failure));
+        QVERIFY2(failure.contains("\"" + name + "\" leads outside the medium: it has " + reason) ||
+                     failure.contains("\"" + name + "\" leads outside the medium: it is " + reason),
+                 qPrintable(failure));
+        QVERIFY(failure.contains(what == QLatin1String("slide picture") ||
+                                         what == QLatin1String("thumbnail")
+                                     ? "slide deck"
+                                     : "presentation folder"));
+      }
+    }
+  }
+
+  // A refused folder holds no recording, and nothing is looked for at the root instead.
+  void refusedMediaFolderHoldsNoRecording() {
+    TempMedium m;
+    QVERIFY(!layout::HasRecording(PlayerBuild::Tavisco, QString()));
+    QVERIFY(!layout::HasRecording(PlayerBuild::Norvanta, QString()));
+  }
+
+  // What stands where a text file or picture belongs decides the message; nothing but a regular
+  // file is opened, so a pipe or a device neither blocks nor floods the program.
+  void whatStandsInAFilesPlace_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");  // after the path
+    QTest::newRow("missing") << Setup([](TempMedium&, const QString&) {}) << int(kFileNotFound)
+                             << "";
+    QTest::newRow("folder") << Setup([](TempMedium& m, const QString& r) { m.MakeDir(r); })
+                            << int(kPathAccess) << " is a folder, not a file";
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe") << Setup([](TempMedium& m, const QString& r) {
+      m.MakeDir("Data/P");
+      QCOMPARE(::mkfifo(QFile::encodeName(m.Path(r)).constData(), 0644), 0);
+    }) << int(kPathAccess) << " is a named pipe, not a file";
+    QTest::newRow("link to a device") << Setup([](TempMedium& m, const QString& r) {
+      m.MakeDir("Data/P");
+      QVERIFY(QFile::link("/dev/zero", m.Path(r)));
+    }) << int(kPathAccess) << " is a device, not a file";
+    QTest::newRow("broken link") << Setup([](TempMedium& m, const QString& r) {
+      m.MakeDir("Data/P");
+      QVERIFY(QFile::link(m.Path("Data/P/gone"), m.Path(r)));
+    }) << int(kFileNotFound) << " (a broken link)";
+    QTest::newRow("read error") << Setup([](TempMedium& m, const QString& r) {
+      // A process's own memory cannot be read from its start: the read fails as on a bad disc.
+      m.MakeDir("Data/P");
+      QVERIFY(QFile::link("/proc/self/mem", m.Path(r)));
+    }) << int(kDeviceIO) << " cannot be read (";
+#endif
+    QTest::newRow("far too large") << Setup([](TempMedium& m, const QString& r) {
+      m.Write(r, "");
+      QFile f(m.Path(r));
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      QVERIFY(f.resize(kMaxMediumFileBytes + 1));  // sparse: takes no room on the disk
+    }) << int(kPathAccess) << " is larger than 64 MiB, far larger than any file of a medium";
+  }
+  void whatStandsInAFilesPlace() {
+    QFETCH(Setup, setup);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    for (const char* file : {"Data/P/events.txt", "Data/P/picture.jpg"}) {
+      TempMedium m;
+      setup(m, file);
+      const QString path = BuildPath({ApplicationFolder(), "\\", QString(file).replace('/', '\\')});
+      const QString expected = QStringLiteral("%1: %2").arg(number).arg(
+          QString(number == kFileNotFound ? "File not found: "
+                  : number == kDeviceIO   ? "Device I/O error: "
+                                          : "Path/File access error: ") +
+          NativePath(path) + text);
+      if (QString(file).endsWith(".txt")) {
+        TextStream ts;
+        const QString failure = FailureOf([&] { ts.Open(path); });
+        QVERIFY2(failure.startsWith(expected), qPrintable(failure));
+        QVERIFY(!ts.IsOpen());
+      } else {
+        const QString failure = FailureOf([&] { LoadPicture(path); });
+        QVERIFY2(failure.startsWith(expected), qPrintable(failure));
+      }
+    }
+  }
+
+  // A file the user may not read is named as such, not as missing.
+  void permissionRefused() {
+#ifdef Q_OS_UNIX
+    TempMedium m;
+    m.Write("Data/P/events.txt", "0~0~Deck~1~Title\r\n");
+    m.WriteJpeg("Images/P/slide.jpg");
+    for (const char* f : {"Data/P/events.txt", "Images/P/slide.jpg"}) {
+      QVERIFY(::chmod(QFile::encodeName(m.Path(f)).constData(), 0) == 0);
+    }
+    for (const char* d : {"", "/Data", "/Data/P", "/Images", "/Images/P"}) {
+      QVERIFY(::chmod(QFile::encodeName(m.Root() + d).constData(), 0755) == 0);
+    }
+    const QString events = layout::TimelinePath("P");
+    const QString still = layout::StillPicturePath("P");
+    const int status = AsOrdinaryUser([&] {
+      TextStream ts;
+      const QString text = FailureOf([&] { ts.Open(events); });
+      const QString picture = FailureOf([&] { LoadPicture(still); });
+      if (text != "70: Permission denied: " + NativePath(events)) return 1;
+      if (picture != "70: Permission denied: " + NativePath(still)) return 2;
+      return 0;
+    });
+    QCOMPARE(status, 0);
+#else
+    QSKIP("needs file modes");
+#endif
+  }
+
+  // The regular file beside them all still reads.
+  void regularFileReads() {
+    TempMedium m;
+    m.Write("Data/P/events.txt", "one\r\ntwo\r\n");
+    TextStream ts;
+    ts.Open(layout::TimelinePath("P"));
+    QCOMPARE(ReadAll(ts), (QStringList{"one", "two"}));
+    QCOMPARE(ReadRegularFile(layout::TimelinePath("P")), QByteArray("one\r\ntwo\r\n"));
+    QCOMPARE(ErrorOf([&] { ReadRegularFile(layout::TimelinePath("P"), 4); }), int(kPathAccess));
   }
 
   void lineEnds_data() {

@@ -1,0 +1,41 @@
+#pragma once
+// Reading a recording through as a player would play it, but without window or sound and far
+// faster than real time: every packet is demultiplexed and decoded, so a file cut short or with
+// damaged bytes shows up here and not only halfway through a presentation.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace checker {
+
+// A stretch of the recording, in seconds from its start.
+struct Stretch {
+  double from = 0;
+  double to = 0;
+};
+
+struct RecordingReading {
+  QString openError;             // not empty: the recording cannot be opened or has no stream
+  double statedSeconds = -1;     // the length the file states in its header; -1 when none
+  double readSeconds = 0;        // how far the packets that could be read reach
+  std::vector<Stretch> damaged;  // stretches that could not be read or decoded, in time order
+  // The packets stop clearly before the stated length (more than a second or 2 % short).
+  bool EndsEarly() const;
+};
+
+// Called while a recording is read with the share read so far, from 0 to 1.
+using ReadProgress = std::function<void(double fraction)>;
+
+// Reads the recording at a native path through. Never shows or plays anything.
+RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {});
+
+// What a player would show wrongly or fail to play, one sentence each; empty when it plays
+// through.
+QStringList DescribeDamage(const RecordingReading& reading);
+
+// A time as minutes, seconds and tenths: 1:05.3.
+QString FormatTime(double seconds);
+
+}  // namespace checker
