@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
+#include "exporter/Exporter.h"
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
@@ -22,6 +23,7 @@ void PrintHelp() {
   std::printf(
       "Usage: Ambrel [--medium DIR]\n"
       "       Ambrel --check [--medium DIR] [--json]\n"
+      "       Ambrel --export OUTDIR [--medium DIR] [--force] [FOLDER ...]\n"
       "Lists the recorded presentations of a medium and starts the player for the one chosen.\n\n"
       "  --medium DIR  the medium's root folder (default: the program's own folder; when that\n"
       "                holds no Data/config.txt, a folder dialog asks for the medium)\n"
@@ -29,6 +31,11 @@ void PrintHelp() {
       "                exit 0 when there is none, 1 when there are problems, 2 when the\n"
       "                medium cannot be read\n"
       "  --json        with --check: the report as JSON\n"
+      "  --export OUTDIR  write every presentation (or the FOLDERs named) as a web page with\n"
+      "                its recording in MP4/M4A, slides and WebVTT transcripts into\n"
+      "                OUTDIR/<folder>/; exit 0 all exported, 1 problems, 2 usage error or a\n"
+      "                medium that cannot be read\n"
+      "  --force       with --export: replace presentation folders that exist in OUTDIR\n"
       "  --help        show this text\n"
       "  --version     show the version\n");
 }
@@ -60,6 +67,10 @@ int RunLauncher(int argc, char** argv) {
     // No window: the report goes to the terminal, so that it runs over ssh and in scripts.
     QCoreApplication app(argc, argv);
     return checker::RunCheck(options.medium, options.json);
+  }
+  if (options.exportDir) {
+    QCoreApplication app(argc, argv);
+    return exporter::RunExport(options.medium, *options.exportDir, options.force, options.rest);
   }
 
   QApplication app(argc, argv);

@@ -20,6 +20,10 @@ ProgramOptions ParseProgramOptions(const QStringList& args) {
       o.check = true;
     } else if (a == QLatin1String("--json")) {
       o.json = true;
+    } else if (a == QLatin1String("--export")) {
+      o.exportDir = i + 1 < args.size() ? args[++i] : QString();
+    } else if (a == QLatin1String("--force")) {
+      o.force = true;
     } else {
       o.rest << a;
     }

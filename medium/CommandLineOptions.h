@@ -9,13 +9,15 @@
 namespace medium {
 
 struct ProgramOptions {
-  std::optional<QString> medium;  // --medium DIR: the root of the medium
-  bool help = false;              // --help
-  bool version = false;           // --version
-  bool probe = false;             // --probe (players)
-  bool check = false;             // --check (launcher)
-  bool json = false;              // --json (with --check)
-  QStringList rest;               // everything else, in order
+  std::optional<QString> medium;     // --medium DIR: the root of the medium
+  bool help = false;                 // --help
+  bool version = false;              // --version
+  bool probe = false;                // --probe (players)
+  bool check = false;                // --check (launcher)
+  bool json = false;                 // --json (with --check)
+  std::optional<QString> exportDir;  // --export OUTDIR (launcher); empty when OUTDIR is missing
+  bool force = false;                // --force (with --export)
+  QStringList rest;                  // everything else, in order
 };
 
 // Takes the program's arguments without argv[0].
