@@ -9,15 +9,16 @@
 namespace medium {
 
 struct ProgramOptions {
-  std::optional<QString> medium;     // --medium DIR: the root of the medium
-  bool help = false;                 // --help
-  bool version = false;              // --version
-  bool probe = false;                // --probe (players)
-  bool check = false;                // --check (launcher)
-  bool json = false;                 // --json (with --check)
-  std::optional<QString> exportDir;  // --export OUTDIR (launcher); empty when OUTDIR is missing
-  bool force = false;                // --force (with --export)
-  QStringList rest;                  // everything else, in order
+  std::optional<QString> medium;  // --medium DIR: the root of the medium
+  bool help = false;              // --help
+  bool version = false;           // --version
+  bool probe = false;             // --probe (players)
+  bool check = false;             // --check (launcher)
+  bool json = false;              // --json (with --check)
+  QStringList rest;               // everything else, in order
+  // --export OUTDIR (launcher), empty when OUTDIR is missing; --force goes with it.
+  std::optional<QString> exportDir;
+  bool force = false;
 };
 
 // Takes the program's arguments without argv[0].
