@@ -8,6 +8,7 @@
 #include "exporter/Exporter.h"
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
+#include "launcher/MediumMenu.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/CommandLineOptions.h"
@@ -106,6 +107,8 @@ int RunLauncher(int argc, char** argv) {
 
   launcher::Ambrel_frm form(services);
   reporter.SetParent(&form);
+  // Checking and exporting need the checker and the exporter, which only the whole program links.
+  new launcher::MediumMenu(&form);
   form.Form_Load();
   return app.exec();
 }
