@@ -1,11 +1,11 @@
 #include "exporter/Transcoder.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cmath>
 
 namespace exporter {
@@ -82,24 +82,28 @@ QString OutputFileName(const MediaInfo& info) {
 }
 
 QStringList EncodingArguments(const MediaInfo& info) {
+  // The fast AAC coder takes half the time of the default one and is transparent for speech at
+  // these rates; the recordings on the discs are talks, mostly mono at 22 kHz.
   if (!info.hasVideo) {
-    return {QStringLiteral("-map"), QStringLiteral("0:a:0"),     QStringLiteral("-vn"),
-            QStringLiteral("-c:a"), QStringLiteral("aac"),       QStringLiteral("-b:a"),
-            QStringLiteral("96k"),  QStringLiteral("-movflags"), QStringLiteral("+faststart"),
-            QStringLiteral("-f"),   QStringLiteral("ipod")};
+    return {QStringLiteral("-map"),      QStringLiteral("0:a:0"),      QStringLiteral("-vn"),
+            QStringLiteral("-c:a"),      QStringLiteral("aac"),        QStringLiteral("-aac_coder"),
+            QStringLiteral("fast"),      QStringLiteral("-b:a"),       QStringLiteral("96k"),
+            QStringLiteral("-movflags"), QStringLiteral("+faststart"), QStringLiteral("-f"),
+            QStringLiteral("ipod")};
   }
   // H.264 in 4:2:0 wants even sizes; browsers play nothing else reliably.
-  return {QStringLiteral("-map"),      QStringLiteral("0:v:0"),
-          QStringLiteral("-map"),      QStringLiteral("0:a:0?"),
-          QStringLiteral("-vf"),       QStringLiteral("scale=trunc(iw/2)*2:trunc(ih/2)*2"),
-          QStringLiteral("-c:v"),      QStringLiteral("libx264"),
-          QStringLiteral("-preset"),   QStringLiteral("veryfast"),
-          QStringLiteral("-crf"),      QStringLiteral("23"),
-          QStringLiteral("-pix_fmt"),  QStringLiteral("yuv420p"),
-          QStringLiteral("-c:a"),      QStringLiteral("aac"),
-          QStringLiteral("-b:a"),      QStringLiteral("128k"),
-          QStringLiteral("-movflags"), QStringLiteral("+faststart"),
-          QStringLiteral("-f"),        QStringLiteral("mp4")};
+  return {QStringLiteral("-map"),       QStringLiteral("0:v:0"),
+          QStringLiteral("-map"),       QStringLiteral("0:a:0?"),
+          QStringLiteral("-vf"),        QStringLiteral("scale=trunc(iw/2)*2:trunc(ih/2)*2"),
+          QStringLiteral("-c:v"),       QStringLiteral("libx264"),
+          QStringLiteral("-preset"),    QStringLiteral("veryfast"),
+          QStringLiteral("-crf"),       QStringLiteral("23"),
+          QStringLiteral("-pix_fmt"),   QStringLiteral("yuv420p"),
+          QStringLiteral("-c:a"),       QStringLiteral("aac"),
+          QStringLiteral("-aac_coder"), QStringLiteral("fast"),
+          QStringLiteral("-b:a"),       QStringLiteral("128k"),
+          QStringLiteral("-movflags"),  QStringLiteral("+faststart"),
+          QStringLiteral("-f"),         QStringLiteral("mp4")};
 }
 
 std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
