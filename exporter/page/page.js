@@ -138,8 +138,10 @@
     }
   }
 
+  // Milliseconds, rounded to the microsecond: seconds times 1000 in binary floating point can
+  // land just below a slide's own time after a jump to it, and show the slide before.
   function position() {
-    return media.readyState >= 1 ? media.currentTime * 1000 : startMs;
+    return media.readyState >= 1 ? Math.round(media.currentTime * 1e6) / 1e3 : startMs;
   }
 
   // index.html#t=SECONDS opens at that moment.
@@ -243,4 +245,6 @@
 
   render(startMs);
   if (media.readyState >= 1) onMetadata();
+  // For a look from the browser's console and for the tests.
+  window.presentationPage = { lookup: lookup, render: render };
 })();

@@ -103,6 +103,19 @@ def check_presentation(driver, base, label):
     check(driver.find_element("id", "transcript").text.startswith("Diapositive trois"),
           "%s: FRENCH transcript after choosing it" % label)
 
+    # The player's binary search: the last entry at or before the position, equal times found
+    # in the order the middle is probed.
+    for times, position, expected in (
+            ([0, 60000, 120000], 0, 1), ([0, 60000, 120000], 59999.9, 1),
+            ([0, 60000, 120000], 60000, 2), ([0, 60000, 120000], 500000, 3),
+            ([0, 0, 5000], 0, 2), ([0, 0, 5000], 100, 2), ([1000, 2000], 500, 0),
+            ([0, 1000, 1000, 1000, 1000], 1000, 3), ([0, 0, 0, 0], 0, 2)):
+        found = driver.execute_script(
+            "return window.presentationPage.lookup(arguments[0].map(function (t) {"
+            " return {time: t}; }), arguments[1]);", times, position)
+        check(found == expected, "%s: lookup %s at %s gives %s (%s)"
+              % (label, times, position, expected, found))
+
     # The player's mark ranges: slide 1 shows both text marks, slide 2 only the second one.
     s = open_at(driver, base + "/index.html#t=1")
     check(s["marks"] == ["Welcome", "Lyon, May 2004"], "%s: marks on slide 1 %s" % (label, s["marks"]))
