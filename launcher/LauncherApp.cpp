@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
+#include "exporter/Exporter.h"
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
+#include "launcher/MediumMenu.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "medium/CommandLineOptions.h"
@@ -23,6 +25,7 @@ void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
+               "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
                "Lists the recorded presentations of a medium and starts the player for the\n"
                "one chosen. The medium is DIR, else the program's own folder; when the\n"
                "launcher finds no Data/config.txt there, a folder dialog asks for it.\n\n"
@@ -78,6 +81,10 @@ int RunLauncher(int argc, char** argv) {
     }
     return checker::RunCheck(options.medium, options.json);
   }
+  if (options.exportDir) {
+    QCoreApplication app(argc, argv);
+    return exporter::RunExport(options.medium, *options.exportDir, options.force, options.rest);
+  }
 
   QApplication app(argc, argv);
   // The window class by which docks group the window with the desktop entry.
@@ -116,6 +123,8 @@ int RunLauncher(int argc, char** argv) {
 
   launcher::Ambrel_frm form(services);
   reporter.SetParent(&form);
+  // Checking and exporting need the checker and the exporter, which only the whole program links.
+  new launcher::MediumMenu(&form);
   form.Form_Load();
   return app.exec();
 }

@@ -28,6 +28,14 @@ const OptionRule kOptions[] = {
      [](ProgramOptions& o, const QString&) { o.check = true; }},
     {"--json", nullptr, kLauncher, "with --check: the report as JSON",
      [](ProgramOptions& o, const QString&) { o.json = true; }},
+    {"--export", "OUTDIR", kLauncher,
+     "write every presentation (or the FOLDERs named after it) as a web page with its recording "
+     "in MP4/M4A, slides and WebVTT transcripts into OUTDIR/<folder>/; exit 0 all exported, 1 "
+     "problems, 2 usage error or a medium that cannot be read",
+     [](ProgramOptions& o, const QString& v) { o.exportDir = v; }},
+    {"--force", nullptr, kLauncher,
+     "with --export: replace presentation folders that exist in OUTDIR",
+     [](ProgramOptions& o, const QString&) { o.force = true; }},
     {"--probe", nullptr, kPlayer, "exit 0 when the engine can play this player's formats, else 1",
      [](ProgramOptions& o, const QString&) { o.probe = true; }},
     {"--help", nullptr, kBoth, "show this text",
@@ -133,6 +141,11 @@ class Parser {
 
   // A folder given to the launcher without --medium is the medium (a desktop's "open with").
   void BareFolder(const QString& a) {
+    // After --export the folders are the presentations to export, not the medium.
+    if (o_.exportDir) {
+      o_.rest << a;
+      return;
+    }
     if (o_.medium) {
       o_.error = QStringLiteral("more than one medium given: %1").arg(a);
       return;

@@ -19,10 +19,13 @@ struct ProgramOptions {
   bool probe = false;             // --probe (players)
   bool check = false;             // --check (launcher)
   bool json = false;              // --json (with --check)
-  QStringList rest;               // the player's arguments: the switch and all after it
+  QStringList rest;  // the player's arguments: the switch and all after it; the export's folders
   // What was wrong with the options ("unknown option --x"); empty when they were right. The
   // program then shows it with its usage and exits with status 2.
   QString error;
+  // --export OUTDIR (launcher); the folders named after it are in rest. --force goes with it.
+  std::optional<QString> exportDir;
+  bool force = false;
 };
 
 // Takes the program's arguments without argv[0].

@@ -1,0 +1,140 @@
+// Export of a medium (the sample medium unless another is given): the time of the whole export,
+// and the real-time factor of the transcoding of each recording (length of the recording over
+// the time ffmpeg took for it), on the wall clock and on ffmpeg's own CPU time, since the wall
+// clock also counts whatever else the machine is doing.
+//
+//   bench_export [MEDIUM] [--runs N]
+//
+// Exits 1 when the transcoding of all recordings together runs at less than 20 times real time.
+
+#include <sys/resource.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "exporter/Exporter.h"
+#include "exporter/PresentationContent.h"
+#include "exporter/Transcoder.h"
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "presentation/ConfigReader.h"
+
+namespace {
+
+constexpr double kGoal = 20.0;
+
+double ChildrenCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+class Quiet : public medium::Reporter {
+ public:
+  Quiet() : Reporter("bench") {}
+  void Show(const medium::Message&) override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QString mediumDir = QStringLiteral(SAMPLE_MEDIUM_DIR);
+  int runs = 3;
+  const QStringList args = app.arguments().mid(1);
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    if (args[i] == "--runs" && i + 1 < args.size()) {
+      runs = std::max(1, args[++i].toInt());
+    } else {
+      mediumDir = args[i];
+    }
+  }
+  if (!QFileInfo::exists(mediumDir + "/Data/config.txt")) {
+    std::fprintf(stderr, "bench_export: no medium at %s (build the sample_medium_dir target)\n",
+                 qPrintable(mediumDir));
+    return 2;
+  }
+  medium::SetApplicationFolder(mediumDir);
+  const exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
+
+  // The whole export, as "Ambrel --export" does it.
+  std::vector<double> whole;
+  for (int r = 0; r < runs; ++r) {
+    QTemporaryDir out;
+    exporter::ExportRequest request;
+    request.outDir = out.path() + "/web";
+    QElapsedTimer timer;
+    timer.start();
+    const exporter::ExportSummary s = exporter::ExportMedium(request, nullptr);
+    whole.push_back(timer.nsecsElapsed() / 1e9);
+    if (s.ExitCode() != 0) {
+      std::fprintf(stderr, "bench_export: the export had problems:\n%s",
+                   qPrintable(exporter::FormatSummary(s)));
+      return 2;
+    }
+  }
+  std::printf("Medium %s\nWhole export (%d runs): median %.2f s\n\n", qPrintable(mediumDir), runs,
+              Median(whole));
+
+  // Each recording on its own.
+  Quiet quiet;
+  launcher::ConfigReader reader(quiet);
+  reader.ReadCount();
+  PresArr_cls list;
+  launcher::FillPresentationList(quiet, reader, list, [](const QString&) {});
+  reader.Release();
+  std::printf("%-18s %-10s %8s %10s %8s %10s %8s\n", "presentation", "output", "length", "wall",
+              "x real", "cpu", "x real");
+  double totalLength = 0, totalWall = 0, totalCpu = 0;
+  for (int k = 1; k <= list.arr.Count(); ++k) {
+    const QString folder = list.arr.Item(k).PresDir;
+    const QString recording = exporter::ChooseRecording(folder);
+    if (recording.isEmpty()) continue;
+    const QString input = medium::OpenablePath(recording);
+    QString error;
+    const auto info = exporter::ProbeMedia(tools, input, &error);
+    if (!info) {
+      std::fprintf(stderr, "bench_export: %s: %s\n", qPrintable(folder), qPrintable(error));
+      return 2;
+    }
+    std::vector<double> wall, cpu;
+    for (int r = 0; r < runs; ++r) {
+      QTemporaryDir out;
+      const double cpuBefore = ChildrenCpuSeconds();
+      QElapsedTimer timer;
+      timer.start();
+      const auto result = exporter::Transcode(
+          tools, input, out.filePath(exporter::OutputFileName(*info)), *info, {}, nullptr);
+      wall.push_back(timer.nsecsElapsed() / 1e9);
+      cpu.push_back(ChildrenCpuSeconds() - cpuBefore);
+      if (!result.ok) {
+        std::fprintf(stderr, "bench_export: %s: %s\n", qPrintable(folder),
+                     qPrintable(result.error));
+        return 2;
+      }
+    }
+    const double w = Median(wall), c = Median(cpu);
+    std::printf("%-18s %-10s %7.1fs %9.2fs %7.1fx %9.2fs %7.1fx\n", qPrintable(folder),
+                qPrintable(exporter::OutputFileName(*info)), info->durationS, w,
+                info->durationS / w, c, c > 0 ? info->durationS / c : 0.0);
+    totalLength += info->durationS;
+    totalWall += w;
+    totalCpu += c;
+  }
+  const double factor = totalLength / totalWall;
+  std::printf("%-18s %-10s %7.1fs %9.2fs %7.1fx %9.2fs %7.1fx\n", "all", "", totalLength, totalWall,
+              factor, totalCpu, totalCpu > 0 ? totalLength / totalCpu : 0.0);
+  std::printf("\nGoal: transcoding at least %.0fx real time (wall clock): %s\n", kGoal,
+              factor >= kGoal ? "met" : "NOT met");
+  return factor >= kGoal ? 0 : 1;
+}

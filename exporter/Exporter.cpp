@@ -1,0 +1,536 @@
+#include "exporter/Exporter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <cstdio>
+
+#include "exporter/PresentationContent.h"
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "presentation/ConfigReader.h"
+#include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
+
+namespace exporter {
+
+namespace {
+
+class SilentReporter : public medium::Reporter {
+ public:
+  SilentReporter() : Reporter(QStringLiteral("export")) {}
+  void Show(const medium::Message&) override {}
+};
+
+// A path made absolute, symbolic links resolved as far as the folders exist: a folder that is
+// yet to be made cannot hide where it will be.
+QString ResolvedAbsolute(const QString& path) {
+  QString rest;
+  QFileInfo info(QDir::cleanPath(QDir(path).absolutePath()));
+  while (!info.exists()) {
+    const QString parent = info.path();
+    if (parent == info.filePath()) break;
+    rest = rest.isEmpty() ? info.fileName() : info.fileName() + u'/' + rest;
+    info = QFileInfo(parent);
+  }
+  QString base = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+  if (rest.isEmpty()) return base;
+  return QDir::cleanPath(base + u'/' + rest);
+}
+
+bool IsWithin(const QString& path, const QString& folder) {
+  if (path == folder) return true;
+  const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+  return path.startsWith(prefix);
+}
+
+// The medium-relative form the checker uses for a medium path.
+QString MediumRelative(const QString& mediumPath) {
+  const QString root = medium::ApplicationFolder();
+  QString rel = mediumPath;
+  if (rel.startsWith(root)) rel = rel.mid(root.size());
+  while (rel.startsWith(u'\\')) rel.remove(0, 1);
+  while (rel.endsWith(u'\\')) rel.chop(1);
+  return rel.replace(u'\\', u'/');
+}
+
+// A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
+// descends.
+bool IsPlainFolderName(const QString& name) {
+  return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+         !name.contains(u'/') && !name.contains(u'\\') && !name.startsWith(u'.');
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes, QString* error) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    *error = QStringLiteral("cannot write %1: %2")
+                 .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
+  }
+  return true;
+}
+
+constexpr QFileDevice::Permissions kFolderPermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions kFilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+    QFileDevice::ReadOther;
+
+struct Context {
+  const ExportRequest& request;
+  ExportObserver* observer;
+  const std::atomic<bool>* cancel;
+  QString mediumRoot;  // canonical
+  QString outDir;      // canonical
+};
+
+class Export {
+ public:
+  Export(const Context& ctx, PresentationOutcome& outcome) : ctx_(ctx), outcome_(outcome) {}
+
+  // False when the export was cancelled.
+  bool Run();
+
+ private:
+  void Problem(const QString& file, const QString& message) {
+    outcome_.problems.push_back(checker::Problem{file, 0, message});
+  }
+  bool Write(const QString& relative, const QByteArray& bytes);
+  void CopyPictures(const PresentationContent& content, bool audioOnly);
+  bool MoveIntoPlace(QTemporaryDir& temp, const QString& target);
+
+  const Context& ctx_;
+  PresentationOutcome& outcome_;
+  QString dir_;  // the temporary folder being filled
+};
+
+bool Export::Write(const QString& relative, const QByteArray& bytes) {
+  QString error;
+  const QString path = dir_ + u'/' + relative;
+  if (!WriteFile(path, bytes, &error)) {
+    Problem(QDir::toNativeSeparators(path), error);
+    return false;
+  }
+  QFile::setPermissions(path, kFilePermissions);
+  return true;
+}
+
+void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
+  for (const PackageFile& file : PictureFiles(content, audioOnly)) {
+    // A picture found only under another case is copied under the name the timeline gives; one
+    // that is missing is named by the checker already.
+    const medium::Resolved found = medium::Resolve(file.source);
+    if (!found.exists || !QFileInfo(found.path).isFile()) continue;
+    const QString target = dir_ + u'/' + file.target;
+    QDir().mkpath(QFileInfo(target).path());
+    if (!QFile::copy(found.path, target)) {
+      Problem(MediumRelative(file.source),
+              QStringLiteral("cannot copy to %1").arg(QDir::toNativeSeparators(target)));
+      continue;
+    }
+    QFile::setPermissions(target, kFilePermissions);
+  }
+}
+
+bool Export::MoveIntoPlace(QTemporaryDir& temp, const QString& target) {
+  QDir out(ctx_.outDir);
+  QString old;
+  if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+    old = ctx_.outDir + QStringLiteral("/.export-old-%1-%2")
+                            .arg(outcome_.folder, QUuid::createUuid().toString(QUuid::Id128));
+    if (!out.rename(target, old)) {
+      Problem(QDir::toNativeSeparators(target), QStringLiteral("cannot be replaced"));
+      return false;
+    }
+  }
+  if (!out.rename(temp.path(), target)) {
+    if (!old.isEmpty()) out.rename(old, target);
+    Problem(QDir::toNativeSeparators(target),
+            QStringLiteral("cannot be made from %1").arg(QDir::toNativeSeparators(temp.path())));
+    return false;
+  }
+  temp.setAutoRemove(false);
+  if (!old.isEmpty()) {
+    QFileInfo info(old);
+    if (info.isSymLink() || info.isFile()) {
+      QFile::remove(old);
+    } else {
+      QDir(old).removeRecursively();
+    }
+  }
+  return true;
+}
+
+bool Export::Run() {
+  const QString folder = outcome_.folder;
+  if (!IsPlainFolderName(folder)) {
+    Problem(QStringLiteral("Data/config.txt"),
+            QStringLiteral("the folder name \"%1\" cannot be a folder of the package: not exported")
+                .arg(folder));
+    return true;
+  }
+  const QString target = ctx_.outDir + u'/' + folder;
+  const QFileInfo existing(target);
+  if (existing.exists() || existing.isSymLink()) {
+    if (!ctx_.request.force) {
+      Problem(QDir::toNativeSeparators(target),
+              QStringLiteral("exists already: not replaced (--force replaces it)"));
+      return true;
+    }
+    if (IsWithin(ctx_.mediumRoot, ResolvedAbsolute(target))) {
+      Problem(QDir::toNativeSeparators(target),
+              QStringLiteral("holds the medium itself: not replaced"));
+      return true;
+    }
+  }
+
+  const PresentationContent content = ReadPresentationContent(outcome_.name, folder);
+  if (content.recording.isEmpty()) {
+    Problem(MediumRelative(layout::MediaFolderPath(folder)),
+            QStringLiteral("no media.wma, media.wmv or media.rm: nothing to play, not exported"));
+    return true;
+  }
+  const QString input = medium::OpenablePath(content.recording);
+  QString error;
+  const std::optional<MediaInfo> info = ProbeMedia(ctx_.request.tools, input, &error);
+  if (!info) {
+    Problem(MediumRelative(content.recording), error + QStringLiteral(": not exported"));
+    return true;
+  }
+
+  QTemporaryDir temp(ctx_.outDir + QStringLiteral("/.export-%1-XXXXXX").arg(folder));
+  if (!temp.isValid()) {
+    Problem(QDir::toNativeSeparators(ctx_.outDir),
+            QStringLiteral("cannot make a folder here: %1").arg(temp.errorString()));
+    return true;
+  }
+  QFile::setPermissions(temp.path(), kFolderPermissions);
+  dir_ = temp.path();
+
+  const bool audioOnly = !info->hasVideo;
+  CopyPictures(content, audioOnly);
+
+  // Without a duration from the container the last cue runs a little past the last moment.
+  double endMs = info->durationS * 1000.0;
+  if (!(endMs > 0)) {
+    for (int k = 1; k <= content.slides.Slides.Count(); ++k)
+      endMs = std::max(endMs, content.slides.Slides.Item(k).SlideTime + 10000.0);
+    for (int k = 1; k <= content.trans.Trans.Count(); ++k)
+      endMs = std::max(endMs, content.trans.Trans.Item(k).TranTime + 10000.0);
+  }
+  const RecordingOutput recording{OutputFileName(*info), *info};
+  bool ok = true;
+  if (!content.slides.Slides.IsEmpty()) {
+    ok = Write(QStringLiteral("chapters.vtt"), ChaptersVtt(content, endMs)) && ok;
+  }
+  if (!content.trans.Trans.IsEmpty()) {
+    for (size_t i = 0; i < content.languages.size(); ++i) {
+      ok =
+          Write(content.languages[i].vttFile, TranscriptVtt(content, static_cast<int>(i), endMs)) &&
+          ok;
+    }
+  }
+  ok = Write(QStringLiteral("data.js"), PageDataScript(PageData(content, recording))) && ok;
+  ok = Write(QStringLiteral("data.json"),
+             QJsonDocument(PaellaManifest(content, recording)).toJson(QJsonDocument::Indented)) &&
+       ok;
+  ok = Write(QStringLiteral("index.html"), PresentationPage(content, recording)) && ok;
+  ok = Write(QStringLiteral("page.js"), PageResource(QStringLiteral("page.js"))) && ok;
+  ok = Write(QStringLiteral("page.css"), PageResource(QStringLiteral("page.css"))) && ok;
+  if (!ok) return true;
+
+  if (ctx_.observer) ctx_.observer->Progress(0);
+  const QString output = dir_ + u'/' + recording.file;
+  const TranscodeResult result = Transcode(
+      ctx_.request.tools, input, output, *info,
+      [&](int percent) {
+        if (ctx_.observer) ctx_.observer->Progress(percent);
+      },
+      ctx_.cancel);
+  if (result.cancelled) return false;
+  if (!result.ok) {
+    Problem(MediumRelative(content.recording), result.error + QStringLiteral(": not exported"));
+    return true;
+  }
+  QFile::setPermissions(output, kFilePermissions);
+  if (ctx_.cancel && ctx_.cancel->load()) return false;
+  if (!MoveIntoPlace(temp, target)) return true;
+  outcome_.exported = true;
+  outcome_.mediaFile = recording.file;
+  return true;
+}
+
+}  // namespace
+
+int ExportSummary::ExitCode() const {
+  switch (status) {
+    case Status::UsageError:
+    case Status::UnreadableMedium:
+      return 2;
+    case Status::Cancelled:
+      return 1;
+    case Status::Done:
+      break;
+  }
+  if (!problems.empty()) return 1;
+  for (const auto& p : presentations) {
+    if (!p.exported || !p.problems.empty()) return 1;
+  }
+  return 0;
+}
+
+int ExportSummary::ProblemCount() const {
+  size_t n = problems.size();
+  for (const auto& p : presentations) n += p.problems.size();
+  return static_cast<int>(n);
+}
+
+QByteArray ListingPage(const std::vector<std::pair<QString, QString>>& namesAndFolders) {
+  QString items;
+  for (const auto& [name, folder] : namesAndFolders) {
+    items += QStringLiteral(
+                 "  <li><a href=\"%1/index.html\">%2</a><span class=\"folder\">%3</span></li>\n")
+                 .arg(HtmlEscape(RelativeUrl(folder)), HtmlEscape(name.isEmpty() ? folder : name),
+                      HtmlEscape(folder));
+  }
+  const QString page = QString::fromUtf8(PageResource(QStringLiteral("list.html")));
+  return FillTemplate(page, {{QStringLiteral("ITEMS"), items}}).toUtf8();
+}
+
+ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observer,
+                           const std::atomic<bool>* cancel) {
+  ExportSummary summary;
+  auto fail = [&](ExportSummary::Status status, const QString& error) {
+    summary.status = status;
+    summary.error = error;
+    return summary;
+  };
+  if (request.outDir.isEmpty()) {
+    return fail(ExportSummary::Status::UsageError,
+                QStringLiteral("no output folder given: --export OUTDIR"));
+  }
+  const QString root = medium::NativePath(medium::ApplicationFolder());
+  if (!medium::IsReadableFolder(root)) {
+    return fail(ExportSummary::Status::UnreadableMedium, medium::UnreadableMediumText(root));
+  }
+  if (!medium::FileExists(layout::ConfigPath())) {
+    return fail(ExportSummary::Status::UnreadableMedium,
+                QStringLiteral("The medium folder %1 holds no Data/config.txt: no presentation "
+                               "can be read from it.")
+                    .arg(QDir::toNativeSeparators(root)));
+  }
+  Context ctx{request, observer, cancel, QFileInfo(root).canonicalFilePath(), {}};
+
+  PresArr_cls list;
+  {
+    SilentReporter reporter;
+    launcher::ConfigReader reader(reporter);
+    reader.ReadCount();
+    launcher::FillPresentationList(reporter, reader, list, [](const QString&) {});
+    reader.Release();
+  }
+
+  // Which presentations, in the medium's order; a folder the medium does not list is a mistake
+  // of the command, found before anything is written.
+  std::vector<int> selected;
+  QSet<QString> taken;
+  for (const QString& wanted : request.folders) {
+    bool found = false;
+    for (int k = 1; k <= list.arr.Count() && !found; ++k) {
+      found = list.arr.Item(k).PresDir.compare(wanted, Qt::CaseInsensitive) == 0;
+    }
+    if (!found) {
+      return fail(ExportSummary::Status::UsageError,
+                  QStringLiteral("%1 is not a presentation folder of the medium (Data/config.txt "
+                                 "does not list it)")
+                      .arg(wanted));
+    }
+  }
+  for (int k = 1; k <= list.arr.Count(); ++k) {
+    const QString& dir = list.arr.Item(k).PresDir;
+    if (taken.contains(dir)) continue;
+    bool wanted = request.folders.isEmpty();
+    for (const QString& f : request.folders)
+      wanted = wanted || f.compare(dir, Qt::CaseInsensitive) == 0;
+    if (!wanted) continue;
+    taken.insert(dir);
+    selected.push_back(k);
+  }
+
+  const QString out = ResolvedAbsolute(request.outDir);
+  if (IsWithin(out, ctx.mediumRoot)) {
+    return fail(ExportSummary::Status::UsageError,
+                QStringLiteral("%1 lies on the medium, which is never written to")
+                    .arg(QDir::toNativeSeparators(out)));
+  }
+  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
+    return fail(
+        ExportSummary::Status::UsageError,
+        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
+  }
+  ctx.outDir = QFileInfo(out).canonicalFilePath();
+  summary.outDir = ctx.outDir;
+
+  // The checker's problems, by presentation: it reads the same list in the same order.
+  const checker::CheckResult check = checker::CheckMedium();
+  for (const checker::Problem& p : check.problems) {
+    if (p.file.compare(MediumRelative(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {
+      summary.problems.push_back(p);
+    }
+  }
+
+  const int count = static_cast<int>(selected.size());
+  for (int i = 0; i < count; ++i) {
+    const int k = selected[static_cast<size_t>(i)];
+    PresentationOutcome outcome;
+    outcome.name = list.arr.Item(k).PresName;
+    outcome.folder = list.arr.Item(k).PresDir;
+    if (k - 1 < static_cast<int>(check.presentations.size())) {
+      outcome.problems = check.presentations[static_cast<size_t>(k - 1)].problems;
+    }
+    if (cancel && cancel->load()) {
+      summary.status = ExportSummary::Status::Cancelled;
+      break;
+    }
+    if (observer) observer->Started(i + 1, count, outcome.folder, outcome.name);
+    Export one(ctx, outcome);
+    if (!one.Run()) {
+      summary.status = ExportSummary::Status::Cancelled;
+      break;
+    }
+    if (observer) observer->Finished(outcome);
+    summary.presentations.push_back(std::move(outcome));
+  }
+
+  // The list covers every presentation of the medium that OUTDIR holds, from this export or an
+  // earlier one.
+  std::vector<std::pair<QString, QString>> listed;
+  QSet<QString> seen;
+  for (int k = 1; k <= list.arr.Count(); ++k) {
+    const Pres_cls& p = list.arr.Item(k);
+    if (!IsPlainFolderName(p.PresDir) || seen.contains(p.PresDir)) continue;
+    if (!QFileInfo::exists(ctx.outDir + u'/' + p.PresDir + QStringLiteral("/index.html"))) continue;
+    seen.insert(p.PresDir);
+    listed.emplace_back(p.PresName, p.PresDir);
+  }
+  QString error;
+  const QString index = ctx.outDir + QStringLiteral("/index.html");
+  if (!WriteFile(index, ListingPage(listed), &error)) {
+    summary.problems.push_back(checker::Problem{QDir::toNativeSeparators(index), 0, error});
+  } else {
+    QFile::setPermissions(index, kFilePermissions);
+  }
+  return summary;
+}
+
+namespace {
+
+QString ProblemLine(const checker::Problem& p) {
+  QString line = QStringLiteral("  ") + p.file;
+  if (p.line > 0) line += QStringLiteral(":%1").arg(p.line);
+  return line + QStringLiteral(": ") + p.message;
+}
+
+// One line per presentation, its percentage written over itself.
+class ConsoleObserver : public ExportObserver {
+ public:
+  void Started(int index, int count, const QString& folder, const QString&) override {
+    head_ = QStringLiteral("[%1/%2] %3").arg(index).arg(count).arg(folder);
+    last_ = -1;
+    Show(QStringLiteral("..."));
+  }
+  void Progress(int percent) override {
+    if (percent == last_) return;
+    last_ = percent;
+    Show(QStringLiteral("%1%").arg(percent, 3));
+  }
+  void Finished(const PresentationOutcome& outcome) override {
+    Show(outcome.exported ? QStringLiteral("exported (%1)").arg(outcome.mediaFile)
+                          : QStringLiteral("not exported"));
+    std::fputc('\n', stdout);
+    for (const auto& p : outcome.problems) {
+      std::fputs(qPrintable(ProblemLine(p) + u'\n'), stdout);
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  void Show(const QString& state) {
+    const QString line = head_ + QStringLiteral(": ") + state;
+    const int pad = std::max(0, width_ - static_cast<int>(line.size()));
+    width_ = static_cast<int>(line.size());
+    std::fputs(qPrintable(u'\r' + line + QString(pad, u' ')), stdout);
+    std::fflush(stdout);
+  }
+  QString head_;
+  int last_ = -1;
+  int width_ = 0;
+};
+
+}  // namespace
+
+QString FormatSummary(const ExportSummary& summary) {
+  QString out;
+  for (const auto& p : summary.problems) out += ProblemLine(p) + u'\n';
+  int exported = 0;
+  for (const auto& p : summary.presentations) exported += p.exported ? 1 : 0;
+  const int total = static_cast<int>(summary.presentations.size());
+  const QString where = QDir::toNativeSeparators(summary.outDir);
+  if (summary.status == ExportSummary::Status::Cancelled) {
+    out += QStringLiteral("Cancelled: %1 of the presentations exported to %2.\n")
+               .arg(exported)
+               .arg(where);
+    return out;
+  }
+  out += QStringLiteral("%1 of %2 %3 exported to %4")
+             .arg(exported)
+             .arg(total)
+             .arg(total == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
+                  where);
+  const int n = summary.ProblemCount();
+  out += n == 0 ? QStringLiteral("; no problems.\n")
+                : QStringLiteral("; %1 %2.\n")
+                      .arg(n)
+                      .arg(n == 1 ? QStringLiteral("problem") : QStringLiteral("problems"));
+  return out;
+}
+
+int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
+              const QStringList& folders) {
+  if (mediumFolder) {
+    if (!medium::IsReadableFolder(*mediumFolder)) {
+      std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(*mediumFolder)));
+      return 2;
+    }
+    medium::SetApplicationFolder(*mediumFolder);
+  }
+  for (const QString& f : folders) {
+    if (f.startsWith(u'-')) {
+      std::fprintf(stderr, "Ambrel: unknown option %s for --export\n", qPrintable(f));
+      return 2;
+    }
+  }
+  ExportRequest request;
+  request.outDir = outDir;
+  request.force = force;
+  request.folders = folders;
+  ConsoleObserver observer;
+  const ExportSummary summary = ExportMedium(request, &observer);
+  if (summary.status == ExportSummary::Status::UsageError ||
+      summary.status == ExportSummary::Status::UnreadableMedium) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(summary.error));
+    return 2;
+  }
+  std::fputs(qPrintable(FormatSummary(summary)), stdout);
+  std::fflush(stdout);
+  return summary.ExitCode();
+}
+
+}  // namespace exporter

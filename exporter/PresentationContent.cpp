@@ -1,0 +1,459 @@
+#include "exporter/PresentationContent.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
+#include <QUrl>
+#include <cmath>
+
+#include "exporter/WebVtt.h"
+#include "medium/Convert.h"
+#include "medium/Error.h"
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "medium/TextStream.h"
+#include "presentation/MediumLayout.h"
+
+// Resources of a static library are registered by hand, from the global namespace.
+static void InitExporterResources() {
+  Q_INIT_RESOURCE(exporter);
+}
+
+namespace exporter {
+
+namespace {
+
+// Takes the players' step-by-step reports and keeps nothing: the checker names the problems.
+class SilentReporter : public medium::Reporter {
+ public:
+  SilentReporter() : Reporter(QStringLiteral("export")) {}
+  void Show(const medium::Message&) override {}
+};
+
+class NoWindow : public TimelineSink {
+ public:
+  void AddSlideTitle(const QString&) override {}
+  void SlideAppended(const Slide_cls&, int16_t) override {}
+};
+
+// The deck's folder below Slides as package parts; nothing when it would leave the package.
+std::optional<QStringList> DeckParts(const QString& deck) {
+  QStringList parts;
+  for (const QString& part : QString(deck).replace(u'\\', u'/').split(u'/')) {
+    if (part.isEmpty()) continue;  // doubled separators collapse on the medium as well
+    if (part == QLatin1String(".") || part == QLatin1String("..")) return std::nullopt;
+    parts << part;
+  }
+  if (parts.isEmpty()) return std::nullopt;
+  return parts;
+}
+
+std::optional<PackageFile> DeckFile(const Slide_cls& slide, bool thumb) {
+  const std::optional<QStringList> deck = DeckParts(slide.SlidePres);
+  if (!deck) return std::nullopt;
+  QStringList parts = QStringList{QStringLiteral("Slides")} + *deck;
+  if (thumb) parts << QStringLiteral("thumbs");
+  parts << QStringLiteral("Slide%1.jpg").arg(slide.SlideNum);
+  PackageFile file;
+  file.source = thumb ? layout::ThumbnailPath(slide) : layout::SlidePicturePath(slide);
+  file.target = parts.join(u'/');
+  file.url = RelativeUrl(file.target);
+  return file;
+}
+
+// A package name for a language's track that no other language of the presentation has, also
+// where the names differ only in case.
+QString UniqueTrackName(const QString& language, QSet<QString>& taken) {
+  QString base = language.isEmpty() ? QStringLiteral("transcript") : language;
+  // A name from the medium may hold characters a web server or file system treats specially.
+  for (QChar& c : base) {
+    if (c == u'/' || c == u'\\' || c == u':' || c.unicode() < 0x20) c = u'_';
+  }
+  QString name = base;
+  for (int n = 2; taken.contains(name.toLower()); ++n)
+    name = QStringLiteral("%1-%2").arg(base).arg(n);
+  taken.insert(name.toLower());
+  return name + QStringLiteral(".vtt");
+}
+
+double Seconds(double ms) {
+  return std::round(ms) / 1000.0;
+}
+
+}  // namespace
+
+QString ChooseRecording(const QString& presFolder) {
+  for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
+    const QString path = layout::RecordingPath(build, presFolder);
+    if (medium::FileExists(path)) return path;
+  }
+  return {};
+}
+
+PresentationContent ReadPresentationContent(const QString& name, const QString& folder) {
+  PresentationContent c;
+  c.name = name;
+  c.folder = folder;
+  SilentReporter reporter;
+  {
+    medium::TextStream ts;
+    ReadSettings(ts, layout::SettingsPath(folder), reporter, c.settings);
+  }
+  const QString transcripts = layout::TranscriptsFolderPath(folder);
+  const LanguageList languages = ListTranscriptLanguages(transcripts, reporter);
+  c.selectedLanguage = languages.selected;
+  TranscriptIndex index(transcripts, languages.names);
+  {
+    medium::TextStream ts;
+    if (medium::ReportAndContinue(reporter, [&] { ts.Open(layout::TimelinePath(folder)); })) {
+      NoWindow sink;
+      ReadTimeline(ts, reporter, c.settings.SlideMode, index,
+                   static_cast<int>(languages.names.size()), c.slides, c.anns, c.trans, sink);
+      ts.Close();
+    }
+  }
+  // Each language keeps its own sections: where one is missing, that language shows nothing for
+  // the cue, rather than the next language's text moving up as in the player's list.
+  QSet<QString> taken;
+  for (int i = 0; i < languages.names.size(); ++i) {
+    LanguageTrack track;
+    track.name = languages.names[i];
+    track.code = LanguageCode(track.name);
+    track.vttFile = UniqueTrackName(track.name, taken);
+    for (int k = 1; k <= c.trans.Trans.Count(); ++k) {
+      try {
+        track.texts.push_back(
+            index.GetTranscriptText(static_cast<int16_t>(i), c.trans.Trans.Item(k).TranNum));
+      } catch (const medium::AppError&) {
+        track.texts.push_back(std::nullopt);
+      }
+    }
+    c.languages.push_back(std::move(track));
+  }
+  {
+    medium::TextStream ts;
+    ReadDetails(ts, layout::DetailsPath(folder), reporter, c.details);
+  }
+  c.recording = ChooseRecording(folder);
+  return c;
+}
+
+QString RelativeUrl(const QString& target) {
+  QStringList parts;
+  for (const QString& part : target.split(u'/')) {
+    parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
+  }
+  return parts.join(u'/');
+}
+
+std::optional<PackageFile> SlidePictureFile(const Slide_cls& slide) {
+  return DeckFile(slide, false);
+}
+
+std::optional<PackageFile> ThumbnailFile(const Slide_cls& slide) {
+  return DeckFile(slide, true);
+}
+
+std::optional<PackageFile> StillPictureFile(const PresentationContent& content) {
+  if (content.settings.SlideMode != 2) return std::nullopt;
+  return PackageFile{layout::StillPicturePath(content.folder), QStringLiteral("slide.jpg"),
+                     QStringLiteral("slide.jpg")};
+}
+
+std::optional<PackageFile> AudioPictureFile(const PresentationContent& content, bool audioOnly) {
+  const QString source = layout::AudioPicturePath(content.folder);
+  // The player shows it for an audio-only presentation; a recording without a picture stream
+  // shows it as well when the medium has one.
+  if (content.settings.MediaMode != 2 && !(audioOnly && medium::FileExists(source))) {
+    return std::nullopt;
+  }
+  return PackageFile{source, QStringLiteral("audio.jpg"), QStringLiteral("audio.jpg")};
+}
+
+std::vector<PackageFile> PictureFiles(const PresentationContent& content, bool audioOnly) {
+  std::vector<PackageFile> files;
+  QSet<QString> seen;
+  auto add = [&](const std::optional<PackageFile>& f) {
+    if (!f || seen.contains(f->target)) return;
+    seen.insert(f->target);
+    files.push_back(*f);
+  };
+  add(StillPictureFile(content));
+  add(AudioPictureFile(content, audioOnly));
+  for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
+    add(SlidePictureFile(content.slides.Slides.Item(k)));
+    add(ThumbnailFile(content.slides.Slides.Item(k)));
+  }
+  return files;
+}
+
+QString LanguageCode(const QString& languageName) {
+  static const QHash<QString, QString> codes = {
+      {QStringLiteral("ENGLISH"), QStringLiteral("en")},
+      {QStringLiteral("FRENCH"), QStringLiteral("fr")},
+      {QStringLiteral("FRANCAIS"), QStringLiteral("fr")},
+      {QStringLiteral("FRAN\u00C7AIS"), QStringLiteral("fr")},
+      {QStringLiteral("GERMAN"), QStringLiteral("de")},
+      {QStringLiteral("DEUTSCH"), QStringLiteral("de")},
+      {QStringLiteral("SPANISH"), QStringLiteral("es")},
+      {QStringLiteral("ESPANOL"), QStringLiteral("es")},
+      {QStringLiteral("ESPA\u00D1OL"), QStringLiteral("es")},
+      {QStringLiteral("ITALIAN"), QStringLiteral("it")},
+      {QStringLiteral("ITALIANO"), QStringLiteral("it")},
+      {QStringLiteral("PORTUGUESE"), QStringLiteral("pt")},
+      {QStringLiteral("DUTCH"), QStringLiteral("nl")},
+      {QStringLiteral("NEDERLANDS"), QStringLiteral("nl")},
+      {QStringLiteral("SWEDISH"), QStringLiteral("sv")},
+      {QStringLiteral("DANISH"), QStringLiteral("da")},
+      {QStringLiteral("NORWEGIAN"), QStringLiteral("no")},
+      {QStringLiteral("FINNISH"), QStringLiteral("fi")},
+      {QStringLiteral("POLISH"), QStringLiteral("pl")},
+      {QStringLiteral("CZECH"), QStringLiteral("cs")},
+      {QStringLiteral("HUNGARIAN"), QStringLiteral("hu")},
+      {QStringLiteral("RUSSIAN"), QStringLiteral("ru")},
+      {QStringLiteral("GREEK"), QStringLiteral("el")},
+      {QStringLiteral("TURKISH"), QStringLiteral("tr")},
+      {QStringLiteral("JAPANESE"), QStringLiteral("ja")},
+      {QStringLiteral("CHINESE"), QStringLiteral("zh")},
+      {QStringLiteral("KOREAN"), QStringLiteral("ko")},
+      {QStringLiteral("ARABIC"), QStringLiteral("ar")},
+  };
+  return codes.value(languageName.trimmed().toUpper(), QStringLiteral("und"));
+}
+
+std::optional<QString> MarkColour(const Ann_cls& ann) {
+  int rgb[3] = {0, 0, 0};
+  const QString* parts[3] = {&ann.AnnRed, &ann.AnnGreen, &ann.AnnBlue};
+  for (int i = 0; i < 3; ++i) {
+    int16_t value = 0;
+    try {
+      value = medium::ToInt16(*parts[i]);
+    } catch (const medium::AppError&) {
+      return std::nullopt;
+    }
+    if (value < 0) return std::nullopt;
+    rgb[i] = std::min<int>(value, 255);
+  }
+  return QStringLiteral("#%1%2%3")
+      .arg(rgb[0], 2, 16, QLatin1Char('0'))
+      .arg(rgb[1], 2, 16, QLatin1Char('0'))
+      .arg(rgb[2], 2, 16, QLatin1Char('0'));
+}
+
+QByteArray ChaptersVtt(const PresentationContent& content, double endMs) {
+  std::vector<TimedText> entries;
+  for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
+    const Slide_cls& s = content.slides.Slides.Item(k);
+    entries.push_back({s.SlideTime, s.SlideName});
+  }
+  return WriteVtt(CuesFromTimeline(entries, endMs));
+}
+
+QByteArray TranscriptVtt(const PresentationContent& content, int language, double endMs) {
+  const LanguageTrack& track = content.languages.at(static_cast<size_t>(language));
+  std::vector<TimedText> entries;
+  for (int k = 1; k <= content.trans.Trans.Count(); ++k) {
+    entries.push_back(
+        {content.trans.Trans.Item(k).TranTime, track.texts[static_cast<size_t>(k - 1)]});
+  }
+  return WriteVtt(CuesFromTimeline(entries, endMs));
+}
+
+QJsonObject PageData(const PresentationContent& content, const RecordingOutput& recording) {
+  const bool audioOnly = !recording.info.hasVideo;
+  QJsonArray slides;
+  for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
+    const Slide_cls& s = content.slides.Slides.Item(k);
+    const auto picture = SlidePictureFile(s);
+    const auto thumb = ThumbnailFile(s);
+    slides.append(QJsonObject{{"time", s.SlideTime},
+                              {"title", s.SlideName},
+                              {"picture", picture ? picture->url : QString()},
+                              {"thumb", thumb ? thumb->url : QString()}});
+  }
+  QJsonArray marks;
+  for (int k = 1; k <= content.anns.Anns.Count(); ++k) {
+    const Ann_cls& a = content.anns.Anns.Item(k);
+    const std::optional<QString> colour = MarkColour(a);
+    marks.append(QJsonObject{{"time", a.AnnTime},
+                             {"type", a.AnnType},
+                             {"x", a.AnnX},
+                             {"y", a.AnnY},
+                             {"x2", a.AnnWidth},
+                             {"y2", a.AnnHeight},
+                             {"colour", colour ? QJsonValue(*colour) : QJsonValue()},
+                             {"text", a.AnnText}});
+  }
+  QJsonArray cues;
+  for (int k = 1; k <= content.trans.Trans.Count(); ++k) {
+    const Tran_cls& t = content.trans.Trans.Item(k);
+    cues.append(QJsonObject{{"time", t.TranTime}, {"section", t.TranNum}});
+  }
+  QJsonArray languages;
+  for (const LanguageTrack& track : content.languages) {
+    QJsonArray texts;
+    for (const auto& text : track.texts) texts.append(text ? QJsonValue(*text) : QJsonValue());
+    languages.append(QJsonObject{{"name", track.name},
+                                 {"code", track.code},
+                                 {"track", RelativeUrl(track.vttFile)},
+                                 {"texts", texts}});
+  }
+  const auto still = StillPictureFile(content);
+  const auto audio = AudioPictureFile(content, audioOnly);
+  QString details = content.details;
+  details.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return QJsonObject{
+      {"name", content.name},
+      {"folder", content.folder},
+      {"media", QJsonObject{{"file", recording.file},
+                            {"video", recording.info.hasVideo},
+                            {"durationMs", std::round(recording.info.durationS * 1000.0)}}},
+      {"slideMode", content.settings.SlideMode},
+      {"mediaMode", content.settings.MediaMode},
+      {"still", still ? QJsonValue(still->url) : QJsonValue()},
+      {"audioPicture", audio ? QJsonValue(audio->url) : QJsonValue()},
+      {"slides", slides},
+      {"marks", marks},
+      {"cues", cues},
+      {"languages", languages},
+      {"language", content.selectedLanguage},
+      {"details", details},
+      {"freeText",
+       content.settings.UserDef1 ? QJsonValue(*content.settings.UserDef1) : QJsonValue()},
+  };
+}
+
+QByteArray PageDataScript(const QJsonObject& data) {
+  QByteArray json = QJsonDocument(data).toJson(QJsonDocument::Indented);
+  // Inside a script "</" could close an inline script and U+2028/2029 end a line in old engines;
+  // escaped, the data reads the same as JSON.
+  json.replace("</", "<\\/");
+  json.replace("\xE2\x80\xA8", "\\u2028");
+  json.replace("\xE2\x80\xA9", "\\u2029");
+  return "window.presentationData = " + json.trimmed() + ";\n";
+}
+
+QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOutput& recording) {
+  const bool audioOnly = !recording.info.hasVideo;
+  QJsonArray frames;
+  QString preview;
+  for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
+    const Slide_cls& s = content.slides.Slides.Item(k);
+    const auto picture = SlidePictureFile(s);
+    const auto thumb = ThumbnailFile(s);
+    if (!picture || !thumb) continue;
+    if (preview.isEmpty()) preview = picture->url;
+    frames.append(QJsonObject{{"id", QStringLiteral("frame_%1").arg(k)},
+                              {"mimetype", QStringLiteral("image/jpeg")},
+                              {"time", Seconds(s.SlideTime)},
+                              {"url", picture->url},
+                              {"thumb", thumb->url}});
+  }
+  if (const auto still = StillPictureFile(content)) preview = still->url;
+  if (const auto audio = AudioPictureFile(content, audioOnly); audio && preview.isEmpty()) {
+    preview = audio->url;
+  }
+  QJsonObject metadata{{"duration", std::round(recording.info.durationS * 1000.0) / 1000.0},
+                       {"title", content.name}};
+  if (!preview.isEmpty()) metadata.insert("preview", preview);
+
+  QJsonObject stream;
+  if (audioOnly) {
+    stream = QJsonObject{
+        {"sources", QJsonObject{{"audio", QJsonArray{QJsonObject{{"src", recording.file}}}}}},
+        {"content", QStringLiteral("presenter")},
+        {"role", QStringLiteral("mainAudio")},
+        {"canvas", QJsonArray{QStringLiteral("audio")}}};
+  } else {
+    stream = QJsonObject{
+        {"sources", QJsonObject{{"mp4", QJsonArray{QJsonObject{
+                                            {"src", recording.file},
+                                            {"mimetype", QStringLiteral("video/mp4")},
+                                            {"res", QJsonObject{{"w", recording.info.width},
+                                                                {"h", recording.info.height}}}}}}}},
+        {"content", QStringLiteral("presenter")},
+        {"role", QStringLiteral("mainAudio")},
+        {"canvas", QJsonArray{QStringLiteral("video")}}};
+  }
+  QJsonArray captions;
+  for (const LanguageTrack& track : content.languages) {
+    if (content.trans.Trans.IsEmpty()) break;
+    captions.append(QJsonObject{{"lang", track.code},
+                                {"text", track.name},
+                                {"format", QStringLiteral("vtt")},
+                                {"url", RelativeUrl(track.vttFile)}});
+  }
+  QJsonObject manifest{{"metadata", metadata}, {"streams", QJsonArray{stream}}};
+  // The plain list is what every Paella 7 release reads; later ones accept it still.
+  if (!frames.isEmpty()) manifest.insert("frameList", frames);
+  if (!captions.isEmpty()) manifest.insert("captions", captions);
+  return manifest;
+}
+
+QString HtmlEscape(const QString& text) {
+  return text.toHtmlEscaped();
+}
+
+QByteArray PageResource(const QString& name) {
+  static const bool registered = (InitExporterResources(), true);
+  (void)registered;
+  QFile file(QStringLiteral(":/exporter/page/") + name);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+QString FillTemplate(const QString& text, const QHash<QString, QString>& values) {
+  QString out;
+  qsizetype from = 0;
+  for (;;) {
+    const qsizetype at = text.indexOf(u'@', from);
+    const qsizetype end = at < 0 ? -1 : text.indexOf(u'@', at + 1);
+    if (end < 0) break;
+    const QString key = text.mid(at + 1, end - at - 1);
+    if (!values.contains(key)) {
+      out += text.mid(from, end - from);
+      from = end;
+      continue;
+    }
+    out += text.mid(from, at - from) + values.value(key);
+    from = end + 1;
+  }
+  return out + text.mid(from);
+}
+
+QByteArray PresentationPage(const PresentationContent& content, const RecordingOutput& recording) {
+  const QString page = QString::fromUtf8(PageResource(QStringLiteral("index.html")));
+  const bool video = recording.info.hasVideo;
+  const QString element = video ? QStringLiteral("video") : QStringLiteral("audio");
+  QString media = QStringLiteral("<%1 id=\"media\" controls preload=\"auto\"%2>\n")
+                      .arg(element, video ? QStringLiteral(" playsinline") : QString());
+  media += QStringLiteral("      <source src=\"%1\" type=\"%2\">\n")
+               .arg(HtmlEscape(RelativeUrl(recording.file)),
+                    video ? QStringLiteral("video/mp4") : QStringLiteral("audio/mp4"));
+  const QString chapterLang =
+      content.selectedLanguage >= 0
+          ? content.languages[static_cast<size_t>(content.selectedLanguage)].code
+          : QStringLiteral("en");
+  if (!content.slides.Slides.IsEmpty()) {
+    media += QStringLiteral(
+                 "      <track kind=\"chapters\" src=\"chapters.vtt\" srclang=\"%1\" "
+                 "label=\"Slides\">\n")
+                 .arg(chapterLang);
+  }
+  if (!content.trans.Trans.IsEmpty()) {
+    for (const LanguageTrack& track : content.languages) {
+      media += QStringLiteral(
+                   "      <track kind=\"subtitles\" src=\"%1\" srclang=\"%2\" "
+                   "label=\"%3\">\n")
+                   .arg(HtmlEscape(RelativeUrl(track.vttFile)), track.code, HtmlEscape(track.name));
+    }
+  }
+  media += QStringLiteral("    </%1>").arg(element);
+  return FillTemplate(page, {{QStringLiteral("TITLE"), HtmlEscape(content.name)},
+                             {QStringLiteral("MEDIA"), media}})
+      .toUtf8();
+}
+
+}  // namespace exporter

@@ -1,0 +1,47 @@
+#pragma once
+// The launcher window's right-click menu: "Check this medium…" shows the checker's report in a
+// window; "Export to a web page…" asks for a folder and exports every presentation there with a
+// progress dialog that can be cancelled. The designed window itself stays as it is.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QMenu;
+class QProgressDialog;
+class QWidget;
+
+namespace launcher {
+
+class MediumMenu : public QObject {
+ public:
+  // Every dialog the menu opens, behind a function, so that tests never block on one.
+  struct Dialogs {
+    // The output folder; empty when the user cancelled.
+    std::function<QString(QWidget* parent)> chooseFolder;
+    // Whether to replace the presentation folders the output folder holds already.
+    std::function<bool(QWidget* parent, const QStringList& existing)> confirmReplace;
+    // A report in a window of its own (modal).
+    std::function<void(QWidget* parent, const QString& title, const QString& text)> showReport;
+    // Told of the progress dialog once it exists (tests cancel through it).
+    std::function<void(QProgressDialog& dialog)> progressShown;
+  };
+
+  // Installs itself as window's context menu. Missing dialogs are the real ones.
+  explicit MediumMenu(QWidget* window, Dialogs dialogs = {});
+
+  // The menu as the right click shows it; the caller owns it.
+  QMenu* BuildMenu();
+  void CheckMedium();
+  void ExportToWebPage();
+
+  static QString CheckText();   // "Check this medium…"
+  static QString ExportText();  // "Export to a web page…"
+
+ private:
+  QWidget* window_;
+  Dialogs dialogs_;
+};
+
+}  // namespace launcher

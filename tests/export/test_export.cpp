@@ -1,0 +1,450 @@
+// Exporting the sample medium: the page's data and the Paella manifest say what the medium says;
+// "Ambrel --export" writes every presentation with a recording ffprobe accepts (its duration
+// within half a second of the original, the streams a browser expects), never touches the
+// medium, refuses what it must, and a cancel leaves no half-written presentation folder.
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "exporter/Exporter.h"
+#include "exporter/PresentationContent.h"
+#include "medium/Paths.h"
+
+using namespace exporter;
+
+namespace {
+
+const QString kSample = QStringLiteral(SAMPLE_MEDIUM_DIR);
+const QString kAmbrel = QStringLiteral(TEST_BIN_DIR "/Ambrel");
+
+struct Run {
+  int code = -1;
+  QString out;
+  QString err;
+};
+
+Run Ambrel(const QStringList& args) {
+  QProcess p;
+  p.start(kAmbrel, args);
+  p.waitForFinished(300000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject Probe(const QString& path) {
+  QProcess p;
+  p.start(QStringLiteral("ffprobe"),
+          {"-v", "error", "-show_entries", "format=duration:stream=codec_type,codec_name", "-of",
+           "json", path});
+  p.waitForFinished(60000);
+  return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+double Duration(const QJsonObject& probe) {
+  return probe["format"].toObject()["duration"].toString().toDouble();
+}
+
+QStringList Streams(const QJsonObject& probe) {
+  QStringList out;
+  for (const QJsonValue& s : probe["streams"].toArray()) {
+    out << s["codec_type"].toString() + u':' + s["codec_name"].toString();
+  }
+  out.sort();
+  return out;
+}
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+// Every file below a folder with its size and time, to show that nothing changed.
+QStringList Snapshot(const QString& root) {
+  QStringList out;
+  QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QFileInfo info(it.next());
+    out << QStringLiteral("%1 %2 %3")
+               .arg(info.filePath().mid(root.size()))
+               .arg(info.size())
+               .arg(info.lastModified().toMSecsSinceEpoch());
+  }
+  out.sort();
+  return out;
+}
+
+QStringList Leftovers(const QString& outDir) {
+  return QDir(outDir).entryList({".export-*"}, QDir::AllEntries | QDir::Hidden);
+}
+
+void CopyTree(const QString& from, const QString& to) {
+  QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString file = it.next();
+    const QString target = to + file.mid(from.size());
+    QDir().mkpath(QFileInfo(target).path());
+    QFile::copy(file, target);
+  }
+}
+
+QJsonObject DataOf(const QString& folder, bool video) {
+  const PresentationContent c = ReadPresentationContent(folder, folder);
+  MediaInfo info;
+  info.durationS = 48;
+  info.hasVideo = video;
+  info.width = 472;
+  info.height = 360;
+  return PageData(c, RecordingOutput{OutputFileName(info), info});
+}
+
+// Cancels when a chosen presentation begins its recording.
+class CancelAt : public ExportObserver {
+ public:
+  CancelAt(int index, std::atomic<bool>& flag) : index_(index), flag_(flag) {}
+  void Started(int index, int, const QString& folder, const QString&) override {
+    current_ = index;
+    started << folder;
+  }
+  void Progress(int) override {
+    if (current_ == index_) flag_ = true;
+  }
+  void Finished(const PresentationOutcome& o) override { finished << o.folder; }
+  QStringList started, finished;
+
+ private:
+  int index_;
+  int current_ = 0;
+  std::atomic<bool>& flag_;
+};
+
+}  // namespace
+
+class ExportTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { medium::SetApplicationFolder(kSample); }
+
+  void pageDataOfTheKeynote() {
+    const QJsonObject d = DataOf("Launch2004", false);
+    QCOMPARE(d["folder"].toString(), QString("Launch2004"));
+    QCOMPARE(d["media"].toObject()["file"].toString(), QString("media.m4a"));
+    const QJsonArray slides = d["slides"].toArray();
+    QCOMPARE(slides.size(), 8);
+    QCOMPARE(slides[2].toObject()["time"].toDouble(), 12000.0);
+    QCOMPARE(slides[2].toObject()["title"].toString(), QString("Our year in numbers"));
+    QCOMPARE(slides[2].toObject()["picture"].toString(), QString("Slides/ZentoLaunch/Slide3.jpg"));
+    QCOMPARE(slides[2].toObject()["thumb"].toString(),
+             QString("Slides/ZentoLaunch/thumbs/Slide3.jpg"));
+    const QJsonArray marks = d["marks"].toArray();
+    QCOMPARE(marks.size(), 9);
+    // Text marks carry no time of their own.
+    QCOMPARE(marks[0].toObject()["type"].toInt(), 2);
+    QCOMPARE(marks[0].toObject()["time"].toDouble(), 0.0);
+    QCOMPARE(marks[0].toObject()["text"].toString(), QString("Welcome"));
+    QCOMPARE(marks[0].toObject()["colour"].toString(), QString("#ffffff"));
+    QCOMPARE(marks[1].toObject()["colour"].toString(), QString("#ffff00"));
+    QCOMPARE(marks[2].toObject()["type"].toInt(), 3);
+    QCOMPARE(marks[2].toObject()["time"].toDouble(), 7000.0);
+    QCOMPARE(d["cues"].toArray().size(), 8);
+    QCOMPARE(d["cues"].toArray()[7].toObject()["time"].toDouble(), 42000.0);
+    const QJsonArray langs = d["languages"].toArray();
+    QCOMPARE(langs.size(), 2);
+    QCOMPARE(langs[0].toObject()["name"].toString(), QString("ENGLISH"));
+    QCOMPARE(langs[1].toObject()["code"].toString(), QString("fr"));
+    QCOMPARE(langs[1].toObject()["track"].toString(), QString("FRENCH.vtt"));
+    QVERIFY(langs[0].toObject()["texts"].toArray()[2].toString().startsWith("Slide three"));
+    QVERIFY(langs[1].toObject()["texts"].toArray()[4].toString().contains(
+        QString::fromUtf8("résultats")));
+    QCOMPARE(d["language"].toInt(), 0);
+    QVERIFY(d["details"].toString().contains("Keynote: zENTO Archive 4\nSpeaker"));
+    QVERIFY(!d["details"].toString().contains('\r'));
+    QCOMPARE(d["freeText"].toString(),
+             QString("Recorded at the zENTO Spring Conference, Lyon, 14 May 2004"));
+    QVERIFY(d["still"].isNull());
+  }
+
+  void pageDataOfTheStillPicture() {
+    const QJsonObject d = DataOf("Interview", false);
+    QCOMPARE(d["slideMode"].toInt(), 2);
+    QCOMPARE(d["mediaMode"].toInt(), 2);
+    QCOMPARE(d["slides"].toArray().size(), 0);
+    QCOMPARE(d["still"].toString(), QString("slide.jpg"));
+    QCOMPARE(d["audioPicture"].toString(), QString("audio.jpg"));
+    QCOMPARE(d["cues"].toArray().size(), 4);
+    QCOMPARE(d["languages"].toArray().size(), 1);
+  }
+
+  void paellaManifest() {
+    const PresentationContent c = ReadPresentationContent("Keynote", "Launch2004Video");
+    MediaInfo info;
+    info.durationS = 48.0004;
+    info.hasVideo = true;
+    info.width = 472;
+    info.height = 360;
+    const QJsonObject m = PaellaManifest(c, RecordingOutput{"media.mp4", info});
+    QCOMPARE(m["metadata"].toObject()["duration"].toDouble(), 48.0);
+    QCOMPARE(m["metadata"].toObject()["title"].toString(), QString("Keynote"));
+    QCOMPARE(m["metadata"].toObject()["preview"].toString(),
+             QString("Slides/ZentoLaunch/Slide1.jpg"));
+    const QJsonObject stream = m["streams"].toArray()[0].toObject();
+    QCOMPARE(stream["role"].toString(), QString("mainAudio"));
+    QCOMPARE(stream["content"].toString(), QString("presenter"));
+    const QJsonObject mp4 = stream["sources"].toObject()["mp4"].toArray()[0].toObject();
+    QCOMPARE(mp4["src"].toString(), QString("media.mp4"));
+    QCOMPARE(mp4["mimetype"].toString(), QString("video/mp4"));
+    QCOMPARE(mp4["res"].toObject()["w"].toInt(), 472);
+    QCOMPARE(mp4["res"].toObject()["h"].toInt(), 360);
+    const QJsonArray frames = m["frameList"].toArray();
+    QCOMPARE(frames.size(), 8);
+    const QJsonObject f2 = frames[1].toObject();
+    QCOMPARE(f2["id"].toString(), QString("frame_2"));
+    QCOMPARE(f2["mimetype"].toString(), QString("image/jpeg"));
+    QCOMPARE(f2["time"].toDouble(), 6.0);  // seconds
+    QCOMPARE(f2["url"].toString(), QString("Slides/ZentoLaunch/Slide2.jpg"));
+    QCOMPARE(f2["thumb"].toString(), QString("Slides/ZentoLaunch/thumbs/Slide2.jpg"));
+    const QJsonArray captions = m["captions"].toArray();
+    QCOMPARE(captions.size(), 2);
+    QCOMPARE(captions[0].toObject(),
+             (QJsonObject{
+                 {"lang", "en"}, {"text", "ENGLISH"}, {"format", "vtt"}, {"url", "ENGLISH.vtt"}}));
+
+    // Sound alone plays through Paella's audio canvas, with a picture to show.
+    const PresentationContent interview = ReadPresentationContent("Interview", "Interview");
+    const QJsonObject a =
+        PaellaManifest(interview, RecordingOutput{"media.m4a", MediaInfo{32, false, 0, 0}});
+    const QJsonObject audio = a["streams"].toArray()[0].toObject();
+    QCOMPARE(audio["sources"].toObject()["audio"].toArray()[0].toObject()["src"].toString(),
+             QString("media.m4a"));
+    QCOMPARE(audio["canvas"].toArray(), QJsonArray{"audio"});
+    QCOMPARE(audio["role"].toString(), QString("mainAudio"));
+    QCOMPARE(a["metadata"].toObject()["preview"].toString(), QString("slide.jpg"));
+    QVERIFY(!a.contains("frameList"));
+  }
+
+  // The whole medium through the command line, as a user runs it.
+  void exportTheSampleMedium() {
+    QTemporaryDir tmp;
+    const QString out = tmp.path() + "/web";
+    const QStringList before = Snapshot(kSample);
+    const Run run = Ambrel({"--export", out, "--medium", kSample});
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    QCOMPARE(Snapshot(kSample), before);  // the medium is only read
+    // A moving percentage per presentation, then the summary.
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines[0].contains("[1/3] Launch2004:  ") && lines[0].contains("100%") &&
+                 lines[0].endsWith("exported (media.m4a)"),
+             qPrintable(lines[0]));
+    QVERIFY(lines[2].endsWith("[3/3] Launch2004Video: exported (media.mp4)"));
+    QVERIFY(lines[3].startsWith("3 of 3 presentations exported to"));
+    QVERIFY(Leftovers(out).isEmpty());
+
+    struct Expect {
+      const char* folder;
+      const char* original;
+      const char* file;
+      QStringList streams;
+    };
+    const Expect expected[] = {
+        {"Launch2004", "media.wma", "media.m4a", {"audio:aac"}},
+        {"Interview", "media.wma", "media.m4a", {"audio:aac"}},
+        {"Launch2004Video", "media.wmv", "media.mp4", {"audio:aac", "video:h264"}},
+    };
+    for (const Expect& e : expected) {
+      const QString dir = out + "/" + e.folder;
+      const QJsonObject original = Probe(kSample + "/Media/" + e.folder + "/" + e.original);
+      const QJsonObject exported = Probe(dir + "/" + e.file);
+      QVERIFY2(std::abs(Duration(exported) - Duration(original)) <= 0.5,
+               qPrintable(QString("%1: %2 s against %3 s")
+                              .arg(e.folder)
+                              .arg(Duration(exported))
+                              .arg(Duration(original))));
+      QCOMPARE(Streams(exported), e.streams);
+      for (const char* f : {"index.html", "page.js", "page.css", "data.js", "data.json"}) {
+        QVERIFY2(QFileInfo::exists(dir + "/" + f), f);
+      }
+      // faststart: the index comes before the media data.
+      const QByteArray head = Read(dir + "/" + e.file).left(65536);
+      QVERIFY(head.contains("moov") &&
+              (!head.contains("mdat") || head.indexOf("moov") < head.indexOf("mdat")));
+    }
+    // Pictures under the names the timeline gives, the same bytes as on the medium.
+    for (int n = 1; n <= 8; ++n) {
+      for (const QString rel : {QString("Slides/ZentoLaunch/Slide%1.jpg").arg(n),
+                                QString("Slides/ZentoLaunch/thumbs/Slide%1.jpg").arg(n)}) {
+        QCOMPARE(Read(out + "/Launch2004/" + rel), Read(kSample + "/" + rel));
+      }
+    }
+    QCOMPARE(Read(out + "/Interview/slide.jpg"), Read(kSample + "/Images/Interview/slide.jpg"));
+    QCOMPARE(Read(out + "/Interview/audio.jpg"), Read(kSample + "/Images/Interview/audio.jpg"));
+    QVERIFY(!QFileInfo::exists(out + "/Interview/Slides"));
+    QVERIFY(!QFileInfo::exists(out + "/Interview/chapters.vtt"));
+    QVERIFY(Read(out + "/Launch2004/chapters.vtt").contains("00:00:42.000 --> 00:00:48."));
+
+    const QString page = QString::fromUtf8(Read(out + "/Launch2004Video/index.html"));
+    QVERIFY(page.contains("<video id=\"media\""));
+    QVERIFY(page.contains("<track kind=\"chapters\" src=\"chapters.vtt\""));
+    QVERIFY(page.contains("<track kind=\"subtitles\" src=\"FRENCH.vtt\" srclang=\"fr\""));
+    QVERIFY(!page.contains("http:") && !page.contains("https:"));  // nothing from outside
+    QVERIFY(Read(out + "/Launch2004/index.html").contains("<audio id=\"media\""));
+
+    const QString list = QString::fromUtf8(Read(out + "/index.html"));
+    QVERIFY(list.indexOf("href=\"Launch2004/index.html\"") <
+            list.indexOf("href=\"Interview/index.html\""));
+    QVERIFY(list.contains(QString::fromUtf8("zENTO Launch 2004 \u2013 keynote with video")));
+
+    // Run again: the folders are there, so nothing is replaced without --force.
+    QFile marker(out + "/Interview/kept.txt");
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    const Run again = Ambrel({"--export", out, "--medium", kSample, "Interview"});
+    QCOMPARE(again.code, 1);
+    QVERIFY2(again.out.contains("exists already: not replaced (--force replaces it)"),
+             qPrintable(again.out));
+    QVERIFY(QFileInfo::exists(out + "/Interview/kept.txt"));
+    // With --force the folder is made anew.
+    const Run forced = Ambrel({"--export", out, "--medium", kSample, "--force", "interview"});
+    QVERIFY2(forced.code == 0, qPrintable(forced.out + forced.err));
+    QVERIFY(!QFileInfo::exists(out + "/Interview/kept.txt"));
+    QVERIFY(QFileInfo::exists(out + "/Interview/media.m4a"));
+    QVERIFY(Leftovers(out).isEmpty());
+    // The list still names everything OUTDIR holds.
+    QVERIFY(Read(out + "/index.html").contains("href=\"Launch2004Video/index.html\""));
+  }
+
+  void refusals_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no output folder")
+        << QStringList{"--medium", kSample, "--export"} << "no output folder given";
+    QTest::newRow("medium missing")
+        << QStringList{"--medium", "/no/such/medium"} << "does not exist or cannot be read";
+    QTest::newRow("not a medium") << QStringList{"--medium", "@EMPTY@"}
+                                  << "holds no Data/config.txt";
+    QTest::newRow("folder not on the medium")
+        << QStringList{"--medium", kSample, "Launch2004", "NoSuch"}
+        << "NoSuch is not a presentation folder of the medium";
+    QTest::newRow("output on the medium")
+        << QStringList{"--medium", kSample, "@ONMEDIUM@"} << "lies on the medium";
+    QTest::newRow("unknown option") << QStringList{"--medium", kSample, "--quick"} << "--quick";
+  }
+  void refusals() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    QTemporaryDir tmp;
+    const QString out = tmp.path() + "/web";
+    QDir().mkpath(tmp.path() + "/empty");
+    QStringList full;
+    bool outGiven = false;
+    for (QString a : args) {
+      if (a == "@EMPTY@") a = tmp.path() + "/empty";
+      if (a == "@ONMEDIUM@") {
+        full << "--export" << kSample + "/Web";
+        outGiven = true;
+        continue;
+      }
+      full << a;
+    }
+    if (!outGiven && !args.contains("--export")) full << "--export" << out;
+    const QStringList before = Snapshot(kSample);
+    const Run run = Ambrel(full);
+    QCOMPARE(run.code, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(out));  // refused before anything was written
+    QCOMPARE(Snapshot(kSample), before);
+  }
+
+  // A presentation folder name from config.txt that would lead out of OUTDIR is not exported.
+  void folderNameThatClimbs() {
+    QTemporaryDir tmp;
+    const QString copy = tmp.path() + "/medium";
+    CopyTree(kSample, copy);
+    QFile config(copy + "/Data/config.txt");
+    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write("Presentations 1\r\nEscape\r\n../escape\r\n");
+    config.close();
+    medium::SetApplicationFolder(copy);
+    ExportRequest request;
+    request.outDir = tmp.path() + "/web";
+    const ExportSummary s = ExportMedium(request, nullptr);
+    QCOMPARE(s.ExitCode(), 1);
+    QCOMPARE(s.presentations.size(), size_t(1));
+    QVERIFY(!s.presentations[0].exported);
+    QVERIFY(!QFileInfo::exists(tmp.path() + "/escape"));
+    QVERIFY(
+        QDir(request.outDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+  }
+
+  // Pictures found only in another case are written under the timeline's names, and the
+  // problem is named as the checker names it.
+  void picturesInAnotherCase() {
+    QTemporaryDir tmp;
+    const QString copy = tmp.path() + "/medium";
+    CopyTree(kSample, copy);
+    QVERIFY(QFile::rename(copy + "/Slides/ZentoLaunch/Slide3.jpg",
+                          copy + "/Slides/ZentoLaunch/slide3.JPG"));
+    QVERIFY(
+        QFile::rename(copy + "/Slides/ZentoLaunch/thumbs", copy + "/Slides/ZentoLaunch/THUMBS"));
+    medium::SetApplicationFolder(copy);
+    ExportRequest request;
+    request.outDir = tmp.path() + "/web";
+    request.folders = {"Launch2004Video"};
+    const ExportSummary s = ExportMedium(request, nullptr);
+    QCOMPARE(s.presentations.size(), size_t(1));
+    QVERIFY(s.presentations[0].exported);
+    QCOMPARE(s.ExitCode(), 1);
+    bool named = false;
+    for (const auto& p : s.presentations[0].problems) {
+      named = named || (p.file == "Slides/ZentoLaunch/Slide3.jpg" &&
+                        p.message.contains("found only as slide3.JPG"));
+    }
+    QVERIFY(named);
+    const QString pkg = request.outDir + "/Launch2004Video/Slides/ZentoLaunch/";
+    QCOMPARE(Read(pkg + "Slide3.jpg"), Read(kSample + "/Slides/ZentoLaunch/Slide3.jpg"));
+    QCOMPARE(Read(pkg + "thumbs/Slide5.jpg"),
+             Read(kSample + "/Slides/ZentoLaunch/thumbs/Slide5.jpg"));
+    QVERIFY(!QFileInfo::exists(pkg + "THUMBS"));
+  }
+
+  void cancel_data() {
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("first presentation") << 1 << QStringList{};
+    QTest::newRow("second presentation") << 2 << QStringList{"Launch2004"};
+  }
+  void cancel() {
+    QFETCH(int, at);
+    QFETCH(QStringList, kept);
+    QTemporaryDir tmp;
+    ExportRequest request;
+    request.outDir = tmp.path() + "/web";
+    std::atomic<bool> flag{false};
+    CancelAt observer(at, flag);
+    const ExportSummary s = ExportMedium(request, &observer, &flag);
+    QCOMPARE(s.status, ExportSummary::Status::Cancelled);
+    QCOMPARE(s.ExitCode(), 1);
+    QCOMPARE(observer.started.size(), at);  // nothing later is begun
+    QCOMPARE(observer.finished, kept);
+    QStringList folders =
+        QDir(request.outDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    QCOMPARE(folders, kept);
+    for (const QString& f : kept)
+      QVERIFY(QFileInfo::exists(request.outDir + "/" + f + "/media.m4a"));
+    // The list names only what is complete.
+    const QByteArray list = Read(request.outDir + "/index.html");
+    QCOMPARE(list.contains("href=\"Launch2004/index.html\""), !kept.isEmpty());
+    QVERIFY(!list.contains("href=\"Interview/index.html\""));
+  }
+};
+
+QTEST_GUILESS_MAIN(ExportTest)
+#include "test_export.moc"
