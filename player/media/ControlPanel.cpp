@@ -77,20 +77,20 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   volume_->setFocusPolicy(Qt::NoFocus);
   volume_->setToolTip(tr("Volume"));
 
-  auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(0, 0, 0, 0);
-  buttons->setSpacing(2);
-  buttons->addWidget(play_);
-  buttons->addWidget(stop_);
-  buttons->addWidget(time_, 1);
-  buttons->addWidget(mute_);
-  buttons->addWidget(volume_);
+  buttons_ = new QHBoxLayout;
+  buttons_->setContentsMargins(0, 0, 0, 0);
+  buttons_->setSpacing(2);
+  buttons_->addWidget(play_);
+  buttons_->addWidget(stop_);
+  buttons_->addWidget(time_, 1);
+  buttons_->addWidget(mute_);
+  buttons_->addWidget(volume_);
 
   auto* rows = new QVBoxLayout(this);
   rows->setContentsMargins(3, 1, 3, 1);
   rows->setSpacing(0);
   rows->addWidget(seekBar_);
-  rows->addLayout(buttons);
+  rows->addLayout(buttons_);
 
   connect(play_, &QToolButton::clicked, this, &ControlPanel::playPauseClicked);
   connect(stop_, &QToolButton::clicked, this, &ControlPanel::stopClicked);
@@ -121,6 +121,28 @@ QString ControlPanel::FormatTime(double seconds) {
 
 QString ControlPanel::TimeText() const {
   return time_->text();
+}
+
+QToolButton* ControlPanel::AddToolButton(const QString& text, const QString& accessibleName,
+                                         std::function<void()> callback, const QIcon& icon) {
+  auto* button = new QToolButton(this);
+  if (icon.isNull()) {
+    button->setText(text);
+    button->setFixedHeight(22);
+  } else {
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setFixedSize(22, 22);
+  }
+  button->setToolTip(text);
+  button->setAccessibleName(accessibleName);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);  // as the other buttons: the keys reach the window
+  connect(button, &QToolButton::clicked, this, [callback = std::move(callback)] {
+    if (callback) callback();
+  });
+  buttons_->insertWidget(buttons_->indexOf(mute_), button);
+  return button;
 }
 
 QString ControlPanel::Message() const {
