@@ -20,6 +20,7 @@ class ForwardingView : public FakeView {
     calls << QStringLiteral("SlideShown %1 %2 %3").arg(n).arg(first).arg(last);
     if (large) large->ShowSlide(n, first, last);
   }
+  void CueShown(int k) override { calls << QStringLiteral("CueShown %1").arg(k); }
 };
 
 // Slides at 0 and 10 s on white pictures; one red line per slide, each at its slide's start,
@@ -249,6 +250,48 @@ class LargeSlideViewTest : public QObject {
     QVERIFY(!Red(shot.pixel(slide.left() + slide.width() * 200 / 472,
                             slide.top() + slide.height() * 200 / 360)));
     QVERIFY(qGray(shot.pixel(slide.left() + 5, slide.top() + 20)) > 150);
+  }
+
+  // Playback tells the views each slide with the marks Slide_img got, and each cue.
+  void notificationsFromPlayback_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("told");
+    QTest::newRow("tick on slide 1") << "tick 100" << QStringList{"SlideShown 1 1 1"};
+    QTest::newRow("tick on slide 2") << "tick 12000" << QStringList{"SlideShown 2 2 2"};
+    QTest::newRow("thumbnail jump") << "thumbnail 1" << QStringList{"SlideShown 2 2 1"};
+    QTest::newRow("list jump") << "list 0" << QStringList{"SlideShown 1 1 0"};
+    QTest::newRow("cue at start") << "cues 0" << QStringList{"CueShown 1", "SlideShown 1 1 1"};
+    QTest::newRow("second cue") << "cues 6000" << QStringList{"CueShown 2", "SlideShown 1 1 1"};
+    QTest::newRow("before first cue")
+        << "late cues 100" << QStringList{"CueShown 0", "SlideShown 1 1 1"};
+  }
+  void notificationsFromPlayback() {
+    QFETCH(QString, action);
+    QFETCH(QStringList, told);
+    Show f;
+    const QStringList words = action.split(u' ');
+    const double value = words.last().toDouble();
+    if (words.first() == "cues" || words.first() == "late") {
+      const double first = words.first() == "late" ? 1000 : 0;
+      for (double t : {first, 5000.0}) {
+        Tran_cls cue;
+        cue.TranTime = t;
+        cue.Languages.Add(QStringLiteral("text"));
+        f.trans.Trans.Add(std::move(cue));
+      }
+      f.Tick(value);
+    } else if (words.first() == "tick") {
+      f.Tick(value);
+    } else if (words.first() == "thumbnail") {
+      f.playback->Command1_Click(int16_t(value));
+    } else {
+      f.view.listSelection = int(value);
+      f.playback->Slides_cmb_Click();
+    }
+    QStringList shown;
+    for (const QString& call : f.view.calls)
+      if (call.startsWith("SlideShown") || call.startsWith("CueShown")) shown << call;
+    QCOMPARE(shown, told);
   }
 
   void fullScreenAndEscape() {
