@@ -103,6 +103,29 @@ class ViewsWindowTest : public QObject {
     QCOMPARE(view->Title(), QStringLiteral("Title 1"));
   }
 
+  // The keys reach the window from every control that has no use for them itself.
+  void keysFromControls_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    for (const char* name : {"Slide_img", "Trans_txt", "Command1", "HScroll1"}) {
+      QTest::addRow("F from %s", name) << QString::fromLatin1(name) << int(Qt::Key_F);
+      QTest::addRow("T from %s", name) << QString::fromLatin1(name) << int(Qt::Key_T);
+    }
+  }
+  void keysFromControls() {
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    Player p;
+    p.Tick(100);
+    auto* target = p.window->findChild<QWidget*>(control);
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key(key));
+    QWidget* opened = key == Qt::Key_F ? static_cast<QWidget*>(p.window->LargeView())
+                                       : static_cast<QWidget*>(p.window->Transcript());
+    QVERIFY(opened);
+    QVERIFY(opened->isVisible());
+  }
+
   void doubleClickOnSlideOpensLargeView() {
     Player p;
     p.Tick(100);
