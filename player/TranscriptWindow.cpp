@@ -138,7 +138,7 @@ void TranscriptWindow::Rebuild() {
   // The time hangs in a column of its own, so wrapped text lines up under the text.
   block.setLeftMargin(kTimeColumn);
   block.setTextIndent(-kTimeColumn);
-  block.setTabPositions({QTextOption::Tab(0, QTextOption::LeftTab)});
+  block.setTabPositions({QTextOption::Tab(kTimeColumn, QTextOption::LeftTab)});
   block.setBottomMargin(6);
   QTextCharFormat timeFormat;
   timeFormat.setForeground(kTimeText);
