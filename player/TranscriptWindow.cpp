@@ -117,11 +117,14 @@ qint64 TranscriptWindow::Now() const {
 }
 
 void TranscriptWindow::SetTranscript(const Trans_cls* trans) {
+  // Opening the window again keeps where the reader was.
+  if (trans == trans_ && !rows_.isEmpty()) return;
   trans_ = trans;
   Rebuild();
 }
 
 void TranscriptWindow::SetLanguage(int position, const QString& name) {
+  if (position == language_ && name == languageName_) return;
   language_ = position;
   languageName_ = name;
   setWindowTitle(name.isEmpty() ? tr("Transcript") : tr("Transcript: %1").arg(name));

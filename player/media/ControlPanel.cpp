@@ -77,20 +77,21 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   volume_->setFocusPolicy(Qt::NoFocus);
   volume_->setToolTip(tr("Volume"));
 
-  buttons_ = new QHBoxLayout;
-  buttons_->setContentsMargins(0, 0, 0, 0);
-  buttons_->setSpacing(2);
-  buttons_->addWidget(play_);
-  buttons_->addWidget(stop_);
-  buttons_->addWidget(time_, 1);
-  buttons_->addWidget(mute_);
-  buttons_->addWidget(volume_);
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(0, 0, 0, 0);
+  buttons->setSpacing(2);
+  buttons->addWidget(play_);
+  buttons->addWidget(stop_);
+  buttons->addWidget(time_, 1);
+  buttons->addWidget(mute_);
+  buttons->addWidget(volume_);
+  buttons_ = buttons;
 
   auto* rows = new QVBoxLayout(this);
   rows->setContentsMargins(3, 1, 3, 1);
   rows->setSpacing(0);
   rows->addWidget(seekBar_);
-  rows->addLayout(buttons_);
+  rows->addLayout(buttons);
 
   connect(play_, &QToolButton::clicked, this, &ControlPanel::playPauseClicked);
   connect(stop_, &QToolButton::clicked, this, &ControlPanel::stopClicked);

@@ -178,6 +178,21 @@ class ViewsWindowTest : public QObject {
     QCOMPARE(t->CurrentCue(), 1);
   }
 
+  // T again brings the open window to the front as the reader left it.
+  void reopeningKeepsTheReadersPlace() {
+    Player p;
+    p.window->OpenTranscriptWindow();
+    TranscriptWindow* t = p.window->Transcript();
+    t->SearchField()->setText("again");
+    QTextCursor cursor(t->List()->document());
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    t->List()->setTextCursor(cursor);
+    QTest::keyClick(p.window->Slide_img, Qt::Key_T);
+    QCOMPARE(p.window->Transcript(), t);
+    QVERIFY(t->List()->textCursor().hasSelection());
+    QCOMPARE(t->MatchCount(), 1);
+  }
+
   void languageChangeRebuildsAtOnce() {
     Player p;
     p.window->OpenTranscriptWindow();
