@@ -5,6 +5,7 @@
 #include <QPen>
 #include <QPointF>
 #include <algorithm>
+#include <cmath>
 
 #include "medium/Convert.h"
 #include "medium/Error.h"
@@ -38,16 +39,17 @@ std::optional<QColor> AnnotationColour(const Ann_cls& ann) {
   return QColor(*red, *green, *blue);
 }
 
-void BeginTwipsPainting(QPainter& painter) {
+void BeginTwipsPainting(QPainter& painter, double scale) {
   painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+  painter.scale(scale / kTwipsPerPixel, scale / kTwipsPerPixel);
 }
 
-bool DrawAnnotation(QPainter& painter, const Ann_cls& ann) {
+bool DrawAnnotation(QPainter& painter, const Ann_cls& ann, double scale) {
   const std::optional<QColor> colour = AnnotationColour(ann);
   if (!colour) return false;
-  // A cosmetic pen stays one pixel wide under the twips scale.
-  QPen pen(*colour, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  // A cosmetic pen stays one picture pixel wide under the twips scale, whole canvas pixels wide.
+  const double width = std::max(1.0, std::round(scale));
+  QPen pen(*colour, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
   pen.setCosmetic(true);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
@@ -85,13 +87,13 @@ QImage SlideCanvas(const QImage& picture) {
   return canvas;
 }
 
-int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last) {
+int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last, double scale) {
   if (last < first) return 0;
   QPainter painter(&canvas);
-  BeginTwipsPainting(painter);
+  BeginTwipsPainting(painter, scale);
   int drawn = 0;
   for (int i = first; i <= last; ++i) {
-    if (DrawAnnotation(painter, anns.Anns.Item(i))) ++drawn;
+    if (DrawAnnotation(painter, anns.Anns.Item(i), scale)) ++drawn;
   }
   return drawn;
 }

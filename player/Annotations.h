@@ -26,13 +26,15 @@ inline constexpr char kMissingPictureKey[] = "MissingPicture";
 // no colour, and the mark is not drawn.
 std::optional<QColor> AnnotationColour(const Ann_cls& ann);
 
-// Sets up a painter on a slide canvas to draw in twips: scaled 1/15, no antialiasing.
-void BeginTwipsPainting(QPainter& painter);
+// Sets up a painter on a slide canvas to draw in twips: scaled 1/15, no antialiasing. A canvas
+// that shows the slide picture enlarged passes how many of its pixels make one picture pixel.
+void BeginTwipsPainting(QPainter& painter, double scale = 1.0);
 
 // Draws one annotation with a painter set up by BeginTwipsPainting: type 0 a line from
 // (AnnX, AnnY) to (AnnWidth, AnnHeight), type 2 the outline of the rectangle with those two
-// corners, any other type nothing. False when the colour was unusable and nothing was drawn.
-bool DrawAnnotation(QPainter& painter, const Ann_cls& ann);
+// corners, any other type nothing. False when the colour was unusable and nothing was drawn. On an
+// enlarged canvas (scale as given to BeginTwipsPainting) the pen grows with the picture.
+bool DrawAnnotation(QPainter& painter, const Ann_cls& ann, double scale = 1.0);
 
 // A picture ready to be drawn on and shown in Slide_img: the slide picture at its own size from
 // the top-left corner, on a canvas at least as large as the area (the rest transparent, so the
@@ -40,8 +42,9 @@ bool DrawAnnotation(QPainter& painter, const Ann_cls& ann);
 QImage SlideCanvas(const QImage& picture);
 
 // Draws annotations first..last (inclusive, from 1) of anns on the canvas; none when last < first.
-// Returns the number of marks drawn.
-int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last);
+// Returns the number of marks drawn. scale: canvas pixels per slide picture pixel.
+int DrawAnnotationRange(QImage& canvas, const Anns_cls& anns, int first, int last,
+                        double scale = 1.0);
 
 // Shown instead of a slide picture that is missing or cannot be decoded: a neutral grey area of
 // Slide_img's size that names the file, so the viewer knows what is missing while the

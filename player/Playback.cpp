@@ -84,6 +84,7 @@ void Playback::SyncToPosition(double position) {
       if (entry >= 1 && entry <= languages.Count()) text = languages.Item(entry);
     }
     view_.SetTranscriptText(text);
+    view_.CueShown(t);
   }
 
   if (slideMode_ == 2) return;  // one still picture: nothing slide-related changes
@@ -101,6 +102,7 @@ void Playback::SyncToPosition(double position) {
   QImage canvas;
   if (LoadSlideCanvas(s, &canvas)) DrawAnnotationRange(canvas, anns_, s, a);
   view_.SetSlidePicture(canvas);
+  view_.SlideShown(s, s, a);
   view_.SetSlideTitle(slide.SlideName);
   MoveHighlight(s);
 }
@@ -152,6 +154,7 @@ void Playback::ShowSlideDirectly(int n) {
   QImage canvas;
   LoadSlideCanvas(n, &canvas);
   view_.SetSlidePicture(canvas);
+  view_.SlideShown(n, n, n - 1);
   view_.SetSlideTitle(slides_.Slides.Item(n).SlideName);
 }
 

@@ -25,6 +25,11 @@ class PlayerView {
   virtual float ThumbnailWidthTwips() const = 0;            // width of thumbnail button 0
   virtual int SlidesListSelection() const = 0;              // Slides_cmb position, -1: none
   virtual void ClearSlidesListSelection() = 0;              // a real list fires its click again
+  // Slide n (from 1) was just put in Slide_img with marks firstMark..lastMark (none when
+  // lastMark < firstMark), so that other views of the slide can follow.
+  virtual void SlideShown(int /*n*/, int /*firstMark*/, int /*lastMark*/) {}
+  // The transcript box was just set for cue k (from 1; 0 before the first cue).
+  virtual void CueShown(int /*k*/) {}
 };
 
 // Timer1 ticks once a second from the window's creation and is never slowed down.

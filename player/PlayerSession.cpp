@@ -215,6 +215,19 @@ void PlayerSession::Slides_cmb_Click() {
   RunHandler([&] { playback_->Slides_cmb_Click(); });
 }
 
+void PlayerSession::PlayFrom(double ms) {
+  if (!startupFinished_ || !playback_) return;
+  RunHandler([&] {
+    try {
+      engine_->Play();
+      engine_->SeekMs(ms);
+    } catch (const medium::AppError&) {
+      return;  // the engine did not follow; leave the window as it was
+    }
+    playback_->SyncToPosition(ms);
+  });
+}
+
 void PlayerSession::End(int code) {
   if (ended_) return;
   ended_ = true;

@@ -83,6 +83,9 @@ class PlayerSession : private TimelineSink {
   void Timer1_Timer();
   void Command1_Click(int16_t index);
   void Slides_cmb_Click();
+  // Plays from a moment chosen outside the designed window (a transcript section): as a thumbnail
+  // click, Play and a seek, and everything shown for that moment at once.
+  void PlayFrom(double ms);
   template <class Handler>
   void RunHandler(Handler&& handler) {
     if (ended_) return;

@@ -6,18 +6,23 @@
 #include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 
 #include "medium/Error.h"
+#include "player/LargeSlideView.h"
+#include "player/TranscriptWindow.h"
+#include "player/media/ControlPanel.h"
 #include "player/media/MediaEngine.h"
 #include "ui/DesignFonts.h"
 #include "ui/Twips.h"
@@ -74,6 +79,11 @@ void PictureArea::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), background_);
   if (!picture_.isNull()) p.drawImage(QPoint(0, 0), picture_);
+}
+
+void PictureArea::mouseDoubleClickEvent(QMouseEvent* event) {
+  QWidget::mouseDoubleClickEvent(event);
+  emit doubleClicked();
 }
 
 ThumbnailButton::ThumbnailButton(int index, QWidget* parent)
@@ -142,6 +152,7 @@ PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& report
     w->raise();  // in front of Audio_img
   }
   ApplyTabOrder();
+  AddViewButtons();
 }
 
 PlayerWindow::~PlayerWindow() {
@@ -210,6 +221,7 @@ void PlayerWindow::BuildControls() {
   Slide_img->setObjectName(QStringLiteral("Slide_img"));
   Slide_img->setGeometry(16, 88, 472, 360);
   Slide_img->setFocusPolicy(Qt::StrongFocus);
+  connect(Slide_img, &PictureArea::doubleClicked, this, [this] { OpenLargeSlideView(); });
 
   Details_txt = new QPlainTextEdit(this);
   Details_txt->setObjectName(QStringLiteral("Details_txt"));
@@ -229,6 +241,9 @@ void PlayerWindow::BuildControls() {
   Slides_cmb->setGeometry(256, 448, 233, 21);
   Slides_cmb->setEditable(false);
   connect(Slides_cmb, &QComboBox::activated, this, [this](int) { Slides_cmb_Click(); });
+  connect(Transcript_cmb, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (transcriptWindow_) transcriptWindow_->SetLanguage(index, Transcript_cmb->itemText(index));
+  });
 
   OuterFrame = new QFrame(this);
   OuterFrame->setObjectName(QStringLiteral("OuterFrame"));
@@ -364,7 +379,85 @@ void PlayerWindow::showEvent(QShowEvent* event) {
 
 void PlayerWindow::closeEvent(QCloseEvent* event) {
   Form_Unload();
+  CloseViews();
   event->accept();
+}
+
+// ---- the windows beside the designed one -----------------------------------------------------
+
+void PlayerWindow::AddViewButtons() {
+  QWidget* engine = session_->Engine().Widget();
+  ControlPanel* panel = engine ? engine->findChild<ControlPanel*>() : nullptr;
+  if (!panel) return;
+  panel->AddToolButton(
+      tr("Large slide view (F)"), tr("Large slide view"), [this] { OpenLargeSlideView(); },
+      style()->standardIcon(QStyle::SP_TitleBarMaxButton));
+  panel->AddToolButton(
+      tr("Transcript (T)"), tr("Transcript window"), [this] { OpenTranscriptWindow(); },
+      style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+}
+
+void PlayerWindow::OpenLargeSlideView() {
+  if (session_->Ended()) return;
+  if (!largeView_) {
+    largeView_ = new LargeSlideView(this);
+    // The player's keys work in the view as here.
+    largeView_->SetKeyForwarder([this](QKeyEvent* event) {
+      event->ignore();
+      QCoreApplication::sendEvent(this, event);
+    });
+  }
+  largeView_->SetPresentation(session_->SlidesList(), session_->AnnsList());
+  if (shownSlide_ > 0)
+    largeView_->ShowSlide(shownSlide_, shownFirstMark_, shownLastMark_);
+  else if (!stillPicture_.isNull())
+    largeView_->ShowPicture(stillPicture_, QString());
+  largeView_->OpenBeside(this);
+}
+
+void PlayerWindow::OpenTranscriptWindow() {
+  if (session_->Ended()) return;
+  if (!transcriptWindow_) {
+    transcriptWindow_ = new TranscriptWindow(this);
+    connect(transcriptWindow_, &TranscriptWindow::playFrom, this,
+            [this](int, double ms) { session_->PlayFrom(ms); });
+  }
+  transcriptWindow_->SetTranscript(session_->TransList());
+  const int language = Transcript_cmb->currentIndex();
+  transcriptWindow_->SetLanguage(language, Transcript_cmb->itemText(language));
+  transcriptWindow_->SetCurrentCue(shownCue_);
+  transcriptWindow_->OpenBeside(this);
+}
+
+void PlayerWindow::OpenTranscriptSearch() {
+  OpenTranscriptWindow();
+  if (transcriptWindow_) transcriptWindow_->FocusSearch();
+}
+
+void PlayerWindow::CloseViews() {
+  if (largeView_) largeView_->close();
+  if (transcriptWindow_) transcriptWindow_->close();
+}
+
+void PlayerWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys a focused control did not use itself (a list keeps its letters).
+  if (event->matches(QKeySequence::Find)) {
+    OpenTranscriptSearch();
+    return;
+  }
+  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+    switch (event->key()) {
+      case Qt::Key_F:
+        OpenLargeSlideView();
+        return;
+      case Qt::Key_T:
+        OpenTranscriptWindow();
+        return;
+      default:
+        break;
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 // ---- PlayerView ------------------------------------------------------------------------------
@@ -383,6 +476,18 @@ void PlayerWindow::SetSlidePicture(const QImage& picture) {
 
 void PlayerWindow::SetSlideTitle(const QString& title) {
   Slide_txt->setText(title);
+}
+
+void PlayerWindow::SlideShown(int n, int firstMark, int lastMark) {
+  shownSlide_ = n;
+  shownFirstMark_ = firstMark;
+  shownLastMark_ = lastMark;
+  if (largeView_) largeView_->ShowSlide(n, firstMark, lastMark);
+}
+
+void PlayerWindow::CueShown(int k) {
+  shownCue_ = k;
+  if (transcriptWindow_) transcriptWindow_->SetCurrentCue(k);
 }
 
 void PlayerWindow::SetHighlightLeft(float twips) {
@@ -412,6 +517,7 @@ void PlayerWindow::SetUserDefinedText(const QString& text) {
 
 void PlayerWindow::ShowStillPicture(const QImage& picture) {
   Slide_img->SetPicture(picture);
+  stillPicture_ = picture;
 }
 
 void PlayerWindow::ShowAudioPicture(const QImage& picture) {
@@ -526,6 +632,7 @@ void PlayerWindow::FocusSlidePicture() {
 
 void PlayerWindow::ProgramEnded(int code) {
   Timer1->stop();
+  CloseViews();
   emit programEnded(code);
   QCoreApplication::exit(code);
 }

@@ -18,6 +18,7 @@
 #include "player/Playback.h"
 #include "player/PlayerSession.h"
 
+class LargeSlideView;
 class MediaEngine;
 class QComboBox;
 class QFrame;
@@ -26,6 +27,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QScrollBar;
 class QTimer;
+class TranscriptWindow;
 
 // A picture box: shows its picture unscaled from the top-left corner on its background colour.
 class PictureArea : public QWidget {
@@ -35,8 +37,12 @@ class PictureArea : public QWidget {
   void SetPicture(const QImage& picture);
   const QImage& Picture() const { return picture_; }
 
+ signals:
+  void doubleClicked();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   QColor background_;
@@ -108,6 +114,14 @@ class PlayerWindow : public QWidget, public StartupView {
   QImage SlideImage() const;
   QImage AudioImage() const;
 
+  // The windows beside the designed one: the slide enlarged, and the whole transcript. Each
+  // opens (or comes to the front) on the player's screen and follows playback.
+  void OpenLargeSlideView();
+  void OpenTranscriptWindow();
+  void OpenTranscriptSearch();
+  LargeSlideView* LargeView() const { return largeView_; }
+  TranscriptWindow* Transcript() const { return transcriptWindow_; }
+
   // PlayerView
   int SelectedLanguage() const override;
   void SetTranscriptText(const QString& text) override;
@@ -117,6 +131,8 @@ class PlayerWindow : public QWidget, public StartupView {
   float ThumbnailWidthTwips() const override;
   int SlidesListSelection() const override;
   void ClearSlidesListSelection() override;
+  void SlideShown(int n, int firstMark, int lastMark) override;
+  void CueShown(int k) override;
 
   // StartupView
   void SetUserDefinedText(const QString& text) override;
@@ -145,11 +161,14 @@ class PlayerWindow : public QWidget, public StartupView {
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();
   void ApplyTabOrder();
   ThumbnailButton* NewThumbnailButton(int index);
+  void AddViewButtons();
+  void CloseViews();
 
   const BuildProfile& profile_;
   QImage background_;
@@ -157,6 +176,14 @@ class PlayerWindow : public QWidget, public StartupView {
   float innerLeftTwips_ = 0;
   float innerWidthTwips_ = 1515;
   float highlightLeftTwips_ = 100;
+  // What the designed window shows now, for a view opened later: slide, marks, cue.
+  int shownSlide_ = 0;
+  int shownFirstMark_ = 1;
+  int shownLastMark_ = 0;
+  int shownCue_ = 0;
+  QImage stillPicture_;
+  LargeSlideView* largeView_ = nullptr;
+  TranscriptWindow* transcriptWindow_ = nullptr;
 
  public:
   // The controls, named as in the layout.

@@ -85,6 +85,7 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   buttons->addWidget(time_, 1);
   buttons->addWidget(mute_);
   buttons->addWidget(volume_);
+  buttons_ = buttons;
 
   auto* rows = new QVBoxLayout(this);
   rows->setContentsMargins(3, 1, 3, 1);
@@ -121,6 +122,28 @@ QString ControlPanel::FormatTime(double seconds) {
 
 QString ControlPanel::TimeText() const {
   return time_->text();
+}
+
+QToolButton* ControlPanel::AddToolButton(const QString& text, const QString& accessibleName,
+                                         std::function<void()> callback, const QIcon& icon) {
+  auto* button = new QToolButton(this);
+  if (icon.isNull()) {
+    button->setText(text);
+    button->setFixedHeight(22);
+  } else {
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setFixedSize(22, 22);
+  }
+  button->setToolTip(text);
+  button->setAccessibleName(accessibleName);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);  // as the other buttons: the keys reach the window
+  connect(button, &QToolButton::clicked, this, [callback = std::move(callback)] {
+    if (callback) callback();
+  });
+  buttons_->insertWidget(buttons_->indexOf(mute_), button);
+  return button;
 }
 
 QString ControlPanel::Message() const {

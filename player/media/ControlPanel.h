@@ -2,8 +2,11 @@
 // The engine control's panel along its bottom edge: play/pause, stop, a seek bar, elapsed and
 // total time, mute and volume. It shows state and reports the user's wishes; it plays nothing.
 
+#include <QIcon>
 #include <QWidget>
+#include <functional>
 
+class QHBoxLayout;
 class QLabel;
 class QSlider;
 class QToolButton;
@@ -26,6 +29,11 @@ class ControlPanel : public QWidget {
   QToolButton* PlayButton() const { return play_; }
   QToolButton* StopButton() const { return stop_; }
   QToolButton* MuteButton() const { return mute_; }
+  // A button for something the player offers beside the recording (a window of its own), placed
+  // before the sound controls. Shows the icon when there is one, else the text, which is also
+  // the tool tip.
+  QToolButton* AddToolButton(const QString& text, const QString& accessibleName,
+                             std::function<void()> callback, const QIcon& icon = {});
 
  public slots:
   void SetPosition(double seconds);
@@ -52,6 +60,7 @@ class ControlPanel : public QWidget {
   QLabel* time_;
   QToolButton* mute_;
   QSlider* volume_;
+  QHBoxLayout* buttons_;
   double position_ = -1;
   double duration_ = -1;
   QString message_;
