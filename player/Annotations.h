@@ -4,6 +4,7 @@
 // players whatever the screen's scale.
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -29,9 +30,17 @@ std::optional<QColor> AnnotationColour(const Ann_cls& ann);
 // Sets up a painter on a slide canvas to draw in twips: scaled 1/15, no antialiasing.
 void BeginTwipsPainting(QPainter& painter);
 
-// Draws one annotation with a painter set up by BeginTwipsPainting: type 0 a line from
-// (AnnX, AnnY) to (AnnWidth, AnnHeight), type 2 the outline of the rectangle with those two
-// corners, any other type nothing. False when the colour was unusable and nothing was drawn.
+// A text mark: type 2 as the timeline gives it, a point, a colour and AnnText but no second
+// corner (AnnWidth and AnnHeight both 0).
+bool IsTextMark(const Ann_cls& ann);
+// The small sans-serif font, in pixels and unsmoothed, that text marks are written in.
+QFont TextMarkFont();
+
+// Draws one annotation with a painter set up by BeginTwipsPainting: a text mark its AnnText with
+// its top-left corner at (AnnX, AnnY) and no outline; type 0 a line from (AnnX, AnnY) to
+// (AnnWidth, AnnHeight), any other type 2 the outline of the rectangle with those two corners,
+// any other type (shapes of type 3 too) nothing. False when the colour was unusable and nothing
+// was drawn.
 bool DrawAnnotation(QPainter& painter, const Ann_cls& ann);
 
 // A picture ready to be drawn on and shown in Slide_img: the slide picture at its own size from
