@@ -50,9 +50,18 @@ QToolButton* MakeButton(QWidget* parent, QStyle::StandardPixmap icon, const QStr
 
 }  // namespace
 
+const QColor ControlPanel::kBackground(0, 0, 0);
+const QColor ControlPanel::kText(230, 230, 230);
+
 ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   setFixedHeight(kHeight);
   setAutoFillBackground(true);
+  // Light text on the panel's black: the times and notices must read whatever the desktop's
+  // colours (a palette left to inherit would give the black text of a light desktop).
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, kBackground);
+  colours.setColor(QPalette::WindowText, kText);
+  setPalette(colours);
   play_ = MakeButton(this, QStyle::SP_MediaPlay, tr("Play"));
   stop_ = MakeButton(this, QStyle::SP_MediaStop, tr("Stop"));
   mute_ = MakeButton(this, QStyle::SP_MediaVolume, tr("Mute"));
@@ -77,12 +86,18 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   volume_->setFocusPolicy(Qt::NoFocus);
   volume_->setToolTip(tr("Volume"));
 
+  notice_ = new QLabel(QStringLiteral("No sound output"), this);
+  notice_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  notice_->setToolTip(tr("No sound device could be opened; the recording plays silently."));
+  notice_->hide();
+
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 0, 0, 0);
   buttons->setSpacing(2);
   buttons->addWidget(play_);
   buttons->addWidget(stop_);
   buttons->addWidget(time_, 1);
+  buttons->addWidget(notice_);
   buttons->addWidget(mute_);
   buttons->addWidget(volume_);
 
@@ -157,6 +172,16 @@ void ControlPanel::ShowMessage(const QString& text, const QString& detail) {
 
 void ControlPanel::ClearMessage() {
   ShowMessage({});
+}
+
+QString ControlPanel::Notice() const {
+  return notice_->isVisibleTo(this) ? notice_->text() : QString();
+}
+
+void ControlPanel::SetSoundOutputMissing(bool missing) {
+  notice_->setVisible(missing);
+  mute_->setVisible(!missing);
+  volume_->setVisible(!missing);
 }
 
 void ControlPanel::UpdateTimeText() {
