@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -37,9 +39,20 @@ class SeekSlider : public QSlider {
   }
 };
 
+// The style's media symbols are drawn for a light background; on the panel's black they are
+// redrawn in the panel's text colour, keeping their shapes.
+QIcon PanelIcon(const QStyle* style, QStyle::StandardPixmap which) {
+  QPixmap symbol = style->standardIcon(which).pixmap(QSize(16, 16));
+  QPainter painter(&symbol);
+  painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+  painter.fillRect(symbol.rect(), ControlPanel::kText);
+  painter.end();
+  return QIcon(symbol);
+}
+
 QToolButton* MakeButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& tip) {
   auto* button = new QToolButton(parent);
-  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIcon(PanelIcon(parent->style(), icon));
   button->setToolTip(tip);
   button->setAutoRaise(true);
   button->setIconSize(QSize(16, 16));
@@ -160,7 +173,7 @@ void ControlPanel::SetDuration(double seconds) {
 }
 
 void ControlPanel::SetPaused(bool paused) {
-  play_->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+  play_->setIcon(PanelIcon(style(), paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
   play_->setToolTip(paused ? tr("Play") : tr("Pause"));
 }
 
@@ -195,7 +208,6 @@ void ControlPanel::UpdateTimeText() {
 
 void ControlPanel::UpdateMuteIcon() {
   const bool muted = mute_->isChecked();
-  mute_->setIcon(
-      style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+  mute_->setIcon(PanelIcon(style(), muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
   mute_->setToolTip(muted ? tr("Sound on") : tr("Mute"));
 }

@@ -362,6 +362,16 @@ class EngineTests : public QObject {
     QVERIFY2(light >= 20, qPrintable(QString("%1 light pixels").arg(light)));
     QVERIFY2(dark > light, "the panel's black behind the text");
     QVERIFY(panel->TimeLabel()->palette().color(QPalette::WindowText).lightness() > 170);
+    // The symbols on the buttons are light as well.
+    for (QToolButton* button : {panel->PlayButton(), panel->StopButton(), panel->MuteButton()}) {
+      const QImage symbol = button->icon().pixmap(QSize(16, 16)).toImage();
+      int lightest = 0;
+      for (int y = 0; y < symbol.height(); ++y)
+        for (int x = 0; x < symbol.width(); ++x)
+          if (qAlpha(symbol.pixel(x, y)) > 200)
+            lightest = std::max(lightest, QColor(symbol.pixel(x, y)).lightness());
+      QVERIFY2(lightest > 170, qPrintable(button->toolTip()));
+    }
   }
 
   void panelButtonsDriveThePlayback() {
