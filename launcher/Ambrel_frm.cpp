@@ -213,6 +213,11 @@ void Ambrel_frm::BuildControls() {
 
 void Ambrel_frm::Form_Load() {
   medium::Reporter& reporter = *services_.reporter;
+  reporter.BeginStartup();
+  struct StartupEnd {
+    medium::Reporter& reporter;
+    ~StartupEnd() { reporter.EndStartup(); }
+  } startupEnd{reporter};
   // 1, 2
   PresList = PresArr_cls{};
   WinMediaFound = true;

@@ -36,6 +36,9 @@ class Reporter {
   // A modal box with the program's title, an OK button and no icon.
   void Report(const QString& text) { Show(Message{title_, text, MessageIcon::None}); }
   virtual void Show(const Message& message) = 0;
+  // A program's start-up runs between these two; a reporter may treat its messages apart.
+  virtual void BeginStartup() {}
+  virtual void EndStartup() {}
 
  private:
   QString title_;

@@ -1,6 +1,7 @@
 #include "player/Annotations.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
 #include <QPointF>
@@ -9,6 +10,7 @@
 
 #include "medium/Convert.h"
 #include "medium/Error.h"
+#include "ui/DesignFonts.h"
 
 namespace {
 
@@ -24,6 +26,23 @@ std::optional<int> Component(const QString& text) {
   return std::min<int>(value, 255);
 }
 
+// The text of a mark is drawn in pixels from the mark's point, its top-left corner, so that it
+// reads the same at every scale of the twips painter; unsmoothed, like the lines.
+void DrawTextMark(QPainter& painter, const Ann_cls& ann, const QColor& colour, double scale) {
+  if (ann.AnnText.isEmpty()) return;
+  painter.save();
+  const QPointF at = painter.transform().map(QPointF(ann.AnnX, ann.AnnY));
+  painter.resetTransform();
+  QFont font = TextMarkFont();
+  // On an enlarged canvas the text grows with the picture, as the lines do.
+  if (scale != 1.0) font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * scale))));
+  painter.setFont(font);
+  painter.setPen(colour);
+  painter.drawText(QPointF(std::floor(at.x()), std::floor(at.y()) + QFontMetricsF(font).ascent()),
+                   ann.AnnText);
+  painter.restore();
+}
+
 bool Paintable(QImage::Format format) {
   return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
          format == QImage::Format_ARGB32_Premultiplied;
@@ -37,6 +56,17 @@ std::optional<QColor> AnnotationColour(const Ann_cls& ann) {
   const auto blue = Component(ann.AnnBlue);
   if (!red || !green || !blue) return std::nullopt;
   return QColor(*red, *green, *blue);
+}
+
+bool IsTextMark(const Ann_cls& ann) {
+  return ann.AnnType == 2 && ann.AnnWidth == 0 && ann.AnnHeight == 0;
+}
+
+QFont TextMarkFont() {
+  QFont font = ui::DesignFontInPixels("Arial", 8);
+  font.setStyleHint(QFont::SansSerif);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
 }
 
 void BeginTwipsPainting(QPainter& painter, double scale) {
@@ -57,6 +87,10 @@ bool DrawAnnotation(QPainter& painter, const Ann_cls& ann, double scale) {
   // The second point is given as coordinates, not as extents from the first.
   const QPointF a(ann.AnnX, ann.AnnY);
   const QPointF b(ann.AnnWidth, ann.AnnHeight);
+  if (IsTextMark(ann)) {
+    DrawTextMark(painter, ann, *colour, scale);
+    return true;
+  }
   switch (ann.AnnType) {
     case 0:
       painter.drawLine(a, b);

@@ -4,6 +4,7 @@
 // players whatever the screen's scale.
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -30,10 +31,18 @@ std::optional<QColor> AnnotationColour(const Ann_cls& ann);
 // that shows the slide picture enlarged passes how many of its pixels make one picture pixel.
 void BeginTwipsPainting(QPainter& painter, double scale = 1.0);
 
-// Draws one annotation with a painter set up by BeginTwipsPainting: type 0 a line from
-// (AnnX, AnnY) to (AnnWidth, AnnHeight), type 2 the outline of the rectangle with those two
-// corners, any other type nothing. False when the colour was unusable and nothing was drawn. On an
-// enlarged canvas (scale as given to BeginTwipsPainting) the pen grows with the picture.
+// A text mark: type 2 as the timeline gives it, a point, a colour and AnnText but no second
+// corner (AnnWidth and AnnHeight both 0).
+bool IsTextMark(const Ann_cls& ann);
+// The small sans-serif font, in pixels and unsmoothed, that text marks are written in.
+QFont TextMarkFont();
+
+// Draws one annotation with a painter set up by BeginTwipsPainting: a text mark its AnnText with
+// its top-left corner at (AnnX, AnnY) and no outline; type 0 a line from (AnnX, AnnY) to
+// (AnnWidth, AnnHeight), any other type 2 the outline of the rectangle with those two corners,
+// any other type (shapes of type 3 too) nothing. False when the colour was unusable and nothing
+// was drawn. On an enlarged canvas (scale as given to BeginTwipsPainting) pen and text grow with
+// the picture.
 bool DrawAnnotation(QPainter& painter, const Ann_cls& ann, double scale = 1.0);
 
 // A picture ready to be drawn on and shown in Slide_img: the slide picture at its own size from

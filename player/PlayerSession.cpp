@@ -68,6 +68,11 @@ void PlayerSession::SetTranscriptSourceFactory(TranscriptSourceFactory factory) 
 void PlayerSession::Form_Load() {
   if (loaded_) return;
   loaded_ = true;
+  reporter_.BeginStartup();
+  struct StartupEnd {
+    medium::Reporter& reporter;
+    ~StartupEnd() { reporter.EndStartup(); }
+  } startupEnd{reporter_};
 
   // 1. The command line.
   PresFolder = ReadCommandLine(argumentText_, reporter_);

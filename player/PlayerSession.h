@@ -131,6 +131,8 @@ class PlayerSession : private TimelineSink {
     void Show(const medium::Message& message) override {
       if (!ended_) target_.Show(message);
     }
+    void BeginStartup() override { target_.BeginStartup(); }
+    void EndStartup() override { target_.EndStartup(); }
 
    private:
     medium::Reporter& target_;

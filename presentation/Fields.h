@@ -1,6 +1,7 @@
 #pragma once
-// Taking a timeline line apart into its "~" fields. Positions are 1-based; every call scans
-// the line from its start.
+// Taking a timeline line apart into its "~" fields. Positions are 1-based and 16-bit; every call
+// scans the line from its start. A "~" beyond character 32766 raises an overflow (error 6) from
+// each of the three, since no position after it can be held.
 
 #include <QString>
 #include <cstdint>

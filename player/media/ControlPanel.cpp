@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -37,9 +39,20 @@ class SeekSlider : public QSlider {
   }
 };
 
+// The style's media symbols are drawn for a light background; on the panel's black they are
+// redrawn in the panel's text colour, keeping their shapes.
+QIcon PanelIcon(const QStyle* style, QStyle::StandardPixmap which) {
+  QPixmap symbol = style->standardIcon(which).pixmap(QSize(16, 16));
+  QPainter painter(&symbol);
+  painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+  painter.fillRect(symbol.rect(), ControlPanel::kText);
+  painter.end();
+  return QIcon(symbol);
+}
+
 QToolButton* MakeButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& tip) {
   auto* button = new QToolButton(parent);
-  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIcon(PanelIcon(parent->style(), icon));
   button->setToolTip(tip);
   button->setAutoRaise(true);
   button->setIconSize(QSize(16, 16));
@@ -50,9 +63,18 @@ QToolButton* MakeButton(QWidget* parent, QStyle::StandardPixmap icon, const QStr
 
 }  // namespace
 
+const QColor ControlPanel::kBackground(0, 0, 0);
+const QColor ControlPanel::kText(230, 230, 230);
+
 ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   setFixedHeight(kHeight);
   setAutoFillBackground(true);
+  // Light text on the panel's black: the times and notices must read whatever the desktop's
+  // colours (a palette left to inherit would give the black text of a light desktop).
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, kBackground);
+  colours.setColor(QPalette::WindowText, kText);
+  setPalette(colours);
   play_ = MakeButton(this, QStyle::SP_MediaPlay, tr("Play"));
   stop_ = MakeButton(this, QStyle::SP_MediaStop, tr("Stop"));
   mute_ = MakeButton(this, QStyle::SP_MediaVolume, tr("Mute"));
@@ -77,12 +99,18 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   volume_->setFocusPolicy(Qt::NoFocus);
   volume_->setToolTip(tr("Volume"));
 
+  notice_ = new QLabel(QStringLiteral("No sound output"), this);
+  notice_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  notice_->setToolTip(tr("No sound device could be opened; the recording plays silently."));
+  notice_->hide();
+
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 0, 0, 0);
   buttons->setSpacing(2);
   buttons->addWidget(play_);
   buttons->addWidget(stop_);
   buttons->addWidget(time_, 1);
+  buttons->addWidget(notice_);
   buttons->addWidget(mute_);
   buttons->addWidget(volume_);
   buttons_ = buttons;
@@ -168,7 +196,7 @@ void ControlPanel::SetDuration(double seconds) {
 }
 
 void ControlPanel::SetPaused(bool paused) {
-  play_->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+  play_->setIcon(PanelIcon(style(), paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
   play_->setToolTip(paused ? tr("Play") : tr("Pause"));
 }
 
@@ -182,6 +210,16 @@ void ControlPanel::ClearMessage() {
   ShowMessage({});
 }
 
+QString ControlPanel::Notice() const {
+  return notice_->isVisibleTo(this) ? notice_->text() : QString();
+}
+
+void ControlPanel::SetSoundOutputMissing(bool missing) {
+  notice_->setVisible(missing);
+  mute_->setVisible(!missing);
+  volume_->setVisible(!missing);
+}
+
 void ControlPanel::UpdateTimeText() {
   if (!message_.isEmpty()) {
     time_->setText(message_);
@@ -193,7 +231,6 @@ void ControlPanel::UpdateTimeText() {
 
 void ControlPanel::UpdateMuteIcon() {
   const bool muted = mute_->isChecked();
-  mute_->setIcon(
-      style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+  mute_->setIcon(PanelIcon(style(), muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
   mute_->setToolTip(muted ? tr("Sound on") : tr("Mute"));
 }

@@ -2,6 +2,7 @@
 // The engine control's panel along its bottom edge: play/pause, stop, a seek bar, elapsed and
 // total time, mute and volume. It shows state and reports the user's wishes; it plays nothing.
 
+#include <QColor>
 #include <QIcon>
 #include <QWidget>
 #include <functional>
@@ -16,6 +17,9 @@ class ControlPanel : public QWidget {
 
  public:
   static constexpr int kHeight = 40;  // the audio-only strip is exactly the panel
+  // The panel's own colours: it sits on the engine control's black wherever it is hosted.
+  static const QColor kBackground;
+  static const QColor kText;
 
   explicit ControlPanel(QWidget* parent = nullptr);
 
@@ -24,6 +28,9 @@ class ControlPanel : public QWidget {
 
   QString TimeText() const;
   QString Message() const;
+  // "No sound output" while the recording plays silently for want of one, else empty.
+  QString Notice() const;
+  QLabel* TimeLabel() const { return time_; }
   QSlider* SeekBar() const { return seekBar_; }
   QSlider* VolumeBar() const { return volume_; }
   QToolButton* PlayButton() const { return play_; }
@@ -42,6 +49,8 @@ class ControlPanel : public QWidget {
   // Shown in place of the time, e.g. "Cannot open media.wma"; detail goes to the tool tip.
   void ShowMessage(const QString& text, const QString& detail = {});
   void ClearMessage();
+  // Without a sound output the volume and mute controls give way to "No sound output".
+  void SetSoundOutputMissing(bool missing);
 
  signals:
   void playPauseClicked();
@@ -61,6 +70,7 @@ class ControlPanel : public QWidget {
   QToolButton* mute_;
   QSlider* volume_;
   QHBoxLayout* buttons_;
+  QLabel* notice_;
   double position_ = -1;
   double duration_ = -1;
   QString message_;

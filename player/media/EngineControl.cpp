@@ -38,7 +38,6 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
     });
   }
   panel_ = new ControlPanel(this);
-  panel_->setPalette(parent ? parent->palette() : QPalette());
 
   connect(core_.get(), &MpvCore::fileLoaded, this, &EngineControl::OnFileLoaded);
   connect(core_.get(), &MpvCore::loadFailed, this, &EngineControl::Fail);
@@ -50,6 +49,8 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
     if (!paused) holding_ = false;
   });
   connect(core_.get(), &MpvCore::endReachedChanged, this, &EngineControl::OnEndReached);
+  connect(core_.get(), &MpvCore::soundOutputMissingChanged, panel_,
+          &ControlPanel::SetSoundOutputMissing);
   connect(panel_, &ControlPanel::playPauseClicked, this, &EngineControl::TogglePlay);
   connect(panel_, &ControlPanel::stopClicked, this, &EngineControl::Stop);
   connect(panel_, &ControlPanel::seekRequested, this, &EngineControl::SeekSeconds);

@@ -53,6 +53,18 @@ bool ReadFlag(mpv_handle* h, const char* name) {
 
 }  // namespace
 
+QString AudioOutputList(const QString& requested, const QStringList& autoprobed) {
+  QStringList outputs;
+  const QStringList entries = requested.isEmpty() ? QStringList{QString()} : requested.split(',');
+  for (const QString& entry : entries) {
+    for (const QString& name : entry.isEmpty() ? autoprobed : QStringList{entry}) {
+      if (!name.isEmpty() && !outputs.contains(name)) outputs << name;
+    }
+  }
+  if (!outputs.contains(QStringLiteral("null"))) outputs << QStringLiteral("null");
+  return outputs.join(',');
+}
+
 MpvCore::MpvCore(const MpvCoreOptions& options, QObject* parent)
     : QObject(parent), options_(options) {
   // libmpv refuses to start under a locale whose decimal point is not '.', and QApplication sets
@@ -63,13 +75,10 @@ MpvCore::MpvCore(const MpvCoreOptions& options, QObject* parent)
   for (const auto& option : kFixedOptions) mpv_set_option_string(handle_, option[0], option[1]);
   if (options_.headless) {
     mpv_set_option_string(handle_, "vo", "null");
-    mpv_set_option_string(handle_, "ao", "null");
   } else {
     // Pictures go through our render widget only; never a window of mpv's own.
     mpv_set_option_string(handle_, "vo", "libmpv");
   }
-  if (!options_.audioOutput.isEmpty())
-    mpv_set_option_string(handle_, "ao", options_.audioOutput.toUtf8().constData());
   if (options_.untimed) {
     mpv_set_option_string(handle_, "untimed", "yes");
     mpv_set_option_string(handle_, "ao-null-untimed", "yes");
@@ -79,10 +88,26 @@ MpvCore::MpvCore(const MpvCoreOptions& options, QObject* parent)
     handle_ = nullptr;
     return;
   }
+  // Without any sound output the core would give up a recording that has no picture, and play
+  // one with a picture without its sound track; with the silent output last it plays on, timed
+  // as usual, and we can tell the user why nothing is heard. The outputs the core would try by
+  // itself are known only once it runs; it opens none before a file is loaded.
+  QString requested = options_.audioOutput;
+  if (requested.isEmpty() && options_.headless) requested = QStringLiteral("null");
+  QStringList autoprobed;
+  for (const QString& name : StringList("option-info/ao/choices")) {
+    if (name == QLatin1String("null")) break;  // the core tries only those before it
+    autoprobed << name;
+  }
+  const QString outputs = AudioOutputList(requested, autoprobed);
+  silenceWanted_ = outputs.startsWith(QLatin1String("null"));
+  mpv_set_property_string(handle_, "ao", outputs.toUtf8().constData());
+
   mpv_observe_property(handle_, 0, "playback-time", MPV_FORMAT_DOUBLE);
   mpv_observe_property(handle_, 0, "duration", MPV_FORMAT_DOUBLE);
   mpv_observe_property(handle_, 0, "pause", MPV_FORMAT_FLAG);
   mpv_observe_property(handle_, 0, "eof-reached", MPV_FORMAT_FLAG);
+  mpv_observe_property(handle_, 0, "current-ao", MPV_FORMAT_STRING);
   mpv_set_wakeup_callback(handle_, &MpvCore::OnWakeup, this);
 }
 
@@ -217,5 +242,13 @@ void MpvCore::HandlePropertyChange(void* data) {
     emit pausedChanged(*static_cast<int*>(property->data) != 0);
   } else if (qstrcmp(property->name, "eof-reached") == 0 && property->format == MPV_FORMAT_FLAG) {
     emit endReachedChanged(*static_cast<int*>(property->data) != 0);
+  } else if (qstrcmp(property->name, "current-ao") == 0 && property->format == MPV_FORMAT_STRING) {
+    // Between files no output is open at all; only an opened one says whether sound is heard.
+    const bool missing =
+        !silenceWanted_ && qstrcmp(*static_cast<char**>(property->data), "null") == 0;
+    if (missing != soundOutputMissing_) {
+      soundOutputMissing_ = missing;
+      emit soundOutputMissingChanged(missing);
+    }
   }
 }

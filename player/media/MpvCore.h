@@ -11,8 +11,16 @@ struct mpv_handle;
 struct MpvCoreOptions {
   bool headless = false;  // no picture and no sound device: vo=null, ao=null
   bool untimed = false;   // decode as fast as possible (tests)
-  QString audioOutput;    // overrides the audio output when not empty (e.g. "null")
+  // Overrides the audio outputs when not empty: a name or a comma-separated list (e.g. "null");
+  // an empty entry stands for the outputs the core would try by itself.
+  QString audioOutput;
 };
+
+// The audio outputs a core tries, in order: the requested ones (or, for none, the core's own
+// list of outputs it would try by itself), with the silent "null" output last, so that a
+// recording plays on, silently, where no sound output can be opened. autoprobed: the core's own
+// list, without "null".
+QString AudioOutputList(const QString& requested, const QStringList& autoprobed);
 
 class MpvCore : public QObject {
   Q_OBJECT
@@ -40,6 +48,9 @@ class MpvCore : public QObject {
   double PositionSeconds() const;
   double DurationSeconds() const;
   bool AtEnd() const;
+  // True once the recording plays into the silent output although a sound output was wanted:
+  // none of the machine's sound outputs could be opened.
+  bool SoundOutputMissing() const { return soundOutputMissing_; }
   void SetVolume(int percent);
   void SetMuted(bool muted);
 
@@ -56,6 +67,7 @@ class MpvCore : public QObject {
   void pausedChanged(bool paused);
   // The end of the recording was reached (it stays open there) or left again.
   void endReachedChanged(bool atEnd);
+  void soundOutputMissingChanged(bool missing);
 
  private slots:
   void DrainEvents();
@@ -66,4 +78,6 @@ class MpvCore : public QObject {
 
   MpvCoreOptions options_;
   mpv_handle* handle_ = nullptr;
+  bool silenceWanted_ = false;  // the silent output was asked for first (tests, headless)
+  bool soundOutputMissing_ = false;
 };

@@ -207,6 +207,31 @@ class BindingTests : public QObject {
     QVERIFY(CoreOptionsFor({true, true}).untimed);
   }
 
+  // The silent output always comes last, so that a recording plays on where no sound output
+  // opens; what was asked for comes first, in its order.
+  void audioOutputList_data() {
+    QTest::addColumn<QString>("requested");
+    QTest::addColumn<QString>("outputs");
+    QTest::newRow("the core's own") << ""
+                                    << "pipewire,pulse,alsa,null";
+    QTest::newRow("silence asked for") << "null"
+                                       << "null";
+    QTest::newRow("one output") << "alsa"
+                                << "alsa,null";
+    QTest::newRow("unknown output") << "no-such-output"
+                                    << "no-such-output,null";
+    QTest::newRow("then the core's own") << "alsa,"
+                                         << "alsa,pipewire,pulse,null";
+    QTest::newRow("own order kept") << "pulse,null,alsa"
+                                    << "pulse,null,alsa";
+  }
+  void audioOutputList() {
+    QFETCH(QString, requested);
+    QFETCH(QString, outputs);
+    QCOMPARE(AudioOutputList(requested, {"pipewire", "pulse", "alsa"}), outputs);
+    QCOMPARE(AudioOutputList(QString(), {}), QString("null"));
+  }
+
   void timeFormat_data() {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("text");

@@ -3,6 +3,7 @@
 #include <mpv/client.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSlider>
@@ -256,6 +257,123 @@ class EngineTests : public QObject {
     QCOMPARE(control->Panel()->geometry(), QRect(0, 0, 270, 40));
   }
 
+  // Where no sound output can be opened the recording plays on, silently and timed as usual,
+  // and the panel says why nothing is heard; a recording without a picture used to end there.
+  void withoutSoundOutputPlaysSilently_data() {
+    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("outputs");
+    QTest::newRow("wma, unknown output") << EngineKind::WindowsMedia << "media.wma"
+                                         << "no-such-output";
+    QTest::newRow("wma, two that fail") << EngineKind::WindowsMedia << "media.wma"
+                                        << "no-such-output,nor-this-one";
+    QTest::newRow("wmv in the strip") << EngineKind::WindowsMedia << "media.wmv"
+                                      << "no-such-output";
+    QTest::newRow("rm sound only") << EngineKind::RealMedia << "audio.rm"
+                                   << "no-such-output";
+  }
+  void withoutSoundOutputPlaysSilently() {
+    QFETCH(EngineKind, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, outputs);
+    qputenv("PRESENTATION_ENGINE_AO", outputs.toLatin1());
+    TempMedium medium;
+    const QString path = PutMedia(medium, file, RecordingBytes(file));
+    QWidget window;
+    auto engine = CreateEngine(kind, &window);
+    qunsetenv("PRESENTATION_ENGINE_AO");
+    if (kind == EngineKind::RealMedia) engine->ShowControlPanelOnly();
+    engine->SetTop(305);
+    engine->SetHeight(40);
+    EngineControl* control = ControlOf(*engine);
+    QSignalSpy failed(control, &EngineControl::failed);
+    engine->OpenMedia(path);
+    engine->Play();
+    QVERIFY(WaitOpen(*engine));
+    QTRY_COMPARE_WITH_TIMEOUT(control->Panel()->Notice(), QString("No sound output"), 3000);
+    const double first = engine->GetPositionMs();
+    QTest::qWait(700);
+    const double later = engine->GetPositionMs();
+    QVERIFY2(later > first + 400 && later < first + 1500,
+             qPrintable(QString("%1 -> %2").arg(first).arg(later)));
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(control->StatusText().isEmpty());
+    QVERIFY(control->Core()->SoundOutputMissing());
+    ControlPanel* panel = control->Panel();
+    QVERIFY(!panel->MuteButton()->isVisibleTo(panel));
+    QVERIFY(!panel->VolumeBar()->isVisibleTo(panel));
+  }
+
+  void silenceAskedForIsNoNotice() {
+    qputenv("PRESENTATION_ENGINE_AO", "null");
+    TempMedium medium;
+    const QString path = PutMedia(medium, "media.wma", RecordingBytes("media.wma"));
+    QWidget window;
+    auto engine = CreateEngine(EngineKind::WindowsMedia, &window);
+    qunsetenv("PRESENTATION_ENGINE_AO");
+    engine->SetTop(305);
+    engine->SetHeight(40);
+    engine->OpenMedia(path);
+    engine->Play();
+    QVERIFY(WaitOpen(*engine));
+    QTest::qWait(300);
+    EngineControl* control = ControlOf(*engine);
+    QVERIFY(!control->Core()->SoundOutputMissing());
+    QCOMPARE(control->Panel()->Notice(), QString());
+    QVERIFY(control->Panel()->MuteButton()->isVisibleTo(control->Panel()));
+  }
+
+  // The time and any message are light on the panel's black, full size and in the audio-only
+  // strip, whatever the colours of the window around it.
+  void panelTextReadsOnItsBlack_data() {
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("message");
+    QTest::newRow("full size") << 260 << false;
+    QTest::newRow("audio-only strip") << 40 << false;
+    QTest::newRow("strip with a message") << 40 << true;
+  }
+  void panelTextReadsOnItsBlack() {
+    QFETCH(int, height);
+    QFETCH(bool, message);
+    QWidget window;
+    window.resize(800, 613);
+    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    engine->SetTop(305);
+    engine->SetHeight(height);
+    ControlPanel* panel = ControlOf(*engine)->Panel();
+    panel->SetDuration(125);
+    panel->SetPosition(61);
+    if (message) panel->ShowMessage("Cannot open media.wma");
+    QVERIFY(panel->TimeText() == (message ? "Cannot open media.wma" : "1:01 / 2:05"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage shot = panel->grab().toImage();
+    const QRect label = panel->TimeLabel()->geometry();
+    QVERIFY(label.width() > 40);
+    int light = 0;
+    int dark = 0;
+    for (int y = label.top(); y <= label.bottom(); ++y) {
+      for (int x = label.left(); x <= label.right(); ++x) {
+        const int lightness = QColor(shot.pixel(x, y)).lightness();
+        if (lightness > 170) ++light;
+        if (lightness < 40) ++dark;
+      }
+    }
+    QVERIFY2(light >= 20, qPrintable(QString("%1 light pixels").arg(light)));
+    QVERIFY2(dark > light, "the panel's black behind the text");
+    QVERIFY(panel->TimeLabel()->palette().color(QPalette::WindowText).lightness() > 170);
+    // The symbols on the buttons are light as well.
+    for (QToolButton* button : {panel->PlayButton(), panel->StopButton(), panel->MuteButton()}) {
+      const QImage symbol = button->icon().pixmap(QSize(16, 16)).toImage();
+      int lightest = 0;
+      for (int y = 0; y < symbol.height(); ++y)
+        for (int x = 0; x < symbol.width(); ++x)
+          if (qAlpha(symbol.pixel(x, y)) > 200)
+            lightest = std::max(lightest, QColor(symbol.pixel(x, y)).lightness());
+      QVERIFY2(lightest > 170, qPrintable(button->toolTip()));
+    }
+  }
+
   void panelButtonsDriveThePlayback() {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wmv", RecordingBytes("media.wmv"));
@@ -322,9 +440,12 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wma", RecordingBytes("media.wma"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, true});
+    // Timed, from just before the end: played untimed, the core could run through to the end
+    // again between two looks at the position.
+    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
     EngineControl* control = ControlOf(*engine);
     engine->OpenMedia(path);
+    engine->SeekMs(5400);
     engine->Play();
     QVERIFY(WaitOpen(*engine));
     QTRY_VERIFY_WITH_TIMEOUT(control->Core()->AtEnd(), 5000);

@@ -7,6 +7,7 @@
 #include "presentation/CommandLine.h"
 #include "presentation/Fields.h"
 #include "presentation/Model.h"
+#include "presentation/Readers.h"
 
 using medium::ArgumentText;
 using medium::ArgumentWords;
@@ -242,6 +243,80 @@ class FoundationTest : public QObject {
     QFETCH(QString, field);
     QCOMPARE(int(GetNumFields(line)), count);
     QCOMPARE(GetField(int16_t(index), line), field);
+  }
+
+  // The last "~" whose following position still fits in 16 bits is at character 32766.
+  void fieldsOfLongLines_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("overflow");
+    const QString a32765(32765, u'a');
+    QTest::newRow("~ at 32766") << a32765 + "~b" << 1 << "b" << false;
+    QTest::newRow("~ at 32766, field 0") << a32765 + "~b" << 0 << a32765 << false;
+    QTest::newRow("~ at 32767") << a32765 + "a~b" << 1 << "" << true;
+    QTest::newRow("~ at 32767, field 0") << a32765 + "a~b" << 0 << "" << true;
+    QTest::newRow("~ far beyond") << "0~" + QString(40000, u'x') + "~7" << 1 << "" << true;
+    // Without a "~" beyond 32766 a long field is no problem: only separators take positions.
+    QTest::newRow("long last field")
+        << "0~" + QString(40000, u'x') << 1 << QString(40000, u'x') << false;
+    QTest::newRow("many short fields") << QString("1~").repeated(16383) << 16382 << "1" << false;
+  }
+  void fieldsOfLongLines() {
+    QFETCH(QString, line);
+    QFETCH(int, index);
+    QFETCH(QString, field);
+    QFETCH(bool, overflow);
+    try {
+      const QString got = GetField(int16_t(index), line);
+      QVERIFY2(!overflow, "a field past a \"~\" beyond character 32766 was returned");
+      QCOMPARE(got, field);
+    } catch (const medium::AppError& e) {
+      QVERIFY2(overflow, qPrintable(e.description()));
+      QCOMPARE(e.number(), int(medium::kOverflow));
+      QVERIFY2(e.description().startsWith("Overflow"), qPrintable(e.description()));
+    }
+  }
+
+  void separatorCountAndStartOfLongLines() {
+    const QString fits = QString(32765, u'a') + "~b";
+    QCOMPARE(int(GetNumFields(fits)), 1);
+    QCOMPARE(int(FieldStart(fits, 1)), 32767);
+    const QString beyond = QString(32766, u'a') + "~b";
+    QVERIFY_THROWS_EXCEPTION(medium::AppError, GetNumFields(beyond));
+    QVERIFY_THROWS_EXCEPTION(medium::AppError, FieldStart(beyond, 1));
+    // Before the separator that overflows, the start of field 0 is still known.
+    QCOMPARE(int(FieldStart(beyond, 0)), 1);
+  }
+
+  // In the timeline each step that needs a field of such a line reports the overflow; the
+  // record keeps its initial values instead of taking a wrong field, and the next line reads.
+  void timelineLineWithFarSeparator() {
+    struct NoTexts : TranscriptTexts {
+      QString GetTranscriptText(int16_t, int16_t) override { return {}; }
+    } texts;
+    struct NoSink : TimelineSink {
+      void AddSlideTitle(const QString&) override {}
+      void SlideAppended(const Slide_cls&, int16_t) override {}
+    } sink;
+    const QByteArray far = "0~1000~Deck~2~" + QByteArray(32760, 'T') + "~9~Wrong";
+    medium::TextStream stream;
+    stream.OpenBytes(far + "\r\n0~2000~Deck~3~Next\r\n");
+    medium::RecordingReporter reporter;
+    Slides_cls slides;
+    Anns_cls anns;
+    Trans_cls trans;
+    ReadTimeline(stream, reporter, 0, texts, 0, slides, anns, trans, sink);
+    // The kind, then time, deck, number and title of the far line.
+    QCOMPARE(int(reporter.messages.size()), 5);
+    for (const medium::Message& m : reporter.messages)
+      QVERIFY2(m.text.startsWith("Overflow"), qPrintable(m.text));
+    QCOMPARE(int(slides.Slides.Count()), 2);
+    QCOMPARE(slides.Slides.Item(1).SlideTime, 0.0);
+    QCOMPARE(slides.Slides.Item(1).SlidePres, QString());
+    QCOMPARE(int(slides.Slides.Item(1).SlideNum), 0);
+    QCOMPARE(slides.Slides.Item(1).SlideName, QString());
+    QCOMPARE(slides.Slides.Item(2).SlideName, QString("Next"));
   }
 
   void fieldStart() {

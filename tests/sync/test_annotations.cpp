@@ -1,5 +1,6 @@
 // Marks drawn over the slide picture, read back pixel by pixel from what Slide_img is given.
 
+#include <QFontInfo>
 #include <QtTest>
 #include <algorithm>
 
@@ -34,7 +35,10 @@ class AnnotationTest : public QObject {
   void redLineOf100Twips();
   void zeroHeightRectangleIsALine();
   void rectangleOutline();
-  void textMarkDrawnToOrigin();
+  void textMarkShowsItsText_data();
+  void textMarkShowsItsText();
+  void textMarkWithoutTextDrawsNothing();
+  void textMarkFontIsSmallSans();
   void colourComponents_data();
   void colourComponents();
   void type3DrawsNothing();
@@ -84,14 +88,57 @@ void AnnotationTest::rectangleOutline() {
   QCOMPARE(f.view.picture.pixel(r.center().x(), r.bottom()), qRgb(255, 0, 0));
 }
 
-void AnnotationTest::textMarkDrawnToOrigin() {
-  // A text mark keeps width and height 0, so its rectangle reaches back to the corner; stored
-  // presentations look like that on the old players.
+void AnnotationTest::textMarkShowsItsText_data() {
+  QTest::addColumn<QString>("red");
+  QTest::addColumn<QString>("green");
+  QTest::addColumn<QString>("blue");
+  QTest::addColumn<QRgb>("colour");
+  QTest::newRow("red") << "255"
+                       << "0"
+                       << "0" << qRgb(255, 0, 0);
+  QTest::newRow("blue") << "0"
+                        << "0"
+                        << "255" << qRgb(0, 0, 255);
+}
+
+void AnnotationTest::textMarkShowsItsText() {
+  // A text mark has no second corner (width and height stay 0): its text is written from its
+  // point, (150, 300) twips = (10, 20) pixels, and nothing reaches back to the corner.
+  QFETCH(QString, red);
+  QFETCH(QString, green);
+  QFETCH(QString, blue);
+  QFETCH(QRgb, colour);
+  SyncFixture f;
+  f.AddSlides({0});
+  f.AddAnn(0, 2, 150, 300, 0, 0, red, green, blue).AnnText = QStringLiteral("Revenue up 12%");
+  f.Tick(100);
+  const QList<QPoint> marked = f.MarkedPixels();
+  QVERIFY(marked.size() > 40);
+  const QRect r = Bounds(marked);
+  QVERIFY2(r.left() >= 10 && r.left() <= 12, qPrintable(QString::number(r.left())));
+  QVERIFY2(r.top() >= 20 && r.top() <= 24, qPrintable(QString::number(r.top())));
+  // One line of a small font, as wide as its text: not an outline over the slide.
+  QVERIFY2(r.height() >= 7 && r.height() <= 14, qPrintable(QString::number(r.height())));
+  QVERIFY2(r.width() >= 50 && r.width() <= 110, qPrintable(QString::number(r.width())));
+  for (const QPoint& p : marked) QCOMPARE(f.view.picture.pixel(p), colour);
+}
+
+void AnnotationTest::textMarkWithoutTextDrawsNothing() {
   OneMark f(2, 150, 300, 0, 0);
-  const QRect r = Bounds(f.MarkedPixels());
-  QCOMPARE(r.topLeft(), QPoint(0, 0));
-  QVERIFY(r.right() >= 9 && r.right() <= 10);
-  QVERIFY(r.bottom() >= 19 && r.bottom() <= 20);
+  QVERIFY(f.MarkedPixels().isEmpty());
+}
+
+void AnnotationTest::textMarkFontIsSmallSans() {
+  const QFontInfo info(TextMarkFont());
+  QVERIFY2(info.pixelSize() >= 9 && info.pixelSize() <= 12,
+           qPrintable(QString::number(info.pixelSize())));
+  QVERIFY2(!info.family().contains("Serif") || info.family().contains("Sans"),
+           qPrintable(info.family()));
+  QVERIFY(IsTextMark([] {
+    Ann_cls a;
+    a.AnnType = 2;
+    return a;
+  }()));
 }
 
 void AnnotationTest::colourComponents_data() {
