@@ -33,6 +33,20 @@ bool WaitOpen(MediaEngine& engine, int timeoutMs = 5000) {
   return engine.GetPositionMs() >= 0;
 }
 
+// Code built with AddressSanitizer runs a few times slower by design: time limits that guard
+// against a probe that hangs are stretched there, not dropped.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 3;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kSlowdown = 3;
+#else
+constexpr int kSlowdown = 1;
+#endif
+#else
+constexpr int kSlowdown = 1;
+#endif
+
 double CoreDouble(EngineControl* control, const char* name) {
   double value = -1;
   mpv_get_property(control->Core()->Handle(), name, MPV_FORMAT_DOUBLE, &value);
@@ -55,7 +69,7 @@ class EngineTests : public QObject {
     clock.start();
     QVERIFY(ProbeEngine(EngineKind::WindowsMedia));
     QVERIFY(ProbeEngine(EngineKind::RealMedia));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 1000 * kSlowdown, qPrintable(QString::number(clock.elapsed())));
   }
 
   void designedPlaceAndName() {
@@ -386,6 +400,9 @@ class EngineTests : public QObject {
     QVERIFY(WaitOpen(*engine));
     QTRY_VERIFY(panel->SeekBar()->maximum() >= 5900 && panel->SeekBar()->maximum() <= 6200);
     QTRY_VERIFY(panel->TimeText().endsWith(" / 0:06"));
+    // Under way before the pause: a pause in the first frames can still see the position move
+    // from 0 to the first frame's time after it, on a slow (instrumented or busy) machine.
+    QTRY_VERIFY(engine->GetPositionMs() > 200);
 
     panel->PlayButton()->click();  // pause
     QTRY_VERIFY(control->Core()->Paused());

@@ -165,7 +165,9 @@ class MediumTest : public QObject {
 
   void pictureErrors() {
     TempMedium m;
-    m.Write("bad.jpg", QByteArray("\xFF\xD8\xFF\xE0 not really a jpeg", 25));
+    // A JPEG start marker and then text: the literal's own 22 bytes, no more.
+    const char notAJpeg[] = "\xFF\xD8\xFF\xE0 not really a jpeg";
+    m.Write("bad.jpg", QByteArray(notAJpeg, sizeof notAJpeg - 1));
     QCOMPARE(ErrorOf([&] {
                LoadPicture(BuildPath({ApplicationFolder(), "\\none.jpg"}));
              }),
