@@ -90,6 +90,7 @@ class Parser {
         BareFolder(a);
       }
     }
+    SettleFolders();
     return o_;
   }
 
@@ -128,10 +129,7 @@ class Parser {
         o_.error = QStringLiteral("%1 needs a value: %1 %2").arg(name, QLatin1String(rule->value));
         return;
       }
-      if (name == QLatin1String("--medium") && bareMedium_) {
-        o_.error = QStringLiteral("more than one medium given: %1").arg(value);
-        return;
-      }
+      if (name == QLatin1String("--medium")) media_ << value;
     } else if (equals >= 0) {
       o_.error = QStringLiteral("%1 takes no value").arg(name);
       return;
@@ -139,25 +137,30 @@ class Parser {
     rule->apply(o_, value);
   }
 
-  // A folder given to the launcher without --medium is the medium (a desktop's "open with").
+  // A folder given to the launcher without --medium is the medium (a desktop's "open with");
+  // with --export, wherever it stands, the folders are the presentations to export. Which it is
+  // is known only once every option has been read.
   void BareFolder(const QString& a) {
-    // After --export the folders are the presentations to export, not the medium.
+    bare_ << a;
+    media_ << a;
+  }
+
+  void SettleFolders() {
+    if (!o_.error.isEmpty() || bare_.isEmpty()) return;
     if (o_.exportDir) {
-      o_.rest << a;
-      return;
+      o_.rest << bare_;
+    } else if (media_.size() > 1) {
+      o_.error = QStringLiteral("more than one medium given: %1").arg(media_[1]);
+    } else {
+      o_.medium = bare_.front();
     }
-    if (o_.medium) {
-      o_.error = QStringLiteral("more than one medium given: %1").arg(a);
-      return;
-    }
-    o_.medium = a;
-    bareMedium_ = true;
   }
 
   const QStringList& args_;
   const unsigned mask_;
   qsizetype i_ = 0;
-  bool bareMedium_ = false;
+  QStringList bare_;   // folders given without an option, in order
+  QStringList media_;  // every medium named, by --medium or bare, in order
   ProgramOptions o_;
 };
 

@@ -324,8 +324,8 @@ class ExportTest : public QObject {
   void refusals_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no output folder")
-        << QStringList{"--medium", kSample, "--export"} << "no output folder given";
+    QTest::newRow("no output folder") << QStringList{"--medium", kSample, "--export"}
+                                      << "--export needs a value: --export OUTDIR";
     QTest::newRow("medium missing")
         << QStringList{"--medium", "/no/such/medium"} << "does not exist or cannot be read";
     QTest::newRow("not a medium") << QStringList{"--medium", "@EMPTY@"}
