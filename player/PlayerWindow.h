@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "medium/Report.h"
 #include "player/BuildProfile.h"
 #include "player/Playback.h"
+#include "player/PlayerKeys.h"
 #include "player/PlayerSession.h"
 
 class MediaEngine;
@@ -52,8 +54,15 @@ class ThumbnailButton : public QAbstractButton {
   void SetPicture(const QImage& picture);
   const QImage& Picture() const { return picture_; }
 
+ signals:
+  // The arrows, Home and End move through the strip; the window moves the focus.
+  void moveFocus(int index, int key);
+  void focused(int index);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   int index_;
@@ -97,6 +106,16 @@ class PlayerWindow : public QWidget, public StartupView {
   // Ends the program at once: no engine call, nothing saved, no tick afterwards.
   void Form_Unload() { session_->End(0); }
 
+  // The key table; other windows of the player hand their unused keys to HandleKey and add
+  // their own keys to Keys().
+  PlayerKeys& Keys() { return keys_; }
+  bool HandleKey(QKeyEvent* event);
+  // The small window listing the keys (F1 or ?); null until first asked for.
+  void ShowKeyHelp();
+  KeyHelpWindow* KeyHelp() const { return keyHelp_; }
+  // Scrolls the strip so that thumbnail index is wholly visible (nothing when it already is).
+  void EnsureThumbnailVisible(int index);
+
   const BuildProfile& Profile() const { return profile_; }
   int ThumbnailCount() const { return int(buttons_.size()); }
   ThumbnailButton* Thumbnail(int index) const;
@@ -117,6 +136,7 @@ class PlayerWindow : public QWidget, public StartupView {
   float ThumbnailWidthTwips() const override;
   int SlidesListSelection() const override;
   void ClearSlidesListSelection() override;
+  void CurrentSlideChanged(int n, int count, const QString& title) override;
 
   // StartupView
   void SetUserDefinedText(const QString& text) override;
@@ -145,9 +165,13 @@ class PlayerWindow : public QWidget, public StartupView {
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
+  void NameControls();
+  void NameThumbnail(int index);
+  void MoveThumbnailFocus(int index, int key);
   void ApplyTabOrder();
   ThumbnailButton* NewThumbnailButton(int index);
 
@@ -178,6 +202,8 @@ class PlayerWindow : public QWidget, public StartupView {
 
  private:
   std::vector<ThumbnailButton*> buttons_;  // Command1(0), Command1(1), ...
+  PlayerKeys keys_;
+  QPointer<KeyHelpWindow> keyHelp_;
   // Last: the session's engine control is a child of the window and goes before the controls.
   std::unique_ptr<PlayerSession> session_;
 };

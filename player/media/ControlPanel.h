@@ -2,6 +2,7 @@
 // The engine control's panel along its bottom edge: play/pause, stop, a seek bar, elapsed and
 // total time, mute and volume. It shows state and reports the user's wishes; it plays nothing.
 
+#include <QList>
 #include <QWidget>
 
 class QLabel;
@@ -26,11 +27,17 @@ class ControlPanel : public QWidget {
   QToolButton* PlayButton() const { return play_; }
   QToolButton* StopButton() const { return stop_; }
   QToolButton* MuteButton() const { return mute_; }
+  QToolButton* SpeedButton() const { return speed_; }
+  // "1x", "1.25x": the speed as the speed button shows it.
+  static QString FormatSpeed(double speed);
+  // The speeds the speed button's menu offers, slowest first.
+  static const QList<double>& SpeedSteps();
 
  public slots:
   void SetPosition(double seconds);
   void SetDuration(double seconds);
   void SetPaused(bool paused);
+  void SetSpeed(double speed);
   // Shown in place of the time, e.g. "Cannot open media.wma"; detail goes to the tool tip.
   void ShowMessage(const QString& text, const QString& detail = {});
   void ClearMessage();
@@ -41,6 +48,7 @@ class ControlPanel : public QWidget {
   void seekRequested(double seconds);
   void volumeChanged(int percent);
   void muteChanged(bool muted);
+  void speedRequested(double speed);
 
  private:
   void UpdateTimeText();
@@ -52,6 +60,7 @@ class ControlPanel : public QWidget {
   QLabel* time_;
   QToolButton* mute_;
   QSlider* volume_;
+  QToolButton* speed_;
   double position_ = -1;
   double duration_ = -1;
   QString message_;

@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QSlider>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 #include "medium/Error.h"
@@ -50,6 +52,13 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
     if (!paused) holding_ = false;
   });
   connect(core_.get(), &MpvCore::endReachedChanged, this, &EngineControl::OnEndReached);
+  connect(core_.get(), &MpvCore::pausedChanged, this, &EngineControl::TellPlaying);
+  connect(core_.get(), &MpvCore::positionChanged, this, [this](double seconds) {
+    if (state_ == State::Open && seconds >= 0) emit positionSampled(seconds);
+  });
+  connect(core_.get(), &MpvCore::speedChanged, panel_, &ControlPanel::SetSpeed);
+  connect(core_.get(), &MpvCore::speedChanged, this, &EngineControl::speedChanged);
+  connect(panel_, &ControlPanel::speedRequested, this, &EngineControl::SetSpeed);
   connect(panel_, &ControlPanel::playPauseClicked, this, &EngineControl::TogglePlay);
   connect(panel_, &ControlPanel::stopClicked, this, &EngineControl::Stop);
   connect(panel_, &ControlPanel::seekRequested, this, &EngineControl::SeekSeconds);
@@ -111,6 +120,7 @@ void EngineControl::Fail(const QString& detail) {
   panel_->ShowMessage(message, detail);
   panel_->SetPosition(-1);
   panel_->SetDuration(-1);
+  TellPlaying();
   emit failed(message);
 }
 
@@ -122,6 +132,7 @@ void EngineControl::OnFileLoaded() {
     seekPending_ = false;
     SeekSeconds(pendingSeek_);
   }
+  TellPlaying();
   emit opened();
 }
 
@@ -130,6 +141,51 @@ void EngineControl::OnEndReached(bool atEnd) {
   // the header of such a stub may even claim a duration of a few hundredths of a second.
   if (atEnd && state_ == State::Open && core_->PositionSeconds() < 0.25)
     Fail(QStringLiteral("No audio or video data could be played"));
+  TellPlaying();
+}
+
+void EngineControl::TellPlaying() {
+  const bool playing = Playing();
+  if (playing == toldPlaying_) return;
+  toldPlaying_ = playing;
+  emit playingChanged(playing);
+}
+
+bool EngineControl::Paused() const {
+  return core_->Paused();
+}
+
+bool EngineControl::Playing() const {
+  return state_ == State::Open && !core_->Paused() && !core_->AtEnd();
+}
+
+double EngineControl::DurationSeconds() const {
+  return state_ == State::Open ? core_->DurationSeconds() : -1;
+}
+
+void EngineControl::SetSpeed(double speed) {
+  if (!std::isfinite(speed)) return;
+  core_->SetSpeed(std::clamp(speed, 0.5, 2.0));
+}
+
+double EngineControl::Speed() const {
+  return core_->Speed();
+}
+
+void EngineControl::SetVolume(int percent) {
+  panel_->VolumeBar()->setValue(std::clamp(percent, 0, 100));  // the bar tells the core
+}
+
+int EngineControl::Volume() const {
+  return panel_->VolumeBar()->value();
+}
+
+void EngineControl::SetMuted(bool muted) {
+  panel_->MuteButton()->setChecked(muted);  // the button tells the core
+}
+
+bool EngineControl::Muted() const {
+  return panel_->MuteButton()->isChecked();
 }
 
 void EngineControl::Play() {

@@ -33,6 +33,18 @@ class EngineControl : public QWidget {
   double PositionSeconds() const;
   // Exact seek; remembered and made once the recording is open when it is still loading.
   void SeekSeconds(double seconds);
+  bool Paused() const;
+  // Playing: open, not paused and not held at the end.
+  bool Playing() const;
+  double DurationSeconds() const;
+  // 0.5 to 2 (others are held to that range); shown on the panel.
+  void SetSpeed(double speed);
+  double Speed() const;
+  // Through the panel's volume bar and mute button, so that they show it.
+  void SetVolume(int percent);
+  int Volume() const;
+  void SetMuted(bool muted);
+  bool Muted() const;
   // false: the control shows its panel alone (also the case whenever it is only panel-high).
   void SetPictureWanted(bool wanted);
 
@@ -49,6 +61,10 @@ class EngineControl : public QWidget {
   void opened();
   void failed(const QString& message);
   void seekFinished();
+  // A new sample of the playing position (seconds), as the core reports it.
+  void positionSampled(double seconds);
+  void playingChanged(bool playing);
+  void speedChanged(double speed);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +79,7 @@ class EngineControl : public QWidget {
   void Fail(const QString& detail);
   void OnFileLoaded();
   void OnEndReached(bool atEnd);
+  void TellPlaying();
 
   std::unique_ptr<MpvCore> core_;
   MpvVideoWidget* picture_ = nullptr;  // a child, deleted first by hand
@@ -78,4 +95,5 @@ class EngineControl : public QWidget {
   // reports it less the sound it has buffered ahead.
   bool holding_ = false;
   double heldPosition_ = 0;
+  bool toldPlaying_ = false;
 };

@@ -42,6 +42,9 @@ class MpvCore : public QObject {
   bool AtEnd() const;
   void SetVolume(int percent);
   void SetMuted(bool muted);
+  // Playback speed (1 normal); mpv keeps the pitch of the voice by itself.
+  void SetSpeed(double speed);
+  double Speed() const;
 
   // Reads a property as a string list (mpv string lists, or a list of maps by one key).
   QStringList StringList(const char* property, const char* key = nullptr) const;
@@ -56,6 +59,7 @@ class MpvCore : public QObject {
   void pausedChanged(bool paused);
   // The end of the recording was reached (it stays open there) or left again.
   void endReachedChanged(bool atEnd);
+  void speedChanged(double speed);
 
  private slots:
   void DrainEvents();
