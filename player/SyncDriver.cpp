@@ -81,7 +81,7 @@ double SyncDriver::EstimateMs() const {
 }
 
 double SyncDriver::TickPosition(double engineMs) const {
-  if (engineMs < 0) return engineMs;
+  if (engineMs < 0 || stopped_) return engineMs;
   // Only a reading just behind what the driver knows is a lagging sample; anything further off
   // is the truth (a seek the driver has not heard of yet).
   const double lead = std::max(EstimateMs(), shownAt_);
@@ -197,7 +197,7 @@ void SyncDriver::Fire() {
   const int segment = SegmentOf(estimate);
   if (segment > shownSegment_) {
     // Synced at the boundary itself when the shot came a fraction early.
-    SyncAt(std::max(estimate, times_[segment - 1]), false);
+    SyncAt(segment > 0 ? std::max(estimate, times_[segment - 1]) : estimate, false);
   }
   if (clock_.NowMs() - anchorAt_ >= kMaxExtrapolationMs) return;  // stalled: wait for a sample
   Aim();
