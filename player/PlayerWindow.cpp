@@ -646,6 +646,9 @@ void PlayerWindow::EnsureThumbnailVisible(int index) {
 
 // ---- screen readers ----------------------------------------------------------------------------
 
+void (*PlayerWindow::AnnounceAccessibility)(QAccessibleEvent* event) =
+    &QAccessible::updateAccessibility;
+
 void PlayerWindow::NameControls() {
   setAccessibleName(tr("Presentation player"));
   setAccessibleDescription(tr("Plays a recorded presentation with its slides; F1 lists the keys"));
@@ -699,7 +702,7 @@ void PlayerWindow::CurrentSlideChanged(int n, int count, const QString& title) {
     Slide_img->setAccessibleName(text);
     // Said aloud by a screen reader: the slide has changed.
     QAccessibleEvent changed(Slide_img, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
+    AnnounceAccessibility(&changed);
   }
   if (n >= 1) EnsureThumbnailVisible(n - 1);
 }

@@ -21,6 +21,7 @@
 #include "player/PlayerSession.h"
 
 class MediaEngine;
+class QAccessibleEvent;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -113,6 +114,9 @@ class PlayerWindow : public QWidget, public StartupView {
   // The small window listing the keys (F1 or ?); null until first asked for.
   void ShowKeyHelp();
   KeyHelpWindow* KeyHelp() const { return keyHelp_; }
+  // Where the announcement of a slide change goes: to screen readers through Qt's
+  // accessibility, which drops it where no platform accessibility is active (tests listen here).
+  static void (*AnnounceAccessibility)(QAccessibleEvent* event);
   // Scrolls the strip so that thumbnail index is wholly visible (nothing when it already is).
   void EnsureThumbnailVisible(int index);
 
