@@ -189,8 +189,12 @@ void SyncDriver::Fire() {
   } catch (const medium::AppError&) {
   }
   const double estimate = EstimateMs();
-  // A fresh reading ahead of the clock moves it on; one far off is a seek made elsewhere.
-  if (ms >= 0 && (ms > estimate || std::abs(ms - estimate) > kJumpMs * std::max(1.0, speed_))) {
+  const double sinceSample = clock_.NowMs() - anchorAt_;
+  const bool moved = ms >= 0 && ms != anchorMs_;
+  // A fresh reading ahead of the clock moves it on; one far off is a seek made elsewhere; and
+  // while the engine's samples are quiet its reading keeps the clock going.
+  if (ms >= 0 && (ms > estimate || std::abs(ms - estimate) > kJumpMs * std::max(1.0, speed_) ||
+                  (moved && sinceSample >= kQuietMs))) {
     EnginePosition(ms);
     return;
   }
@@ -199,6 +203,6 @@ void SyncDriver::Fire() {
     // Synced at the boundary itself when the shot came a fraction early.
     SyncAt(segment > 0 ? std::max(estimate, times_[segment - 1]) : estimate, false);
   }
-  if (clock_.NowMs() - anchorAt_ >= kMaxExtrapolationMs) return;  // stalled: wait for a sample
+  if (sinceSample >= kMaxExtrapolationMs) return;  // stalled: wait for a sample
   Aim();
 }

@@ -59,6 +59,8 @@ class SyncDriver : public MediaEngineListener {
   // Extrapolation stops this long (wall time) after the last sample: a recording that stalls
   // shows nothing ahead of itself.
   static constexpr double kMaxExtrapolationMs = 300;
+  // Samples come every block of sound; after this long without one the shot reads the engine.
+  static constexpr double kQuietMs = 150;
   // A sample this far (recording time) from the estimate is a seek made elsewhere (the control
   // panel's bar).
   static constexpr double kJumpMs = 400;

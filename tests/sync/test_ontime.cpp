@@ -22,6 +22,7 @@ struct OnTime {
   double speed = 1;
   bool playing = false;
   double sampleEveryMs = 50;
+  bool tellSamples = true;  // false: the reading moves, but the engine says nothing
   double lastSampleAt = 0;
   // Where the truth stood when each title first appeared, and when the first marks appeared.
   std::map<QString, double> titleAt;
@@ -76,7 +77,10 @@ struct OnTime {
       Note();
       if (playing && t - lastSampleAt >= sampleEveryMs) {
         lastSampleAt = t;
-        f.engine.TellPosition(truth);
+        if (tellSamples)
+          f.engine.TellPosition(truth);
+        else
+          f.engine.position = truth;
       }
       Note();
     }
@@ -114,6 +118,7 @@ class OnTimeTest : public QObject {
   void speedChangeReaims();
   void endOfRecordingStopsTheTimer();
   void stalledEngineShowsNothingAhead();
+  void quietEngineStillOnTime();
   void tickDoesNotTakeBackWhatWasShown();
   void seekBackBeforeFirstSlideShowsStartupState();
   void seekBackBeforeFirstSlideThroughTheDriver();
@@ -262,6 +267,23 @@ void OnTimeTest::stalledEngineShowsNothingAhead() {
   s.Play(3000);
   QCOMPARE(s.f.view.title, QStringLiteral("One"));
   QVERIFY(!s.clock.IsArmed());  // no shot every millisecond while nothing moves
+}
+
+void OnTimeTest::quietEngineStillOnTime() {
+  // The engine's reading moves but its samples stop coming: the driver reads it itself.
+  OnTime s;
+  s.Start();
+  s.Play(100);
+  s.tellSamples = false;
+  s.Play(3000);
+  QVERIFY(s.titleAt.count(QStringLiteral("Two")));
+  QVERIFY(s.titleAt.count(QStringLiteral("Three")));
+  // Never early; late by at most one step of the reading.
+  for (const auto& [title, time] :
+       {std::pair{QStringLiteral("Two"), 1030.0}, std::pair{QStringLiteral("Three"), 2070.0}}) {
+    QVERIFY2(s.titleAt[title] >= time && s.titleAt[title] <= time + s.sampleEveryMs + 2,
+             qPrintable(QStringLiteral("%1 at %2").arg(title).arg(s.titleAt[title])));
+  }
 }
 
 void OnTimeTest::tickDoesNotTakeBackWhatWasShown() {
