@@ -54,8 +54,10 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   connect(core_.get(), &MpvCore::endReachedChanged, this, &EngineControl::OnEndReached);
   connect(core_.get(), &MpvCore::pausedChanged, this, &EngineControl::TellPlaying);
   connect(core_.get(), &MpvCore::positionChanged, this, [this](double seconds) {
+    NoteRaw(seconds);
     if (state_ == State::Open && seconds >= 0) emit positionSampled(seconds);
   });
+  connect(core_.get(), &MpvCore::speedChanged, this, [this](double speed) { speed_ = speed; });
   connect(core_.get(), &MpvCore::speedChanged, panel_, &ControlPanel::SetSpeed);
   connect(core_.get(), &MpvCore::speedChanged, this, &EngineControl::speedChanged);
   connect(panel_, &ControlPanel::speedRequested, this, &EngineControl::SetSpeed);
@@ -66,6 +68,7 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   connect(panel_, &ControlPanel::muteChanged, core_.get(), &MpvCore::SetMuted);
   core_->SetPaused(true);
   panel_->SetPaused(true);
+  sinceStart_.start();
   Arrange();
 }
 
@@ -212,7 +215,29 @@ void EngineControl::Stop() {
 double EngineControl::PositionSeconds() const {
   if (state_ != State::Open) return -1;
   if (holding_ && core_->Paused()) return heldPosition_;
-  return core_->PositionSeconds();
+  return Smoothed(core_->PositionSeconds());
+}
+
+void EngineControl::NoteRaw(double raw) const {
+  if (raw == lastRaw_) return;
+  lastRaw_ = raw;
+  lastRawAt_ = static_cast<double>(sinceStart_.nsecsElapsed()) / 1e9;
+}
+
+double EngineControl::Smoothed(double raw) const {
+  NoteRaw(raw);
+  if (raw < 0 || core_->Paused() || core_->AtEnd()) {
+    smoothed_ = raw;
+    return raw;
+  }
+  const double now = static_cast<double>(sinceStart_.nsecsElapsed()) / 1e9;
+  double value = raw + std::clamp(now - lastRawAt_, 0.0, kStepSeconds) * speed_;
+  const double duration = core_->DurationSeconds();
+  if (duration > 0) value = std::min(value, duration);
+  // A step noticed late must not take the reading back; a larger step back is a seek.
+  if (value < smoothed_ && smoothed_ - value <= 2 * kStepSeconds * speed_) value = smoothed_;
+  smoothed_ = value;
+  return value;
 }
 
 void EngineControl::SeekSeconds(double seconds) {
@@ -222,6 +247,8 @@ void EngineControl::SeekSeconds(double seconds) {
     pendingSeek_ = seconds;
   } else if (state_ == State::Open) {
     if (!core_->SeekSeconds(seconds)) return;
+    smoothed_ = -1;
+    lastRaw_ = -1;
     const double duration = core_->DurationSeconds();
     holding_ = core_->Paused();
     heldPosition_ = std::max(0.0, duration > 0 ? std::min(seconds, duration) : seconds);

@@ -3,6 +3,7 @@
 // a playback core of its own. Both player builds host this control; their bindings differ only
 // in the units they speak.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -96,4 +97,15 @@ class EngineControl : public QWidget {
   bool holding_ = false;
   double heldPosition_ = 0;
   bool toldPlaying_ = false;
+  // The core's position moves in steps of one block of sound; between two steps the position
+  // goes on from the last one at the playing speed (for at most kStepSeconds), so that a reading
+  // tells where the sound is and never goes back while it plays.
+  static constexpr double kStepSeconds = 0.1;
+  double Smoothed(double raw) const;
+  void NoteRaw(double raw) const;
+  QElapsedTimer sinceStart_;
+  mutable double lastRaw_ = -1;
+  mutable double lastRawAt_ = 0;
+  mutable double smoothed_ = -1;
+  double speed_ = 1.0;
 };
