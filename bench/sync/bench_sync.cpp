@@ -30,9 +30,8 @@ namespace {
 constexpr double kSlideEveryMs = 2000;
 
 // The window, noting the engine's position the first time each slide's title is shown.
-// The engine's reading moves in steps (a block of sound at a time), so beside the reading the
-// window also notes the position between the steps: the last step's value plus the time since
-// the bench saw it appear, times the speed.
+// Beside the engine's reading the window notes the bench's own figure: the last value of the
+// reading the bench saw change, plus the time since, times the speed (a check of the reading).
 class MeasuringWindow : public PlayerWindow {
  public:
   using PlayerWindow::PlayerWindow;
