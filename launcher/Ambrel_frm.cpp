@@ -193,6 +193,28 @@ void Ambrel_frm::BuildControls() {
   Image2 = makePicture("Image2", TwipsRect(480, 6720, 3420, 360), "image2.jpg");
   Image1 = makePicture("Image1", TwipsRect(1680, 5520, 900, 900), "image1.jpg");
 
+  // Plain words for screen readers.
+  setAccessibleName(QStringLiteral("Archived zENTO"));
+  setAccessibleDescription(QStringLiteral("Choose a presentation and the player to play it with"));
+  Presentation_cmb->setAccessibleName(QStringLiteral("Presentation"));
+  Presentation_cmb->setAccessibleDescription(QStringLiteral("The presentation to play"));
+  Presentation_lbl->setAccessibleName(QStringLiteral("Presentation"));
+  Presentation_lbl->setAccessibleDescription(QStringLiteral("The one presentation on this disc"));
+  Command1->setAccessibleName(QStringLiteral("Play with Tavisco"));
+  Command1->setAccessibleDescription(
+      QStringLiteral("Plays the presentation's Windows Media recording and ends this program"));
+  Command2->setAccessibleName(QStringLiteral("Play with Norvanta"));
+  Command2->setAccessibleDescription(
+      QStringLiteral("Plays the presentation's RealMedia recording and ends this program"));
+  Image1->setAccessibleName(QStringLiteral("EXIT"));
+  Image1->setAccessibleDescription(QStringLiteral("Closes this program"));
+  Image2->setAccessibleName(QStringLiteral("Web site"));
+  Image2->setAccessibleDescription(QStringLiteral("Opens the maker's web site in the browser"));
+  for (QLabel* label : {Single_lbl, Label3, Multi_lbl, Label1}) {
+    label->setAccessibleName(label->text());
+    label->setAccessibleDescription(QStringLiteral("Text of the launcher"));
+  }
+
   setTabOrder(Command1, Command2);
   setTabOrder(Command2, Presentation_cmb);
 

@@ -68,6 +68,7 @@ void Playback::Timer1_Timer() {
   }
   // No recording open yet (negative), or no usable answer at all.
   if (!(position >= 0) || !std::isfinite(position)) return;
+  if (tickFilter_) position = tickFilter_(position);
   SyncToPosition(position);
 }
 
@@ -91,7 +92,10 @@ void Playback::SyncToPosition(double position) {
 
   if (slides_.Slides.IsEmpty()) return;
   const int16_t s = FindSlideIndex(slides_, 1, slides_.Slides.Count(), position);
-  if (s < 1) return;  // before the first slide there is no slide to show
+  if (s < 1) {
+    ShowNoSlide();  // a seek back before the first slide
+    return;
+  }
   const Slide_cls& slide = slides_.Slides.Item(s);
 
   // The range starts at the slide's own index and ends at the last mark at or before the slide's
@@ -105,6 +109,7 @@ void Playback::SyncToPosition(double position) {
   view_.SlideShown(s, s, a);
   view_.SetSlideTitle(slide.SlideName);
   MoveHighlight(s);
+  NoteShownSlide(s);
 }
 
 void Playback::Command1_Click(int16_t index) {
@@ -119,6 +124,7 @@ void Playback::Command1_Click(int16_t index) {
   }
   ShowSlideDirectly(n);
   MoveHighlight(n);
+  if (jumpListener_) jumpListener_(slides_.Slides.Item(n).SlideTime);
 }
 
 void Playback::Slides_cmb_Click() {
@@ -138,7 +144,10 @@ void Playback::Slides_cmb_Click() {
     } catch (const medium::AppError&) {
       moved = false;
     }
-    if (moved) ShowSlideDirectly(n);
+    if (moved) {
+      ShowSlideDirectly(n);
+      if (jumpListener_) jumpListener_(slides_.Slides.Item(n).SlideTime);
+    }
   }
   // The list never keeps a selection, so that choosing the same title again jumps again; this
   // holds even when the engine failed, or the title could not be chosen a second time.
@@ -156,6 +165,23 @@ void Playback::ShowSlideDirectly(int n) {
   view_.SetSlidePicture(canvas);
   view_.SlideShown(n, n, n - 1);
   view_.SetSlideTitle(slides_.Slides.Item(n).SlideName);
+  NoteShownSlide(n);
+}
+
+void Playback::ShowNoSlide() {
+  if (shownSlide_ == 0) return;  // start-up's state is still on screen
+  view_.SetSlidePicture(QImage());
+  view_.SetSlideTitle(QString());
+  view_.SetHighlightLeft(kDesignedHighlightLeftTwips);
+  view_.SlideShown(0, 1, 0);  // the other views of the slide leave it too
+  NoteShownSlide(0);
+}
+
+void Playback::NoteShownSlide(int n) {
+  if (n == shownSlide_) return;
+  shownSlide_ = n;
+  view_.CurrentSlideChanged(n, slides_.Slides.Count(),
+                            n >= 1 ? slides_.Slides.Item(n).SlideName : QString());
 }
 
 bool Playback::LoadSlideCanvas(int n, QImage* canvas) {

@@ -1,8 +1,9 @@
 #pragma once
 // What the player does while the recording plays: the once-a-second tick that brings transcript,
 // slide picture, marks, title and thumbnail highlight in line with the position, and the two
-// ways of jumping to a slide. It keeps no state between ticks; the window supplies its controls
-// through PlayerView.
+// ways of jumping to a slide. Every tick works everything out afresh; the only thing kept is
+// which slide the window shows, so that a slide change can be announced and a seek back before
+// the first slide can take it away again. The window supplies its controls through PlayerView.
 
 #include <QImage>
 #include <QString>
@@ -26,11 +27,22 @@ class PlayerView {
   virtual int SlidesListSelection() const = 0;              // Slides_cmb position, -1: none
   virtual void ClearSlidesListSelection() = 0;              // a real list fires its click again
   // Slide n (from 1) was just put in Slide_img with marks firstMark..lastMark (none when
-  // lastMark < firstMark), so that other views of the slide can follow.
+  // lastMark < firstMark), so that other views of the slide can follow; n is 0 when a seek back
+  // before the first slide has emptied Slide_img again.
   virtual void SlideShown(int /*n*/, int /*firstMark*/, int /*lastMark*/) {}
   // The transcript box was just set for cue k (from 1; 0 before the first cue).
   virtual void CueShown(int /*k*/) {}
+  // The slide on screen has become slide n of count (0: none, as at start-up), for screen
+  // readers and the strip that follows it.
+  virtual void CurrentSlideChanged(int n, int count, const QString& title) {
+    (void)n;
+    (void)count;
+    (void)title;
+  }
 };
+
+// Shape1's designed left edge, where start-up leaves it.
+inline constexpr float kDesignedHighlightLeftTwips = 100.0f;
 
 // Timer1 ticks once a second from the window's creation and is never slowed down.
 inline constexpr int kTimer1IntervalMs = 1000;
@@ -58,6 +70,18 @@ class Playback {
   void Form_Unload();
   bool Unloaded() const { return unloaded_; }
 
+  // The tick's position passes through this (the on-time sync keeps it from lagging behind).
+  void SetTickPositionFilter(std::function<double(double)> filter) {
+    tickFilter_ = std::move(filter);
+  }
+  // Told after a jump has moved the recording to ms.
+  void SetJumpListener(std::function<void(double ms)> listener) {
+    jumpListener_ = std::move(listener);
+  }
+  // The slide on screen (from 1), 0 when none is.
+  int ShownSlide() const { return shownSlide_; }
+  int SlideCount() const { return slides_.Slides.Count(); }
+
  private:
   // Slide n (from 1) in Slide_img and Slide_txt without its marks; a jump shows it at once.
   void ShowSlideDirectly(int n);
@@ -65,6 +89,10 @@ class Playback {
   // be loaded (then false).
   bool LoadSlideCanvas(int n, QImage* canvas);
   void MoveHighlight(int n);
+  // Before the first slide the window shows what start-up left: no picture, no title and the
+  // highlight at its designed place.
+  void ShowNoSlide();
+  void NoteShownSlide(int n);
 
   const Slides_cls& slides_;
   const Anns_cls& anns_;
@@ -75,6 +103,9 @@ class Playback {
   PictureLoader loader_;
   bool inListClick_ = false;
   bool unloaded_ = false;
+  int shownSlide_ = 0;
+  std::function<double(double)> tickFilter_;
+  std::function<void(double)> jumpListener_;
 };
 
 // Left edge of Shape1 for slide n (from 1), in twips: (W + 50) * (n - 1) + 100 in single

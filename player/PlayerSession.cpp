@@ -1,5 +1,8 @@
 #include "player/PlayerSession.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "medium/Error.h"
 #include "medium/Paths.h"
 #include "medium/Picture.h"
@@ -53,6 +56,8 @@ PlayerSession::PlayerSession(const BuildProfile& profile, medium::Reporter& repo
 }
 
 PlayerSession::~PlayerSession() {
+  if (driver_) engine_->SetListener(nullptr);
+  driver_.reset();
   playback_.reset();
   // The engine control is a child of the window; the binding goes first so that it can tear the
   // control down itself.
@@ -144,7 +149,25 @@ void PlayerSession::Form_Load() {
   if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
   Step([&] { view_.FocusSlidePicture(); });
 
-  if (!ended_) startupFinished_ = true;
+  if (!ended_) {
+    startupFinished_ = true;
+    StartSync();
+  }
+}
+
+void PlayerSession::StartSync() {
+  QList<double> times;
+  for (int k = 1; k <= slides_->Slides.Count(); ++k) times << slides_->Slides.Item(k).SlideTime;
+  for (int k = 1; k <= anns_->Anns.Count(); ++k) times << anns_->Anns.Item(k).AnnTime;
+  for (int k = 1; k <= trans_->Trans.Count(); ++k) times << trans_->Trans.Item(k).TranTime;
+  if (!clock_) clock_ = MakeEventLoopClock();
+  driver_ = std::make_unique<SyncDriver>(*engine_, *clock_, times, [this](double position) {
+    if (ended_ || !playback_) return;
+    RunHandler([&] { playback_->SyncToPosition(position); });
+  });
+  engine_->SetListener(driver_.get());
+  playback_->SetTickPositionFilter([this](double ms) { return driver_->TickPosition(ms); });
+  playback_->SetJumpListener([this](double ms) { driver_->SeekedTo(ms); });
 }
 
 void PlayerSession::ReadTimelineFile() {
@@ -229,14 +252,91 @@ void PlayerSession::PlayFrom(double ms) {
     } catch (const medium::AppError&) {
       return;  // the engine did not follow; leave the window as it was
     }
+    if (driver_) driver_->SeekedTo(ms);
     playback_->SyncToPosition(ms);
   });
+}
+
+// ---- keys ------------------------------------------------------------------------------------
+
+namespace {
+// Runs one engine call of a key; a failing engine changes nothing and says nothing, as a tick.
+template <class Call>
+bool EngineCall(Call&& call) {
+  try {
+    call();
+    return true;
+  } catch (const medium::AppError&) {
+    return false;
+  }
+}
+}  // namespace
+
+void PlayerSession::TogglePlay() {
+  if (!startupFinished_) return;
+  RunHandler([&] {
+    EngineCall([&] {
+      if (engine_->Paused())
+        engine_->Play();
+      else
+        engine_->Pause();
+    });
+  });
+}
+
+void PlayerSession::SeekBy(double ms) {
+  if (!startupFinished_) return;
+  RunHandler([&] {
+    double position = -1;
+    if (!EngineCall([&] { position = engine_->GetPositionMs(); }) || position < 0) return;
+    double target = std::max(0.0, position + ms);
+    const double duration = engine_->DurationMs();
+    if (duration > 0) target = std::min(target, duration);
+    if (EngineCall([&] { engine_->SeekMs(target); }) && driver_) driver_->SeekedTo(target);
+  });
+}
+
+void PlayerSession::StepSlide(int delta) {
+  if (!startupFinished_ || !playback_ || playback_->SlideCount() < 1) return;
+  const int n = std::clamp(playback_->ShownSlide() + delta, 1, playback_->SlideCount());
+  Command1_Click(static_cast<int16_t>(n - 1));
+}
+
+void PlayerSession::FirstSlide() {
+  if (!startupFinished_ || !playback_ || playback_->SlideCount() < 1) return;
+  Command1_Click(0);
+}
+
+void PlayerSession::ChangeVolume(int delta) {
+  if (!startupFinished_) return;
+  RunHandler([&] {
+    EngineCall([&] { engine_->SetVolume(std::clamp(engine_->Volume() + delta, 0, 100)); });
+  });
+}
+
+void PlayerSession::ToggleMute() {
+  if (!startupFinished_) return;
+  RunHandler([&] { EngineCall([&] { engine_->SetMuted(!engine_->Muted()); }); });
+}
+
+void PlayerSession::ChangeSpeed(double delta) {
+  double speed = 1.0;
+  if (!EngineCall([&] { speed = engine_->Speed(); })) return;
+  // Steps of a quarter from wherever the speed stands, kept on the quarter grid.
+  SetSpeed(std::round((speed + delta) * 4.0) / 4.0);
+}
+
+void PlayerSession::SetSpeed(double speed) {
+  if (!startupFinished_ || !std::isfinite(speed)) return;
+  RunHandler(
+      [&] { EngineCall([&] { engine_->SetSpeed(std::clamp(speed, kMinSpeed, kMaxSpeed)); }); });
 }
 
 void PlayerSession::End(int code) {
   if (ended_) return;
   ended_ = true;
   exitCode_ = code;
+  if (driver_) driver_->Stop();
   if (playback_) playback_->Form_Unload();
   view_.ProgramEnded(code);
 }

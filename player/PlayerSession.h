@@ -15,6 +15,7 @@
 #include "medium/TextStream.h"
 #include "player/BuildProfile.h"
 #include "player/Playback.h"
+#include "player/SyncDriver.h"
 #include "presentation/Model.h"
 #include "presentation/Readers.h"
 
@@ -71,6 +72,8 @@ class PlayerSession : private TimelineSink {
 
   // The benchmark replaces the indexed transcripts with another source.
   void SetTranscriptSourceFactory(TranscriptSourceFactory factory);
+  // The clock of the on-time sync (tests pass a fake one); before Form_Load.
+  void SetSyncClock(std::unique_ptr<SyncClock> clock) { clock_ = std::move(clock); }
   // How playback loads slide pictures (empty: from the medium).
   void SetPictureLoader(PictureLoader loader) { pictureLoader_ = std::move(loader); }
 
@@ -86,6 +89,18 @@ class PlayerSession : private TimelineSink {
   // Plays from a moment chosen outside the designed window (a transcript section): as a thumbnail
   // click, Play and a seek, and everything shown for that moment at once.
   void PlayFrom(double ms);
+  // The keyboard's actions. An engine that fails leaves everything as it was.
+  void TogglePlay();
+  void SeekBy(double ms);     // from the position, held to the recording
+  void StepSlide(int delta);  // as a click on that slide's thumbnail
+  void FirstSlide();
+  void ChangeVolume(int delta);
+  void ToggleMute();
+  void ChangeSpeed(double delta);  // held to 0.5 .. 2
+  void SetSpeed(double speed);
+  static constexpr double kMinSpeed = 0.5;
+  static constexpr double kMaxSpeed = 2.0;
+
   template <class Handler>
   void RunHandler(Handler&& handler) {
     if (ended_) return;
@@ -99,6 +114,9 @@ class PlayerSession : private TimelineSink {
   bool StartupFinished() const { return startupFinished_; }
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
+  // Null until start-up has finished.
+  SyncDriver* Sync() const { return driver_.get(); }
+  const Playback* PlaybackCore() const { return playback_.get(); }
   // The model; null until start-up has made the lists.
   const Slides_cls* SlidesList() const { return slides_.get(); }
   const Anns_cls* AnnsList() const { return anns_.get(); }
@@ -118,6 +136,7 @@ class PlayerSession : private TimelineSink {
   }
   void ReadTimelineFile();
   void StartRecording();
+  void StartSync();
   // TimelineSink: the slide list and the thumbnail strip grow with every slide line.
   void AddSlideTitle(const QString& title) override;
   void SlideAppended(const Slide_cls& slide, int16_t k) override;
@@ -152,6 +171,8 @@ class PlayerSession : private TimelineSink {
   std::unique_ptr<Trans_cls> trans_;
   std::unique_ptr<Anns_cls> anns_;
   std::unique_ptr<Playback> playback_;
+  std::unique_ptr<SyncClock> clock_;
+  std::unique_ptr<SyncDriver> driver_;
   QString detailsText_;
   bool loaded_ = false;
   bool startupFinished_ = false;

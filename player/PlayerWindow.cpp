@@ -1,5 +1,7 @@
 #include "player/PlayerWindow.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -91,6 +93,35 @@ ThumbnailButton::ThumbnailButton(int index, QWidget* parent)
   setObjectName(QStringLiteral("Command1"));
   setProperty("Index", index);
   setFocusPolicy(Qt::StrongFocus);
+  // The strip is a list to the keyboard: these keys move through it and choose a slide.
+  setProperty("keepsKeys", QVariantList{Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End,
+                                        Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
+}
+
+void ThumbnailButton::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+    QAbstractButton::keyPressEvent(event);
+    return;
+  }
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      emit moveFocus(index_, event->key());
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      click();
+      break;
+    default:
+      QAbstractButton::keyPressEvent(event);  // Space clicks
+  }
+}
+
+void ThumbnailButton::focusInEvent(QFocusEvent* event) {
+  QAbstractButton::focusInEvent(event);
+  emit focused(index_);
 }
 
 void ThumbnailButton::SetPicture(const QImage& picture) {
@@ -118,8 +149,11 @@ void ThumbnailButton::paintEvent(QPaintEvent*) {
   p.drawLine(r.bottomLeft(), r.bottomRight());
   p.drawLine(r.topRight(), r.bottomRight());
   if (hasFocus()) {
-    p.setPen(QPen(QColor(0, 0, 0), 1, Qt::DotLine));
-    p.drawRect(r.adjusted(3, 3, -4, -4));
+    // Plain to see on any thumbnail: a dark frame with a light one inside it.
+    p.setPen(QPen(QColor(0, 0, 128), 2));
+    p.drawRect(r.adjusted(2, 2, -3, -3));
+    p.setPen(QPen(QColor(255, 255, 255), 1, Qt::DotLine));
+    p.drawRect(r.adjusted(4, 4, -5, -5));
   }
 }
 
@@ -153,9 +187,14 @@ PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& report
   }
   ApplyTabOrder();
   AddViewButtons();
+  NameControls();
+  AddPlayerKeys(keys_, *session_, [this] { ShowKeyHelp(); });
+  AddViewKeys();
+  qApp->installEventFilter(this);
 }
 
 PlayerWindow::~PlayerWindow() {
+  qApp->removeEventFilter(this);
   Timer1->stop();
   // The engine control is a child widget; the session lets the binding go first so that it can
   // tear the control down itself.
@@ -340,6 +379,8 @@ ThumbnailButton* PlayerWindow::NewThumbnailButton(int index) {
   b->hide();
   connect(b, &QAbstractButton::clicked, this,
           [this, index] { Command1_Click(static_cast<int16_t>(index)); });
+  connect(b, &ThumbnailButton::moveFocus, this, &PlayerWindow::MoveThumbnailFocus);
+  connect(b, &ThumbnailButton::focused, this, &PlayerWindow::EnsureThumbnailVisible);
   buttons_.push_back(b);
   return b;
 }
@@ -403,8 +444,7 @@ void PlayerWindow::OpenLargeSlideView() {
     largeView_ = new LargeSlideView(this);
     // The player's keys work in the view as here.
     largeView_->SetKeyForwarder([this](QKeyEvent* event) {
-      event->ignore();
-      QCoreApplication::sendEvent(this, event);
+      if (!HandleKey(event)) event->ignore();
     });
   }
   largeView_->SetPresentation(session_->SlidesList(), session_->AnnsList());
@@ -439,25 +479,14 @@ void PlayerWindow::CloseViews() {
   if (transcriptWindow_) transcriptWindow_->close();
 }
 
-void PlayerWindow::keyPressEvent(QKeyEvent* event) {
-  // Keys a focused control did not use itself (a list keeps its letters).
-  if (event->matches(QKeySequence::Find)) {
-    OpenTranscriptSearch();
-    return;
-  }
-  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-    switch (event->key()) {
-      case Qt::Key_F:
-        OpenLargeSlideView();
-        return;
-      case Qt::Key_T:
-        OpenTranscriptWindow();
-        return;
-      default:
-        break;
-    }
-  }
-  QWidget::keyPressEvent(event);
+void PlayerWindow::AddViewKeys() {
+  keys_.Add({Qt::Key_F}, QStringLiteral("F"), QStringLiteral("large slide view"),
+            [this] { OpenLargeSlideView(); });
+  keys_.Add({Qt::Key_T}, QStringLiteral("T"), QStringLiteral("transcript window"),
+            [this] { OpenTranscriptWindow(); });
+  keys_.Add(
+      {Qt::Key_F}, QStringLiteral("Ctrl+F"), QStringLiteral("search the transcript"),
+      [this] { OpenTranscriptSearch(); }, Qt::ControlModifier);
 }
 
 // ---- PlayerView ------------------------------------------------------------------------------
@@ -534,6 +563,7 @@ void PlayerWindow::AddSlideTitle(const QString& title) {
   Slides_cmb->addItem(title);
   // The first entry of a list is not selected by being added.
   Slides_cmb->setCurrentIndex(selected);
+  NameThumbnail(Slides_cmb->count() - 1);
 }
 
 void PlayerWindow::WidenStrip() {
@@ -548,6 +578,7 @@ void PlayerWindow::AddThumbnailButton(int n) {
   PlaceTwips(button, 0, first->property("TopTwips").toDouble(),
              first->property("WidthTwips").toDouble(), first->property("HeightTwips").toDouble());
   QWidget::setTabOrder(buttons_[static_cast<size_t>(n - 1)], button);
+  NameThumbnail(n);
 }
 
 void PlayerWindow::PlaceThumbnailAfterPrevious(int n) {
@@ -650,4 +681,133 @@ void PlayerWindow::HScroll1_Change() {
     innerLeftTwips_ = static_cast<float>(-fraction * (double(innerWidthTwips_) - 8000.0));
     MoveTwips(InnerFrame, innerLeftTwips_);
   });
+}
+
+// ---- keys ------------------------------------------------------------------------------------
+
+bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  // Keys pressed anywhere in this window; other windows hand theirs on through HandleKey.
+  if (!widget || widget->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (PlayerKeys::WidgetKeepsKey(QApplication::focusWidget(), key)) return false;
+  return HandleKey(key);
+}
+
+bool PlayerWindow::HandleKey(QKeyEvent* event) {
+  if (session_->Ended()) return false;
+  const bool handled = keys_.Handle(event);
+  if (handled) event->accept();
+  return handled;
+}
+
+void PlayerWindow::ShowKeyHelp() {
+  if (!keyHelp_) keyHelp_ = new KeyHelpWindow(keys_, this);
+  keyHelp_->setWindowFlag(Qt::Dialog);
+  keyHelp_->Refresh();
+  keyHelp_->show();
+  keyHelp_->raise();
+  keyHelp_->activateWindow();
+}
+
+void PlayerWindow::MoveThumbnailFocus(int index, int key) {
+  const int last = int(buttons_.size()) - 1;
+  int target = index;
+  if (key == Qt::Key_Left) target = index - 1;
+  if (key == Qt::Key_Right) target = index + 1;
+  if (key == Qt::Key_Home) target = 0;
+  if (key == Qt::Key_End) target = last;
+  target = std::clamp(target, 0, last);
+  ThumbnailButton* b = buttons_[static_cast<size_t>(target)];
+  if (b->isVisible() || target == 0) b->setFocus(Qt::TabFocusReason);
+}
+
+void PlayerWindow::EnsureThumbnailVisible(int index) {
+  const ThumbnailButton* b = Thumbnail(index);
+  const int max = HScroll1->maximum();
+  if (!b || max <= 0) return;  // five slides or fewer: the strip never moves
+  const double left = b->property("LeftTwips").toDouble();
+  const double width = b->property("WidthTwips").toDouble();
+  const double visibleWidth = OuterFrame->property("WidthTwips").toDouble();
+  // How far the thumbnail sticks out of the strip's window at scroll value v (0: wholly seen).
+  auto outside = [&](int v) {
+    const double innerLeft = -(double(v) / double(max)) * (double(innerWidthTwips_) - 8000.0);
+    const double l = innerLeft + left;
+    return std::max(0.0, -l) + std::max(0.0, l + width - visibleWidth);
+  };
+  const int now = HScroll1->value();
+  if (outside(now) == 0) return;
+  int best = now;
+  for (int d = 1; d <= max; ++d) {
+    for (int v : {now - d, now + d}) {
+      if (v < 0 || v > max) continue;
+      if (outside(v) < outside(best)) best = v;
+    }
+    if (outside(best) == 0) break;
+  }
+  HScroll1->setValue(best);  // its change handler moves the strip
+}
+
+// ---- screen readers ----------------------------------------------------------------------------
+
+void (*PlayerWindow::AnnounceAccessibility)(QAccessibleEvent* event) =
+    &QAccessible::updateAccessibility;
+
+void PlayerWindow::NameControls() {
+  setAccessibleName(tr("Presentation player"));
+  setAccessibleDescription(tr("Plays a recorded presentation with its slides; F1 lists the keys"));
+  UserDef1_txt->setAccessibleName(tr("Note"));
+  UserDef1_txt->setAccessibleDescription(tr("A note that comes with the presentation"));
+  Transcript_cmb->setAccessibleName(tr("Transcript language"));
+  Transcript_cmb->setAccessibleDescription(tr("The language the transcript is shown in"));
+  Trans_txt->setAccessibleName(tr("Transcript"));
+  Trans_txt->setAccessibleDescription(tr("The words of the part being played"));
+  Slide_img->setAccessibleName(tr("Slide picture"));
+  Slide_img->setAccessibleDescription(tr("No slide yet"));
+  Details_txt->setAccessibleName(tr("Details"));
+  Details_txt->setAccessibleDescription(tr("About the presentation and its speaker"));
+  Slides_cmb->setAccessibleName(tr("Go to slide"));
+  Slides_cmb->setAccessibleDescription(tr("Choose a slide title to play from that slide"));
+  OuterFrame->setAccessibleName(tr("Slide thumbnails"));
+  OuterFrame->setAccessibleDescription(
+      tr("One small picture per slide; arrow keys move, Enter or Space plays from that slide"));
+  InnerFrame->setAccessibleName(tr("Thumbnail row"));
+  Shape1->setAccessibleName(tr("Current slide frame"));
+  Shape1->setAccessibleDescription(tr("Marks the thumbnail of the slide being shown"));
+  HScroll1->setAccessibleName(tr("Scroll thumbnails"));
+  HScroll1->setAccessibleDescription(tr("Moves the row of thumbnails sideways"));
+  Audio_img->setAccessibleName(tr("Audio picture"));
+  Audio_img->setAccessibleDescription(tr("Shown while a recording without a picture plays"));
+  Label1->setAccessibleName(tr("Slides"));
+  Label2->setAccessibleName(tr("Media"));
+  Slide_txt->setAccessibleName(tr("Slide title"));
+  Slide_txt->setAccessibleDescription(tr("The title of the slide being shown"));
+  if (QWidget* engine = session_->Engine().Widget()) {
+    engine->setAccessibleName(tr("Media player"));
+    engine->setAccessibleDescription(tr("The recording's picture and its controls"));
+  }
+  for (int i = 0; i < int(buttons_.size()); ++i) NameThumbnail(i);
+}
+
+void PlayerWindow::NameThumbnail(int index) {
+  ThumbnailButton* b = Thumbnail(index);
+  if (!b) return;
+  const QString title = index < Slides_cmb->count() ? Slides_cmb->itemText(index) : QString();
+  b->setAccessibleName(title.isEmpty() ? tr("Slide %1").arg(index + 1)
+                                       : tr("Slide %1: %2").arg(index + 1).arg(title));
+  b->setAccessibleDescription(tr("Plays the recording from this slide"));
+}
+
+void PlayerWindow::CurrentSlideChanged(int n, int count, const QString& title) {
+  const QString text =
+      n >= 1 ? tr("Slide %1 of %2: %3").arg(n).arg(count).arg(title) : tr("Slide picture");
+  Slide_img->setAccessibleDescription(n >= 1 ? text : tr("No slide yet"));
+  if (Slide_img->accessibleName() != text) {
+    Slide_img->setAccessibleName(text);
+    // Said aloud by a screen reader: the slide has changed.
+    QAccessibleEvent changed(Slide_img, QAccessible::NameChanged);
+    AnnounceAccessibility(&changed);
+  }
+  if (n >= 1) EnsureThumbnailVisible(n - 1);
 }

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -16,10 +17,12 @@
 #include "medium/Report.h"
 #include "player/BuildProfile.h"
 #include "player/Playback.h"
+#include "player/PlayerKeys.h"
 #include "player/PlayerSession.h"
 
 class LargeSlideView;
 class MediaEngine;
+class QAccessibleEvent;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -58,8 +61,15 @@ class ThumbnailButton : public QAbstractButton {
   void SetPicture(const QImage& picture);
   const QImage& Picture() const { return picture_; }
 
+ signals:
+  // The arrows, Home and End move through the strip; the window moves the focus.
+  void moveFocus(int index, int key);
+  void focused(int index);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   int index_;
@@ -103,6 +113,19 @@ class PlayerWindow : public QWidget, public StartupView {
   // Ends the program at once: no engine call, nothing saved, no tick afterwards.
   void Form_Unload() { session_->End(0); }
 
+  // The key table; other windows of the player hand their unused keys to HandleKey and add
+  // their own keys to Keys().
+  PlayerKeys& Keys() { return keys_; }
+  bool HandleKey(QKeyEvent* event);
+  // The small window listing the keys (F1 or ?); null until first asked for.
+  void ShowKeyHelp();
+  KeyHelpWindow* KeyHelp() const { return keyHelp_; }
+  // Where the announcement of a slide change goes: to screen readers through Qt's
+  // accessibility, which drops it where no platform accessibility is active (tests listen here).
+  static void (*AnnounceAccessibility)(QAccessibleEvent* event);
+  // Scrolls the strip so that thumbnail index is wholly visible (nothing when it already is).
+  void EnsureThumbnailVisible(int index);
+
   const BuildProfile& Profile() const { return profile_; }
   int ThumbnailCount() const { return int(buttons_.size()); }
   ThumbnailButton* Thumbnail(int index) const;
@@ -133,6 +156,7 @@ class PlayerWindow : public QWidget, public StartupView {
   void ClearSlidesListSelection() override;
   void SlideShown(int n, int firstMark, int lastMark) override;
   void CueShown(int k) override;
+  void CurrentSlideChanged(int n, int count, const QString& title) override;
 
   // StartupView
   void SetUserDefinedText(const QString& text) override;
@@ -161,13 +185,17 @@ class PlayerWindow : public QWidget, public StartupView {
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
+  void NameControls();
+  void NameThumbnail(int index);
+  void MoveThumbnailFocus(int index, int key);
   void ApplyTabOrder();
   ThumbnailButton* NewThumbnailButton(int index);
   void AddViewButtons();
+  void AddViewKeys();  // F, T and Ctrl+F, in the key table and its list
   void CloseViews();
 
   const BuildProfile& profile_;
@@ -205,6 +233,8 @@ class PlayerWindow : public QWidget, public StartupView {
 
  private:
   std::vector<ThumbnailButton*> buttons_;  // Command1(0), Command1(1), ...
+  PlayerKeys keys_;
+  QPointer<KeyHelpWindow> keyHelp_;
   // Last: the session's engine control is a child of the window and goes before the controls.
   std::unique_ptr<PlayerSession> session_;
 };

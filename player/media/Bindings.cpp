@@ -50,6 +50,84 @@ void HostPlacement::SetFocus() {
   if (host_) host_->setFocus(Qt::OtherFocusReason);
 }
 
+// Both ----------------------------------------------------------------------------------------
+
+PlacedBinding::PlacedBinding(QWidget* host) : placement_(host) {}
+
+PlacedBinding::~PlacedBinding() {
+  SetListener(nullptr);
+}
+
+EngineControl* PlacedBinding::Control() const {
+  return qobject_cast<EngineControl*>(placement_.Widget());
+}
+
+void PlacedBinding::SetListener(MediaEngineListener* listener) {
+  for (const QMetaObject::Connection& c : connections_) QObject::disconnect(c);
+  connections_.clear();
+  listener_ = listener;
+  EngineControl* control = Control();
+  if (!listener_ || !control) return;
+  // Positions go out in the binding's own milliseconds, exactly as GetPositionMs reads them.
+  connections_ << QObject::connect(control, &EngineControl::positionSampled, control, [this] {
+    const double ms = GetPositionMs();
+    if (listener_ && ms >= 0) listener_->EnginePosition(ms);
+  });
+  connections_ << QObject::connect(control, &EngineControl::playingChanged, control,
+                                   [this](bool playing) {
+                                     if (listener_) listener_->EnginePlaying(playing);
+                                   });
+  connections_ << QObject::connect(control, &EngineControl::seekFinished, control, [this] {
+    if (listener_) listener_->EngineSeeked();
+  });
+  connections_ << QObject::connect(control, &EngineControl::speedChanged, control,
+                                   [this](double speed) {
+                                     if (listener_) listener_->EngineSpeed(speed);
+                                   });
+}
+
+void PlacedBinding::Pause() {
+  if (EngineControl* c = Control()) c->Pause();
+}
+
+bool PlacedBinding::Paused() const {
+  const EngineControl* c = Control();
+  return c ? !c->Playing() : false;
+}
+
+double PlacedBinding::DurationMs() const {
+  const EngineControl* c = Control();
+  const double seconds = c ? c->DurationSeconds() : -1;
+  return seconds > 0 ? seconds * 1000.0 : -1;
+}
+
+void PlacedBinding::SetSpeed(double speed) {
+  if (EngineControl* c = Control()) c->SetSpeed(speed);
+}
+
+double PlacedBinding::Speed() const {
+  const EngineControl* c = Control();
+  return c ? c->Speed() : 1.0;
+}
+
+void PlacedBinding::SetVolume(int percent) {
+  if (EngineControl* c = Control()) c->SetVolume(percent);
+}
+
+int PlacedBinding::Volume() const {
+  const EngineControl* c = Control();
+  return c ? c->Volume() : 100;
+}
+
+void PlacedBinding::SetMuted(bool muted) {
+  if (EngineControl* c = Control()) c->SetMuted(muted);
+}
+
+bool PlacedBinding::Muted() const {
+  const EngineControl* c = Control();
+  return c ? c->Muted() : false;
+}
+
 // Tavisco -------------------------------------------------------------------------------------
 
 WinMediaBinding::WinMediaBinding(std::unique_ptr<WinMediaControl> control, QWidget* host)

@@ -2,6 +2,7 @@
 // The player's engine interface over each engine control, converting milliseconds to the
 // control's units. Placement and focus act on the hosting widget.
 
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -31,10 +32,15 @@ class HostPlacement {
   int height_ = 260;
 };
 
-// What both bindings do alike: placement and focus act on the hosting widget.
+class EngineControl;
+
+// What both bindings do alike: placement and focus act on the hosting widget, and so do the
+// listener, pause, speed and volume when the host is our engine control (a host of another kind
+// keeps the interface's defaults).
 class PlacedBinding : public MediaEngine {
  public:
-  explicit PlacedBinding(QWidget* host) : placement_(host) {}
+  explicit PlacedBinding(QWidget* host);
+  ~PlacedBinding() override;
   void SetTop(int pixels) override { placement_.SetTop(pixels); }
   void SetHeight(int pixels) override { placement_.SetHeight(pixels); }
   int Top() const override { return placement_.Top(); }
@@ -42,8 +48,22 @@ class PlacedBinding : public MediaEngine {
   void SetFocus() override { placement_.SetFocus(); }
   QWidget* Widget() override { return placement_.Widget(); }
 
+  void SetListener(MediaEngineListener* listener) override;
+  void Pause() override;
+  bool Paused() const override;
+  double DurationMs() const override;
+  void SetSpeed(double speed) override;
+  double Speed() const override;
+  void SetVolume(int percent) override;
+  int Volume() const override;
+  void SetMuted(bool muted) override;
+  bool Muted() const override;
+
  private:
+  EngineControl* Control() const;
   HostPlacement placement_;
+  MediaEngineListener* listener_ = nullptr;
+  QList<QMetaObject::Connection> connections_;
 };
 
 // Tavisco: seconds as double.
@@ -74,8 +94,6 @@ class RealMediaBinding : public PlacedBinding {
  private:
   std::unique_ptr<RealMediaControl> control_;
 };
-
-class EngineControl;
 
 // Seconds to whole milliseconds as the RealMedia control reports them: truncated towards zero,
 // held to the 32-bit range; a negative time (nothing open) stays negative.

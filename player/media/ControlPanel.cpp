@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -74,6 +75,7 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   QPalette colours = palette();
   colours.setColor(QPalette::Window, kBackground);
   colours.setColor(QPalette::WindowText, kText);
+  colours.setColor(QPalette::ButtonText, kText);  // the speed button's and tool buttons' words
   setPalette(colours);
   play_ = MakeButton(this, QStyle::SP_MediaPlay, tr("Play"));
   stop_ = MakeButton(this, QStyle::SP_MediaStop, tr("Stop"));
@@ -102,7 +104,45 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   notice_ = new QLabel(QStringLiteral("No sound output"), this);
   notice_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   notice_->setToolTip(tr("No sound device could be opened; the recording plays silently."));
+  notice_->setAccessibleName(tr("Sound output"));
+  notice_->setAccessibleDescription(notice_->toolTip());
   notice_->hide();
+
+  // Speed: a small button with a menu of the steps; the keyboard's [ ] and Backspace do the same.
+  speed_ = new QToolButton(this);
+  speed_->setAutoRaise(true);
+  speed_->setFocusPolicy(Qt::NoFocus);
+  speed_->setFixedSize(34, 22);
+  speed_->setPopupMode(QToolButton::InstantPopup);
+  speed_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  {
+    auto* menu = new QMenu(speed_);
+    menu->setAccessibleName(tr("Playback speed"));
+    for (double step : SpeedSteps()) {
+      QAction* action = menu->addAction(FormatSpeed(step));
+      action->setCheckable(true);
+      action->setData(step);
+      connect(action, &QAction::triggered, this, [this, step] { emit speedRequested(step); });
+    }
+    speed_->setMenu(menu);
+  }
+
+  // Plain words for screen readers.
+  play_->setAccessibleName(tr("Play or pause"));
+  play_->setAccessibleDescription(tr("Starts or pauses the recording (key: Space)"));
+  stop_->setAccessibleName(tr("Stop"));
+  stop_->setAccessibleDescription(tr("Goes back to the start of the recording and pauses"));
+  seekBar_->setAccessibleName(tr("Position in the recording"));
+  seekBar_->setAccessibleDescription(tr("Moves to another time of the recording"));
+  time_->setAccessibleName(tr("Time"));
+  time_->setAccessibleDescription(tr("Position and length of the recording"));
+  mute_->setAccessibleName(tr("Mute"));
+  mute_->setAccessibleDescription(tr("Turns the sound off or on again (key: M)"));
+  volume_->setAccessibleName(tr("Volume"));
+  volume_->setAccessibleDescription(tr("Loudness of the sound (keys: Up, Down)"));
+  speed_->setAccessibleName(tr("Speed"));
+  speed_->setAccessibleDescription(
+      tr("Playback speed from half to double, the voice keeps its pitch (keys: [ ] Backspace)"));
 
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 0, 0, 0);
@@ -111,6 +151,7 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
   buttons->addWidget(stop_);
   buttons->addWidget(time_, 1);
   buttons->addWidget(notice_);
+  buttons->addWidget(speed_);
   buttons->addWidget(mute_);
   buttons->addWidget(volume_);
   buttons_ = buttons;
@@ -140,6 +181,23 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
       emit seekRequested(seekBar_->sliderPosition() / 1000.0);
   });
   UpdateTimeText();
+  SetSpeed(1.0);
+}
+
+QString ControlPanel::FormatSpeed(double speed) {
+  return QString::number(speed, 'g', 3) + QLatin1Char('x');
+}
+
+const QList<double>& ControlPanel::SpeedSteps() {
+  static const QList<double> steps{0.5, 0.75, 1.0, 1.25, 1.5, 1.75, 2.0};
+  return steps;
+}
+
+void ControlPanel::SetSpeed(double speed) {
+  speed_->setText(FormatSpeed(speed));
+  speed_->setToolTip(tr("Speed %1").arg(FormatSpeed(speed)));
+  for (QAction* action : speed_->menu()->actions())
+    action->setChecked(qFuzzyCompare(action->data().toDouble(), speed));
 }
 
 QString ControlPanel::FormatTime(double seconds) {

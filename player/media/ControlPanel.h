@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QList>
 #include <QWidget>
 #include <functional>
 
@@ -41,11 +42,17 @@ class ControlPanel : public QWidget {
   // the tool tip.
   QToolButton* AddToolButton(const QString& text, const QString& accessibleName,
                              std::function<void()> callback, const QIcon& icon = {});
+  QToolButton* SpeedButton() const { return speed_; }
+  // "1x", "1.25x": the speed as the speed button shows it.
+  static QString FormatSpeed(double speed);
+  // The speeds the speed button's menu offers, slowest first.
+  static const QList<double>& SpeedSteps();
 
  public slots:
   void SetPosition(double seconds);
   void SetDuration(double seconds);
   void SetPaused(bool paused);
+  void SetSpeed(double speed);
   // Shown in place of the time, e.g. "Cannot open media.wma"; detail goes to the tool tip.
   void ShowMessage(const QString& text, const QString& detail = {});
   void ClearMessage();
@@ -58,6 +65,7 @@ class ControlPanel : public QWidget {
   void seekRequested(double seconds);
   void volumeChanged(int percent);
   void muteChanged(bool muted);
+  void speedRequested(double speed);
 
  private:
   void UpdateTimeText();
@@ -71,6 +79,7 @@ class ControlPanel : public QWidget {
   QSlider* volume_;
   QHBoxLayout* buttons_;
   QLabel* notice_;
+  QToolButton* speed_;
   double position_ = -1;
   double duration_ = -1;
   QString message_;

@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QSlider>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 #include "medium/Error.h"
@@ -51,6 +53,15 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   connect(core_.get(), &MpvCore::endReachedChanged, this, &EngineControl::OnEndReached);
   connect(core_.get(), &MpvCore::soundOutputMissingChanged, panel_,
           &ControlPanel::SetSoundOutputMissing);
+  connect(core_.get(), &MpvCore::pausedChanged, this, &EngineControl::TellPlaying);
+  connect(core_.get(), &MpvCore::positionChanged, this, [this](double seconds) {
+    NoteRaw(seconds);
+    if (state_ == State::Open && seconds >= 0) emit positionSampled(seconds);
+  });
+  connect(core_.get(), &MpvCore::speedChanged, this, [this](double speed) { speed_ = speed; });
+  connect(core_.get(), &MpvCore::speedChanged, panel_, &ControlPanel::SetSpeed);
+  connect(core_.get(), &MpvCore::speedChanged, this, &EngineControl::speedChanged);
+  connect(panel_, &ControlPanel::speedRequested, this, &EngineControl::SetSpeed);
   connect(panel_, &ControlPanel::playPauseClicked, this, &EngineControl::TogglePlay);
   connect(panel_, &ControlPanel::stopClicked, this, &EngineControl::Stop);
   connect(panel_, &ControlPanel::seekRequested, this, &EngineControl::SeekSeconds);
@@ -58,6 +69,7 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   connect(panel_, &ControlPanel::muteChanged, core_.get(), &MpvCore::SetMuted);
   core_->SetPaused(true);
   panel_->SetPaused(true);
+  sinceStart_.start();
   Arrange();
 }
 
@@ -112,6 +124,7 @@ void EngineControl::Fail(const QString& detail) {
   panel_->ShowMessage(message, detail);
   panel_->SetPosition(-1);
   panel_->SetDuration(-1);
+  TellPlaying();
   emit failed(message);
 }
 
@@ -123,6 +136,7 @@ void EngineControl::OnFileLoaded() {
     seekPending_ = false;
     SeekSeconds(pendingSeek_);
   }
+  TellPlaying();
   emit opened();
 }
 
@@ -131,6 +145,51 @@ void EngineControl::OnEndReached(bool atEnd) {
   // the header of such a stub may even claim a duration of a few hundredths of a second.
   if (atEnd && state_ == State::Open && core_->PositionSeconds() < 0.25)
     Fail(QStringLiteral("No audio or video data could be played"));
+  TellPlaying();
+}
+
+void EngineControl::TellPlaying() {
+  const bool playing = Playing();
+  if (playing == toldPlaying_) return;
+  toldPlaying_ = playing;
+  emit playingChanged(playing);
+}
+
+bool EngineControl::Paused() const {
+  return core_->Paused();
+}
+
+bool EngineControl::Playing() const {
+  return state_ == State::Open && !core_->Paused() && !core_->AtEnd();
+}
+
+double EngineControl::DurationSeconds() const {
+  return state_ == State::Open ? core_->DurationSeconds() : -1;
+}
+
+void EngineControl::SetSpeed(double speed) {
+  if (!std::isfinite(speed)) return;
+  core_->SetSpeed(std::clamp(speed, 0.5, 2.0));
+}
+
+double EngineControl::Speed() const {
+  return core_->Speed();
+}
+
+void EngineControl::SetVolume(int percent) {
+  panel_->VolumeBar()->setValue(std::clamp(percent, 0, 100));  // the bar tells the core
+}
+
+int EngineControl::Volume() const {
+  return panel_->VolumeBar()->value();
+}
+
+void EngineControl::SetMuted(bool muted) {
+  panel_->MuteButton()->setChecked(muted);  // the button tells the core
+}
+
+bool EngineControl::Muted() const {
+  return panel_->MuteButton()->isChecked();
 }
 
 void EngineControl::Play() {
@@ -157,7 +216,29 @@ void EngineControl::Stop() {
 double EngineControl::PositionSeconds() const {
   if (state_ != State::Open) return -1;
   if (holding_ && core_->Paused()) return heldPosition_;
-  return core_->PositionSeconds();
+  return Smoothed(core_->PositionSeconds());
+}
+
+void EngineControl::NoteRaw(double raw) const {
+  if (raw == lastRaw_) return;
+  lastRaw_ = raw;
+  lastRawAt_ = static_cast<double>(sinceStart_.nsecsElapsed()) / 1e9;
+}
+
+double EngineControl::Smoothed(double raw) const {
+  NoteRaw(raw);
+  if (raw < 0 || core_->Paused() || core_->AtEnd()) {
+    smoothed_ = raw;
+    return raw;
+  }
+  const double now = static_cast<double>(sinceStart_.nsecsElapsed()) / 1e9;
+  double value = raw + std::clamp(now - lastRawAt_, 0.0, kStepSeconds) * speed_;
+  const double duration = core_->DurationSeconds();
+  if (duration > 0) value = std::min(value, duration);
+  // A step noticed late must not take the reading back; a larger step back is a seek.
+  if (value < smoothed_ && smoothed_ - value <= 2 * kStepSeconds * speed_) value = smoothed_;
+  smoothed_ = value;
+  return value;
 }
 
 void EngineControl::SeekSeconds(double seconds) {
@@ -167,6 +248,8 @@ void EngineControl::SeekSeconds(double seconds) {
     pendingSeek_ = seconds;
   } else if (state_ == State::Open) {
     if (!core_->SeekSeconds(seconds)) return;
+    smoothed_ = -1;
+    lastRaw_ = -1;
     const double duration = core_->DurationSeconds();
     holding_ = core_->Paused();
     heldPosition_ = std::max(0.0, duration > 0 ? std::min(seconds, duration) : seconds);

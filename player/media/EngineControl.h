@@ -3,6 +3,7 @@
 // a playback core of its own. Both player builds host this control; their bindings differ only
 // in the units they speak.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -33,6 +34,18 @@ class EngineControl : public QWidget {
   double PositionSeconds() const;
   // Exact seek; remembered and made once the recording is open when it is still loading.
   void SeekSeconds(double seconds);
+  bool Paused() const;
+  // Playing: open, not paused and not held at the end.
+  bool Playing() const;
+  double DurationSeconds() const;
+  // 0.5 to 2 (others are held to that range); shown on the panel.
+  void SetSpeed(double speed);
+  double Speed() const;
+  // Through the panel's volume bar and mute button, so that they show it.
+  void SetVolume(int percent);
+  int Volume() const;
+  void SetMuted(bool muted);
+  bool Muted() const;
   // false: the control shows its panel alone (also the case whenever it is only panel-high).
   void SetPictureWanted(bool wanted);
 
@@ -49,6 +62,10 @@ class EngineControl : public QWidget {
   void opened();
   void failed(const QString& message);
   void seekFinished();
+  // A new sample of the playing position (seconds), as the core reports it.
+  void positionSampled(double seconds);
+  void playingChanged(bool playing);
+  void speedChanged(double speed);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +80,7 @@ class EngineControl : public QWidget {
   void Fail(const QString& detail);
   void OnFileLoaded();
   void OnEndReached(bool atEnd);
+  void TellPlaying();
 
   std::unique_ptr<MpvCore> core_;
   MpvVideoWidget* picture_ = nullptr;  // a child, deleted first by hand
@@ -78,4 +96,16 @@ class EngineControl : public QWidget {
   // reports it less the sound it has buffered ahead.
   bool holding_ = false;
   double heldPosition_ = 0;
+  bool toldPlaying_ = false;
+  // The core's position moves in steps of one block of sound; between two steps the position
+  // goes on from the last one at the playing speed (for at most kStepSeconds), so that a reading
+  // tells where the sound is and never goes back while it plays.
+  static constexpr double kStepSeconds = 0.1;
+  double Smoothed(double raw) const;
+  void NoteRaw(double raw) const;
+  QElapsedTimer sinceStart_;
+  mutable double lastRaw_ = -1;
+  mutable double lastRawAt_ = 0;
+  mutable double smoothed_ = -1;
+  double speed_ = 1.0;
 };

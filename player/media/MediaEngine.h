@@ -2,10 +2,28 @@
 // The media engine as the player sees it: five operations in milliseconds and the host
 // control's placement in window pixels. Each player build has one binding that converts to its
 // engine control's own units. Tests replace it with a fake that records the calls.
+//
+// Beside the designed operations the engine tells a listener what it does on its own (new
+// position samples, pauses, seeks, speed changes), so that the window can follow the recording
+// between the once-a-second ticks, and it takes the keyboard's wishes (pause, speed, volume).
+// Those have harmless defaults, so an engine that cannot do them still plays.
 
 #include <QString>
 
 class QWidget;
+
+// Told on the window's thread, always after the engine's own state has changed.
+class MediaEngineListener {
+ public:
+  virtual ~MediaEngineListener() = default;
+  // A new sample of the playing position, in the binding's milliseconds (as GetPositionMs).
+  virtual void EnginePosition(double ms) = 0;
+  // Playing, or not (paused, not open, or held at the end of the recording).
+  virtual void EnginePlaying(bool playing) = 0;
+  // A seek has landed; the position is valid again.
+  virtual void EngineSeeked() = 0;
+  virtual void EngineSpeed(double speed) = 0;
+};
 
 class MediaEngine {
  public:
@@ -27,6 +45,21 @@ class MediaEngine {
   virtual void SetFocus() = 0;
   // The widget hosted in the window (null for a fake engine without one).
   virtual QWidget* Widget() = 0;
+
+  // What the keyboard and the on-time slides need.
+  virtual void SetListener(MediaEngineListener* listener) { (void)listener; }
+  virtual void Pause() {}
+  virtual bool Paused() const { return false; }
+  // Negative while unknown.
+  virtual double DurationMs() const { return -1; }
+  // Playback speed, 1 normal; the voice keeps its pitch.
+  virtual void SetSpeed(double speed) { (void)speed; }
+  virtual double Speed() const { return 1.0; }
+  // 0 to 100.
+  virtual void SetVolume(int percent) { (void)percent; }
+  virtual int Volume() const { return 100; }
+  virtual void SetMuted(bool muted) { (void)muted; }
+  virtual bool Muted() const { return false; }
 };
 
 // Engine calls may throw medium::AppError (kEngineFailure) when the engine control cannot do

@@ -108,6 +108,7 @@ MpvCore::MpvCore(const MpvCoreOptions& options, QObject* parent)
   mpv_observe_property(handle_, 0, "pause", MPV_FORMAT_FLAG);
   mpv_observe_property(handle_, 0, "eof-reached", MPV_FORMAT_FLAG);
   mpv_observe_property(handle_, 0, "current-ao", MPV_FORMAT_STRING);
+  mpv_observe_property(handle_, 0, "speed", MPV_FORMAT_DOUBLE);
   mpv_set_wakeup_callback(handle_, &MpvCore::OnWakeup, this);
 }
 
@@ -180,6 +181,16 @@ void MpvCore::SetMuted(bool muted) {
   mpv_set_property(handle_, "mute", MPV_FORMAT_FLAG, &flag);
 }
 
+void MpvCore::SetSpeed(double speed) {
+  if (!handle_ || !std::isfinite(speed) || speed <= 0) return;
+  mpv_set_property(handle_, "speed", MPV_FORMAT_DOUBLE, &speed);
+}
+
+double MpvCore::Speed() const {
+  const double speed = ReadDouble(handle_, "speed");
+  return speed > 0 ? speed : 1.0;
+}
+
 QStringList MpvCore::StringList(const char* property, const char* key) const {
   QStringList result;
   mpv_node node;
@@ -238,6 +249,8 @@ void MpvCore::HandlePropertyChange(void* data) {
     emit positionChanged(isDouble ? value : -1);
   } else if (qstrcmp(property->name, "duration") == 0) {
     emit durationChanged(isDouble ? value : -1);
+  } else if (qstrcmp(property->name, "speed") == 0) {
+    if (isDouble && value > 0) emit speedChanged(value);
   } else if (qstrcmp(property->name, "pause") == 0 && property->format == MPV_FORMAT_FLAG) {
     emit pausedChanged(*static_cast<int*>(property->data) != 0);
   } else if (qstrcmp(property->name, "eof-reached") == 0 && property->format == MPV_FORMAT_FLAG) {

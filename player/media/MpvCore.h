@@ -53,6 +53,9 @@ class MpvCore : public QObject {
   bool SoundOutputMissing() const { return soundOutputMissing_; }
   void SetVolume(int percent);
   void SetMuted(bool muted);
+  // Playback speed (1 normal); mpv keeps the pitch of the voice by itself.
+  void SetSpeed(double speed);
+  double Speed() const;
 
   // Reads a property as a string list (mpv string lists, or a list of maps by one key).
   QStringList StringList(const char* property, const char* key = nullptr) const;
@@ -68,6 +71,7 @@ class MpvCore : public QObject {
   // The end of the recording was reached (it stays open there) or left again.
   void endReachedChanged(bool atEnd);
   void soundOutputMissingChanged(bool missing);
+  void speedChanged(double speed);
 
  private slots:
   void DrainEvents();

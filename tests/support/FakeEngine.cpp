@@ -15,6 +15,42 @@ void FakeEngine::OpenMedia(const QString& path) {
 void FakeEngine::Play() {
   calls << QStringLiteral("Play");
   MaybeFail(failing);
+  paused = false;
+}
+void FakeEngine::Pause() {
+  calls << QStringLiteral("Pause");
+  MaybeFail(failing);
+  paused = true;
+}
+void FakeEngine::SetSpeed(double s) {
+  calls << QStringLiteral("Speed ") + QString::number(s, 'g', 15);
+  MaybeFail(failing);
+  speed = s;
+}
+void FakeEngine::SetVolume(int percent) {
+  calls << QStringLiteral("Volume %1").arg(percent);
+  MaybeFail(failing);
+  volume = percent;
+}
+void FakeEngine::SetMuted(bool m) {
+  calls << QStringLiteral("Muted %1").arg(m ? 1 : 0);
+  MaybeFail(failing);
+  muted = m;
+}
+void FakeEngine::TellPosition(double ms) {
+  position = ms;
+  if (listener) listener->EnginePosition(ms);
+}
+void FakeEngine::TellPlaying(bool playing) {
+  paused = !playing;
+  if (listener) listener->EnginePlaying(playing);
+}
+void FakeEngine::TellSeeked() {
+  if (listener) listener->EngineSeeked();
+}
+void FakeEngine::TellSpeed(double s) {
+  speed = s;
+  if (listener) listener->EngineSpeed(s);
 }
 double FakeEngine::GetPositionMs() {
   calls << QStringLiteral("GetPositionMs");
@@ -57,6 +93,16 @@ class BorrowedEngine : public MediaEngine {
   int Height() const override { return e_.Height(); }
   void SetFocus() override { e_.SetFocus(); }
   QWidget* Widget() override { return e_.Widget(); }
+  void SetListener(MediaEngineListener* l) override { e_.SetListener(l); }
+  void Pause() override { e_.Pause(); }
+  bool Paused() const override { return e_.Paused(); }
+  double DurationMs() const override { return e_.DurationMs(); }
+  void SetSpeed(double s) override { e_.SetSpeed(s); }
+  double Speed() const override { return e_.Speed(); }
+  void SetVolume(int percent) override { e_.SetVolume(percent); }
+  int Volume() const override { return e_.Volume(); }
+  void SetMuted(bool m) override { e_.SetMuted(m); }
+  bool Muted() const override { return e_.Muted(); }
 
  private:
   MediaEngine& e_;

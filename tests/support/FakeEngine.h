@@ -21,8 +21,32 @@ class FakeEngine : public MediaEngine {
   void SetFocus() override;
   QWidget* Widget() override { return nullptr; }
 
-  // Calls in order, e.g. "OpenMedia /m/Media/P/media.wma", "Play", "SeekMs 61500".
+  void SetListener(MediaEngineListener* l) override { listener = l; }
+  void Pause() override;
+  bool Paused() const override { return paused; }
+  double DurationMs() const override { return duration; }
+  void SetSpeed(double s) override;
+  double Speed() const override { return speed; }
+  void SetVolume(int percent) override;
+  int Volume() const override { return volume; }
+  void SetMuted(bool m) override;
+  bool Muted() const override { return muted; }
+
+  // What a real engine tells its listener by itself (nothing when none is set).
+  void TellPosition(double ms);  // also sets the position
+  void TellPlaying(bool playing);
+  void TellSeeked();
+  void TellSpeed(double s);
+
+  // Calls in order, e.g. "OpenMedia /m/Media/P/media.wma", "Play", "SeekMs 61500", "Pause",
+  // "Speed 1.25", "Volume 90", "Muted 1". Reading the state is not recorded.
   QStringList calls;
+  MediaEngineListener* listener = nullptr;
+  bool paused = true;  // Play and Pause change it
+  double speed = 1.0;
+  int volume = 100;
+  bool muted = false;
+  double duration = -1;
   double position = -1;
   int top = 88;
   int height = 260;

@@ -38,12 +38,20 @@ class FakeView : public PlayerView {
     if (changed && onListClick) onListClick();
   }
 
+  // The notifications for the other views of the slide and the transcript, apart from the
+  // writes so that the lists of writes stay as they are.
+  void SlideShown(int n, int firstMark, int lastMark) override {
+    shown << QStringLiteral("Slide %1 %2 %3").arg(n).arg(firstMark).arg(lastMark);
+  }
+  void CueShown(int k) override { shown << QStringLiteral("Cue %1").arg(k); }
+
   int language = 0;
   int listSelection = -1;
   float thumbnailWidth = 1215.0f;
   std::function<void()> onListClick;
 
   QStringList calls;
+  QStringList shown;
   QString transcript = QStringLiteral("<untouched>");
   QString title = QStringLiteral("<untouched>");
   float highlight = -1.0f;

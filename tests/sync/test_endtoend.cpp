@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QToolButton>
 #include <QtTest>
 #include <clocale>
 
@@ -14,6 +15,8 @@
 #include "player/Annotations.h"
 #include "player/BuildProfile.h"
 #include "player/PlayerWindow.h"
+#include "player/SyncDriver.h"
+#include "player/media/ControlPanel.h"
 #include "player/media/EngineFactory.h"
 #include "player/media/MediaEngine.h"
 #include "presentation/MediumLayout.h"
@@ -59,6 +62,7 @@ class EndToEndTest : public QObject {
  private slots:
   void initTestCase();
   void followsRecordingAndJumps();
+  void onTimeSyncAndSpeedOnTheRealEngine();
   void cleanupTestCase();
 
  private:
@@ -132,6 +136,33 @@ void EndToEndTest::followsRecordingAndJumps() {
   QTest::qWait(1200);
   if (slides.Slides.Count() < 4 || position() < slides.Slides.Item(4).SlideTime)
     QCOMPARE(title(), slides.Slides.Item(3).SlideName);
+  QCOMPARE(reporter_->Texts(), QStringList{});
+}
+
+void EndToEndTest::onTimeSyncAndSpeedOnTheRealEngine() {
+  PlayerWindow& w = *window_;
+  MediaEngine& engine = w.Session().Engine();
+  SyncDriver* sync = w.Session().Sync();
+  QVERIFY(sync);
+  // The engine tells the driver that it plays, and the driver has synced on its own.
+  QTRY_VERIFY_WITH_TIMEOUT(sync->Playing(), 5000);
+  QVERIFY(sync->Syncs() > 0);
+  // ] through the window's key table: the engine plays faster, its panel and the driver hear it.
+  auto* panel = w.findChild<ControlPanel*>();
+  QVERIFY(panel);
+  QTest::keyClick(w.Slide_img, Qt::Key_BracketRight);
+  QCOMPARE(engine.Speed(), 1.25);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->SpeedButton()->text(), QStringLiteral("1.25x"), 3000);
+  QTRY_COMPARE_WITH_TIMEOUT(sync->Speed(), 1.25, 3000);
+  QTest::keyClick(w.Slide_img, Qt::Key_Backspace);
+  QCOMPARE(engine.Speed(), 1.0);
+  // Space pauses; the driver stops aiming its timer.
+  QTest::keyClick(w.Slide_img, Qt::Key_Space);
+  QVERIFY(engine.Paused());
+  QTRY_VERIFY_WITH_TIMEOUT(!sync->Playing(), 3000);
+  QVERIFY(!sync->Armed());
+  QTest::keyClick(w.Slide_img, Qt::Key_Space);
+  QTRY_VERIFY_WITH_TIMEOUT(sync->Playing(), 3000);
   QCOMPARE(reporter_->Texts(), QStringList{});
 }
 

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <QtTest>
 
 #include "player/LargeSlideView.h"
+#include "player/PlayerKeys.h"
 #include "player/PlayerWindow.h"
 #include "player/TranscriptWindow.h"
 #include "player/media/ControlPanel.h"
@@ -152,6 +154,49 @@ class ViewsWindowTest : public QObject {
     p.window->OpenLargeSlideView();
     QCOMPARE(view->ShownSlide(), 3);
     QCOMPARE(p.window->LargeView(), view);
+  }
+
+  // Keys the large view has no use for run the player window's key table, as there.
+  void largeViewHandsOnThePlayersKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("Space pauses") << int(Qt::Key_Space) << QStringList{"Pause"};
+    QTest::newRow("Page Down: next slide")
+        << int(Qt::Key_PageDown) << QStringList{"Play", "SeekMs 10000"};
+    QTest::newRow("M mutes") << int(Qt::Key_M) << QStringList{"Muted 1"};
+    QTest::newRow("an unknown key") << int(Qt::Key_Z) << QStringList{};
+  }
+  void largeViewHandsOnThePlayersKeys() {
+    QFETCH(int, key);
+    QFETCH(QStringList, calls);
+    Player p;
+    p.Tick(100);
+    p.window->OpenLargeSlideView();
+    LargeSlideView* view = p.window->LargeView();
+    QVERIFY(view);
+    p.engine.paused = false;
+    QTest::keyClick(view, Qt::Key(key));
+    QCOMPARE(p.engine.calls, calls);
+    QVERIFY(view->isVisible());
+  }
+
+  // The keys that open these windows are in the key list, also when it is asked for from the
+  // large view.
+  void keyListFromLargeViewNamesTheViewKeys() {
+    Player p;
+    p.Tick(100);
+    p.window->OpenLargeSlideView();
+    QVERIFY(!p.window->KeyHelp());
+    QTest::keyClick(p.window->LargeView(), Qt::Key_F1);
+    QVERIFY(p.window->KeyHelp());
+    QVERIFY(p.window->KeyHelp()->isVisible());
+    QTableWidget* table = p.window->KeyHelp()->Table();
+    QStringList rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+      rows << table->item(r, 0)->text() + " | " + table->item(r, 1)->text();
+    for (const char* expected :
+         {"F | large slide view", "T | transcript window", "Ctrl+F | search the transcript"})
+      QVERIFY2(rows.contains(QString::fromLatin1(expected)), expected);
   }
 
   void playerKeysWorkInLargeView() {
