@@ -35,22 +35,12 @@
 namespace checker {
 namespace {
 
-// A medium-form path relative to the root, as the report shows it.
-QString Relative(const QString& mediumPath) {
-  const QString root = medium::ApplicationFolder();
-  QString rel = mediumPath;
-  if (rel.startsWith(root)) rel = rel.mid(root.size());
-  while (rel.startsWith(u'\\')) rel.remove(0, 1);
-  while (rel.endsWith(u'\\')) rel.chop(1);
-  return rel.replace(u'\\', u'/');
-}
-
 // Collects what the readers report, with the file and the line the stream stood at.
 class ProblemReporter : public medium::Reporter {
  public:
   explicit ProblemReporter(std::vector<Problem>& out) : Reporter("check"), out_(out) {}
   void At(const QString& mediumPath, const medium::TextStream* stream = nullptr) {
-    file_ = Relative(mediumPath);
+    file_ = RelativeToMedium(mediumPath);
     stream_ = stream;
   }
   void Show(const medium::Message& message) override {
@@ -64,7 +54,7 @@ class ProblemReporter : public medium::Reporter {
   }
   void Add(const QString& mediumPath, int line, const QString& text,
            Severity severity = Severity::Problem) {
-    out_.push_back(Problem{Relative(mediumPath), line, text, severity});
+    out_.push_back(Problem{RelativeToMedium(mediumPath), line, text, severity});
   }
   // For places already relative to the root.
   void AddAt(const QString& relative, int line, const QString& text) {
@@ -132,7 +122,7 @@ class CheckedTexts : public TranscriptTexts {
     try {
       return index_.GetTranscriptText(languagePosition, section);
     } catch (const medium::AppError& e) {
-      const QString file = Relative(index_.FilePath(languagePosition));
+      const QString file = RelativeToMedium(index_.FilePath(languagePosition));
       if (e.number() == medium::kFileNotFound) throw;
       throw medium::AppError(
           e.number(),
@@ -230,7 +220,7 @@ class RecordingReader {
     const QString native = medium::OpenablePath(mediumPath);
     const auto known = seen_.constFind(native);
     if (known != seen_.cend()) return known.value();
-    const QString shown = Relative(mediumPath);
+    const QString shown = RelativeToMedium(mediumPath);
     ReadProgress progress;
     if (options_.progress) {
       progress = [&](double fraction) { options_.progress(shown, fraction); };
@@ -348,7 +338,7 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder,
     bool opened = medium::ReportAndContinue(reporter, [&] { ts.Open(events); });
     if (opened) {
       CheckedTexts texts(index);
-      CheckSink sink(reporter, ts, Relative(events), anns, trans, lines);
+      CheckSink sink(reporter, ts, RelativeToMedium(events), anns, trans, lines);
       ReadTimeline(ts, reporter, settings.SlideMode, texts,
                    static_cast<int>(languages.names.size()), slides, anns, trans, sink);
       ts.Close();
@@ -393,7 +383,7 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder,
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
     CheckPicture(
         reporter, [&] { return layout::SlidePicturePath(slides.Slides.Item(k)); },
-        QStringLiteral("slide picture"), Relative(events), LineOf(lines.slides, k));
+        QStringLiteral("slide picture"), RelativeToMedium(events), LineOf(lines.slides, k));
   }
 
   // Details.
@@ -425,6 +415,15 @@ int Count(const CheckResult& result, Severity severity) {
 }
 
 }  // namespace
+
+QString RelativeToMedium(const QString& mediumPath) {
+  const QString root = medium::ApplicationFolder();
+  QString rel = mediumPath;
+  if (rel.startsWith(root)) rel = rel.mid(root.size());
+  while (rel.startsWith(u'\\')) rel.remove(0, 1);
+  while (rel.endsWith(u'\\')) rel.chop(1);
+  return rel.replace(u'\\', u'/');
+}
 
 int CheckResult::ProblemCount() const {
   return Count(*this, Severity::Problem);

@@ -48,6 +48,9 @@ struct CheckOptions {
   std::function<void(const QString& file, double fraction)> progress;
 };
 
+// A medium-form path relative to the medium's root, '/' separated, as reports name files.
+QString RelativeToMedium(const QString& mediumPath);
+
 // Checks the medium at medium::ApplicationFolder().
 CheckResult CheckMedium(const CheckOptions& options = {});
 

@@ -49,16 +49,6 @@ bool IsWithin(const QString& path, const QString& folder) {
   return path.startsWith(prefix);
 }
 
-// The medium-relative form the checker uses for a medium path.
-QString MediumRelative(const QString& mediumPath) {
-  const QString root = medium::ApplicationFolder();
-  QString rel = mediumPath;
-  if (rel.startsWith(root)) rel = rel.mid(root.size());
-  while (rel.startsWith(u'\\')) rel.remove(0, 1);
-  while (rel.endsWith(u'\\')) rel.chop(1);
-  return rel.replace(u'\\', u'/');
-}
-
 // A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
 // descends.
 bool IsPlainFolderName(const QString& name) {
@@ -131,7 +121,7 @@ void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
     const QString target = dir_ + u'/' + file.target;
     QDir().mkpath(QFileInfo(target).path());
     if (!QFile::copy(found.path, target)) {
-      Problem(MediumRelative(file.source),
+      Problem(checker::RelativeToMedium(file.source),
               QStringLiteral("cannot copy to %1").arg(QDir::toNativeSeparators(target)));
       continue;
     }
@@ -193,7 +183,7 @@ bool Export::Run() {
 
   const PresentationContent content = ReadPresentationContent(outcome_.name, folder);
   if (content.recording.isEmpty()) {
-    Problem(MediumRelative(layout::MediaFolderPath(folder)),
+    Problem(checker::RelativeToMedium(layout::MediaFolderPath(folder)),
             QStringLiteral("no media.wma, media.wmv or media.rm: nothing to play, not exported"));
     return true;
   }
@@ -201,7 +191,7 @@ bool Export::Run() {
   QString error;
   const std::optional<MediaInfo> info = ProbeMedia(ctx_.request.tools, input, &error);
   if (!info) {
-    Problem(MediumRelative(content.recording), error + QStringLiteral(": not exported"));
+    Problem(checker::RelativeToMedium(content.recording), error + QStringLiteral(": not exported"));
     return true;
   }
 
@@ -256,7 +246,8 @@ bool Export::Run() {
       ctx_.cancel);
   if (result.cancelled) return false;
   if (!result.ok) {
-    Problem(MediumRelative(content.recording), result.error + QStringLiteral(": not exported"));
+    Problem(checker::RelativeToMedium(content.recording),
+            result.error + QStringLiteral(": not exported"));
     return true;
   }
   QFile::setPermissions(output, kFilePermissions);
@@ -381,7 +372,7 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
   // The checker's problems, by presentation: it reads the same list in the same order.
   const checker::CheckResult check = checker::CheckMedium();
   for (const checker::Problem& p : check.problems) {
-    if (p.file.compare(MediumRelative(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {
+    if (p.file.compare(checker::RelativeToMedium(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {
       summary.problems.push_back(p);
     }
   }
