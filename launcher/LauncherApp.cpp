@@ -15,6 +15,8 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/MediumFolder.h"
+#include "preserver/BagVerifier.h"
+#include "preserver/Preserver.h"
 #include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"
@@ -26,6 +28,8 @@ void PrintUsage(std::FILE* out) {
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
                "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
+               "       Ambrel --preserve OUTDIR [--masters] [--force] [--medium DIR | DIR]\n"
+               "       Ambrel --verify BAG...\n"
                "Lists the recorded presentations of a medium and starts the player for the\n"
                "one chosen. The medium is DIR, else the program's own folder; when the\n"
                "launcher finds no Data/config.txt there, a folder dialog asks for it.\n\n"
@@ -84,6 +88,15 @@ int RunLauncher(int argc, char** argv) {
   if (options.exportDir) {
     QCoreApplication app(argc, argv);
     return exporter::RunExport(options.medium, *options.exportDir, options.force, options.rest);
+  }
+  if (options.verify) {
+    QCoreApplication app(argc, argv);
+    return preserver::RunVerify(options.rest);
+  }
+  if (options.preserveDir) {
+    QCoreApplication app(argc, argv);
+    return preserver::RunPreserve(options.medium, *options.preserveDir, options.masters,
+                                  options.force);
   }
 
   QApplication app(argc, argv);

@@ -130,11 +130,16 @@ QString MediumMenu::ExportText() {
   return QStringLiteral("Export to a web page\u2026");
 }
 
+QString MediumMenu::PreserveText() {
+  return QStringLiteral("Preserve this medium\u2026");
+}
+
 MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs)
     : QObject(window), window_(window), dialogs_(std::move(dialogs)) {
   if (!dialogs_.chooseFolder) dialogs_.chooseFolder = &ChooseFolderDialog;
   if (!dialogs_.confirmReplace) dialogs_.confirmReplace = &ConfirmReplaceDialog;
   if (!dialogs_.showReport) dialogs_.showReport = &ShowReportWindow;
+  if (!dialogs_.choosePreservation) dialogs_.choosePreservation = &AskPreserveChoice;
   window_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(window_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     std::unique_ptr<QMenu> menu(BuildMenu());
@@ -146,6 +151,8 @@ QMenu* MediumMenu::BuildMenu() {
   auto* menu = new QMenu(window_);
   connect(menu->addAction(CheckText()), &QAction::triggered, this, &MediumMenu::CheckMedium);
   connect(menu->addAction(ExportText()), &QAction::triggered, this, &MediumMenu::ExportToWebPage);
+  connect(menu->addAction(PreserveText()), &QAction::triggered, this,
+          &MediumMenu::PreserveThisMedium);
   return menu;
 }
 
@@ -220,6 +227,13 @@ void MediumMenu::ExportToWebPage() {
     text += exporter::FormatSummary(summary);
   }
   dialogs_.showReport(window_, QStringLiteral("Ambrel - export to a web page"), text);
+}
+
+void MediumMenu::PreserveThisMedium() {
+  const std::optional<PreserveChoice> choice = dialogs_.choosePreservation(window_);
+  if (!choice) return;
+  const QString text = PreserveWithProgress(window_, *choice, dialogs_.progressShown);
+  dialogs_.showReport(window_, QStringLiteral("Ambrel - preserve this medium"), text);
 }
 
 }  // namespace launcher

@@ -1,12 +1,16 @@
 #pragma once
 // The launcher window's right-click menu: "Check this medium…" shows the checker's report in a
 // window; "Export to a web page…" asks for a folder and exports every presentation there with a
-// progress dialog that can be cancelled. The designed window itself stays as it is.
+// progress dialog that can be cancelled; "Preserve this medium…" writes the medium as a BagIt
+// bag (launcher/PreserveDialog). The designed window itself stays as it is.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
+
+#include "launcher/PreserveDialog.h"
 
 class QMenu;
 class QProgressDialog;
@@ -26,6 +30,8 @@ class MediumMenu : public QObject {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showReport;
     // Told of the progress dialog once it exists (tests cancel through it).
     std::function<void(QProgressDialog& dialog)> progressShown;
+    // Where the bag goes and whether to make masters; nothing when the user cancelled.
+    std::function<std::optional<PreserveChoice>(QWidget* parent)> choosePreservation;
   };
 
   // Installs itself as window's context menu. Missing dialogs are the real ones.
@@ -35,9 +41,11 @@ class MediumMenu : public QObject {
   QMenu* BuildMenu();
   void CheckMedium();
   void ExportToWebPage();
+  void PreserveThisMedium();
 
-  static QString CheckText();   // "Check this medium…"
-  static QString ExportText();  // "Export to a web page…"
+  static QString CheckText();     // "Check this medium…"
+  static QString ExportText();    // "Export to a web page…"
+  static QString PreserveText();  // "Preserve this medium…"
 
  private:
   QWidget* window_;

@@ -34,8 +34,22 @@ const OptionRule kOptions[] = {
      "problems, 2 usage error or a medium that cannot be read",
      [](ProgramOptions& o, const QString& v) { o.exportDir = v; }},
     {"--force", nullptr, kLauncher,
-     "with --export: replace presentation folders that exist in OUTDIR",
+     "with --export: replace presentation folders that exist in OUTDIR; with --preserve: "
+     "replace the bag",
      [](ProgramOptions& o, const QString&) { o.force = true; }},
+    {"--preserve", "OUTDIR", kLauncher,
+     "write the medium as a BagIt bag into OUTDIR/<medium>/: every file with its SHA-512, the "
+     "check's report, a description of every recording; exit 0 complete, 1 incomplete or not "
+     "made, 2 usage error or a medium that cannot be read",
+     [](ProgramOptions& o, const QString& v) { o.preserveDir = v; }},
+    {"--masters", nullptr, kLauncher,
+     "with --preserve: also a lossless master of every recording (FFV1 and FLAC or float PCM "
+     "in Matroska), proved equal to the original when decoded",
+     [](ProgramOptions& o, const QString&) { o.masters = true; }},
+    {"--verify", nullptr, kLauncher,
+     "check the bags named after it: every checksum, missing and extra files, Payload-Oxum, the "
+     "tag manifest; exit 0 valid, 1 invalid, 2 not a bag",
+     [](ProgramOptions& o, const QString&) { o.verify = true; }},
     {"--probe", nullptr, kPlayer, "exit 0 when the engine can play this player's formats, else 1",
      [](ProgramOptions& o, const QString&) { o.probe = true; }},
     {"--help", nullptr, kBoth, "show this text",
@@ -138,8 +152,8 @@ class Parser {
   }
 
   // A folder given to the launcher without --medium is the medium (a desktop's "open with");
-  // with --export, wherever it stands, the folders are the presentations to export. Which it is
-  // is known only once every option has been read.
+  // with --export, wherever it stands, the folders are the presentations to export, with
+  // --verify the bags to check. Which it is is known only once every option has been read.
   void BareFolder(const QString& a) {
     bare_ << a;
     media_ << a;
@@ -147,7 +161,7 @@ class Parser {
 
   void SettleFolders() {
     if (!o_.error.isEmpty() || bare_.isEmpty()) return;
-    if (o_.exportDir) {
+    if (o_.exportDir || o_.verify) {
       o_.rest << bare_;
     } else if (media_.size() > 1) {
       o_.error = QStringLiteral("more than one medium given: %1").arg(media_[1]);

@@ -26,6 +26,10 @@ struct ProgramOptions {
   // --export OUTDIR (launcher); the folders named after it are in rest. --force goes with it.
   std::optional<QString> exportDir;
   bool force = false;
+  // --preserve OUTDIR (launcher), with --masters; --verify takes the bags named after it in rest.
+  std::optional<QString> preserveDir;
+  bool masters = false;
+  bool verify = false;
 };
 
 // Takes the program's arguments without argv[0].

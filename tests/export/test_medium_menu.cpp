@@ -37,7 +37,8 @@ class MediumMenuTest : public QObject {
     QStringList texts;
     for (QAction* a : m->actions()) texts << a->text();
     QCOMPARE(texts, (QStringList{QString::fromUtf8("Check this medium\u2026"),
-                                 QString::fromUtf8("Export to a web page\u2026")}));
+                                 QString::fromUtf8("Export to a web page\u2026"),
+                                 QString::fromUtf8("Preserve this medium\u2026")}));
   }
 
   void checkShowsTheReport() {

@@ -1,0 +1,61 @@
+#pragma once
+// Message digests through OpenSSL's libcrypto, whose SHA-512 runs three to four times faster
+// here than Qt's own (bench/preserve measures both): hashing must not be what slows a bag down.
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <vector>
+
+typedef struct evp_md_ctx_st EVP_MD_CTX;
+
+namespace preserver {
+
+// The algorithms a bag's manifests may name; our own bags use SHA-512.
+enum class Algorithm { Md5, Sha1, Sha256, Sha512 };
+
+// "md5", "sha1", "sha256", "sha512": the name in manifest-<name>.txt.
+QString AlgorithmName(Algorithm algorithm);
+std::optional<Algorithm> AlgorithmFromName(const QString& name);
+
+class Digest {
+ public:
+  explicit Digest(Algorithm algorithm = Algorithm::Sha512);
+  ~Digest();
+  Digest(const Digest&) = delete;
+  Digest& operator=(const Digest&) = delete;
+
+  void Add(const char* data, qint64 size);
+  void Add(const QByteArray& bytes) { Add(bytes.constData(), bytes.size()); }
+  // The digest in lower-case hex; the digest starts again empty afterwards.
+  QByteArray HexResult();
+
+ private:
+  Algorithm algorithm_;
+  EVP_MD_CTX* context_;
+};
+
+QByteArray HexDigest(Algorithm algorithm, const QByteArray& bytes);
+
+// A file to hash with one or more algorithms in one reading.
+struct FileToHash {
+  QString path;  // native
+  std::vector<Algorithm> algorithms;
+  // Filled in: the digests in the order of algorithms (empty when the file could not be read
+  // through, the reason in error) and the bytes read.
+  std::vector<QByteArray> hex;
+  QString error;
+  qint64 bytes = 0;
+};
+
+// Hashes every file, each read once, the files shared out over threads (the largest first, so
+// that no core is left with one big file at the end). progress(done, total) is called on the
+// calling thread a few times a second. A set cancel flag stops at the next block; the files not
+// done are left without digests.
+void HashFiles(std::vector<FileToHash>& files, int threads,
+               const std::function<void(qint64 done, qint64 total)>& progress = {},
+               const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace preserver

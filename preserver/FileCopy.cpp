@@ -1,0 +1,246 @@
+#include "preserver/FileCopy.h"
+
+#include <QFile>
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "preserver/Digest.h"
+
+namespace preserver {
+
+namespace {
+
+class LocalFile : public SourceFile {
+ public:
+  explicit LocalFile(const QString& path) : file_(path) {}
+  bool Open(QString* error) override {
+    // Unbuffered: a failed read must not hide behind a buffer, and positions stay exact.
+    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+      *error = file_.errorString();
+      return false;
+    }
+    return true;
+  }
+  qint64 Size() const override { return file_.size(); }
+  qint64 ReadAt(qint64 offset, char* data, qint64 size, QString* error) override {
+    if (file_.pos() != offset && !file_.seek(offset)) {
+      *error = file_.errorString();
+      return -1;
+    }
+    const qint64 n = file_.read(data, size);
+    if (n < 0) *error = file_.errorString();
+    return n;
+  }
+
+ private:
+  QFile file_;
+};
+
+}  // namespace
+
+std::unique_ptr<SourceFile> OpenLocalFile(const QString& nativePath) {
+  return std::make_unique<LocalFile>(nativePath);
+}
+
+struct DigestWorker::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable done;
+  Digest* digest = nullptr;
+  const char* data = nullptr;
+  qint64 size = 0;
+  bool busy = false;
+  bool stop = false;
+  std::thread thread;
+
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      wake.wait(lock, [this] { return busy || stop; });
+      if (stop) return;
+      Digest* d = digest;
+      const char* p = data;
+      const qint64 n = size;
+      lock.unlock();
+      d->Add(p, n);
+      lock.lock();
+      busy = false;
+      done.notify_all();
+    }
+  }
+};
+
+DigestWorker::DigestWorker() : state_(std::make_unique<State>()) {
+  state_->thread = std::thread([s = state_.get()] { s->Loop(); });
+}
+
+DigestWorker::~DigestWorker() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stop = true;
+  }
+  state_->wake.notify_all();
+  state_->thread.join();
+}
+
+// Takes the blocks of one copy: each is hashed (on the worker when there is one) while it is
+// written, and the next is read into the other of two buffers meanwhile.
+class BlockSink {
+ public:
+  BlockSink(QFile& out, qint64 blockBytes, DigestWorker* worker)
+      : out_(out), worker_(worker ? worker->state_.get() : nullptr) {
+    for (QByteArray& b : buffers_) b.resize(blockBytes);
+  }
+  ~BlockSink() { WaitForWorker(); }
+
+  char* Buffer() { return buffers_[current_].data(); }
+  // Hands n bytes of Buffer() on; false when they could not be written.
+  bool Commit(qint64 n) {
+    if (n <= 0) return true;
+    const char* data = Buffer();
+    if (worker_) {
+      WaitForWorker();
+      {
+        std::lock_guard<std::mutex> lock(worker_->mutex);
+        worker_->digest = &digest_;
+        worker_->data = data;
+        worker_->size = n;
+        worker_->busy = true;
+      }
+      worker_->wake.notify_all();
+    } else {
+      digest_.Add(data, n);
+    }
+    current_ = 1 - current_;
+    return out_.write(data, n) == n;
+  }
+  // Zeros in place of what could not be read.
+  bool CommitZeros(qint64 n) {
+    while (n > 0) {
+      const qint64 part = std::min<qint64>(n, buffers_[current_].size());
+      std::memset(Buffer(), 0, static_cast<size_t>(part));
+      if (!Commit(part)) return false;
+      n -= part;
+    }
+    return true;
+  }
+  QByteArray Finish() {
+    WaitForWorker();
+    return digest_.HexResult();
+  }
+
+ private:
+  void WaitForWorker() {
+    if (!worker_) return;
+    std::unique_lock<std::mutex> lock(worker_->mutex);
+    worker_->done.wait(lock, [this] { return !worker_->busy; });
+  }
+
+  QFile& out_;
+  DigestWorker::State* worker_;
+  Digest digest_{Algorithm::Sha512};
+  QByteArray buffers_[2];
+  int current_ = 0;
+};
+
+namespace {
+
+void AddUnreadable(std::vector<UnreadableRange>& ranges, qint64 begin, qint64 end,
+                   const QString& reason) {
+  if (!ranges.empty() && ranges.back().end == begin && ranges.back().reason == reason) {
+    ranges.back().end = end;
+    return;
+  }
+  ranges.push_back(UnreadableRange{begin, end, reason});
+}
+
+}  // namespace
+
+CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyOptions& options) {
+  CopyResult result;
+  QString error;
+  if (!source.Open(&error)) {
+    result.openError = error;
+    return result;
+  }
+  result.opened = true;
+  QFile out(target);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    result.writeError = out.errorString();
+    return result;
+  }
+  const qint64 size = source.Size();
+  const qint64 block = std::max<qint64>(options.blockBytes, options.sectorBytes);
+  qint64 pos = 0;
+  qint64 badRun = 0;
+  {
+    BlockSink sink(out, block, options.worker);
+    auto fail = [&] {
+      result.writeError = out.errorString();
+      return result;
+    };
+    while (pos < size) {
+      if (options.cancel && options.cancel->load()) {
+        result.cancelled = true;
+        return result;
+      }
+      const qint64 want = std::min(block, size - pos);
+      const qint64 n = source.ReadAt(pos, sink.Buffer(), want, &error);
+      if (n > 0) {
+        if (!sink.Commit(n)) return fail();
+        pos += n;
+        badRun = 0;
+      } else if (n == 0) {
+        // The file ends before the length its directory entry states.
+        AddUnreadable(result.unreadable, pos, size,
+                      QStringLiteral("the file ends here, before its stated length"));
+        if (!sink.CommitZeros(size - pos)) return fail();
+        pos = size;
+      } else {
+        // Sector by sector through the block that failed, to save all that can be read.
+        const qint64 end = pos + want;
+        while (pos < end) {
+          const qint64 part = std::min(options.sectorBytes, end - pos);
+          const qint64 m = source.ReadAt(pos, sink.Buffer(), part, &error);
+          if (m > 0) {
+            if (!sink.Commit(m)) return fail();
+            pos += m;
+            badRun = 0;
+            continue;
+          }
+          AddUnreadable(
+              result.unreadable, pos, pos + part,
+              m == 0 ? QStringLiteral("the file ends here, before its stated length") : error);
+          if (!sink.CommitZeros(part)) return fail();
+          pos += part;
+          badRun += part;
+          if (badRun >= options.giveUpBytes && pos < size) {
+            AddUnreadable(
+                result.unreadable, pos, size,
+                QStringLiteral("not tried after %1 unreadable bytes in a row").arg(badRun));
+            if (!sink.CommitZeros(size - pos)) return fail();
+            pos = size;
+            break;
+          }
+        }
+      }
+      if (options.progress) options.progress(pos);
+    }
+    result.sha512 = sink.Finish();
+  }
+  result.bytes = pos;
+  if (options.modified.isValid()) {
+    out.setFileTime(options.modified, QFileDevice::FileModificationTime);
+  }
+  if (!out.flush()) result.writeError = out.errorString();
+  out.close();
+  if (out.error() != QFileDevice::NoError && result.writeError.isEmpty()) {
+    result.writeError = out.errorString();
+  }
+  return result;
+}
+
+}  // namespace preserver

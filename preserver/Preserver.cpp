@@ -1,0 +1,822 @@
+#include "preserver/Preserver.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "checker/MediumCheck.h"
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "presentation/ConfigReader.h"
+#include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
+#include "preserver/BagFormat.h"
+#include "preserver/BagVerifier.h"
+#include "preserver/Digest.h"
+#include "preserver/Masters.h"
+
+namespace preserver {
+
+namespace {
+
+const QString kAgent = QStringLiteral("Ambrel " PROJECT_VERSION_TEXT);
+
+class SilentReporter : public medium::Reporter {
+ public:
+  SilentReporter() : Reporter(QStringLiteral("preserve")) {}
+  void Show(const medium::Message&) override {}
+};
+
+// A path made absolute, symbolic links resolved as far as the folders exist.
+QString ResolvedAbsolute(const QString& path) {
+  QString rest;
+  QFileInfo info(QDir::cleanPath(QDir(path).absolutePath()));
+  while (!info.exists()) {
+    const QString parent = info.path();
+    if (parent == info.filePath()) break;
+    rest = rest.isEmpty() ? info.fileName() : info.fileName() + u'/' + rest;
+    info = QFileInfo(parent);
+  }
+  const QString base = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+  return rest.isEmpty() ? base : QDir::cleanPath(base + u'/' + rest);
+}
+
+bool IsWithin(const QString& path, const QString& folder) {
+  if (path == folder) return true;
+  return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
+}
+
+QString Now() {
+  return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+// What was done when, with its outcome: the bag's metadata/premis-events.csv, in the words of
+// PREMIS's event types.
+class EventLog {
+ public:
+  void Add(const QString& type, const QString& object, const QString& outcome,
+           const QString& detail, const QString& agent = kAgent) {
+    rows_ += CsvRow({Now(), type, object, outcome, detail, agent});
+  }
+  QByteArray Csv() const {
+    return CsvRow({QStringLiteral("eventDateTime"), QStringLiteral("eventType"),
+                   QStringLiteral("object"), QStringLiteral("eventOutcome"),
+                   QStringLiteral("eventDetail"), QStringLiteral("agent")}) +
+           rows_;
+  }
+
+ private:
+  QByteArray rows_;
+};
+
+struct MediumFile {
+  QString relative;  // '/' separated
+  qint64 size = 0;
+  QDateTime modified;
+};
+
+// A recording of the medium: Media/<folder>/media.wma, .wmv or .rm, in any case.
+struct Recording {
+  QString relative;
+  QString folder;
+  QString file;
+  QJsonObject probe;
+};
+
+bool IsRecording(const QString& relative, QString* folder, QString* file) {
+  const QStringList parts = relative.split(u'/');
+  if (parts.size() != 3 || parts[0].compare(QLatin1String("Media"), Qt::CaseInsensitive) != 0) {
+    return false;
+  }
+  const QString name = parts[2].toLower();
+  if (name != QLatin1String("media.wma") && name != QLatin1String("media.wmv") &&
+      name != QLatin1String("media.rm")) {
+    return false;
+  }
+  *folder = parts[1];
+  *file = parts[2];
+  return true;
+}
+
+QString Megabytes(qint64 bytes) {
+  return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+class BagWriter {
+ public:
+  BagWriter(const QString& root, const PreserveRequest& request, const PreserveProgressFn& progress,
+            const std::atomic<bool>* cancel, BagSummary& summary)
+      : root_(root), request_(request), progress_(progress), cancel_(cancel), s_(summary) {}
+
+  // Fills the staging folder; false when the bag cannot be made (s_ says why).
+  bool Fill(const QString& staging);
+
+ private:
+  bool Cancelled() {
+    if (cancel_ && cancel_->load()) {
+      s_.status = BagSummary::Status::Cancelled;
+      return true;
+    }
+    return false;
+  }
+  bool Fail(const QString& error) {
+    s_.status = BagSummary::Status::Failed;
+    s_.error = error;
+    return false;
+  }
+  bool WriteTag(const QString& relative, const QByteArray& bytes);
+  void Walk();
+  bool CopyMedium();
+  bool Describe();
+  bool MakeMasters();
+  bool WriteManifest();
+  bool CheckPayload();
+  bool WriteTagFiles();
+  QStringList Titles();
+  void Report(const PreserveProgress& p) {
+    if (progress_) progress_(p);
+  }
+
+  const QString root_;
+  const PreserveRequest& request_;
+  const PreserveProgressFn& progress_;
+  const std::atomic<bool>* cancel_;
+  BagSummary& s_;
+  QString dir_;  // the staging folder
+  std::vector<MediumFile> files_;
+  std::vector<Recording> recordings_;
+  std::vector<std::pair<QString, QByteArray>> payload_;  // bag path, SHA-512
+  EventLog events_;
+  QStringList titles_;
+};
+
+bool BagWriter::WriteTag(const QString& relative, const QByteArray& bytes) {
+  const QString path = dir_ + u'/' + relative;
+  QDir().mkpath(QFileInfo(path).path());
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    return Fail(QStringLiteral("cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(path), file.errorString()));
+  }
+  return true;
+}
+
+void BagWriter::Walk() {
+  QDirIterator it(root_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  QStringList folders;
+  while (it.hasNext()) {
+    it.next();
+    const QFileInfo info = it.fileInfo();
+    const QString relative = info.filePath().mid(root_.size() + 1);
+    auto skip = [&](const QString& why) {
+      s_.readErrors.push_back(ReadError{relative, why, {}});
+      events_.Add(QStringLiteral("replication"), relative, QStringLiteral("failure"), why);
+    };
+    if (info.isSymLink()) {
+      skip(QStringLiteral("a symbolic link (to %1): not copied").arg(info.symLinkTarget()));
+    } else if (info.isDir()) {
+      folders << relative;
+      // The iterator passes over a folder it cannot list without a word.
+      if (!info.isReadable() || !info.isExecutable()) {
+        skip(QStringLiteral("a folder that cannot be read: what it holds is not copied"));
+      }
+    } else if (info.isFile()) {
+      files_.push_back(MediumFile{relative, info.size(), info.lastModified()});
+    } else {
+      skip(QStringLiteral("not a regular file (a pipe, socket or device): not copied"));
+    }
+  }
+  // Folders too, the empty ones included, so that the copy has the medium's tree.
+  for (const QString& f : folders) QDir().mkpath(dir_ + QStringLiteral("/data/medium/") + f);
+  std::sort(files_.begin(), files_.end(),
+            [](const MediumFile& a, const MediumFile& b) { return a.relative < b.relative; });
+  for (const MediumFile& f : files_) s_.bytes += f.size;
+}
+
+bool BagWriter::CopyMedium() {
+  QElapsedTimer clock;
+  clock.start();
+  DigestWorker worker;
+  PreserveProgress p;
+  p.phase = PreserveProgress::Phase::Copying;
+  p.total = s_.bytes;
+  qint64 before = 0;
+  for (const MediumFile& f : files_) {
+    if (Cancelled()) return false;
+    const QString bagPath = QStringLiteral("data/medium/") + f.relative;
+    const QString target = dir_ + u'/' + bagPath;
+    p.item = f.relative;
+    p.itemTotal = f.size;
+    p.itemDone = 0;
+    p.done = before;
+    Report(p);
+    std::unique_ptr<SourceFile> source = request_.openSource(root_ + u'/' + f.relative);
+    CopyOptions options;
+    options.modified = f.modified;
+    options.cancel = cancel_;
+    options.worker = &worker;
+    options.progress = [&](qint64 copied) {
+      p.itemDone = copied;
+      p.done = before + copied;
+      Report(p);
+    };
+    const CopyResult r = CopyWithDigest(*source, target, options);
+    before += f.size;
+    if (r.cancelled) {
+      Cancelled();
+      return false;
+    }
+    if (!r.opened) {
+      const QString why = QStringLiteral("cannot be opened: %1: not copied").arg(r.openError);
+      s_.readErrors.push_back(ReadError{f.relative, why, {}});
+      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("failure"), why);
+      continue;
+    }
+    if (!r.writeError.isEmpty()) {
+      return Fail(QStringLiteral("cannot write %1: %2")
+                      .arg(QDir::toNativeSeparators(target), r.writeError));
+    }
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    payload_.emplace_back(bagPath, r.sha512);
+    ++s_.files;
+    if (r.unreadable.empty()) {
+      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("success"),
+                  QStringLiteral("%1 bytes copied to %2, SHA-512 computed while copying")
+                      .arg(r.bytes)
+                      .arg(bagPath));
+    } else {
+      qint64 lost = 0;
+      for (const UnreadableRange& u : r.unreadable) lost += u.end - u.begin;
+      const QString why = QStringLiteral("%1 of %2 bytes could not be read; written as zeros")
+                              .arg(lost)
+                              .arg(r.bytes);
+      s_.readErrors.push_back(ReadError{f.relative, why, r.unreadable});
+      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("failure"),
+                  why + QStringLiteral(" (metadata/read-errors.txt)"));
+    }
+  }
+  s_.copySeconds = clock.nsecsElapsed() / 1e9;
+  events_.Add(QStringLiteral("message digest calculation"), QStringLiteral("data/medium"),
+              QStringLiteral("success"),
+              QStringLiteral("SHA-512 of %1 files (%2 bytes) while they were copied")
+                  .arg(s_.files)
+                  .arg(s_.bytes));
+  return true;
+}
+
+QStringList BagWriter::Titles() {
+  SilentReporter reporter;
+  launcher::ConfigReader reader(reporter);
+  reader.ReadCount();
+  PresArr_cls list;
+  launcher::FillPresentationList(reporter, reader, list, [](const QString&) {});
+  reader.Release();
+  QStringList titles;
+  for (int k = 1; k <= list.arr.Count(); ++k) {
+    const QString name = list.arr.Item(k).PresName.trimmed();
+    if (!name.isEmpty() && !titles.contains(name)) titles << name;
+  }
+  return titles;
+}
+
+bool BagWriter::Describe() {
+  const QString copy = dir_ + QStringLiteral("/data/medium");
+  PreserveProgress p;
+  p.phase = PreserveProgress::Phase::Describing;
+  for (const MediumFile& f : files_) {
+    Recording r;
+    if (!IsRecording(f.relative, &r.folder, &r.file)) continue;
+    if (!QFileInfo::exists(copy + u'/' + f.relative)) continue;
+    r.relative = f.relative;
+    recordings_.push_back(r);
+  }
+  s_.recordings = static_cast<int>(recordings_.size());
+  p.count = s_.recordings;
+  for (Recording& r : recordings_) {
+    if (Cancelled()) return false;
+    ++p.index;
+    p.item = r.relative;
+    Report(p);
+    const ToolRun run = RunFfmpegTool(
+        request_.tools.ffprobe,
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
+         QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
+         QStringLiteral("--"), copy + u'/' + r.relative},
+        {}, cancel_);
+    if (run.cancelled) {
+      Cancelled();
+      return false;
+    }
+    QJsonObject probe = QJsonDocument::fromJson(run.output).object();
+    if (!run.ok || probe.isEmpty()) {
+      const QString why = run.ok ? QStringLiteral("ffprobe gave no description") : run.error;
+      s_.notes << QStringLiteral("%1: no technical description: %2").arg(r.relative, why);
+      events_.Add(QStringLiteral("metadata extraction"), r.relative, QStringLiteral("failure"),
+                  why);
+      continue;
+    }
+    // The file as the medium names it, not where the bag was being made.
+    QJsonObject format = probe.value(QLatin1String("format")).toObject();
+    format.insert(QStringLiteral("filename"), r.relative);
+    probe.insert(QStringLiteral("format"), format);
+    r.probe = probe;
+    const QString tag = QStringLiteral("metadata/%1/%2.ffprobe.json").arg(r.folder, r.file);
+    if (!WriteTag(tag, QJsonDocument(probe).toJson(QJsonDocument::Indented))) return false;
+    events_.Add(QStringLiteral("metadata extraction"), r.relative, QStringLiteral("success"),
+                QStringLiteral("ffprobe -show_format -show_streams: %1").arg(tag),
+                QStringLiteral("ffprobe"));
+  }
+
+  // The checker and the titles read the bag's copy: the medium is read once, by the copy.
+  const QString previous = medium::ApplicationFolder();
+  medium::SetApplicationFolder(copy);
+  titles_ = Titles();
+  checker::CheckOptions options;
+  options.progress = [&](const QString& file, double fraction) {
+    p.item = file;
+    p.itemDone = static_cast<qint64>(fraction * 100);
+    p.itemTotal = 100;
+    Report(p);
+  };
+  checker::CheckResult check = checker::CheckMedium(options);
+  medium::SetApplicationFolder(previous);
+  check.root = QDir::toNativeSeparators(root_);
+  if (!WriteTag(QStringLiteral("metadata/check.json"), checker::FormatJson(check))) return false;
+  events_.Add(QStringLiteral("validation"), QStringLiteral("data/medium"),
+              check.ProblemCount() == 0 ? QStringLiteral("success") : QStringLiteral("warning"),
+              QStringLiteral("the medium checked as the players read it: %1 problems, %2 notes "
+                             "(metadata/check.json)")
+                  .arg(check.ProblemCount())
+                  .arg(check.NoteCount()));
+  return true;
+}
+
+QString FfmpegVersion(const exporter::FfmpegTools& tools) {
+  const ToolRun run = RunFfmpegTool(tools.ffmpeg, {QStringLiteral("-version")}, {}, nullptr);
+  const QString first = QString::fromUtf8(run.output).section(u'\n', 0, 0);
+  const QStringList words = first.split(u' ');
+  return words.size() >= 3 ? words[0] + u' ' + words[2] : QStringLiteral("ffmpeg");
+}
+
+bool BagWriter::MakeMasters() {
+  const QString agent = FfmpegVersion(request_.tools);
+  PreserveProgress p;
+  p.phase = PreserveProgress::Phase::Mastering;
+  p.count = 0;
+  for (const Recording& r : recordings_) p.count += r.probe.isEmpty() ? 0 : 1;
+  for (const Recording& r : recordings_) {
+    if (r.probe.isEmpty()) continue;
+    if (Cancelled()) return false;
+    ++p.index;
+    p.item = r.relative;
+    p.itemDone = 0;
+    p.itemTotal = 100;
+    Report(p);
+    MasterOutcome outcome;
+    outcome.recording = r.relative;
+    outcome.master = QStringLiteral("data/masters/%1/%2.mkv").arg(r.folder, r.file);
+    const QString copy = dir_ + QStringLiteral("/data/medium/") + r.relative;
+    outcome.originalBytes = QFileInfo(copy).size();
+    const MasterPlan plan = PlanMaster(r.probe);
+    outcome.durationS = plan.durationS;
+    MasterJob job;
+    job.input = copy;
+    job.master = dir_ + u'/' + outcome.master;
+    job.originalHashes =
+        dir_ + QStringLiteral("/metadata/%1/%2.original.streamhash").arg(r.folder, r.file);
+    job.masterHashes =
+        dir_ + QStringLiteral("/metadata/%1/%2.master.streamhash").arg(r.folder, r.file);
+    QDir().mkpath(QFileInfo(job.master).path());
+    QDir().mkpath(QFileInfo(job.originalHashes).path());
+    const MasterResult result = MakeMaster(
+        request_.tools, plan, job,
+        [&](int percent) {
+          p.itemDone = percent;
+          Report(p);
+        },
+        cancel_);
+    if (result.cancelled) {
+      Cancelled();
+      return false;
+    }
+    outcome.seconds = result.seconds;
+    outcome.proved = result.proved;
+    if (result.made) {
+      events_.Add(
+          QStringLiteral("normalization"), r.relative, QStringLiteral("success"),
+          QStringLiteral("%1: FFV1 version 3 and lossless sound in Matroska").arg(outcome.master),
+          agent);
+    }
+    if (result.proved) {
+      std::vector<FileToHash> hash{FileToHash{job.master, {Algorithm::Sha512}, {}, {}, 0}};
+      HashFiles(hash, 1, {}, cancel_);
+      if (Cancelled()) return false;
+      if (!hash[0].error.isEmpty()) {
+        return Fail(QStringLiteral("cannot read the master %1 back: %2")
+                        .arg(QDir::toNativeSeparators(job.master), hash[0].error));
+      }
+      outcome.masterBytes = hash[0].bytes;
+      payload_.emplace_back(outcome.master, hash[0].hex[0]);
+      events_.Add(QStringLiteral("validation"), outcome.master, QStringLiteral("success"),
+                  QStringLiteral("decoded streams of original and master equal, stream by stream "
+                                 "(metadata/%1/%2.original.streamhash, .master.streamhash)")
+                      .arg(r.folder, r.file),
+                  agent);
+    } else {
+      outcome.error = result.error;
+      if (!result.differences.isEmpty())
+        outcome.error = result.differences.join(QLatin1String("; "));
+      // A master that is not proved is not kept as one: the bag holds what is known to be true.
+      QFile::remove(job.master);
+      QDir().rmdir(QFileInfo(job.master).path());
+      events_.Add(result.made ? QStringLiteral("validation") : QStringLiteral("normalization"),
+                  outcome.master, QStringLiteral("failure"),
+                  outcome.error + QStringLiteral(": the master is not kept"), agent);
+    }
+    for (const QString& left : plan.left) {
+      s_.notes << QStringLiteral("%1: %2").arg(r.relative, left);
+    }
+    s_.masters.push_back(outcome);
+  }
+  QDir(dir_ + QStringLiteral("/data")).rmdir(QStringLiteral("masters"));
+  return true;
+}
+
+bool BagWriter::WriteManifest() {
+  std::sort(payload_.begin(), payload_.end());
+  QByteArray manifest;
+  for (const auto& [path, digest] : payload_) manifest += ManifestLine(digest, path);
+  return WriteTag(QStringLiteral("manifest-sha512.txt"), manifest);
+}
+
+bool BagWriter::CheckPayload() {
+  PreserveProgress p;
+  p.phase = PreserveProgress::Phase::Verifying;
+  VerifyOptions options;
+  options.threads = request_.threads;
+  options.payloadOnly = true;
+  options.cancel = cancel_;
+  options.progress = [&](qint64 done, qint64 total) {
+    p.done = done;
+    p.total = total;
+    Report(p);
+  };
+  const VerifyResult check = VerifyBag(dir_, options);
+  if (Cancelled()) return false;
+  if (check.validity != BagValidity::Valid) {
+    QStringList findings;
+    for (const BagFinding& f : check.findings)
+      findings << f.path + QStringLiteral(": ") + f.message;
+    if (check.validity == BagValidity::NotABag) findings << check.notABagReason;
+    events_.Add(QStringLiteral("fixity check"), QStringLiteral("data"), QStringLiteral("failure"),
+                findings.join(QLatin1String("; ")));
+    return Fail(QStringLiteral("what was written does not read back as it was copied: %1")
+                    .arg(findings.join(QLatin1String("; "))));
+  }
+  events_.Add(QStringLiteral("fixity check"), QStringLiteral("data"), QStringLiteral("success"),
+              QStringLiteral("every payload file read back and matched manifest-sha512.txt "
+                             "(%1 files, %2 bytes)")
+                  .arg(check.payloadFiles)
+                  .arg(check.payloadBytes));
+  return true;
+}
+
+bool BagWriter::WriteTagFiles() {
+  if (!s_.readErrors.empty()) {
+    QByteArray text =
+        "# Files of the medium that were not copied whole: the file, the bytes that could not "
+        "be\n# read (from-to, the end not included; '-' when none of it was copied), why. "
+        "Unreadable\n# bytes are zeros in the copy.\n";
+    for (const ReadError& e : s_.readErrors) {
+      if (e.ranges.empty()) {
+        text += (e.file + QStringLiteral("\t-\t") + e.message + u'\n').toUtf8();
+        continue;
+      }
+      for (const UnreadableRange& u : e.ranges) {
+        text += (e.file + u'\t' + QStringLiteral("%1-%2").arg(u.begin).arg(u.end) + u'\t' +
+                 u.reason + u'\n')
+                    .toUtf8();
+      }
+    }
+    if (!WriteTag(QStringLiteral("metadata/read-errors.txt"), text)) return false;
+  }
+
+  qint64 payloadBytes = 0;
+  for (const auto& [path, digest] : payload_) payloadBytes += QFileInfo(dir_ + u'/' + path).size();
+  TagFields info{
+      {QStringLiteral("Bagging-Date"), QDate::currentDate().toString(Qt::ISODate)},
+      {QStringLiteral("Bag-Software-Agent"), kAgent + QStringLiteral(" (Archived zENTO)")},
+      {QStringLiteral("External-Identifier"), QFileInfo(root_).fileName()},
+      {QStringLiteral("External-Description"), titles_.join(QLatin1String("; "))},
+      {QStringLiteral("Payload-Oxum"),
+       PayloadOxum(payloadBytes, static_cast<qint64>(payload_.size()))},
+  };
+  const int unread = static_cast<int>(s_.readErrors.size());
+  info.emplace_back(QStringLiteral("Medium-Copy"),
+                    unread == 0
+                        ? QStringLiteral("complete")
+                        : QStringLiteral("incomplete: %1 %2 could not be read through "
+                                         "(metadata/read-errors.txt)")
+                              .arg(unread)
+                              .arg(unread == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+  if (request_.masters) {
+    int proved = 0;
+    for (const MasterOutcome& m : s_.masters) proved += m.proved ? 1 : 0;
+    info.emplace_back(QStringLiteral("Masters"),
+                      QStringLiteral("%1 of %2 recordings, proved lossless (data/masters)")
+                          .arg(proved)
+                          .arg(s_.masters.size()));
+  }
+  events_.Add(QStringLiteral("message digest calculation"), QStringLiteral("tag files"),
+              QStringLiteral("success"), QStringLiteral("tagmanifest-sha512.txt"));
+  if (!WriteTag(QStringLiteral("metadata/premis-events.csv"), events_.Csv()) ||
+      !WriteTag(QStringLiteral("bag-info.txt"), FormatTagFields(info))) {
+    return false;
+  }
+
+  // Every tag file: those at the top and all below metadata/.
+  QStringList tags = QDir(dir_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  tags.removeAll(QStringLiteral("tagmanifest-sha512.txt"));
+  QDirIterator it(dir_ + QStringLiteral("/metadata"), QDir::Files | QDir::Hidden,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) tags << it.next().mid(dir_.size() + 1);
+  tags.sort();
+  std::vector<FileToHash> jobs;
+  for (const QString& t : tags)
+    jobs.push_back(FileToHash{dir_ + u'/' + t, {Algorithm::Sha512}, {}, {}, 0});
+  HashFiles(jobs, 1);
+  QByteArray manifest;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (!jobs[i].error.isEmpty()) {
+      return Fail(QStringLiteral("cannot read %1 back: %2").arg(tags[i], jobs[i].error));
+    }
+    manifest += ManifestLine(jobs[i].hex[0], tags[static_cast<qsizetype>(i)]);
+  }
+  return WriteTag(QStringLiteral("tagmanifest-sha512.txt"), manifest);
+}
+
+bool BagWriter::Fill(const QString& staging) {
+  dir_ = staging;
+  QDir().mkpath(dir_ + QStringLiteral("/data/medium"));
+  if (!WriteTag(QStringLiteral("bagit.txt"), BagDeclaration())) return false;
+  Walk();
+  if (!CopyMedium() || !Describe()) return false;
+  if (request_.masters && !MakeMasters()) return false;
+  return WriteManifest() && CheckPayload() && WriteTagFiles();
+}
+
+bool PutInPlace(QTemporaryDir& temp, const QString& outDir, const QString& target, QString* error) {
+  QDir out(outDir);
+  QString old;
+  if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+    old = outDir +
+          QStringLiteral("/.preserve-old-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    if (!out.rename(target, old)) {
+      *error = QStringLiteral("%1 cannot be replaced").arg(QDir::toNativeSeparators(target));
+      return false;
+    }
+  }
+  if (!out.rename(temp.path(), target)) {
+    if (!old.isEmpty()) out.rename(old, target);
+    *error = QStringLiteral("%1 cannot be made").arg(QDir::toNativeSeparators(target));
+    return false;
+  }
+  temp.setAutoRemove(false);
+  if (!old.isEmpty()) {
+    QFileInfo info(old);
+    if (info.isSymLink() || info.isFile()) {
+      QFile::remove(old);
+    } else {
+      QDir(old).removeRecursively();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int BagSummary::ExitCode() const {
+  if (status != Status::Complete) return 1;
+  for (const MasterOutcome& m : masters) {
+    if (!m.proved) return 1;
+  }
+  return 0;
+}
+
+BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& request,
+                          const PreserveProgressFn& progress, const std::atomic<bool>* cancel) {
+  QElapsedTimer clock;
+  clock.start();
+  BagSummary s;
+  s.medium = QDir::toNativeSeparators(mediumRoot);
+  auto refuse = [&](const QString& why) {
+    s.status = BagSummary::Status::Refused;
+    s.error = why;
+    return s;
+  };
+  if (!medium::IsReadableFolder(mediumRoot))
+    return refuse(medium::UnreadableMediumText(mediumRoot));
+  const QString root = QFileInfo(mediumRoot).canonicalFilePath();
+  s.medium = QDir::toNativeSeparators(root);
+  if (request.outDir.isEmpty())
+    return refuse(QStringLiteral("no output folder given: --preserve OUTDIR"));
+  const QString out = ResolvedAbsolute(request.outDir);
+  if (IsWithin(out, root)) {
+    return refuse(QStringLiteral("%1 lies on the medium, which is never written to")
+                      .arg(QDir::toNativeSeparators(out)));
+  }
+  QString name = request.bagName.isEmpty() ? QFileInfo(root).fileName() : request.bagName;
+  if (name.isEmpty() || name.startsWith(u'.')) name = QStringLiteral("medium") + name;
+  const QString target = out + u'/' + name;
+  s.bag = QDir::toNativeSeparators(target);
+  const QFileInfo existing(target);
+  if (existing.exists() || existing.isSymLink()) {
+    if (IsWithin(root, ResolvedAbsolute(target))) {
+      return refuse(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
+    }
+    if (!request.force) {
+      return refuse(
+          QStringLiteral("%1 exists already: not replaced (--force replaces it)").arg(s.bag));
+    }
+  }
+  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
+    return refuse(
+        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
+  }
+  const QString outDir = QFileInfo(out).canonicalFilePath();
+  QTemporaryDir temp(outDir + QStringLiteral("/.preserve-%1-XXXXXX").arg(name));
+  if (!temp.isValid()) {
+    s.status = BagSummary::Status::Failed;
+    s.error = QStringLiteral("cannot make a folder in %1: %2")
+                  .arg(QDir::toNativeSeparators(outDir), temp.errorString());
+    return s;
+  }
+  QFile::setPermissions(temp.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                         QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                         QFileDevice::ExeOther);
+  BagWriter writer(root, request, progress, cancel, s);
+  if (!writer.Fill(temp.path())) {
+    s.seconds = clock.nsecsElapsed() / 1e9;
+    return s;
+  }
+  if (cancel && cancel->load()) {
+    s.status = BagSummary::Status::Cancelled;
+    return s;
+  }
+  QString error;
+  if (!PutInPlace(temp, outDir, target, &error)) {
+    s.status = BagSummary::Status::Failed;
+    s.error = error;
+    return s;
+  }
+  s.status = s.readErrors.empty() ? BagSummary::Status::Complete : BagSummary::Status::Incomplete;
+  s.seconds = clock.nsecsElapsed() / 1e9;
+  return s;
+}
+
+QString FormatBagSummary(const BagSummary& s) {
+  QString out;
+  switch (s.status) {
+    case BagSummary::Status::Refused:
+      return QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
+    case BagSummary::Status::Failed:
+      return QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
+    case BagSummary::Status::Cancelled:
+      return QStringLiteral("%1: cancelled: no bag was made\n").arg(s.medium);
+    case BagSummary::Status::Complete:
+    case BagSummary::Status::Incomplete:
+      break;
+  }
+  out += QStringLiteral("%1: %2 files, %3 copied in %4 s; %5 recordings described\n")
+             .arg(s.bag)
+             .arg(s.files)
+             .arg(Megabytes(s.bytes))
+             .arg(s.copySeconds, 0, 'f', 1)
+             .arg(s.recordings);
+  for (const ReadError& e : s.readErrors) {
+    out += QStringLiteral("  %1: %2\n").arg(e.file, e.message);
+    for (const UnreadableRange& u : e.ranges) {
+      out += QStringLiteral("    bytes %1-%2: %3\n").arg(u.begin).arg(u.end).arg(u.reason);
+    }
+  }
+  for (const MasterOutcome& m : s.masters) {
+    if (m.proved) {
+      out += QStringLiteral("  %1: proved lossless (%2 from %3, %4x real time)\n")
+                 .arg(m.master, Megabytes(m.masterBytes), Megabytes(m.originalBytes))
+                 .arg(m.seconds > 0 ? m.durationS / m.seconds : 0.0, 0, 'f', 1);
+    } else {
+      out += QStringLiteral("  %1: FAILED, not kept: %2\n").arg(m.master, m.error);
+    }
+  }
+  for (const QString& note : s.notes) out += QStringLiteral("  note: %1\n").arg(note);
+  if (s.status == BagSummary::Status::Incomplete) {
+    out += QStringLiteral(
+               "Incomplete: %1 %2 of the medium could not be read through "
+               "(metadata/read-errors.txt)\n")
+               .arg(s.readErrors.size())
+               .arg(s.readErrors.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+  } else if (s.ExitCode() != 0) {
+    out += QStringLiteral("Incomplete: a master could not be proved lossless\n");
+  } else {
+    out += QStringLiteral("Complete.\n");
+  }
+  return out;
+}
+
+namespace {
+
+// The progress line on a terminal, written over itself.
+class ProgressLine {
+ public:
+  void Show(const PreserveProgress& p) {
+    QString text;
+    switch (p.phase) {
+      case PreserveProgress::Phase::Copying:
+        text = QStringLiteral("copying %1% (%2 of %3): %4")
+                   .arg(p.total > 0 ? p.done * 100 / p.total : 100)
+                   .arg(Megabytes(p.done), Megabytes(p.total), p.item);
+        break;
+      case PreserveProgress::Phase::Describing:
+        text = QStringLiteral("describing: %1").arg(p.item);
+        break;
+      case PreserveProgress::Phase::Mastering:
+        text = QStringLiteral("master %1 of %2: %3 %4%")
+                   .arg(p.index)
+                   .arg(p.count)
+                   .arg(p.item)
+                   .arg(p.itemDone);
+        break;
+      case PreserveProgress::Phase::Verifying:
+        text = QStringLiteral("checking what was written %1% (%2 of %3)")
+                   .arg(p.total > 0 ? p.done * 100 / p.total : 100)
+                   .arg(Megabytes(p.done), Megabytes(p.total));
+        break;
+    }
+    if (text == last_) return;
+    last_ = text;
+    if (text.size() > 78) text = text.left(75) + QStringLiteral("...");
+    std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+    std::fflush(stderr);
+  }
+  void Clear() {
+    if (!last_.isEmpty()) std::fputs("\r\033[K", stderr);
+    last_.clear();
+  }
+
+ private:
+  QString last_;
+};
+
+}  // namespace
+
+int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDir, bool masters,
+                bool force) {
+  const QString root = mediumFolder.value_or(medium::NativePath(medium::ApplicationFolder()));
+  if (!medium::IsReadableFolder(root)) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(root)));
+    return 2;
+  }
+  medium::SetApplicationFolder(root);
+  if (!medium::FileExists(layout::ConfigPath())) {
+    std::fprintf(stderr, "Ambrel: the folder %s holds no Data/config.txt: it is not a medium\n",
+                 qPrintable(QDir::toNativeSeparators(root)));
+    return 2;
+  }
+#ifdef Q_OS_UNIX
+  const bool terminal = ::isatty(STDERR_FILENO) != 0;
+#else
+  const bool terminal = false;
+#endif
+  PreserveRequest request;
+  request.outDir = outDir;
+  request.masters = masters;
+  request.force = force;
+  ProgressLine line;
+  PreserveProgressFn progress;
+  if (terminal) progress = [&line](const PreserveProgress& p) { line.Show(p); };
+  const BagSummary s = PreserveMedium(root, request, progress);
+  line.Clear();
+  std::fputs(qPrintable(FormatBagSummary(s)), stdout);
+  std::fflush(stdout);
+  if (s.status == BagSummary::Status::Refused) return 2;
+  return s.ExitCode();
+}
+
+}  // namespace preserver
