@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QSet>
+#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -235,6 +236,15 @@ bool Export::Run() {
 
 }  // namespace
 
+namespace {
+
+size_t CountOf(const std::vector<checker::Problem>& list, checker::Severity severity) {
+  return static_cast<size_t>(std::count_if(list.begin(), list.end(),
+                                           [&](const auto& p) { return p.severity == severity; }));
+}
+
+}  // namespace
+
 int ExportSummary::ExitCode() const {
   switch (status) {
     case Status::UsageError:
@@ -245,16 +255,23 @@ int ExportSummary::ExitCode() const {
     case Status::Done:
       break;
   }
-  if (!problems.empty()) return 1;
+  // Notes are notes here too: what plays as it should never fails an export.
+  if (ProblemCount() > 0) return 1;
   for (const auto& p : presentations) {
-    if (!p.exported || !p.problems.empty()) return 1;
+    if (!p.exported) return 1;
   }
   return 0;
 }
 
 int ExportSummary::ProblemCount() const {
-  size_t n = problems.size();
-  for (const auto& p : presentations) n += p.problems.size();
+  size_t n = CountOf(problems, checker::Severity::Problem);
+  for (const auto& p : presentations) n += CountOf(p.problems, checker::Severity::Problem);
+  return static_cast<int>(n);
+}
+
+int ExportSummary::NoteCount() const {
+  size_t n = CountOf(problems, checker::Severity::Note);
+  for (const auto& p : presentations) n += CountOf(p.problems, checker::Severity::Note);
   return static_cast<int>(n);
 }
 
@@ -403,15 +420,12 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
   return summary;
 }
 
-namespace {
-
 QString ProblemLine(const checker::Problem& p) {
   QString line = QStringLiteral("  ") + p.file;
   if (p.line > 0) line += QStringLiteral(":%1").arg(p.line);
-  return line + QStringLiteral(": ") + p.message;
+  return line + QStringLiteral(": ") +
+         (p.severity == checker::Severity::Note ? QStringLiteral("note: ") : QString()) + p.message;
 }
-
-}  // namespace
 
 ProgressLines::ProgressLines(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
 
@@ -503,11 +517,16 @@ QString FormatSummary(const ExportSummary& summary) {
              .arg(total == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
                   where);
   const int n = summary.ProblemCount();
-  out += n == 0 ? QStringLiteral("; no problems.\n")
-                : QStringLiteral("; %1 %2.\n")
-                      .arg(n)
-                      .arg(n == 1 ? QStringLiteral("problem") : QStringLiteral("problems"));
-  return out;
+  out += n == 0 ? QStringLiteral("; no problems")
+                : QStringLiteral("; %1 %2").arg(n).arg(n == 1 ? QStringLiteral("problem")
+                                                              : QStringLiteral("problems"));
+  // Notes are counted apart, as the checker counts them.
+  const int notes = summary.NoteCount();
+  if (notes > 0) {
+    out += QStringLiteral(", %1 %2").arg(notes).arg(notes == 1 ? QStringLiteral("note")
+                                                               : QStringLiteral("notes"));
+  }
+  return out + QStringLiteral(".\n");
 }
 
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,

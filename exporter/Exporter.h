@@ -45,10 +45,12 @@ struct ExportSummary {
   QStringList notBegun;
   // When cancelled by a signal: its name ("SIGINT"), for the summary.
   QString interruption;
-  // 0 every presentation exported without a problem, 1 some had problems, 2 usage error or a
-  // medium that cannot be read. A cancelled export counts as having problems.
+  // 0 every presentation exported without a problem (notes alone included), 1 some had
+  // problems, 2 usage error or a medium that cannot be read. A cancelled export counts as having
+  // problems.
   int ExitCode() const;
-  int ProblemCount() const;
+  int ProblemCount() const;  // entries of severity Problem
+  int NoteCount() const;
 };
 
 // What an export tells while it runs; every call comes from the exporting thread.
@@ -91,6 +93,10 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
 
 // The presentation folders that exist in outDir, in the medium's order, for its index.html.
 QByteArray ListingPage(const std::vector<std::pair<QString, QString>>& namesAndFolders);
+
+// One problem or note as the command line and the launcher list it under its presentation:
+// "  file:line: note: message".
+QString ProblemLine(const checker::Problem& problem);
 
 // The report of a finished export, as the command line prints it after the progress lines.
 QString FormatSummary(const ExportSummary& summary);
