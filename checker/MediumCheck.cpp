@@ -30,6 +30,7 @@
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
+#include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
 
 namespace checker {
@@ -117,7 +118,8 @@ void CheckPicture(ProblemReporter& reporter, const QString& mediumPath, const QS
 // Turns a missing transcript section into a message that names the language file.
 class CheckedTexts : public TranscriptTexts {
  public:
-  explicit CheckedTexts(TranscriptIndex& index) : index_(index) {}
+  CheckedTexts(const QString& transcripts, const QStringList& languages)
+      : index_(transcripts, languages) {}
   QString GetTranscriptText(int16_t languagePosition, int16_t section) override {
     try {
       return index_.GetTranscriptText(languagePosition, section);
@@ -131,46 +133,12 @@ class CheckedTexts : public TranscriptTexts {
   }
 
  private:
-  TranscriptIndex& index_;
+  TranscriptIndex index_;
 };
 
 // Where each record of the timeline came from, for the checks made on the records afterwards.
 struct LineMap {
   std::vector<int> slides, anns, trans;
-};
-
-// Notes the line of every record as the reader appends it, and checks each slide's thumbnail.
-class CheckSink : public TimelineSink {
- public:
-  CheckSink(ProblemReporter& reporter, const medium::TextStream& stream, const QString& events,
-            const Anns_cls& anns, const Trans_cls& trans, LineMap& lines)
-      : reporter_(reporter),
-        stream_(stream),
-        events_(events),
-        anns_(anns),
-        trans_(trans),
-        lines_(lines) {}
-  void AddSlideTitle(const QString&) override {}
-  void SlideAppended(const Slide_cls& slide, int16_t) override {
-    const int line = stream_.LineNumber() - 1;
-    lines_.slides.push_back(line);
-    CheckPicture(
-        reporter_, [&] { return layout::ThumbnailPath(slide); }, QStringLiteral("thumbnail"),
-        events_, line);
-  }
-  void LineRead() override {
-    const int line = stream_.LineNumber() - 1;
-    if (anns_.Anns.Count() > static_cast<int>(lines_.anns.size())) lines_.anns.push_back(line);
-    if (trans_.Trans.Count() > static_cast<int>(lines_.trans.size())) lines_.trans.push_back(line);
-  }
-
- private:
-  ProblemReporter& reporter_;
-  const medium::TextStream& stream_;
-  QString events_;
-  const Anns_cls& anns_;
-  const Trans_cls& trans_;
-  LineMap& lines_;
 };
 
 int LineOf(const std::vector<int>& lines, int k) {
@@ -225,7 +193,9 @@ class RecordingReader {
     if (options_.progress) {
       progress = [&](double fraction) { options_.progress(shown, fraction); };
     }
-    const QStringList damage = DescribeDamage(ReadRecording(native, progress));
+    const RecordingReading reading = ReadRecording(native, progress, options_.cancel);
+    if (options_.cancel && options_.cancel->load()) return {};
+    const QStringList damage = DescribeDamage(reading);
     seen_.insert(native, damage);
     return damage;
   }
@@ -286,6 +256,111 @@ void CheckRecordings(ProblemReporter& reporter, const QString& folder, const Che
   }
 }
 
+// Follows the reading of one presentation: every file is named where its problems stand, the
+// line of every record is noted as the reader appends it, and the records are checked once the
+// timeline is read, before the details, in the order a reader of the report expects.
+class CheckListener : public PresentationListener {
+ public:
+  // presentation: what the loader fills, whose lists grow as the timeline is read.
+  CheckListener(ProblemReporter& reporter, PresentationResult& result,
+                const LoadedPresentation& presentation)
+      : reporter_(reporter), result_(result), presentation_(presentation) {}
+
+  void Reading(const QString& mediumPath, const medium::TextStream* stream) override {
+    reporter_.At(mediumPath, stream);
+    if (!stream) return;  // the transcripts folder, listed while the timeline stands open
+    stream_ = stream;
+    CheckCase(reporter_, mediumPath);
+  }
+  void SettingsRead(const Settings& settings) override {
+    if (settings.SlideMode == 2) {
+      CheckPicture(reporter_, layout::StillPicturePath(result_.folder),
+                   QStringLiteral("still picture"));
+    }
+    if (settings.MediaMode == 2) {
+      CheckPicture(reporter_, layout::AudioPicturePath(result_.folder),
+                   QStringLiteral("audio picture"));
+    }
+  }
+  void LanguagesListed(const LanguageList& languages) override {
+    result_.languages = static_cast<int>(languages.names.size());
+    const TranscriptIndex files(layout::TranscriptsFolderPath(result_.folder), languages.names);
+    for (int i = 0; i < languages.names.size(); ++i) CheckCase(reporter_, files.FilePath(i));
+    // The timeline's own problems stand in the timeline again.
+    reporter_.At(layout::TimelinePath(result_.folder), stream_);
+  }
+  void SlideAppended(const Slide_cls& slide, int16_t) override {
+    const int line = stream_->LineNumber() - 1;
+    lines_.slides.push_back(line);
+    CheckPicture(
+        reporter_, [&] { return layout::ThumbnailPath(slide); }, QStringLiteral("thumbnail"),
+        RelativeToMedium(layout::TimelinePath(result_.folder)), line);
+  }
+  void LineRead() override {
+    const int line = stream_->LineNumber() - 1;
+    if (presentation_.anns->Anns.Count() > static_cast<int>(lines_.anns.size()))
+      lines_.anns.push_back(line);
+    if (presentation_.trans->Trans.Count() > static_cast<int>(lines_.trans.size()))
+      lines_.trans.push_back(line);
+  }
+  void TimelineRead(const LoadedPresentation& p) override;
+
+ private:
+  ProblemReporter& reporter_;
+  PresentationResult& result_;
+  const LoadedPresentation& presentation_;
+  const medium::TextStream* stream_ = nullptr;
+  LineMap lines_;
+};
+
+void CheckListener::TimelineRead(const LoadedPresentation& p) {
+  const QString events = layout::TimelinePath(result_.folder);
+  reporter_.At(events);
+  const Slides_cls& slides = *p.slides;
+  const Anns_cls& anns = *p.anns;
+  const Trans_cls& trans = *p.trans;
+  result_.slides = slides.Slides.Count();
+  result_.annotations = anns.Anns.Count();
+  result_.cues = trans.Trans.Count();
+
+  if (p.settings.SlideMode != 2) {
+    if (slides.Slides.IsEmpty()) {
+      reporter_.Add(events, 0, QStringLiteral("no slide: the slide show has nothing to show"));
+    } else if (slides.Slides.Item(1).SlideTime != 0) {
+      reporter_.Add(events, LineOf(lines_.slides, 1),
+                    QStringLiteral("the first slide starts at %1, not at 0")
+                        .arg(slides.Slides.Item(1).SlideTime, 0, 'g', 15));
+    }
+  }
+  if (!trans.Trans.IsEmpty()) {
+    if (trans.Trans.Item(1).TranTime != 0) {
+      reporter_.Add(events, LineOf(lines_.trans, 1),
+                    QStringLiteral("the first transcript cue starts at %1, not at 0")
+                        .arg(trans.Trans.Item(1).TranTime, 0, 'g', 15));
+    }
+    if (p.languages.selected < 0) {
+      reporter_.Add(p.transcriptsFolder, 0,
+                    QStringLiteral("no ENGLISH transcript: no language is chosen at the start"));
+    }
+  }
+  CheckAscending(reporter_, events, slides.Slides, lines_.slides, QStringLiteral("slide"),
+                 [](const Slide_cls& s) { return s.SlideTime; });
+  CheckAscending(reporter_, events, anns.Anns, lines_.anns, QStringLiteral("annotation"),
+                 [](const Ann_cls& a) { return a.AnnTime; });
+  CheckAscending(reporter_, events, trans.Trans, lines_.trans, QStringLiteral("cue"),
+                 [](const Tran_cls& t) { return t.TranTime; });
+  for (int k = 1; k <= anns.Anns.Count(); ++k) {
+    const Ann_cls& ann = anns.Anns.Item(k);
+    if (ann.AnnType == 2 || ann.AnnType == 3)
+      CheckColour(reporter_, events, LineOf(lines_.anns, k), ann);
+  }
+  for (int k = 1; k <= slides.Slides.Count(); ++k) {
+    CheckPicture(
+        reporter_, [&] { return layout::SlidePicturePath(slides.Slides.Item(k)); },
+        QStringLiteral("slide picture"), RelativeToMedium(events), LineOf(lines_.slides, k));
+  }
+}
+
 PresentationResult CheckPresentation(const QString& name, const QString& folder, int configLine,
                                      const CheckOptions& options, RecordingReader& recordings) {
   PresentationResult result;
@@ -301,100 +376,14 @@ PresentationResult CheckPresentation(const QString& name, const QString& folder,
     return result;
   }
 
-  // Settings.
-  Settings settings;
-  const QString database = layout::SettingsPath(folder);
-  {
-    medium::TextStream ts;
-    reporter.At(database, &ts);
-    CheckCase(reporter, database);
-    ReadSettings(ts, database, reporter, settings);
-  }
-  if (settings.SlideMode == 2) {
-    CheckPicture(reporter, layout::StillPicturePath(folder), QStringLiteral("still picture"));
-  }
-  if (settings.MediaMode == 2) {
-    CheckPicture(reporter, layout::AudioPicturePath(folder), QStringLiteral("audio picture"));
-  }
-
-  // Languages.
-  const QString transcripts = layout::TranscriptsFolderPath(folder);
-  reporter.At(transcripts);
-  const LanguageList languages = ListTranscriptLanguages(transcripts, reporter);
-  result.languages = static_cast<int>(languages.names.size());
-  TranscriptIndex index(transcripts, languages.names);
-  for (int i = 0; i < languages.names.size(); ++i) CheckCase(reporter, index.FilePath(i));
-
-  // Timeline.
-  const QString events = layout::TimelinePath(folder);
-  Slides_cls slides;
-  Anns_cls anns;
-  Trans_cls trans;
-  LineMap lines;
-  {
-    medium::TextStream ts;
-    reporter.At(events, &ts);
-    CheckCase(reporter, events);
-    bool opened = medium::ReportAndContinue(reporter, [&] { ts.Open(events); });
-    if (opened) {
-      CheckedTexts texts(index);
-      CheckSink sink(reporter, ts, RelativeToMedium(events), anns, trans, lines);
-      ReadTimeline(ts, reporter, settings.SlideMode, texts,
-                   static_cast<int>(languages.names.size()), slides, anns, trans, sink);
-      ts.Close();
-    }
-  }
-  reporter.At(events);
-  result.slides = slides.Slides.Count();
-  result.annotations = anns.Anns.Count();
-  result.cues = trans.Trans.Count();
-
-  if (settings.SlideMode != 2) {
-    if (slides.Slides.IsEmpty()) {
-      reporter.Add(events, 0, QStringLiteral("no slide: the slide show has nothing to show"));
-    } else if (slides.Slides.Item(1).SlideTime != 0) {
-      reporter.Add(events, LineOf(lines.slides, 1),
-                   QStringLiteral("the first slide starts at %1, not at 0")
-                       .arg(slides.Slides.Item(1).SlideTime, 0, 'g', 15));
-    }
-  }
-  if (!trans.Trans.IsEmpty()) {
-    if (trans.Trans.Item(1).TranTime != 0) {
-      reporter.Add(events, LineOf(lines.trans, 1),
-                   QStringLiteral("the first transcript cue starts at %1, not at 0")
-                       .arg(trans.Trans.Item(1).TranTime, 0, 'g', 15));
-    }
-    if (languages.selected < 0) {
-      reporter.Add(transcripts, 0,
-                   QStringLiteral("no ENGLISH transcript: no language is chosen at the start"));
-    }
-  }
-  CheckAscending(reporter, events, slides.Slides, lines.slides, QStringLiteral("slide"),
-                 [](const Slide_cls& s) { return s.SlideTime; });
-  CheckAscending(reporter, events, anns.Anns, lines.anns, QStringLiteral("annotation"),
-                 [](const Ann_cls& a) { return a.AnnTime; });
-  CheckAscending(reporter, events, trans.Trans, lines.trans, QStringLiteral("cue"),
-                 [](const Tran_cls& t) { return t.TranTime; });
-  for (int k = 1; k <= anns.Anns.Count(); ++k) {
-    const Ann_cls& ann = anns.Anns.Item(k);
-    if (ann.AnnType == 2 || ann.AnnType == 3)
-      CheckColour(reporter, events, LineOf(lines.anns, k), ann);
-  }
-  for (int k = 1; k <= slides.Slides.Count(); ++k) {
-    CheckPicture(
-        reporter, [&] { return layout::SlidePicturePath(slides.Slides.Item(k)); },
-        QStringLiteral("slide picture"), RelativeToMedium(events), LineOf(lines.slides, k));
-  }
-
-  // Details.
-  {
-    const QString details = layout::DetailsPath(folder);
-    medium::TextStream ts;
-    reporter.At(details, &ts);
-    CheckCase(reporter, details);
-    QString text;
-    ReadDetails(ts, details, reporter, text);
-  }
+  LoadedPresentation presentation;
+  CheckListener listener(reporter, result, presentation);
+  PresentationLoader loader(reporter, listener);
+  // A missing section is named with its language's file.
+  loader.SetTranscriptSource([](const QString& transcripts, const QStringList& languages) {
+    return std::make_unique<CheckedTexts>(transcripts, languages);
+  });
+  loader.Load(folder, presentation);
 
   CheckRecordings(reporter, folder, options, recordings);
   return result;
@@ -453,6 +442,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
   }
   RecordingReader recordings(options);
   for (int k = 1; k <= list.arr.Count(); ++k) {
+    if (options.cancel && options.cancel->load()) break;
     const Pres_cls& p = list.arr.Item(k);
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(

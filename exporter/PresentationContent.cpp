@@ -12,9 +12,8 @@
 #include "medium/Convert.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
-#include "medium/Report.h"
-#include "medium/TextStream.h"
 #include "presentation/MediumLayout.h"
+#include "presentation/PresentationLoader.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
 static void InitExporterResources() {
@@ -24,19 +23,6 @@ static void InitExporterResources() {
 namespace exporter {
 
 namespace {
-
-// Takes the players' step-by-step reports and keeps nothing: the checker names the problems.
-class SilentReporter : public medium::Reporter {
- public:
-  SilentReporter() : Reporter(QStringLiteral("export")) {}
-  void Show(const medium::Message&) override {}
-};
-
-class NoWindow : public TimelineSink {
- public:
-  void AddSlideTitle(const QString&) override {}
-  void SlideAppended(const Slide_cls&, int16_t) override {}
-};
 
 // The deck's folder below Slides as package parts; nothing when it would leave the package.
 std::optional<QStringList> DeckParts(const QString& deck) {
@@ -96,46 +82,22 @@ PresentationContent ReadPresentationContent(const QString& name, const QString& 
   PresentationContent c;
   c.name = name;
   c.folder = folder;
-  SilentReporter reporter;
-  {
-    medium::TextStream ts;
-    ReadSettings(ts, layout::SettingsPath(folder), reporter, c.settings);
-  }
-  const QString transcripts = layout::TranscriptsFolderPath(folder);
-  const LanguageList languages = ListTranscriptLanguages(transcripts, reporter);
-  c.selectedLanguage = languages.selected;
-  TranscriptIndex index(transcripts, languages.names);
-  {
-    medium::TextStream ts;
-    if (medium::ReportAndContinue(reporter, [&] { ts.Open(layout::TimelinePath(folder)); })) {
-      NoWindow sink;
-      ReadTimeline(ts, reporter, c.settings.SlideMode, index,
-                   static_cast<int>(languages.names.size()), c.slides, c.anns, c.trans, sink);
-      ts.Close();
-    }
-  }
-  // Each language keeps its own sections: where one is missing, that language shows nothing for
-  // the cue, rather than the next language's text moving up as in the player's list.
+  LoadedPresentation p = LoadPresentation(folder);
   QSet<QString> taken;
-  for (int i = 0; i < languages.names.size(); ++i) {
+  for (int i = 0; i < p.languages.names.size(); ++i) {
     LanguageTrack track;
-    track.name = languages.names[i];
+    track.name = p.languages.names[i];
     track.code = LanguageCode(track.name);
     track.vttFile = UniqueTrackName(track.name, taken);
-    for (int k = 1; k <= c.trans.Trans.Count(); ++k) {
-      try {
-        track.texts.push_back(
-            index.GetTranscriptText(static_cast<int16_t>(i), c.trans.Trans.Item(k).TranNum));
-      } catch (const medium::AppError&) {
-        track.texts.push_back(std::nullopt);
-      }
-    }
+    track.texts = p.SectionTexts(i);
     c.languages.push_back(std::move(track));
   }
-  {
-    medium::TextStream ts;
-    ReadDetails(ts, layout::DetailsPath(folder), reporter, c.details);
-  }
+  c.selectedLanguage = p.languages.selected;
+  c.settings = p.settings;
+  if (p.slides) c.slides = std::move(*p.slides);
+  if (p.anns) c.anns = std::move(*p.anns);
+  if (p.trans) c.trans = std::move(*p.trans);
+  c.details = p.details;
   c.recording = ChooseRecording(folder);
   return c;
 }

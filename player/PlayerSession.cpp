@@ -82,12 +82,49 @@ void PlayerSession::Form_Load() {
   // 1. The command line.
   PresFolder = ReadCommandLine(argumentText_, reporter_);
 
-  // 2-3. The settings file.
-  Settings settings;
-  // A folder name refused for leaving the medium is reported once; its files are not read.
-  QString settingsPath;
-  Step([&] { settingsPath = layout::SettingsPath(PresFolder); });
-  if (!ended_ && !settingsPath.isEmpty()) ReadSettings(stream_, settingsPath, reporter_, settings);
+  // 2-13. The presentation's files, with the window shaped as each one arrives.
+  PresentationLoader loader(reporter_, *this);
+  if (transcriptFactory_) loader.SetTranscriptSource(transcriptFactory_);
+  loader.Load(PresFolder, presentation_);
+
+  // 14. The recording, in the build's order.
+  if (!presentation_.slides) presentation_.slides = std::make_unique<Slides_cls>();
+  if (!presentation_.trans) presentation_.trans = std::make_unique<Trans_cls>();
+  if (!presentation_.anns) presentation_.anns = std::make_unique<Anns_cls>();
+  playback_ =
+      std::make_unique<Playback>(*presentation_.slides, *presentation_.anns, *presentation_.trans,
+                                 SlideMode, *engine_, view_, pictureLoader_);
+  if (profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
+  StartRecording();
+  if (!profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
+  if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
+  Step([&] { view_.FocusSlidePicture(); });
+
+  if (!ended_) {
+    startupFinished_ = true;
+    StartSync();
+  }
+}
+
+void PlayerSession::StartSync() {
+  QList<double> times;
+  const Slides_cls& slides = *presentation_.slides;
+  const Anns_cls& anns = *presentation_.anns;
+  const Trans_cls& trans = *presentation_.trans;
+  for (int k = 1; k <= slides.Slides.Count(); ++k) times << slides.Slides.Item(k).SlideTime;
+  for (int k = 1; k <= anns.Anns.Count(); ++k) times << anns.Anns.Item(k).AnnTime;
+  for (int k = 1; k <= trans.Trans.Count(); ++k) times << trans.Trans.Item(k).TranTime;
+  if (!clock_) clock_ = MakeEventLoopClock();
+  driver_ = std::make_unique<SyncDriver>(*engine_, *clock_, times, [this](double position) {
+    if (ended_ || !playback_) return;
+    RunHandler([&] { playback_->SyncToPosition(position); });
+  });
+  engine_->SetListener(driver_.get());
+  playback_->SetTickPositionFilter([this](double ms) { return driver_->TickPosition(ms); });
+  playback_->SetJumpListener([this](double ms) { driver_->SeekedTo(ms); });
+}
+
+void PlayerSession::SettingsRead(const Settings& settings) {
   SlideMode = settings.SlideMode;
   MediaMode = settings.MediaMode;
   if (settings.UserDef1) view_.SetUserDefinedText(*settings.UserDef1);
@@ -106,11 +143,14 @@ void PlayerSession::Form_Load() {
     Step(
         [&] { view_.ShowAudioPicture(medium::LoadPicture(layout::AudioPicturePath(PresFolder))); });
   }
+}
 
-  // 6-9. The timeline, with the lists, the languages and the thumbnail strip.
-  ReadTimelineFile();
+void PlayerSession::LanguagesListed(const LanguageList& languages) {
+  view_.SetLanguages(languages.names, languages.selected);
+}
 
-  const bool noCues = !trans_ || trans_->Trans.IsEmpty();
+void PlayerSession::TimelineRead(const LoadedPresentation& presentation) {
+  const bool noCues = !presentation.trans || presentation.trans->Trans.IsEmpty();
   // 10. No transcript.
   if (noCues) {
     Step([&] { view_.Apply(StartupChange::HideTransTxt); });
@@ -128,70 +168,10 @@ void PlayerSession::Form_Load() {
     Step([&] { view_.Apply(StartupChange::ShrinkWindow); });
     Step([&] { view_.Apply(StartupChange::MoveUserDef1Up); });
   }
-
-  // 13. The details text.
-  QString detailsPath;
-  Step([&] { detailsPath = layout::DetailsPath(PresFolder); });
-  if (!ended_ && !detailsPath.isEmpty()) {
-    ReadDetails(stream_, detailsPath, reporter_, detailsText_);
-    view_.SetDetailsText(detailsText_);
-  }
-
-  // 14. The recording, in the build's order.
-  if (!slides_) slides_ = std::make_unique<Slides_cls>();
-  if (!trans_) trans_ = std::make_unique<Trans_cls>();
-  if (!anns_) anns_ = std::make_unique<Anns_cls>();
-  playback_ = std::make_unique<Playback>(*slides_, *anns_, *trans_, SlideMode, *engine_, view_,
-                                         pictureLoader_);
-  if (profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
-  StartRecording();
-  if (!profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
-  if (profile_.focusEngineFirst) Step([&] { engine_->SetFocus(); });
-  Step([&] { view_.FocusSlidePicture(); });
-
-  if (!ended_) {
-    startupFinished_ = true;
-    StartSync();
-  }
 }
 
-void PlayerSession::StartSync() {
-  QList<double> times;
-  for (int k = 1; k <= slides_->Slides.Count(); ++k) times << slides_->Slides.Item(k).SlideTime;
-  for (int k = 1; k <= anns_->Anns.Count(); ++k) times << anns_->Anns.Item(k).AnnTime;
-  for (int k = 1; k <= trans_->Trans.Count(); ++k) times << trans_->Trans.Item(k).TranTime;
-  if (!clock_) clock_ = MakeEventLoopClock();
-  driver_ = std::make_unique<SyncDriver>(*engine_, *clock_, times, [this](double position) {
-    if (ended_ || !playback_) return;
-    RunHandler([&] { playback_->SyncToPosition(position); });
-  });
-  engine_->SetListener(driver_.get());
-  playback_->SetTickPositionFilter([this](double ms) { return driver_->TickPosition(ms); });
-  playback_->SetJumpListener([this](double ms) { driver_->SeekedTo(ms); });
-}
-
-void PlayerSession::ReadTimelineFile() {
-  // 6. Open the timeline before the lists exist.
-  Step([&] { stream_.Open(layout::TimelinePath(PresFolder)); });
-  // 7. The three lists.
-  Step([&] { slides_ = std::make_unique<Slides_cls>(); });
-  Step([&] { trans_ = std::make_unique<Trans_cls>(); });
-  Step([&] { anns_ = std::make_unique<Anns_cls>(); });
-  if (ended_) return;
-  // 8. The languages.
-  QString folder;  // stays empty, and lists nothing, when the folder name was refused
-  Step([&] { folder = layout::TranscriptsFolderPath(PresFolder); });
-  const LanguageList languages = ListTranscriptLanguages(folder, reporter_);
-  view_.SetLanguages(languages.names, languages.selected);
-  // 9. The timeline itself; each transcript file is read once for all cues.
-  std::unique_ptr<TranscriptTexts> texts =
-      transcriptFactory_ ? transcriptFactory_(folder, languages.names)
-                         : std::make_unique<TranscriptIndex>(folder, languages.names);
-  if (!ended_) {
-    ReadTimeline(stream_, reporter_, SlideMode, *texts, int(languages.names.size()), *slides_,
-                 *anns_, *trans_, *this);
-  }
-  Step([&] { stream_.Close(); });
+void PlayerSession::DetailsRead(const QString& text) {
+  view_.SetDetailsText(text);
 }
 
 void PlayerSession::AddSlideTitle(const QString& title) {

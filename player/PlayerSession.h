@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "medium/Report.h"
-#include "medium/TextStream.h"
 #include "player/BuildProfile.h"
 #include "player/Playback.h"
 #include "player/SyncDriver.h"
 #include "presentation/Model.h"
+#include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
 
 class MediaEngine;
@@ -58,11 +58,10 @@ class StartupView : public PlayerView {
   virtual void ProgramEnded(int code) = 0;
 };
 
-class PlayerSession : private TimelineSink {
+class PlayerSession : private PresentationListener {
  public:
   using EngineFactory = std::function<std::unique_ptr<MediaEngine>(QWidget* parent)>;
-  using TranscriptSourceFactory = std::function<std::unique_ptr<TranscriptTexts>(
-      const QString& transcriptsFolder, const QStringList& languages)>;
+  using TranscriptSourceFactory = PresentationLoader::TranscriptSource;
 
   // The engine is made at once by factory (with parent as its control's parent); a factory that
   // fails leaves an engine whose every call fails, and start-up reports those calls.
@@ -118,11 +117,11 @@ class PlayerSession : private TimelineSink {
   SyncDriver* Sync() const { return driver_.get(); }
   const Playback* PlaybackCore() const { return playback_.get(); }
   // The model; null until start-up has made the lists.
-  const Slides_cls* SlidesList() const { return slides_.get(); }
-  const Anns_cls* AnnsList() const { return anns_.get(); }
-  const Trans_cls* TransList() const { return trans_.get(); }
+  const Slides_cls* SlidesList() const { return presentation_.slides.get(); }
+  const Anns_cls* AnnsList() const { return presentation_.anns.get(); }
+  const Trans_cls* TransList() const { return presentation_.trans.get(); }
   // details.txt exactly as read (every line followed by CR LF).
-  const QString& DetailsText() const { return detailsText_; }
+  const QString& DetailsText() const { return presentation_.details; }
 
   QString PresFolder;
   int16_t SlideMode = 0;
@@ -134,12 +133,18 @@ class PlayerSession : private TimelineSink {
     if (ended_) return;  // the window was closed while a message waited
     medium::ReportAndContinue(reporter_, std::forward<StepFn>(step));
   }
-  void ReadTimelineFile();
   void StartRecording();
   void StartSync();
-  // TimelineSink: the slide list and the thumbnail strip grow with every slide line.
+  // The window takes shape as the presentation is read: pictures after the settings, the
+  // language list, the slide list and the thumbnail strip with every slide line, the parts the
+  // presentation lacks hidden once the timeline is read, then the details.
+  void SettingsRead(const Settings& settings) override;
+  void LanguagesListed(const LanguageList& languages) override;
   void AddSlideTitle(const QString& title) override;
   void SlideAppended(const Slide_cls& slide, int16_t k) override;
+  void TimelineRead(const LoadedPresentation& presentation) override;
+  void DetailsRead(const QString& text) override;
+  bool Stopped() const override { return ended_; }
 
   // Passes messages on until the program has ended; a window closed while start-up waited on a
   // message shows no further ones.
@@ -166,14 +171,10 @@ class PlayerSession : private TimelineSink {
   std::unique_ptr<MediaEngine> engine_;
   TranscriptSourceFactory transcriptFactory_;
   PictureLoader pictureLoader_;
-  medium::TextStream stream_;  // settings, timeline and details
-  std::unique_ptr<Slides_cls> slides_;
-  std::unique_ptr<Trans_cls> trans_;
-  std::unique_ptr<Anns_cls> anns_;
+  LoadedPresentation presentation_;
   std::unique_ptr<Playback> playback_;
   std::unique_ptr<SyncClock> clock_;
   std::unique_ptr<SyncDriver> driver_;
-  QString detailsText_;
   bool loaded_ = false;
   bool startupFinished_ = false;
   int exitCode_ = 0;

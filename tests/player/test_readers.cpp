@@ -8,6 +8,7 @@
 
 #include "medium/Error.h"
 #include "medium/Paths.h"
+#include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
 #include "tests/support/TempMedium.h"
 
@@ -492,6 +493,51 @@ class ReadersTest : public QObject {
     QVERIFY(t.reporter.messages.back().text.startsWith("Overflow"));
     QCOMPARE(t.slides.Slides.Item(1).SlideName.size(), 100 * 1024);
     QVERIFY(timer.elapsed() < 10000);
+  }
+
+  // The one reading sequence: its steps reach the listener in order, and each language keeps its
+  // own sections where another lacks one.
+  void loaderSequence() {
+    TempMedium m;
+    m.WriteLines("Data/Talk/database.txt",
+                 {"SlideMode=0", "MediaMode=1", "Spare=0", "UserDef1=Free text"});
+    m.WriteLines("Data/Talk/transcripts/ENGLISH.html", {"SECTION1", "one", "SECTION2", "two"});
+    m.WriteLines("Data/Talk/transcripts/FRENCH.html", {"SECTION1", "un"});
+    m.WriteLines("Data/Talk/events.txt", {"0~0~D~1~Title", "2~0~1", "2~1000~2"});
+    m.WriteLines("Data/Talk/details.txt", {"By me"});
+    struct Steps : PresentationListener {
+      QStringList seen;
+      void Reading(const QString& path, const medium::TextStream*) override {
+        seen << "read " + path.section(u'\\', -1, -1, QString::SectionSkipEmpty);
+      }
+      void SettingsRead(const Settings& s) override { seen << "settings " + *s.UserDef1; }
+      void LanguagesListed(const LanguageList& l) override { seen << l.names.join(','); }
+      void AddSlideTitle(const QString& title) override { seen << "title " + title; }
+      void TimelineRead(const LoadedPresentation& p) override {
+        seen << QStringLiteral("timeline %1").arg(p.trans->Trans.Count());
+      }
+      void DetailsRead(const QString& text) override { seen << "details " + text.trimmed(); }
+    } steps;
+    medium::RecordingReporter reporter;
+    PresentationLoader loader(reporter, steps);
+    LoadedPresentation p;
+    loader.Load("Talk", p);
+    QCOMPARE(steps.seen, (QStringList{"read database.txt", "settings Free text", "read events.txt",
+                                      "read transcripts", "ENGLISH,FRENCH", "title Title",
+                                      "timeline 2", "read details.txt", "details By me"}));
+    QCOMPARE(p.SectionTexts(0), (std::vector<std::optional<QString>>{"one", "two"}));
+    QCOMPARE(p.SectionTexts(1), (std::vector<std::optional<QString>>{"un", std::nullopt}));
+
+    // A folder that leads off the medium is refused at every file and nothing throws.
+    reporter.Clear();
+    const LoadedPresentation refused = LoadPresentation("..\\Talk");
+    QVERIFY(refused.slides && refused.slides->Slides.IsEmpty());
+    PresentationListener nobody;
+    PresentationLoader quiet(reporter, nobody);
+    LoadedPresentation q;
+    quiet.Load("..\\Talk", q);
+    QCOMPARE(int(reporter.messages.size()), 4);  // settings, timeline, transcripts, details
+    QVERIFY(reporter.Texts().join('|').contains("Bad file name"));
   }
 };
 
