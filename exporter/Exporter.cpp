@@ -32,28 +32,6 @@ class SilentReporter : public medium::Reporter {
   void Show(const medium::Message&) override {}
 };
 
-// A path made absolute, symbolic links resolved as far as the folders exist: a folder that is
-// yet to be made cannot hide where it will be.
-QString ResolvedAbsolute(const QString& path) {
-  QString rest;
-  QFileInfo info(QDir::cleanPath(QDir(path).absolutePath()));
-  while (!info.exists()) {
-    const QString parent = info.path();
-    if (parent == info.filePath()) break;
-    rest = rest.isEmpty() ? info.fileName() : info.fileName() + u'/' + rest;
-    info = QFileInfo(parent);
-  }
-  QString base = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-  if (rest.isEmpty()) return base;
-  return QDir::cleanPath(base + u'/' + rest);
-}
-
-bool IsWithin(const QString& path, const QString& folder) {
-  if (path == folder) return true;
-  const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
-  return path.startsWith(prefix);
-}
-
 // A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
 // descends.
 bool IsPlainFolderName(const QString& name) {

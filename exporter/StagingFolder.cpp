@@ -47,4 +47,24 @@ bool StagingFolder::PutInPlace(QString* error) {
   return true;
 }
 
+QString ResolvedAbsolute(const QString& path) {
+  QString rest;
+  QFileInfo info(QDir::cleanPath(QDir(path).absolutePath()));
+  while (!info.exists()) {
+    const QString parent = info.path();
+    if (parent == info.filePath()) break;
+    rest = rest.isEmpty() ? info.fileName() : info.fileName() + u'/' + rest;
+    info = QFileInfo(parent);
+  }
+  QString base = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+  if (rest.isEmpty()) return base;
+  return QDir::cleanPath(base + u'/' + rest);
+}
+
+bool IsWithin(const QString& path, const QString& folder) {
+  if (path == folder) return true;
+  const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+  return path.startsWith(prefix);
+}
+
 }  // namespace exporter

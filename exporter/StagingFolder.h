@@ -46,4 +46,11 @@ class StagingFolder {
   bool inPlace_ = false;
 };
 
+// A path made absolute, symbolic links resolved as far as the folders exist: a folder that is
+// yet to be made cannot hide where it will be. Output is never written on the medium, and a
+// folder that holds the medium is never replaced; both are judged on these paths.
+QString ResolvedAbsolute(const QString& path);
+// Whether path is folder or lies below it (both resolved).
+bool IsWithin(const QString& path, const QString& folder);
+
 }  // namespace exporter

@@ -2,9 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QProcess>
 #include <map>
 
 namespace preserver {
@@ -174,53 +172,14 @@ QStringList CompareStreamHashes(const MasterPlan& plan, const QByteArray& origin
   return differences;
 }
 
-ToolRun RunFfmpegTool(const QString& program, const QStringList& args,
-                      const std::function<void(const QByteArray&)>& line,
-                      const std::atomic<bool>* cancel) {
-  ToolRun run;
-  QProcess process;
-  process.start(program, args);
-  if (!process.waitForStarted(10000)) {
-    run.error = QStringLiteral("%1 could not be started (is ffmpeg installed?)").arg(program);
-    return run;
-  }
-  QByteArray pending, errors;
-  auto drain = [&] {
-    const QByteArray out = process.readAllStandardOutput();
-    if (line) {
-      pending += out;
-    } else {
-      run.output += out;
-    }
-    errors += process.readAllStandardError();
-    if (errors.size() > 65536) errors = errors.right(16384);
-    qsizetype nl;
-    while ((nl = pending.indexOf('\n')) >= 0) {
-      line(pending.left(nl));
-      pending.remove(0, nl + 1);
-    }
-  };
-  while (process.state() != QProcess::NotRunning) {
-    if (cancel && cancel->load()) {
-      process.kill();
-      process.waitForFinished(5000);
-      run.cancelled = true;
-      return run;
-    }
-    process.waitForReadyRead(100);
-    drain();
-  }
-  drain();
-  run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-  if (!run.ok) {
-    QString text = QString::fromLocal8Bit(errors).trimmed();
-    if (text.size() > 600) text = QStringLiteral("...") + text.right(600);
-    run.error = QStringLiteral("%1 failed: %2").arg(QFileInfo(program).fileName(), text);
-  }
-  return run;
-}
-
 namespace {
+
+QString Failure(const exporter::ToolResult& run) {
+  if (run.end == exporter::ToolResult::End::NotStarted) {
+    return QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
+  }
+  return QStringLiteral("ffmpeg failed: %1").arg(run.LastWords());
+}
 
 QStringList Head() {
   return {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
@@ -244,36 +203,38 @@ MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& pl
   first << QStringLiteral("-progress") << QStringLiteral("pipe:1") << QStringLiteral("-i")
         << job.input << MasterArguments(plan, job.master, job.originalHashes);
   int last = -1;
-  const ToolRun made = RunFfmpegTool(
-      tools.ffmpeg, first,
-      [&](const QByteArray& line) {
-        const std::optional<int> p =
-            exporter::ProgressPercent(QString::fromLatin1(line), plan.durationS);
-        // The master's share of the work; decoding it again for its proof is the rest.
-        if (p && *p != last && *p < 100) {
-          last = *p;
-          if (progress) progress(*p * 9 / 10);
-        }
-      },
-      cancel);
-  if (made.cancelled) {
+  exporter::ToolOptions options;
+  options.cancel = cancel;
+  options.outputLine = [&](const QByteArray& line) {
+    const std::optional<int> p =
+        exporter::ProgressPercent(QString::fromLatin1(line), plan.durationS);
+    // The master's share of the work; decoding it again for its proof is the rest.
+    if (p && *p != last && *p < 100) {
+      last = *p;
+      if (progress) progress(*p * 9 / 10);
+    }
+  };
+  const exporter::ToolResult made = exporter::RunTool(tools.ffmpeg, first, options);
+  if (made.end == exporter::ToolResult::End::Cancelled) {
     result.cancelled = true;
     return result;
   }
-  if (!made.ok) {
-    result.error = made.error;
+  if (!made.Ok()) {
+    result.error = Failure(made);
     return result;
   }
   result.made = true;
   QStringList second = Head();
   second << QStringLiteral("-i") << job.master << MasterHashArguments(plan, job.masterHashes);
-  const ToolRun hashed = RunFfmpegTool(tools.ffmpeg, second, {}, cancel);
-  if (hashed.cancelled) {
+  exporter::ToolOptions quiet;
+  quiet.cancel = cancel;
+  const exporter::ToolResult hashed = exporter::RunTool(tools.ffmpeg, second, quiet);
+  if (hashed.end == exporter::ToolResult::End::Cancelled) {
     result.cancelled = true;
     return result;
   }
-  if (!hashed.ok) {
-    result.error = hashed.error;
+  if (!hashed.Ok()) {
+    result.error = Failure(hashed);
     return result;
   }
   auto read = [](const QString& path) {

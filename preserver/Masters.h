@@ -64,18 +64,6 @@ struct MasterJob {
   QString masterHashes;
 };
 
-// One run of ffmpeg or ffprobe, started with an argument list: each line of its standard output
-// to line (all of it kept in output when line is empty), killed once cancel is set.
-struct ToolRun {
-  bool ok = false;
-  bool cancelled = false;
-  QByteArray output;
-  QString error;  // the program's last words when it failed
-};
-ToolRun RunFfmpegTool(const QString& program, const QStringList& args,
-                      const std::function<void(const QByteArray& line)>& line,
-                      const std::atomic<bool>* cancel);
-
 MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& plan,
                         const MasterJob& job, const std::function<void(int percent)>& progress,
                         const std::atomic<bool>* cancel);

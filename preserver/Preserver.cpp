@@ -10,8 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QTemporaryDir>
-#include <QUuid>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -19,6 +17,8 @@
 #endif
 
 #include "checker/MediumCheck.h"
+#include "exporter/StagingFolder.h"
+#include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
@@ -40,25 +40,6 @@ class SilentReporter : public medium::Reporter {
   SilentReporter() : Reporter(QStringLiteral("preserve")) {}
   void Show(const medium::Message&) override {}
 };
-
-// A path made absolute, symbolic links resolved as far as the folders exist.
-QString ResolvedAbsolute(const QString& path) {
-  QString rest;
-  QFileInfo info(QDir::cleanPath(QDir(path).absolutePath()));
-  while (!info.exists()) {
-    const QString parent = info.path();
-    if (parent == info.filePath()) break;
-    rest = rest.isEmpty() ? info.fileName() : info.fileName() + u'/' + rest;
-    info = QFileInfo(parent);
-  }
-  const QString base = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-  return rest.isEmpty() ? base : QDir::cleanPath(base + u'/' + rest);
-}
-
-bool IsWithin(const QString& path, const QString& folder) {
-  if (path == folder) return true;
-  return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
 
 QString Now() {
   return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
@@ -313,19 +294,25 @@ bool BagWriter::Describe() {
     ++p.index;
     p.item = r.relative;
     Report(p);
-    const ToolRun run = RunFfmpegTool(
+    exporter::ToolOptions options;
+    options.cancel = cancel_;
+    const exporter::ToolResult run = exporter::RunTool(
         request_.tools.ffprobe,
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
          QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
          QStringLiteral("--"), copy + u'/' + r.relative},
-        {}, cancel_);
-    if (run.cancelled) {
+        options);
+    if (run.end == exporter::ToolResult::End::Cancelled) {
       Cancelled();
       return false;
     }
     QJsonObject probe = QJsonDocument::fromJson(run.output).object();
-    if (!run.ok || probe.isEmpty()) {
-      const QString why = run.ok ? QStringLiteral("ffprobe gave no description") : run.error;
+    if (!run.Ok() || probe.isEmpty()) {
+      const QString why =
+          run.end == exporter::ToolResult::End::NotStarted
+              ? QStringLiteral("ffprobe could not be started (is ffmpeg installed?)")
+          : run.Ok() ? QStringLiteral("ffprobe gave no description")
+                     : QStringLiteral("ffprobe cannot read it: %1").arg(run.LastWords());
       s_.notes << QStringLiteral("%1: no technical description: %2").arg(r.relative, why);
       events_.Add(QStringLiteral("metadata extraction"), r.relative, QStringLiteral("failure"),
                   why);
@@ -368,7 +355,7 @@ bool BagWriter::Describe() {
 }
 
 QString FfmpegVersion(const exporter::FfmpegTools& tools) {
-  const ToolRun run = RunFfmpegTool(tools.ffmpeg, {QStringLiteral("-version")}, {}, nullptr);
+  const exporter::ToolResult run = exporter::RunTool(tools.ffmpeg, {QStringLiteral("-version")});
   const QString first = QString::fromUtf8(run.output).section(u'\n', 0, 0);
   const QStringList words = first.split(u' ');
   return words.size() >= 3 ? words[0] + u' ' + words[2] : QStringLiteral("ffmpeg");
@@ -581,34 +568,6 @@ bool BagWriter::Fill(const QString& staging) {
   return WriteManifest() && CheckPayload() && WriteTagFiles();
 }
 
-bool PutInPlace(QTemporaryDir& temp, const QString& outDir, const QString& target, QString* error) {
-  QDir out(outDir);
-  QString old;
-  if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-    old = outDir +
-          QStringLiteral("/.preserve-old-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    if (!out.rename(target, old)) {
-      *error = QStringLiteral("%1 cannot be replaced").arg(QDir::toNativeSeparators(target));
-      return false;
-    }
-  }
-  if (!out.rename(temp.path(), target)) {
-    if (!old.isEmpty()) out.rename(old, target);
-    *error = QStringLiteral("%1 cannot be made").arg(QDir::toNativeSeparators(target));
-    return false;
-  }
-  temp.setAutoRemove(false);
-  if (!old.isEmpty()) {
-    QFileInfo info(old);
-    if (info.isSymLink() || info.isFile()) {
-      QFile::remove(old);
-    } else {
-      QDir(old).removeRecursively();
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int BagSummary::ExitCode() const {
@@ -636,8 +595,8 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   s.medium = QDir::toNativeSeparators(root);
   if (request.outDir.isEmpty())
     return refuse(QStringLiteral("no output folder given: --preserve OUTDIR"));
-  const QString out = ResolvedAbsolute(request.outDir);
-  if (IsWithin(out, root)) {
+  const QString out = exporter::ResolvedAbsolute(request.outDir);
+  if (exporter::IsWithin(out, root)) {
     return refuse(QStringLiteral("%1 lies on the medium, which is never written to")
                       .arg(QDir::toNativeSeparators(out)));
   }
@@ -647,7 +606,7 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   s.bag = QDir::toNativeSeparators(target);
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (IsWithin(root, ResolvedAbsolute(target))) {
+    if (exporter::IsWithin(root, exporter::ResolvedAbsolute(target))) {
       return refuse(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
     }
     if (!request.force) {
@@ -660,19 +619,15 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
         QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
   }
   const QString outDir = QFileInfo(out).canonicalFilePath();
-  QTemporaryDir temp(outDir + QStringLiteral("/.preserve-%1-XXXXXX").arg(name));
-  if (!temp.isValid()) {
+  exporter::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
+  if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
     s.error = QStringLiteral("cannot make a folder in %1: %2")
-                  .arg(QDir::toNativeSeparators(outDir), temp.errorString());
+                  .arg(QDir::toNativeSeparators(outDir), staging.ErrorString());
     return s;
   }
-  QFile::setPermissions(temp.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                         QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                         QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                         QFileDevice::ExeOther);
   BagWriter writer(root, request, progress, cancel, s);
-  if (!writer.Fill(temp.path())) {
+  if (!writer.Fill(staging.Path())) {
     s.seconds = clock.nsecsElapsed() / 1e9;
     return s;
   }
@@ -681,9 +636,9 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
     return s;
   }
   QString error;
-  if (!PutInPlace(temp, outDir, target, &error)) {
+  if (!staging.PutInPlace(&error)) {
     s.status = BagSummary::Status::Failed;
-    s.error = error;
+    s.error = QStringLiteral("%1 %2").arg(s.bag, error);
     return s;
   }
   s.status = s.readErrors.empty() ? BagSummary::Status::Complete : BagSummary::Status::Incomplete;
@@ -699,6 +654,12 @@ QString FormatBagSummary(const BagSummary& s) {
     case BagSummary::Status::Failed:
       return QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
     case BagSummary::Status::Cancelled:
+      if (!s.interruption.isEmpty()) {
+        return QStringLiteral(
+                   "%1: interrupted by %2: no bag was made, the one in the making "
+                   "was removed\n")
+            .arg(s.medium, s.interruption);
+      }
       return QStringLiteral("%1: cancelled: no bag was made\n").arg(s.medium);
     case BagSummary::Status::Complete:
     case BagSummary::Status::Incomplete:
@@ -811,10 +772,17 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
   ProgressLine line;
   PreserveProgressFn progress;
   if (terminal) progress = [&line](const PreserveProgress& p) { line.Show(p); };
-  const BagSummary s = PreserveMedium(root, request, progress);
+  medium::Interruption interruption;
+  BagSummary s = PreserveMedium(root, request, progress, interruption.CancelFlag());
   line.Clear();
+  if (interruption.Interrupted()) {
+    s.status = BagSummary::Status::Cancelled;
+    s.interruption = interruption.SignalName();
+  }
   std::fputs(qPrintable(FormatBagSummary(s)), stdout);
   std::fflush(stdout);
+  // The bag in the making is gone by now; the program ends as the signal would have ended it.
+  interruption.EndLikeTheSignal();
   if (s.status == BagSummary::Status::Refused) return 2;
   return s.ExitCode();
 }

@@ -63,9 +63,10 @@ struct MasterOutcome {
 struct BagSummary {
   enum class Status { Complete, Incomplete, Failed, Refused, Cancelled };
   Status status = Status::Failed;
-  QString medium;  // native root of the medium
-  QString bag;     // where the bag is (or would have been)
-  QString error;   // Failed, Refused: why
+  QString medium;        // native root of the medium
+  QString bag;           // where the bag is (or would have been)
+  QString error;         // Failed, Refused: why
+  QString interruption;  // Cancelled by a signal: its name ("SIGINT")
   qint64 files = 0;
   qint64 bytes = 0;
   int recordings = 0;

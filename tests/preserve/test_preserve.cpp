@@ -2,7 +2,7 @@
 // with sha512sum -c and "Ambrel --verify"; every kind of damage to a bag is found; a file the
 // disc cannot give is copied as far as it can be and named, and the bag says it is incomplete;
 // masters of the sample recordings decode to the same streams as the originals (and a lossy one
-// is caught); a cancel leaves nothing behind.
+// is caught); a cancel or an interruption leaves nothing behind.
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -12,16 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <csignal>
 
 #include "medium/Paths.h"
 #include "preserver/BagFormat.h"
 #include "preserver/BagVerifier.h"
 #include "preserver/Masters.h"
 #include "preserver/Preserver.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/TempMedium.h"
 
 using namespace preserver;
@@ -517,6 +515,52 @@ class PreserveTest : public QObject {
         &cancel);
     QVERIFY(s.status == BagSummary::Status::Cancelled);
     QCOMPARE(s.ExitCode(), 1);
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+  }
+
+  // Ctrl-C, a logout, a service manager's stop while a master is made: ffmpeg stops, the bag in
+  // the making goes, the program says so and ends by the signal.
+  void interrupted_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+  }
+  void interrupted() {
+    QFETCH(int, signal);
+    // The sample medium with the interview's recordings alone, so that the masters begin soon.
+    TempMedium medium;
+    QDirIterator it(kSample, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString file = it.next().mid(kSample.size() + 1);
+      if (!file.startsWith("Media/Launch2004")) medium.Write(file, Read(kSample + u'/' + file));
+    }
+    QTemporaryDir out;
+    QProcess p;
+    p.start(kAmbrel, {"--preserve", out.path(), "--masters", medium.Root()});
+    QVERIFY(p.waitForStarted());
+    qint64 ffmpeg = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (ffmpeg == 0 && clock.elapsed() < 120000 && p.state() == QProcess::Running) {
+      for (const auto& [pid, name] : Children(p.processId())) {
+        if (name == "ffmpeg") ffmpeg = pid;
+      }
+      if (ffmpeg == 0) QTest::qSleep(5);
+    }
+    QVERIFY2(ffmpeg != 0, "no ffmpeg seen while making masters");
+    QCOMPARE(::kill(pid_t(p.processId()), signal), 0);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(p.exitCode(), signal);
+    QVERIFY2(EndsWithin(ffmpeg, 5000), "ffmpeg went on after the program had ended");
+    const QString said = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(said.contains(QStringLiteral(": interrupted by %1: no bag was made")
+                               .arg(signal == SIGINT    ? "SIGINT"
+                                    : signal == SIGTERM ? "SIGTERM"
+                                                        : "SIGHUP")),
+             qPrintable(said));
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
   }

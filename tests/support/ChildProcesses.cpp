@@ -1,0 +1,51 @@
+#include "tests/support/ChildProcesses.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+QList<QPair<qint64, QString>> Children(qint64 parent) {
+  QList<QPair<qint64, QString>> out;
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool number = false;
+    const qint64 pid = entry.toLongLong(&number);
+    if (!number) continue;
+    // pid (comm) state ppid ...: the name may hold blanks, so count from its closing bracket.
+    const QByteArray stat = Read("/proc/" + entry + "/stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0) continue;
+    const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
+    if (rest.size() > 1 && rest[1].toLongLong() == parent) {
+      out.append({pid, QString::fromLatin1(
+                           stat.mid(stat.indexOf('(') + 1, close - stat.indexOf('(') - 1))});
+    }
+  }
+  return out;
+}
+
+bool Ended(qint64 pid) {
+  const QByteArray stat = Read(QString("/proc/%1/stat").arg(pid));
+  if (stat.isEmpty()) return true;
+  const qsizetype close = stat.lastIndexOf(')');
+  return close > 0 && stat.mid(close + 2, 1) == "Z";
+}
+
+bool EndsWithin(qint64 pid, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!Ended(pid)) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qSleep(10);
+  }
+  return true;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Child processes of a program under test, read from /proc (Linux): which ones it runs, and
+// whether one has ended, so that a test can tell that no child outlives an interrupted job.
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// The children of a process, with their command names.
+QList<QPair<qint64, QString>> Children(qint64 parent);
+// A process that is gone, or has ended and waits only to be reaped.
+bool Ended(qint64 pid);
+// Waits up to ms for the process to end.
+bool EndsWithin(qint64 pid, int ms);
