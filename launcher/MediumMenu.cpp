@@ -4,23 +4,20 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressDialog>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
 #include <memory>
 
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
+#include "launcher/ProgressRun.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
 
@@ -106,16 +103,7 @@ class DialogObserver : public exporter::ExportObserver {
   void Finished(const exporter::PresentationOutcome&) override {}
 
  private:
-  template <class F>
-  void Post(F f) {
-    QPointer<QProgressDialog> dialog = dialog_;
-    QMetaObject::invokeMethod(
-        dialog_,
-        [dialog, f] {
-          if (dialog && !dialog->wasCanceled()) f(*dialog);
-        },
-        Qt::QueuedConnection);
-  }
+  void Post(std::function<void(QProgressDialog&)> f) { PostToDialog(dialog_, std::move(f)); }
   QProgressDialog* dialog_;
   std::atomic<int> index_{0};
 };
@@ -174,39 +162,15 @@ void MediumMenu::ExportToWebPage() {
     request.force = true;
   }
 
-  QProgressDialog dialog(QStringLiteral("Reading the medium\u2026"), QStringLiteral("Cancel"), 0,
-                         100, window_);
-  dialog.setWindowTitle(QStringLiteral("Ambrel - export to a web page"));
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setMinimumDuration(0);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.setValue(0);
-
-  // The export runs beside the window, so that the dialog stays alive and Cancel is heard at
-  // once; a cancel throws away the presentation in the making.
-  std::atomic<bool> cancel{false};
-  connect(&dialog, &QProgressDialog::canceled, &dialog, [&cancel] { cancel = true; });
-  // Closing the dialog in any other way counts as well.
-  QTimer watch;
-  connect(&watch, &QTimer::timeout, &dialog, [&] {
-    if (dialog.wasCanceled()) cancel = true;
-  });
-  watch.start(100);
-  DialogObserver observer(&dialog);
+  // The export runs beside the window; a cancel throws away the presentation in the making.
   exporter::ExportSummary summary;
-  QEventLoop loop;
-  QThread* worker =
-      QThread::create([&] { summary = exporter::ExportMedium(request, &observer, &cancel); });
-  connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-  worker->start();
-  if (dialogs_.progressShown) dialogs_.progressShown(dialog);
-  loop.exec();
-  worker->wait();
-  delete worker;
-  // News still queued for the dialog must not outlive it.
-  QCoreApplication::sendPostedEvents(&dialog);
-  dialog.hide();
+  RunWithProgress(
+      window_, QStringLiteral("Ambrel - export to a web page"),
+      [&](QProgressDialog* dialog, const std::atomic<bool>* cancel) {
+        DialogObserver observer(dialog);
+        summary = exporter::ExportMedium(request, &observer, cancel);
+      },
+      dialogs_.progressShown);
 
   QString text;
   if (summary.status == exporter::ExportSummary::Status::UsageError ||

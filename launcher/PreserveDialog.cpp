@@ -1,25 +1,21 @@
 #include "launcher/PreserveDialog.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 
+#include "launcher/ProgressRun.h"
 #include "medium/Paths.h"
 #include "preserver/Preserver.h"
 
@@ -124,58 +120,31 @@ std::pair<QString, int> Describe(const preserver::PreserveProgress& p) {
 
 QString PreserveWithProgress(QWidget* parent, const PreserveChoice& choice,
                              const std::function<void(QProgressDialog&)>& shown) {
-  QProgressDialog dialog(QStringLiteral("Reading the medium\u2026"), QStringLiteral("Cancel"), 0,
-                         100, parent);
-  dialog.setWindowTitle(QStringLiteral("Ambrel - preserve this medium"));
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setMinimumDuration(0);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.setValue(0);
-
-  std::atomic<bool> cancel{false};
-  QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&cancel] { cancel = true; });
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, &dialog, [&] {
-    if (dialog.wasCanceled()) cancel = true;
-  });
-  watch.start(100);
-
   preserver::PreserveRequest request;
   request.outDir = choice.outDir;
   request.masters = choice.masters;
   request.force = choice.replace;
   const QString root = medium::NativePath(medium::ApplicationFolder());
-  QPointer<QProgressDialog> target(&dialog);
-  QElapsedTimer sincePosted;
-  auto lastPhase = preserver::PreserveProgress::Phase::Copying;
-  // Called on the worker for every block: the news goes across some twenty times a second.
-  auto progress = [&](const preserver::PreserveProgress& p) {
-    if (sincePosted.isValid() && sincePosted.elapsed() < 50 && p.phase == lastPhase) return;
-    sincePosted.start();
-    lastPhase = p.phase;
-    auto [label, value] = Describe(p);
-    QMetaObject::invokeMethod(
-        &dialog,
-        [target, label, value] {
-          if (!target || target->wasCanceled()) return;
-          target->setLabelText(label);
-          target->setValue(value);
-        },
-        Qt::QueuedConnection);
-  };
   preserver::BagSummary summary;
-  QEventLoop loop;
-  QThread* worker = QThread::create(
-      [&] { summary = preserver::PreserveMedium(root, request, progress, &cancel); });
-  QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-  worker->start();
-  if (shown) shown(dialog);
-  loop.exec();
-  worker->wait();
-  delete worker;
-  QCoreApplication::sendPostedEvents(&dialog);
-  dialog.hide();
+  RunWithProgress(
+      parent, QStringLiteral("Ambrel - preserve this medium"),
+      [&](QProgressDialog* dialog, const std::atomic<bool>* cancel) {
+        QElapsedTimer sincePosted;
+        auto lastPhase = preserver::PreserveProgress::Phase::Copying;
+        // Called for every block: the news goes across some twenty times a second.
+        auto progress = [&](const preserver::PreserveProgress& p) {
+          if (sincePosted.isValid() && sincePosted.elapsed() < 50 && p.phase == lastPhase) return;
+          sincePosted.start();
+          lastPhase = p.phase;
+          auto [label, value] = Describe(p);
+          PostToDialog(dialog, [label = label, value = value](QProgressDialog& d) {
+            d.setLabelText(label);
+            d.setValue(value);
+          });
+        };
+        summary = preserver::PreserveMedium(root, request, progress, cancel);
+      },
+      shown);
   return preserver::FormatBagSummary(summary);
 }
 

@@ -9,10 +9,7 @@
 #include <cstdio>
 #include <map>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
+#include "exporter/Exporter.h"
 #include "preserver/BagFormat.h"
 #include "preserver/Digest.h"
 
@@ -278,11 +275,7 @@ int RunVerify(const QStringList& bags) {
     std::fprintf(stderr, "Ambrel: --verify needs a bag: --verify BAG...\n");
     return 2;
   }
-#ifdef Q_OS_UNIX
-  const bool terminal = ::isatty(STDERR_FILENO) != 0;
-#else
-  const bool terminal = false;
-#endif
+  const bool terminal = exporter::IsTerminal(stderr);
   int status = 0;
   for (const QString& bag : bags) {
     VerifyOptions options;

@@ -12,11 +12,8 @@
 #include <QSaveFile>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "checker/MediumCheck.h"
+#include "exporter/Exporter.h"
 #include "exporter/StagingFolder.h"
 #include "medium/Interruption.h"
 #include "medium/Paths.h"
@@ -760,11 +757,7 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
                  qPrintable(QDir::toNativeSeparators(root)));
     return 2;
   }
-#ifdef Q_OS_UNIX
-  const bool terminal = ::isatty(STDERR_FILENO) != 0;
-#else
-  const bool terminal = false;
-#endif
+  const bool terminal = exporter::IsTerminal(stderr);
   PreserveRequest request;
   request.outDir = outDir;
   request.masters = masters;

@@ -15,6 +15,7 @@
 #include "exporter/PresentationContent.h"
 #include "medium/Paths.h"
 #include "tests/support/ChildProcesses.h"
+#include "tests/support/FileTree.h"
 
 #include <signal.h>
 #include <sys/types.h>
@@ -58,28 +59,6 @@ QStringList Streams(const QJsonObject& probe) {
   QStringList out;
   for (const QJsonValue& s : probe["streams"].toArray()) {
     out << s["codec_type"].toString() + u':' + s["codec_name"].toString();
-  }
-  out.sort();
-  return out;
-}
-
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
-}
-
-// Every file below a folder with its size and time, to show that nothing changed.
-QStringList Snapshot(const QString& root) {
-  QStringList out;
-  QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                  QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QFileInfo info(it.next());
-    out << QStringLiteral("%1 %2 %3")
-               .arg(info.filePath().mid(root.size()))
-               .arg(info.size())
-               .arg(info.lastModified().toMSecsSinceEpoch());
   }
   out.sort();
   return out;
@@ -238,10 +217,10 @@ class ExportTest : public QObject {
   void exportTheSampleMedium() {
     QTemporaryDir tmp;
     const QString out = tmp.path() + "/web";
-    const QStringList before = Snapshot(kSample);
+    const QStringList before = TreeSnapshot(kSample);
     const Run run = Ambrel({"--export", out, "--medium", kSample});
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
-    QCOMPARE(Snapshot(kSample), before);  // the medium is only read
+    QCOMPARE(TreeSnapshot(kSample), before);  // the medium is only read
     // Into a pipe: one plain line per presentation (no percentages written over each other),
     // then the summary.
     QVERIFY2(!run.out.contains('\r'), qPrintable(run.out));
@@ -277,7 +256,7 @@ class ExportTest : public QObject {
         QVERIFY2(QFileInfo::exists(dir + "/" + f), f);
       }
       // faststart: the index comes before the media data.
-      const QByteArray head = Read(dir + "/" + e.file).left(65536);
+      const QByteArray head = ReadBytes(dir + "/" + e.file).left(65536);
       QVERIFY(head.contains("moov") &&
               (!head.contains("mdat") || head.indexOf("moov") < head.indexOf("mdat")));
     }
@@ -285,23 +264,25 @@ class ExportTest : public QObject {
     for (int n = 1; n <= 8; ++n) {
       for (const QString rel : {QString("Slides/ZentoLaunch/Slide%1.jpg").arg(n),
                                 QString("Slides/ZentoLaunch/thumbs/Slide%1.jpg").arg(n)}) {
-        QCOMPARE(Read(out + "/Launch2004/" + rel), Read(kSample + "/" + rel));
+        QCOMPARE(ReadBytes(out + "/Launch2004/" + rel), ReadBytes(kSample + "/" + rel));
       }
     }
-    QCOMPARE(Read(out + "/Interview/slide.jpg"), Read(kSample + "/Images/Interview/slide.jpg"));
-    QCOMPARE(Read(out + "/Interview/audio.jpg"), Read(kSample + "/Images/Interview/audio.jpg"));
+    QCOMPARE(ReadBytes(out + "/Interview/slide.jpg"),
+             ReadBytes(kSample + "/Images/Interview/slide.jpg"));
+    QCOMPARE(ReadBytes(out + "/Interview/audio.jpg"),
+             ReadBytes(kSample + "/Images/Interview/audio.jpg"));
     QVERIFY(!QFileInfo::exists(out + "/Interview/Slides"));
     QVERIFY(!QFileInfo::exists(out + "/Interview/chapters.vtt"));
-    QVERIFY(Read(out + "/Launch2004/chapters.vtt").contains("00:00:42.000 --> 00:00:48."));
+    QVERIFY(ReadBytes(out + "/Launch2004/chapters.vtt").contains("00:00:42.000 --> 00:00:48."));
 
-    const QString page = QString::fromUtf8(Read(out + "/Launch2004Video/index.html"));
+    const QString page = QString::fromUtf8(ReadBytes(out + "/Launch2004Video/index.html"));
     QVERIFY(page.contains("<video id=\"media\""));
     QVERIFY(page.contains("<track kind=\"chapters\" src=\"chapters.vtt\""));
     QVERIFY(page.contains("<track kind=\"subtitles\" src=\"FRENCH.vtt\" srclang=\"fr\""));
     QVERIFY(!page.contains("http:") && !page.contains("https:"));  // nothing from outside
-    QVERIFY(Read(out + "/Launch2004/index.html").contains("<audio id=\"media\""));
+    QVERIFY(ReadBytes(out + "/Launch2004/index.html").contains("<audio id=\"media\""));
 
-    const QString list = QString::fromUtf8(Read(out + "/index.html"));
+    const QString list = QString::fromUtf8(ReadBytes(out + "/index.html"));
     QVERIFY(list.indexOf("href=\"Launch2004/index.html\"") <
             list.indexOf("href=\"Interview/index.html\""));
     QVERIFY(list.contains(QString::fromUtf8("zENTO Launch 2004 \u2013 keynote with video")));
@@ -322,7 +303,7 @@ class ExportTest : public QObject {
     QVERIFY(QFileInfo::exists(out + "/Interview/media.m4a"));
     QVERIFY(Leftovers(out).isEmpty());
     // The list still names everything OUTDIR holds.
-    QVERIFY(Read(out + "/index.html").contains("href=\"Launch2004Video/index.html\""));
+    QVERIFY(ReadBytes(out + "/index.html").contains("href=\"Launch2004Video/index.html\""));
   }
 
   void refusals_data() {
@@ -359,12 +340,12 @@ class ExportTest : public QObject {
       full << a;
     }
     if (!outGiven && !args.contains("--export")) full << "--export" << out;
-    const QStringList before = Snapshot(kSample);
+    const QStringList before = TreeSnapshot(kSample);
     const Run run = Ambrel(full);
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!QFileInfo::exists(out));  // refused before anything was written
-    QCOMPARE(Snapshot(kSample), before);
+    QCOMPARE(TreeSnapshot(kSample), before);
   }
 
   // A presentation folder name from config.txt that would lead out of OUTDIR is not exported.
@@ -422,9 +403,9 @@ class ExportTest : public QObject {
     }
     QVERIFY(named);
     const QString pkg = request.outDir + "/Launch2004Video/Slides/ZentoLaunch/";
-    QCOMPARE(Read(pkg + "Slide3.jpg"), Read(kSample + "/Slides/ZentoLaunch/Slide3.jpg"));
-    QCOMPARE(Read(pkg + "thumbs/Slide5.jpg"),
-             Read(kSample + "/Slides/ZentoLaunch/thumbs/Slide5.jpg"));
+    QCOMPARE(ReadBytes(pkg + "Slide3.jpg"), ReadBytes(kSample + "/Slides/ZentoLaunch/Slide3.jpg"));
+    QCOMPARE(ReadBytes(pkg + "thumbs/Slide5.jpg"),
+             ReadBytes(kSample + "/Slides/ZentoLaunch/thumbs/Slide5.jpg"));
     QVERIFY(!QFileInfo::exists(pkg + "THUMBS"));
   }
 
@@ -513,7 +494,7 @@ class ExportTest : public QObject {
     for (const QString& f : kept)
       QVERIFY(QFileInfo::exists(request.outDir + "/" + f + "/media.m4a"));
     // The list names only what is complete.
-    const QByteArray list = Read(request.outDir + "/index.html");
+    const QByteArray list = ReadBytes(request.outDir + "/index.html");
     QCOMPARE(list.contains("href=\"Launch2004/index.html\""), !kept.isEmpty());
     QVERIFY(!list.contains("href=\"Interview/index.html\""));
   }

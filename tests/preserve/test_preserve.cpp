@@ -20,6 +20,7 @@
 #include "preserver/Masters.h"
 #include "preserver/Preserver.h"
 #include "tests/support/ChildProcesses.h"
+#include "tests/support/FileTree.h"
 #include "tests/support/TempMedium.h"
 
 using namespace preserver;
@@ -45,31 +46,10 @@ Run Program(const QString& program, const QStringList& args, const QString& dir 
           QString::fromUtf8(p.readAllStandardError())};
 }
 
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.write(bytes);
-}
-
-// Every file below a folder with its size and time, to show that nothing changed.
-QStringList Snapshot(const QString& root) {
-  QStringList out;
-  QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                  QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QFileInfo info(it.next());
-    out << QStringLiteral("%1 %2 %3")
-               .arg(info.filePath().mid(root.size()))
-               .arg(info.size())
-               .arg(info.lastModified().toMSecsSinceEpoch());
-  }
-  out.sort();
-  return out;
 }
 
 QStringList Files(const QString& root) {
@@ -154,12 +134,12 @@ QStringList StreamCodecs(const QString& path) {
 
 // A manifest line for a tag file, as it would be after a change made on purpose.
 void Rehash(const QString& bag, const QString& tagFile) {
-  QByteArray manifest = Read(bag + "/tagmanifest-sha512.txt");
+  QByteArray manifest = ReadBytes(bag + "/tagmanifest-sha512.txt");
   QByteArray out;
   for (const QByteArray& line : manifest.split('\n')) {
     if (line.isEmpty()) continue;
     if (line.endsWith("  " + tagFile.toUtf8())) {
-      out += ManifestLine(HexDigest(Algorithm::Sha512, Read(bag + u'/' + tagFile)), tagFile);
+      out += ManifestLine(HexDigest(Algorithm::Sha512, ReadBytes(bag + u'/' + tagFile)), tagFile);
     } else {
       out += line + '\n';
     }
@@ -185,7 +165,7 @@ void Damage(const QString& bag, int damage) {
   const QString big = bag + "/data/medium/Media/Talk/big.bin";
   switch (damage) {
     case kByteChanged: {
-      QByteArray bytes = Read(big);
+      QByteArray bytes = ReadBytes(big);
       bytes[2 * 1024 * 1024 + 5] = char(bytes[2 * 1024 * 1024 + 5] ^ 0x01);
       Write(big, bytes);
       break;
@@ -200,7 +180,7 @@ void Damage(const QString& bag, int damage) {
       QFile::rename(bag + "/data/medium/readme.txt", bag + "/data/medium/README.TXT");
       break;
     case kWrongOxum: {
-      QByteArray info = Read(bag + "/bag-info.txt");
+      QByteArray info = ReadBytes(bag + "/bag-info.txt");
       const qsizetype at = info.indexOf("Payload-Oxum: ");
       const qsizetype end = info.indexOf('\n', at);
       info.replace(at, end - at, "Payload-Oxum: 1234.5");
@@ -209,14 +189,14 @@ void Damage(const QString& bag, int damage) {
       break;
     }
     case kTagManifestDigest: {
-      QByteArray m = Read(bag + "/tagmanifest-sha512.txt");
+      QByteArray m = ReadBytes(bag + "/tagmanifest-sha512.txt");
       const qsizetype at = m.indexOf("  bag-info.txt") - 1;
       m[at] = m[at] == '0' ? '1' : '0';
       Write(bag + "/tagmanifest-sha512.txt", m);
       break;
     }
     case kTagManifestLine: {
-      QByteArray m = Read(bag + "/tagmanifest-sha512.txt");
+      QByteArray m = ReadBytes(bag + "/tagmanifest-sha512.txt");
       m.remove(10, 40);
       Write(bag + "/tagmanifest-sha512.txt", m);
       break;
@@ -249,14 +229,14 @@ class PreserveTest : public QObject {
 
   void sampleMediumBagIsWholeAndReadsBack() {
     QTemporaryDir out;
-    const QStringList before = Snapshot(kSample);
+    const QStringList before = TreeSnapshot(kSample);
     const Run r = Program(kAmbrel, {"--preserve", out.path(), "--masters", "--medium", kSample});
     QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
     QVERIFY2(r.out.endsWith("Complete.\n"), qPrintable(r.out));
     const QString bag = out.path() + "/sample-medium";
     QVERIFY(QFileInfo(bag).isDir());
     QCOMPARE(Leftovers(out.path()), QStringList());
-    QCOMPARE(Snapshot(kSample), before);
+    QCOMPARE(TreeSnapshot(kSample), before);
 
     // Every file of the medium, byte for byte, under its own name.
     const QStringList files = Files(kSample);
@@ -264,7 +244,8 @@ class PreserveTest : public QObject {
     qint64 bytes = 0;
     QStringList recordings;
     for (const QString& f : files) {
-      QVERIFY2(Read(kSample + u'/' + f) == Read(bag + "/data/medium/" + f), qPrintable(f));
+      QVERIFY2(ReadBytes(kSample + u'/' + f) == ReadBytes(bag + "/data/medium/" + f),
+               qPrintable(f));
       bytes += QFileInfo(kSample + u'/' + f).size();
       if (f.startsWith("Media/")) recordings << f;
     }
@@ -287,9 +268,9 @@ class PreserveTest : public QObject {
       }
       QCOMPARE(StreamCodecs(master), expected);
       const QString proof = bag + "/metadata/" + folder + u'/' + file;
-      const QByteArray a = Read(proof + ".original.streamhash");
+      const QByteArray a = ReadBytes(proof + ".original.streamhash");
       QCOMPARE(a.count('\n'), expected.size());
-      QCOMPARE(a, Read(proof + ".master.streamhash"));
+      QCOMPARE(a, ReadBytes(proof + ".master.streamhash"));
       bytes += QFileInfo(master).size();
     }
     const QStringList masters = Files(bag + "/data/masters");
@@ -307,22 +288,24 @@ class PreserveTest : public QObject {
         verify.out.contains(QStringLiteral("valid: %1 files, %2 bytes").arg(payload).arg(bytes)),
         qPrintable(verify.out));
 
-    const TagFields info = ParseTagFields(Read(bag + "/bag-info.txt"));
+    const TagFields info = ParseTagFields(ReadBytes(bag + "/bag-info.txt"));
     QCOMPARE(TagValue(info, "Payload-Oxum"), PayloadOxum(bytes, payload));
     QCOMPARE(TagValue(info, "External-Identifier"), QString("sample-medium"));
     QVERIFY(TagValue(info, "External-Description")
                 .contains(QStringLiteral("zENTO Launch 2004 \u2013 Archive 4 keynote")));
     QVERIFY(TagValue(info, "Bag-Software-Agent").startsWith("Ambrel "));
     QCOMPARE(TagValue(info, "Medium-Copy"), QString("complete"));
-    QCOMPARE(Read(bag + "/bagit.txt"),
+    QCOMPARE(ReadBytes(bag + "/bagit.txt"),
              QByteArray("BagIt-Version: 1.0\nTag-File-Character-Encoding: UTF-8\n"));
 
     // The checker's report and a description of every recording.
-    const QJsonObject check = QJsonDocument::fromJson(Read(bag + "/metadata/check.json")).object();
+    const QJsonObject check =
+        QJsonDocument::fromJson(ReadBytes(bag + "/metadata/check.json")).object();
     QCOMPARE(check["presentations"].toArray().size(), 3);
     QCOMPARE(check["medium"].toString(), QFileInfo(kSample).canonicalFilePath());
     const QJsonObject probe =
-        QJsonDocument::fromJson(Read(bag + "/metadata/Launch2004/media.wmv.ffprobe.json")).object();
+        QJsonDocument::fromJson(ReadBytes(bag + "/metadata/Launch2004/media.wmv.ffprobe.json"))
+            .object();
     QCOMPARE(probe["format"]["filename"].toString(), QString("Media/Launch2004/media.wmv"));
     QCOMPARE(probe["streams"][0]["codec_name"].toString(), QString("wmv2"));
     QVERIFY(probe["format"].toObject().contains("bit_rate"));
@@ -330,7 +313,7 @@ class PreserveTest : public QObject {
 
     // The event log: a copy per file, a master and its proof per recording, the check of what
     // was written.
-    const QByteArray events = Read(bag + "/metadata/premis-events.csv");
+    const QByteArray events = ReadBytes(bag + "/metadata/premis-events.csv");
     QVERIFY(events.startsWith("eventDateTime,eventType,object,eventOutcome,eventDetail,agent\r\n"));
     QCOMPARE(events.count(",replication,"), files.size());
     QCOMPARE(events.count(",normalization,"), recordings.size());
@@ -431,7 +414,7 @@ class PreserveTest : public QObject {
     TempMedium medium;
     MakeSmallMedium(medium);
     const QString damaged = medium.Path("Media/Talk/big.bin");
-    const QByteArray original = Read(damaged);
+    const QByteArray original = ReadBytes(damaged);
     QTemporaryDir out;
     QString bag;
     if (realPermission) {
@@ -460,11 +443,11 @@ class PreserveTest : public QObject {
       bag = s.bag;
     }
     QCOMPARE(Leftovers(out.path()), QStringList());
-    const QString errors = QString::fromUtf8(Read(bag + "/metadata/read-errors.txt"));
+    const QString errors = QString::fromUtf8(ReadBytes(bag + "/metadata/read-errors.txt"));
     QVERIFY2(errors.contains(listed), qPrintable(errors));
-    QVERIFY(TagValue(ParseTagFields(Read(bag + "/bag-info.txt")), "Medium-Copy")
+    QVERIFY(TagValue(ParseTagFields(ReadBytes(bag + "/bag-info.txt")), "Medium-Copy")
                 .startsWith("incomplete: 1 file could not be read through"));
-    QVERIFY(Read(bag + "/metadata/premis-events.csv")
+    QVERIFY(ReadBytes(bag + "/metadata/premis-events.csv")
                 .contains(",replication,Media/Talk/big.bin,failure,"));
     // The bag itself is sound: it holds what could be read, and says so.
     const VerifyResult v = VerifyBag(bag);
@@ -477,7 +460,7 @@ class PreserveTest : public QObject {
       return;
     }
     // Every readable byte in its place, zeros where the disc gave nothing.
-    const QByteArray copied = Read(copy);
+    const QByteArray copied = ReadBytes(copy);
     QCOMPARE(copied.size(), original.size());
     const qint64 from = badBegin / 2048 * 2048;
     const qint64 to = std::min<qint64>((badEnd + 2047) / 2048 * 2048, original.size());
@@ -534,7 +517,8 @@ class PreserveTest : public QObject {
     QDirIterator it(kSample, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
       const QString file = it.next().mid(kSample.size() + 1);
-      if (!file.startsWith("Media/Launch2004")) medium.Write(file, Read(kSample + u'/' + file));
+      if (!file.startsWith("Media/Launch2004"))
+        medium.Write(file, ReadBytes(kSample + u'/' + file));
     }
     QTemporaryDir out;
     QProcess p;

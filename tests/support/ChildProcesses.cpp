@@ -1,18 +1,11 @@
 #include "tests/support/ChildProcesses.h"
 
+#include "tests/support/FileTree.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
-
-namespace {
-
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-}  // namespace
 
 QList<QPair<qint64, QString>> Children(qint64 parent) {
   QList<QPair<qint64, QString>> out;
@@ -21,7 +14,7 @@ QList<QPair<qint64, QString>> Children(qint64 parent) {
     const qint64 pid = entry.toLongLong(&number);
     if (!number) continue;
     // pid (comm) state ppid ...: the name may hold blanks, so count from its closing bracket.
-    const QByteArray stat = Read("/proc/" + entry + "/stat");
+    const QByteArray stat = ReadBytes("/proc/" + entry + "/stat");
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0) continue;
     const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
@@ -34,7 +27,7 @@ QList<QPair<qint64, QString>> Children(qint64 parent) {
 }
 
 bool Ended(qint64 pid) {
-  const QByteArray stat = Read(QString("/proc/%1/stat").arg(pid));
+  const QByteArray stat = ReadBytes(QString("/proc/%1/stat").arg(pid));
   if (stat.isEmpty()) return true;
   const qsizetype close = stat.lastIndexOf(')');
   return close > 0 && stat.mid(close + 2, 1) == "Z";

@@ -1,0 +1,12 @@
+#pragma once
+// Files of a folder tree as tests look at them: the bytes of one file, and a snapshot of the
+// whole tree (every entry with its size and time) to show that a job left it untouched.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The bytes of a file; empty when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+// Every file and folder below root (hidden ones too) with its size and modification time, sorted.
+QStringList TreeSnapshot(const QString& root);
