@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "preserver/Digest.h"
 
@@ -46,28 +48,31 @@ std::unique_ptr<SourceFile> OpenLocalFile(const QString& nativePath) {
 }
 
 struct DigestWorker::State {
+  struct Job {
+    Digest* digest;
+    const char* data;
+    qint64 size;
+  };
   std::mutex mutex;
   std::condition_variable wake;
   std::condition_variable done;
-  Digest* digest = nullptr;
-  const char* data = nullptr;
-  qint64 size = 0;
-  bool busy = false;
+  std::deque<Job> jobs;  // in order; the front one is being hashed while it is here
   bool stop = false;
+  // The ring of block buffers, kept from one file to the next: a medium has hundreds of small
+  // files, and fresh buffers would cost each of them new pages from the system.
+  std::vector<QByteArray> buffers;
   std::thread thread;
 
   void Loop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      wake.wait(lock, [this] { return busy || stop; });
+      wake.wait(lock, [this] { return !jobs.empty() || stop; });
       if (stop) return;
-      Digest* d = digest;
-      const char* p = data;
-      const qint64 n = size;
+      const Job job = jobs.front();
       lock.unlock();
-      d->Add(p, n);
+      job.digest->Add(job.data, job.size);
       lock.lock();
-      busy = false;
+      jobs.pop_front();
       done.notify_all();
     }
   }
@@ -87,14 +92,22 @@ DigestWorker::~DigestWorker() {
 }
 
 // Takes the blocks of one copy: each is hashed (on the worker when there is one) while it is
-// written, and the next is read into the other of two buffers meanwhile.
+// written, and the next ones are read meanwhile into the other buffers of a small ring, so that
+// neither thread waits for the other at every block (a busy machine is slow to wake a thread).
 class BlockSink {
  public:
+  static constexpr int kBuffers = 4;
+
   BlockSink(QFile& out, qint64 blockBytes, DigestWorker* worker)
       : out_(out), worker_(worker ? worker->state_.get() : nullptr) {
-    for (QByteArray& b : buffers_) b.resize(blockBytes);
+    std::vector<QByteArray>& buffers = worker_ ? worker_->buffers : own_;
+    buffers.resize(kBuffers);
+    for (QByteArray& b : buffers) {
+      if (b.size() != blockBytes) b.resize(blockBytes);
+    }
+    buffers_ = buffers.data();
   }
-  ~BlockSink() { WaitForWorker(); }
+  ~BlockSink() { WaitForWorker(0); }
 
   char* Buffer() { return buffers_[current_].data(); }
   // Hands n bytes of Buffer() on; false when they could not be written.
@@ -102,20 +115,19 @@ class BlockSink {
     if (n <= 0) return true;
     const char* data = Buffer();
     if (worker_) {
-      WaitForWorker();
       {
         std::lock_guard<std::mutex> lock(worker_->mutex);
-        worker_->digest = &digest_;
-        worker_->data = data;
-        worker_->size = n;
-        worker_->busy = true;
+        worker_->jobs.push_back(DigestWorker::State::Job{&digest_, data, n});
       }
       worker_->wake.notify_all();
     } else {
       digest_.Add(data, n);
     }
-    current_ = 1 - current_;
-    return out_.write(data, n) == n;
+    const bool written = out_.write(data, n) == n;
+    current_ = (current_ + 1) % kBuffers;
+    // The next buffer is free once no more than the others are still being hashed.
+    WaitForWorker(kBuffers - 1);
+    return written;
   }
   // Zeros in place of what could not be read.
   bool CommitZeros(qint64 n) {
@@ -128,21 +140,23 @@ class BlockSink {
     return true;
   }
   QByteArray Finish() {
-    WaitForWorker();
+    WaitForWorker(0);
     return digest_.HexResult();
   }
 
  private:
-  void WaitForWorker() {
+  // Until at most `left` blocks are waiting to be hashed.
+  void WaitForWorker(size_t left) {
     if (!worker_) return;
     std::unique_lock<std::mutex> lock(worker_->mutex);
-    worker_->done.wait(lock, [this] { return !worker_->busy; });
+    worker_->done.wait(lock, [this, left] { return worker_->jobs.size() <= left; });
   }
 
   QFile& out_;
   DigestWorker::State* worker_;
   Digest digest_{Algorithm::Sha512};
-  QByteArray buffers_[2];
+  std::vector<QByteArray> own_;
+  QByteArray* buffers_;
   int current_ = 0;
 };
 

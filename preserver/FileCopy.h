@@ -51,7 +51,8 @@ struct CopyResult {
   }
 };
 
-// Hashes blocks beside the thread that reads and writes them; one per bag being written.
+// Hashes blocks beside the thread that reads and writes them, and keeps their buffers from one
+// file to the next; one per bag being written.
 class DigestWorker;
 
 struct CopyOptions {
