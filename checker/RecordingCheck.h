@@ -31,6 +31,10 @@ using ReadProgress = std::function<void(double fraction)>;
 // Reads the recording at a native path through. Never shows or plays anything.
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {});
 
+// The length a recording's header states, in seconds, read from the header alone (no packet is
+// read); -1 when it states none or cannot be opened. For listing presentations quickly.
+double StatedSeconds(const QString& nativePath);
+
 // What a player would show wrongly or fail to play, one sentence each; empty when it plays
 // through.
 QStringList DescribeDamage(const RecordingReading& reading);
