@@ -512,6 +512,10 @@ int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir,
   request.outDir = outDir;
   request.force = force;
   request.folders = folders;
+  return RunExportRequest(request);
+}
+
+int RunExportRequest(const ExportRequest& request) {
   ConsoleObserver observer;
   const ExportSummary summary = ExportMedium(request, &observer);
   if (summary.status == ExportSummary::Status::UsageError ||

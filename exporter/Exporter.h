@@ -68,5 +68,8 @@ QString FormatSummary(const ExportSummary& summary);
 // one line per presentation with a moving percentage, then the summary; returns the exit code.
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
               const QStringList& folders);
+// The same for a request on the medium at medium::ApplicationFolder() (each medium of a
+// library in turn): the lines, the summary, the exit code; a usage error is said on stderr.
+int RunExportRequest(const ExportRequest& request);
 
 }  // namespace exporter
