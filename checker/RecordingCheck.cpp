@@ -153,7 +153,8 @@ double StatedSeconds(const QString& nativePath) {
   return double(format->duration) / AV_TIME_BASE;
 }
 
-RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress) {
+RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
+                               const std::atomic<bool>* cancel) {
   RecordingReading result;
   LogCounter counter;
 
@@ -223,6 +224,7 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
   int failedReads = 0;
   int lastPercent = -1;
   for (;;) {
+    if (cancel && cancel->load()) break;
     const int errorsBefore = g_loggedErrors;
     rc = av_read_frame(format.get(), packet.get());
     if (rc == AVERROR_EOF) break;
