@@ -923,11 +923,11 @@ SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots,
   if (result.ranked) {
     take(expression, QStringLiteral(" ORDER BY rank"));
   } else {
-    // Too many to rank: titles, then slide titles, then the rest, each in the library's order.
-    for (const char* columns : {"{title}", "{slide}", "{transcript details freetext}"}) {
-      if (int(result.hits.size()) > limit || !result.error.isEmpty()) break;
-      take(QStringLiteral("%1 : (%2)").arg(QLatin1String(columns), expression), QString());
-    }
+    // Too many to rank: the first found in the library's order, titles before slide titles
+    // before the rest. (Looking for titles alone would read the whole list of passages found.)
+    take(expression, QString());
+    std::stable_sort(result.hits.begin(), result.hits.end(),
+                     [](const SearchHit& a, const SearchHit& b) { return a.place < b.place; });
     result.more = true;
   }
   if (!result.error.isEmpty()) result.hits.clear();
