@@ -1,18 +1,23 @@
 #pragma once
 // The launcher window's right-click menu: "Check this medium…" shows the checker's report in a
 // window; "Export to a web page…" asks for a folder and exports every presentation there with a
-// progress dialog that can be cancelled. The designed window itself stays as it is.
+// progress dialog that can be cancelled; "Open the library…" starts the library window (Ambrel
+// --library) as a program of its own. The designed window itself stays as it is. The library
+// window uses the same check and export for each of its media.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QMenu;
 class QProgressDialog;
 class QWidget;
 
 namespace launcher {
+
+class ProcessStarter;
 
 class MediumMenu : public QObject {
  public:
@@ -26,22 +31,30 @@ class MediumMenu : public QObject {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showReport;
     // Told of the progress dialog once it exists (tests cancel through it).
     std::function<void(QProgressDialog& dialog)> progressShown;
+    // Starts the library window's program; null: a detached process.
+    ProcessStarter* starter = nullptr;
   };
 
-  // Installs itself as window's context menu. Missing dialogs are the real ones.
-  explicit MediumMenu(QWidget* window, Dialogs dialogs = {});
+  // Installs itself as window's context menu, unless asContextMenu is false (the library
+  // window offers the actions in a menu of its own). Missing dialogs are the real ones.
+  explicit MediumMenu(QWidget* window, Dialogs dialogs = {}, bool asContextMenu = true);
+  ~MediumMenu() override;
 
   // The menu as the right click shows it; the caller owns it.
   QMenu* BuildMenu();
   void CheckMedium();
   void ExportToWebPage();
+  // Starts this program with --library: the folders remembered from the last time.
+  void OpenLibrary();
 
-  static QString CheckText();   // "Check this medium…"
-  static QString ExportText();  // "Export to a web page…"
+  static QString CheckText();    // "Check this medium…"
+  static QString ExportText();   // "Export to a web page…"
+  static QString LibraryText();  // "Open the library…"
 
  private:
   QWidget* window_;
   Dialogs dialogs_;
+  std::unique_ptr<ProcessStarter> ownStarter_;
 };
 
 }  // namespace launcher
