@@ -141,9 +141,10 @@ MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs, bool asContextMenu)
   if (!dialogs_.chooseFolder) dialogs_.chooseFolder = &ChooseFolderDialog;
   if (!dialogs_.confirmReplace) dialogs_.confirmReplace = &ConfirmReplaceDialog;
   if (!dialogs_.showReport) dialogs_.showReport = &ShowReportWindow;
-  if (!dialogs_.starter) {
-    ownStarter_ = std::make_unique<DetachedProcessStarter>();
-    dialogs_.starter = ownStarter_.get();
+  if (!dialogs_.startProgram) {
+    dialogs_.startProgram = [](const QString& program, const QStringList& arguments) {
+      DetachedProcessStarter().StartDetached(program, arguments);
+    };
   }
   if (!asContextMenu) return;
   window_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -162,14 +163,11 @@ QMenu* MediumMenu::BuildMenu() {
   return menu;
 }
 
-MediumMenu::~MediumMenu() = default;
-
 void MediumMenu::OpenLibrary() {
   // A program of its own: the library reads one medium after another through the process-wide
   // medium folder, which the launcher window goes on using.
   try {
-    dialogs_.starter->StartDetached(QCoreApplication::applicationFilePath(),
-                                    {QStringLiteral("--library")});
+    dialogs_.startProgram(QCoreApplication::applicationFilePath(), {QStringLiteral("--library")});
   } catch (const medium::AppError& e) {
     dialogs_.showReport(window_, QStringLiteral("Ambrel"), e.description());
   }

@@ -9,15 +9,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <memory>
 
 class QMenu;
 class QProgressDialog;
 class QWidget;
 
 namespace launcher {
-
-class ProcessStarter;
 
 class MediumMenu : public QObject {
  public:
@@ -31,14 +28,14 @@ class MediumMenu : public QObject {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showReport;
     // Told of the progress dialog once it exists (tests cancel through it).
     std::function<void(QProgressDialog& dialog)> progressShown;
-    // Starts the library window's program; null: a detached process.
-    ProcessStarter* starter = nullptr;
+    // Starts a program (the library window's) as a process of its own; throws medium::AppError
+    // when it cannot. Missing: a detached process.
+    std::function<void(const QString& program, const QStringList& arguments)> startProgram;
   };
 
   // Installs itself as window's context menu, unless asContextMenu is false (the library
   // window offers the actions in a menu of its own). Missing dialogs are the real ones.
   explicit MediumMenu(QWidget* window, Dialogs dialogs = {}, bool asContextMenu = true);
-  ~MediumMenu() override;
 
   // The menu as the right click shows it; the caller owns it.
   QMenu* BuildMenu();
@@ -54,7 +51,6 @@ class MediumMenu : public QObject {
  private:
   QWidget* window_;
   Dialogs dialogs_;
-  std::unique_ptr<ProcessStarter> ownStarter_;
 };
 
 }  // namespace launcher

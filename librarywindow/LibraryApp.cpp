@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <cstdio>
 
 #include "launcher/ProcessStarter.h"
+#include "library/LibraryCommands.h"
 #include "library/LibraryIndex.h"
 #include "librarywindow/LibraryWindow.h"
 #include "ui/MessageBoxReporter.h"
@@ -12,25 +14,30 @@
 namespace librarywindow {
 
 int RunLibraryWindow(const QStringList& folders) {
-  QStringList roots = folders.isEmpty() ? library::RememberedFolders() : folders;
-  if (roots.isEmpty()) {
+  QStringList given = folders;
+  if (given.isEmpty() && library::RememberedFolders().isEmpty()) {
     // The first time, with no folder named: the shelf is asked for, as the launcher asks for a
     // medium.
     const QString folder = QFileDialog::getExistingDirectory(
         nullptr, QStringLiteral("Ambrel - choose the folder that holds your media"),
         QDir::homePath(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) return 0;
-    roots << folder;
+    given << folder;
   }
-  for (QString& root : roots) root = QDir(root).absolutePath();
-  library::RememberFolders(roots);
+  // The folders given are remembered for the next bare --library, as on the command line.
+  QString error;
+  const std::optional<QStringList> roots = library::ChooseLibraryFolders(given, &error);
+  if (!roots) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(error));
+    return 2;
+  }
 
   ui::MessageBoxReporter reporter(QStringLiteral("Ambrel"));
   launcher::DetachedProcessStarter starter;
   LibraryWindowServices services;
   services.reporter = &reporter;
   services.starter = &starter;
-  LibraryWindow window(roots, services);
+  LibraryWindow window(*roots, services);
   reporter.SetParent(&window);
   window.Start();
   return QApplication::exec();

@@ -56,9 +56,11 @@ QString Escape(const QString& text) {
 }
 
 QString MediumText(const library::MediumEntry& m) {
-  QString text = m.present ? QStringLiteral("%1 \u2014 %2").arg(m.name, m.path)
-                           : QStringLiteral("%1 \u2014 absent (expected at %2)").arg(m.name, m.path);
-  if (!m.problems.isEmpty()) text += QStringLiteral(" \u2014 ") + Count(m.problems.size(), "problem");
+  QString text = m.present
+                     ? QStringLiteral("%1 \u2014 %2").arg(m.name, m.path)
+                     : QStringLiteral("%1 \u2014 absent (expected at %2)").arg(m.name, m.path);
+  if (!m.problems.isEmpty())
+    text += QStringLiteral(" \u2014 ") + Count(m.problems.size(), "problem");
   return text;
 }
 
@@ -252,15 +254,16 @@ void LibraryWindow::BuildShortcuts() {
     Search_txt->setFocus(Qt::ShortcutFocusReason);
     Search_txt->selectAll();
   };
-  for (const QKeySequence& key : {QKeySequence(QKeySequence::Find), QKeySequence(Qt::CTRL | Qt::Key_L)})
+  for (const QKeySequence& key :
+       {QKeySequence(QKeySequence::Find), QKeySequence(Qt::CTRL | Qt::Key_L)})
     connect(new QShortcut(key, this), &QShortcut::activated, this, focusSearch);
   connect(new QShortcut(QKeySequence(QKeySequence::Refresh), this), &QShortcut::activated, this,
           &LibraryWindow::UpdateIndex);
   connect(new QShortcut(QKeySequence(QKeySequence::Close), this), &QShortcut::activated, this,
           &QWidget::close);
   // The menu key opens the context menu by itself; Shift+F10 does so on other desktops.
-  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated,
-          this, [this] {
+  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
+          [this] {
             QTreeWidget* list = VisibleList();
             if (list->hasFocus()) ShowMenu(list, QPoint(-1, -1));
           });
@@ -299,7 +302,6 @@ void LibraryWindow::ListMedia() {
     top->setText(kTitle, MediumText(medium));
     top->setData(kTitle, kMediumRole, static_cast<int>(m));
     top->setData(kTitle, kPresentationRole, -1);
-    if (!medium.problems.isEmpty()) top->setToolTip(kTitle, medium.problems.join(u'\n'));
     if (!medium.present) {
       QFont font = top->font(kTitle);
       font.setItalic(true);
@@ -320,14 +322,27 @@ void LibraryWindow::ListMedia() {
       for (int c : {kLength, kSlides}) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
       if (medium.path == currentMedium && pres.folder == currentFolder) current = row;
     }
+    // What could not be read, as rows of their own: reached with the keyboard and read out.
+    for (const QString& problem : medium.problems) {
+      auto* row = new QTreeWidgetItem(top);
+      row->setText(kTitle, QStringLiteral("Problem: ") + problem);
+      row->setData(kTitle, kMediumRole, static_cast<int>(m));
+      row->setData(kTitle, kPresentationRole, -1);
+    }
     tops << top;
   }
   Media_tree->addTopLevelItems(tops);
+  // Spanning needs the rows in the tree.
   for (QTreeWidgetItem* top : tops) {
     top->setFirstColumnSpanned(true);
+    for (int k = 0; k < top->childCount(); ++k) {
+      if (top->child(k)->data(kTitle, kPresentationRole).toInt() < 0)
+        top->child(k)->setFirstColumnSpanned(true);
+    }
     top->setExpanded(true);
   }
-  if (!current && !tops.isEmpty()) current = tops.front()->childCount() ? tops.front()->child(0) : tops.front();
+  if (!current && !tops.isEmpty())
+    current = tops.front()->childCount() ? tops.front()->child(0) : tops.front();
   if (current) Media_tree->setCurrentItem(current);
   for (int c = kFolder; c < kMediaColumns; ++c) Media_tree->resizeColumnToContents(c);
   Media_tree->setUpdatesEnabled(true);
@@ -342,13 +357,14 @@ void LibraryWindow::ShowSummary() {
     presentations += static_cast<int>(m.presentations.size());
     if (!m.present) ++absent;
   }
-  QString text = QStringLiteral("%1 media, %2 presentations")
-                     .arg(media_.size())
-                     .arg(presentations);
-  if (absent > 0) text += QStringLiteral(" (%1 media absent)").arg(absent);
+  QString text = (media_.size() == 1 ? QStringLiteral("1 medium")
+                                     : QStringLiteral("%1 media").arg(media_.size())) +
+                 QStringLiteral(", ") + Count(presentations, "presentation");
+  if (absent > 0) text += QStringLiteral(" (%1 absent)").arg(absent);
   if (media_.empty())
-    text = Updating() ? QStringLiteral("Looking for media\u2026")
-                      : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
+    text = Updating()
+               ? QStringLiteral("Looking for media\u2026")
+               : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
   Status_lbl->setText(text);
 }
 
@@ -382,9 +398,8 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
     const library::SearchHit& hit = hits_[k];
     auto* row = new QTreeWidgetItem;
     row->setText(kHitTitle, hit.title.isEmpty() ? hit.folder : hit.title);
-    row->setText(kHitMedium, hit.mediumPresent
-                                 ? hit.mediumName
-                                 : QStringLiteral("%1 (absent)").arg(hit.mediumName));
+    row->setText(kHitMedium, hit.mediumPresent ? hit.mediumName
+                                               : QStringLiteral("%1 (absent)").arg(hit.mediumName));
     row->setToolTip(kHitMedium, hit.mediumPath);
     row->setText(kHitMoment, library::FormatMoment(hit.atMs));
     row->setTextAlignment(kHitMoment, Qt::AlignRight | Qt::AlignVCenter);
@@ -406,8 +421,9 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
   QString status;
   if (!result.error.isEmpty()) {
     // While an index in memory is written, it cannot be read; the search comes again after.
-    status = Updating() ? QStringLiteral("The index is being built; the search follows when it is "
-                                         "done.")
+    status = Updating() ? QStringLiteral(
+                              "The index is being built; the search follows when it is "
+                              "done.")
                         : QStringLiteral("The index cannot be searched: %1").arg(result.error);
   } else if (result.query.IsEmpty()) {
     status = QStringLiteral("Type letters or digits to search.");
@@ -418,7 +434,8 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
                          : Count(static_cast<qsizetype>(hits_.size()), "hit") + u'.';
   }
   if (result.query.shortened)
-    status += QStringLiteral(" Only the first %1 words were searched.").arg(library::kMaxQueryWords);
+    status +=
+        QStringLiteral(" Only the first %1 words were searched.").arg(library::kMaxQueryWords);
   if (Updating() && result.error.isEmpty())
     status += QStringLiteral(" The index is still being brought up to date.");
   Status_lbl->setText(status);
@@ -499,7 +516,7 @@ void LibraryWindow::UpdateFinished(const library::UpdateResult& result) {
   }
   if (!result.problems.isEmpty()) {
     notes << Count(result.problems.size(), "problem") +
-                 QStringLiteral(" while reading: the media's rows name them.");
+                 QStringLiteral(" while reading, listed under their media.");
   }
   ShowNotice(notes);
   ListMedia();
@@ -583,11 +600,11 @@ void LibraryWindow::Play(const Target& target) {
     return;
   }
   Status_lbl->setText(
-      target.atMs ? QStringLiteral("%1 started: %2 at %3")
-                        .arg(layout::PlayerName(target.player), target.title,
-                             library::FormatMoment(static_cast<qint64>(*target.atMs)))
-                  : QStringLiteral("%1 started: %2").arg(layout::PlayerName(target.player),
-                                                         target.title));
+      target.atMs
+          ? QStringLiteral("%1 started: %2 at %3")
+                .arg(layout::PlayerName(target.player), target.title,
+                     library::FormatMoment(static_cast<qint64>(*target.atMs)))
+          : QStringLiteral("%1 started: %2").arg(layout::PlayerName(target.player), target.title));
 }
 
 // ---- the medium's menu -------------------------------------------------------------------------
@@ -603,8 +620,8 @@ void LibraryWindow::ShowMenu(QTreeWidget* list, const QPoint& pos) {
   menu.setAccessibleName(QStringLiteral("Medium actions"));
   if (!target->folder.isEmpty()) {
     QAction* play = menu.addAction(
-        target->atMs ? QStringLiteral("Play from %1").arg(library::FormatMoment(
-                           static_cast<qint64>(*target->atMs)))
+        target->atMs ? QStringLiteral("Play from %1")
+                           .arg(library::FormatMoment(static_cast<qint64>(*target->atMs)))
                      : QStringLiteral("Play"),
         this, [this, t = *target] { Play(t); });
     menu.setDefaultAction(play);

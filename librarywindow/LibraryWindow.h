@@ -82,7 +82,7 @@ class LibraryWindow : public QWidget {
     QString mediumPath;
     QString mediumName;
     bool present = true;  // as the index last found it
-    QString folder;  // empty: the medium itself
+    QString folder;       // empty: the medium itself
     QString title;
     PlayerBuild player = PlayerBuild::Tavisco;
     bool playable = true;  // a recording of either player is there

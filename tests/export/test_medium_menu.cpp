@@ -10,8 +10,8 @@
 #include <QtTest>
 
 #include "launcher/MediumMenu.h"
-#include "tests/launcher/LauncherFakes.h"
 #include "medium/Paths.h"
+#include "tests/launcher/LauncherFakes.h"
 
 namespace {
 
@@ -47,10 +47,15 @@ class MediumMenuTest : public QObject {
     QWidget window;
     FakeStarter starter;
     std::vector<Shown> shown;
-    launcher::MediumMenu menu(
-        &window, {.showReport = [&](QWidget*, const QString& t,
-                                    const QString& x) { shown.push_back({t, x}); },
-                  .starter = &starter});
+    launcher::MediumMenu menu(&window,
+                              {.showReport =
+                                   [&](QWidget*, const QString& t, const QString& x) {
+                                     shown.push_back({t, x});
+                                   },
+                               .startProgram =
+                                   [&](const QString& program, const QStringList& arguments) {
+                                     starter.StartDetached(program, arguments);
+                                   }});
     std::unique_ptr<QMenu> m(menu.BuildMenu());
     m->actions().at(3)->trigger();
     QCOMPARE(starter.calls, 1);

@@ -141,9 +141,12 @@ void LibraryWindowTest::indexSearchAndOpen() {
     auto* control = w.findChild<QWidget*>(name);
     QVERIFY2(control && !Name(control).isEmpty(), name);
   }
-  // The first index is built beside the window, which is shown with its progress bar at once.
+  // The first index is built beside the window, which is shown with its progress bar at once,
+  // the search field ready for typing.
   QVERIFY(w.isVisible());
   QVERIFY(progress->isVisible());
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
   QVERIFY(search->hasFocus());
   QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
   QVERIFY(!progress->isVisible());
@@ -155,7 +158,7 @@ void LibraryWindowTest::indexSearchAndOpen() {
   QTreeWidgetItem* keynote2 = tree->topLevelItem(1)->child(0);
   QCOMPARE(keynote2->text(0), kKeynote);
   QCOMPARE(keynote2->text(1), QStringLiteral("Launch2004"));
-  QCOMPARE(keynote2->text(2), QStringLiteral("0:48"));
+  QCOMPARE(tree->topLevelItem(0)->child(0)->text(2), QStringLiteral("0:48"));
   QCOMPARE(keynote2->text(3), QStringLiteral("8"));
   QVERIFY(keynote2->text(4).contains("ENGLISH") && keynote2->text(4).contains("FRENCH"));
   QCOMPARE(keynote2->text(5), QStringLiteral("Norvanta"));
@@ -227,7 +230,8 @@ void LibraryWindowTest::indexSearchAndOpen() {
 }
 
 void LibraryWindowTest::absentMediumIsListedAndSaysWhere() {
-  const QString away = shelf_.path() + "/B/away";
+  // Taken off the shelf (as a disc taken out of its drive).
+  const QString away = cache_.filePath("away");
   QVERIFY(QDir().rename(disc2_, away));
   LibraryWindow w({shelf_.path()}, Services(cache_.filePath("library.sqlite")));
   w.Start();
@@ -237,7 +241,7 @@ void LibraryWindowTest::absentMediumIsListedAndSaysWhere() {
   QVERIFY2(tree->topLevelItem(1)->text(0).contains("absent"),
            qPrintable(tree->topLevelItem(1)->text(0)));
   QCOMPARE(w.findChild<QLabel*>("Status_lbl")->text(),
-           QStringLiteral("2 media, 6 presentations (1 media absent)"));
+           QStringLiteral("2 media, 6 presentations (1 absent)"));
   // Still searchable; opening it says where it was expected and starts nothing.
   auto* search = w.findChild<QLineEdit*>("Search_txt");
   auto* hits = w.findChild<QTreeWidget*>("Hits_lst");
@@ -300,6 +304,11 @@ void LibraryWindowTest::mediumMenuChecksThatMedium() {
   auto* tree = w.findChild<QTreeWidget*>("Media_tree");
   QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
   QCOMPARE(tree->topLevelItemCount(), 1);
+  // What could not be read is listed under the medium, a row the keyboard reaches.
+  QTreeWidgetItem* medium = tree->topLevelItem(0);
+  QVERIFY(medium->childCount() > 1);
+  QVERIFY2(medium->child(1)->text(0).startsWith("Problem: "),
+           qPrintable(medium->child(1)->text(0)));
   // The talk cannot be played: Enter says so instead of starting a player.
   tree->setFocus();
   tree->setCurrentItem(tree->topLevelItem(0)->child(0));
@@ -307,7 +316,8 @@ void LibraryWindowTest::mediumMenuChecksThatMedium() {
   const int calls = starter_.calls;
   QTest::keyClick(tree, Qt::Key_Return);
   QCOMPARE(starter_.calls, calls);
-  QVERIFY2(reporter_.Texts().last().contains("Neither player"), qPrintable(reporter_.Texts().last()));
+  QVERIFY2(reporter_.Texts().last().contains("Neither player"),
+           qPrintable(reporter_.Texts().last()));
 
   // Shift+F10 opens the medium's menu; its check reports on that medium, and the medium folder
   // of the process is what it was before.
