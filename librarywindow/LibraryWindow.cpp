@@ -205,6 +205,8 @@ void LibraryWindow::BuildControls() {
   Media_tree->setContextMenuPolicy(Qt::CustomContextMenu);
   Media_tree->header()->setStretchLastSection(false);
   Media_tree->header()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+  // Widths from the first rows: measuring a thousand would slow every listing.
+  Media_tree->header()->setResizeContentsPrecision(200);
   Media_tree->installEventFilter(this);
   layout->addWidget(Media_tree, 1);
 
