@@ -7,7 +7,6 @@
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
-#include <map>
 
 #include "exporter/PresentationContent.h"
 #include "presentation/TextSearch.h"
@@ -87,16 +86,23 @@ bool IsWithin(const QString& path, const QString& folder) {
   return path == folder || path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
-// Base 36 numbers: short, and read back with parseInt(x, 36).
-QString Base36(qint64 n) {
-  return QString::number(n, 36);
+// The 64 characters of the passage lists: 0-31 end a number, 32-63 go on with its next five bits.
+constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_";
+
+// A number as five-bit groups, most significant first, with no separator: most steps between
+// passages take one character.
+void AppendNumber(QString& out, quint32 n) {
+  int shift = 0;
+  while (shift + 5 < 32 && (n >> (shift + 5)) != 0) shift += 5;
+  for (; shift > 0; shift -= 5) out += QLatin1Char(kDigits[32 + ((n >> shift) & 31)]);
+  out += QLatin1Char(kDigits[n & 31]);
 }
 
 // The search data of one medium.
 QString ShardScript(int shard, const LibraryIndex& index, const MediumEntry& m) {
   QStringList languages;
   QHash<QString, int> languageIndex;
-  std::map<QString, std::vector<int>> postings;  // sorted by the word, as the page searches
+  QHash<QString, std::vector<int>> postings;
   QString passages;
   int id = 0;
   for (size_t t = 0; t < m.presentations.size(); ++t) {
@@ -123,10 +129,14 @@ QString ShardScript(int shard, const LibraryIndex& index, const MediumEntry& m) 
       ++id;
     });
   }
+  // Sorted by the word, as the page looks words up (UTF-16 order, as JavaScript compares).
+  QStringList sorted = postings.keys();
+  std::sort(sorted.begin(), sorted.end());
   QString terms;
   QString lists;
   bool first = true;
-  for (const auto& [word, ids] : postings) {
+  for (const QString& word : sorted) {
+    const std::vector<int>& ids = postings[word];
     if (!first) {
       terms += u',';
       lists += u',';
@@ -134,14 +144,13 @@ QString ShardScript(int shard, const LibraryIndex& index, const MediumEntry& m) 
     first = false;
     AppendJsonString(terms, word);
     // Each passage number as the step from the one before, so most take one or two characters.
-    QString list;
+    lists += u'"';
     int last = 0;
-    for (size_t k = 0; k < ids.size(); ++k) {
-      if (k > 0) list += u' ';
-      list += Base36(ids[k] - last);
-      last = ids[k];
+    for (const int passage : ids) {
+      AppendNumber(lists, quint32(passage - last));
+      last = passage;
     }
-    lists += u'"' + list + u'"';
+    lists += u'"';
   }
   QString languageList;
   for (int i = 0; i < languages.size(); ++i) {
@@ -166,7 +175,10 @@ QByteArray Resource(const QString& name) {
 
 QStringList FoldedWords(const QString& text) {
   QStringList words;
-  const QString folded = textsearch::FoldedKey(text);
+  // Plain ASCII, most text, folds by its case alone.
+  bool ascii = true;
+  for (const QChar c : text) ascii = ascii && c.unicode() < 0x80;
+  const QString folded = ascii ? text.toLower() : textsearch::FoldedKey(text);
   QString word;
   for (const QChar c : folded) {
     if (c.isLetterOrNumber() || c.isSurrogate()) {

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -35,6 +36,12 @@ constexpr int kPassageBits = 20;
 constexpr qint64 kPassageMask = (qint64(1) << kPassageBits) - 1;
 // A reader waits this long for another program's write to end.
 constexpr int kBusyTimeoutMs = 15000;
+// A medium's presentations are written in transactions of about this long: few enough commits
+// for the full-text index to build large segments, short enough that another program waiting
+// to write is not kept waiting long.
+constexpr int kBatchMs = 1500;
+// SQLite's page cache per connection, in KiB (negative: a size rather than a page count).
+constexpr int kCacheKiB = 32768;
 // More problems than this per medium are counted, not listed.
 constexpr int kMaxProblemsPerMedium = 50;
 // SQLite's result codes for a file that is damaged or no database at all, and for one that may
@@ -235,6 +242,7 @@ struct LibraryIndex::Impl {
       // The cache may be made anew at any time; a lost last write costs one more reading.
       Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
       Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+      Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB));
       if (MakeSchema(&error)) return true;
       if (error.nativeErrorCode().toInt() == kSqliteReadOnly) return false;
       why = QStringLiteral("its tables cannot be made: %1").arg(error.text());
@@ -262,6 +270,7 @@ struct LibraryIndex::Impl {
                  "The cache folder %1 cannot be written: the index is kept in memory for this run.")
                  .arg(QDir::toNativeSeparators(info.path()));
     if (!ConnectMemory()) return false;
+    Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB));
     QSqlError error;
     return MakeSchema(&error);
   }
@@ -336,9 +345,37 @@ struct LibraryIndex::Impl {
     return Exec(QStringLiteral("COMMIT"), error);
   }
 
+  // The open write transaction of a medium's reading.
+  bool batchOpen = false;
+  QElapsedTimer batchTime;
+
+  bool BeginBatch(QSqlError* error) {
+    if (batchOpen) return true;
+    if (!Exec(QStringLiteral("BEGIN IMMEDIATE"), error)) return false;
+    batchOpen = true;
+    batchTime.start();
+    return true;
+  }
+  bool CommitBatch(QSqlError* error) {
+    if (!batchOpen) return true;
+    batchOpen = false;
+    return Exec(QStringLiteral("COMMIT"), error);
+  }
+  void RollbackBatch() {
+    if (!batchOpen) return;
+    batchOpen = false;
+    Exec(QStringLiteral("ROLLBACK"));
+  }
+  // Commits when the transaction has been open long enough, and opens the next.
+  bool NextBatch(QSqlError* error) {
+    if (batchOpen && batchTime.elapsed() >= kBatchMs && !CommitBatch(error)) return false;
+    return BeginBatch(error);
+  }
+
+  // Inside the open batch.
   bool WritePresentation(qint64 medium, int position, const PresentationEntry& p,
                          const std::vector<Passage>& passages, QSqlError* error) {
-    return Transaction(error, [&](QSqlError* e) {
+    return [&](QSqlError* e) {
       // Whatever stood at this place before (an earlier reading, or another program's reading
       // of the same medium at the same time) goes first.
       if (!RemovePresentationAt(medium, position, e)) return false;
@@ -381,7 +418,7 @@ struct LibraryIndex::Impl {
         }
       }
       return true;
-    });
+    }(error);
   }
 
   bool RemovePresentationAt(qint64 medium, int position, QSqlError* error) {
@@ -486,7 +523,7 @@ bool LibraryIndex::Impl::ReadMedium(qint64 id, const QString& path, IndexProgres
   for (int k = 1; k <= list.arr.Count(); ++k) {
     if (cancel && cancel->load()) {
       reading.cancelled = true;
-      return true;
+      return CommitBatch(error);
     }
     progress.presentation = k;
     if (report) report(progress);
@@ -499,7 +536,7 @@ bool LibraryIndex::Impl::ReadMedium(qint64 id, const QString& path, IndexProgres
     // A medium taken away while it is read leaves what the index held of it as it was.
     if (!IsMedium(path)) {
       reading.vanished = true;
-      return true;
+      return CommitBatch(error);
     }
     for (const QString& m : reporter.messages) {
       ++problemCount;
@@ -529,7 +566,11 @@ bool LibraryIndex::Impl::ReadMedium(qint64 id, const QString& path, IndexProgres
     } catch (const medium::AppError&) {
       // A folder name that leads off the medium has no recording; the loader named it.
     }
-    if (!WritePresentation(id, k, entry, PassagesOf(pres.PresName, loaded), error)) return false;
+    if (!NextBatch(error) ||
+        !WritePresentation(id, k, entry, PassagesOf(pres.PresName, loaded), error)) {
+      RollbackBatch();
+      return false;
+    }
   }
   if (problemCount > kMaxProblemsPerMedium) {
     reading.problems << QStringLiteral("... and %1 more").arg(problemCount - kMaxProblemsPerMedium);
@@ -538,6 +579,7 @@ bool LibraryIndex::Impl::ReadMedium(qint64 id, const QString& path, IndexProgres
   QStringList stamps;
   files.removeDuplicates();
   for (const QString& f : files) stamps << FileStamp(medium::Resolve(f).path);
+  if (!CommitBatch(error)) return false;
   return Transaction(error, [&](QSqlError* e) {
     if (!RemovePresentations(id, list.arr.Count() + 1, e)) return false;
     QSqlQuery q(Db());

@@ -185,7 +185,9 @@ int main(int argc, char** argv) {
     std::printf("collection page written in %.1f s (search scripts %.1f MiB)\n",
                 t.elapsed() / 1000.0, bytes / 1048576.0);
     const QString script = QStringLiteral(BENCH_SOURCE_DIR "/page_timing.py");
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    // Debian's python, which has python3-selenium; a python of its own on the PATH may not.
+    QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFile::exists(python)) python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (!python.isEmpty()) {
       QStringList queryList;
       for (int i = 0; i < 40; ++i)

@@ -42,16 +42,29 @@ function lowerBound(terms, word) {
   return lo;
 }
 
+var DIGITS = '0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_';
+var DIGIT_VALUE = new Int8Array(128);
+for (var d = 0; d < DIGITS.length; d++) DIGIT_VALUE[DIGITS.charCodeAt(d)] = d;
+
+// A passage list: each step from the passage before as five-bit groups, most significant first;
+// a character from 32 on is followed by more of the same number.
 function postings(shard, t) {
   var list = shard.decoded.get(t);
   if (list) return list;
-  var parts = shard.postings[t].split(' ');
-  list = new Int32Array(parts.length);
-  var at = 0;
-  for (var i = 0; i < parts.length; i++) {
-    at += parseInt(parts[i], 36);
-    list[i] = at;
+  var text = shard.postings[t];
+  var out = new Int32Array(text.length);
+  var n = 0, at = 0, acc = 0;
+  for (var i = 0; i < text.length; i++) {
+    var v = DIGIT_VALUE[text.charCodeAt(i)];
+    if (v >= 32) {
+      acc = acc * 32 + (v - 32);
+    } else {
+      at += acc * 32 + v;
+      out[n++] = at;
+      acc = 0;
+    }
   }
+  list = out.slice(0, n);
   shard.decoded.set(t, list);
   return list;
 }

@@ -118,7 +118,12 @@ def main():
             lambda d: d.execute_script(
                 "var m = document.getElementById('media');"
                 "return m && m.readyState >= 1 && Math.abs(m.currentTime - %f) < 0.6;" % moment))
+        # The hit was found in the French transcript: the same section in that language.
         state = driver.execute_script(
+            "var l = document.getElementById('language');"
+            "for (var i = 0; i < l.options.length; i++)"
+            "  if (l.options[i].textContent.indexOf('FRENCH') >= 0) l.selectedIndex = i;"
+            "l.dispatchEvent(new Event('change'));"
             "return {url: location.href, time: document.getElementById('media').currentTime,"
             " transcript: document.getElementById('transcript').textContent};")
         check(state["url"].endswith("#t=%s" % first["href"].split("#t=")[1]),
