@@ -465,7 +465,8 @@ QTreeWidget* LibraryWindow::VisibleList() const {
 // ---- the index beside the window ---------------------------------------------------------------
 
 void LibraryWindow::UpdateIndex() {
-  if (worker_) return;
+  // A check or an export reads its medium through the process-wide medium folder meanwhile.
+  if (worker_ || mediumActionRunning_) return;
   cancel_ = false;
   Progress_bar->setValue(0);
   Progress_bar->setFormat(QStringLiteral("Looking for media\u2026"));
@@ -646,6 +647,11 @@ bool LibraryWindow::RunOnMedium(const Target& target, void (launcher::MediumMenu
   if (Updating()) return false;
   if (SayWhereExpected(target)) return false;
   MediumFolderScope scope(target.mediumPath);
+  struct Running {
+    bool& flag;
+    ~Running() { flag = false; }
+  } running{mediumActionRunning_};
+  mediumActionRunning_ = true;
   (menu_->*action)();
   return true;
 }

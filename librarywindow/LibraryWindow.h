@@ -119,6 +119,7 @@ class LibraryWindow : public QWidget {
   launcher::MediumMenu* menu_ = nullptr;
   QThread* worker_ = nullptr;
   std::atomic<bool> cancel_{false};
+  bool mediumActionRunning_ = false;  // a check or an export of one medium
 };
 
 }  // namespace librarywindow
