@@ -11,6 +11,8 @@
 #include "launcher/MediumMenu.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
+#include "library/LibraryCommands.h"
+#include "librarywindow/LibraryApp.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -28,6 +30,10 @@ void PrintUsage(std::FILE* out) {
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
                "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
+               "       Ambrel --library [DIR ...]\n"
+               "       Ambrel --search QUERY [--json] [--library DIR ...]\n"
+               "       Ambrel --check [--json] --library DIR ...\n"
+               "       Ambrel --export OUTDIR [--force] --library DIR ...\n"
                "       Ambrel --preserve OUTDIR [--masters] [--force] [--medium DIR | DIR]\n"
                "       Ambrel --verify BAG...\n"
                "Lists the recorded presentations of a medium and starts the player for the\n"
@@ -47,6 +53,19 @@ class DialogFolderChooser : public medium::FolderChooser {
     return folder;
   }
 };
+
+// The library opens its window where one can be seen: on a desktop, not on the offscreen or
+// minimal platform of scripts and tests, which get the listing on the terminal instead.
+bool CanShowWindow() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  return !platform.isEmpty() || qEnvironmentVariableIsSet("DISPLAY") ||
+         qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#else
+  return true;
+#endif
+}
 
 bool HasOwnMedium() {
   return medium::FileExists(
@@ -71,6 +90,25 @@ int RunLauncher(int argc, char** argv) {
   if (options.version) {
     std::printf("Ambrel %s\n", PROJECT_VERSION_TEXT);
     return 0;
+  }
+  if (options.library && !options.search && !options.check && !options.exportDir &&
+      CanShowWindow()) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
+    return librarywindow::RunLibraryWindow(options.libraryDirs);
+  }
+  if (options.library) {
+    // The library's commands print to the terminal; the index needs an application object for
+    // its cache and config folders.
+    QCoreApplication app(argc, argv);
+    if (options.search)
+      return library::RunSearch(*options.search, options.json, options.libraryDirs);
+    if (options.check) return library::RunLibraryCheck(options.libraryDirs, options.json);
+    if (options.exportDir) {
+      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs);
+    }
+    return library::RunLibraryListing(options.libraryDirs);
   }
   if (options.check) {
     // No window: the report goes to the terminal, so that it runs over ssh and in scripts.
