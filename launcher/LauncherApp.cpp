@@ -12,6 +12,7 @@
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "library/LibraryCommands.h"
+#include "library/MediaDiscovery.h"
 #include "librarywindow/LibraryApp.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
@@ -35,6 +36,7 @@ void PrintUsage(std::FILE* out) {
                "       Ambrel --check [--json] --library DIR ...\n"
                "       Ambrel --export OUTDIR [--force] --library DIR ...\n"
                "       Ambrel --preserve OUTDIR [--masters] [--force] [--medium DIR | DIR]\n"
+               "       Ambrel --preserve OUTDIR [--masters] [--force] --library DIR ...\n"
                "       Ambrel --verify BAG...\n"
                "Lists the recorded presentations of a medium and starts the player for the\n"
                "one chosen. The medium is DIR, else the program's own folder; when the\n"
@@ -67,6 +69,24 @@ bool CanShowWindow() {
 #endif
 }
 
+// "--preserve OUTDIR --library DIR...": a bag for every medium of the library.
+int PreserveLibrary(const QString& outDir, bool masters, bool force, const QStringList& given) {
+  QString error;
+  const std::optional<QStringList> folders = library::ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(error));
+    return 2;
+  }
+  const library::Discovery found = library::FindMedia(*folders);
+  std::fputs(qPrintable(library::DescribeSkipped(found.skipped)), stderr);
+  if (found.media.isEmpty()) {
+    std::fprintf(stderr, "Ambrel: no medium found in %s\n",
+                 qPrintable(folders->join(QStringLiteral(", "))));
+    return 2;
+  }
+  return preserver::RunPreserveMedia(found.media, outDir, masters, force);
+}
+
 bool HasOwnMedium() {
   return medium::FileExists(
       medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
@@ -90,6 +110,11 @@ int RunLauncher(int argc, char** argv) {
   if (options.version) {
     std::printf("Ambrel %s\n", PROJECT_VERSION_TEXT);
     return 0;
+  }
+  if (options.preserveDir && options.library) {
+    QCoreApplication app(argc, argv);
+    return PreserveLibrary(*options.preserveDir, options.masters, options.force,
+                           options.libraryDirs);
   }
   if (options.library && !options.search && !options.check && !options.exportDir &&
       CanShowWindow()) {

@@ -53,7 +53,8 @@ const OptionRule kOptions[] = {
      [](ProgramOptions& o, const QString&) { o.verify = true; }},
     {"--library", nullptr, kLauncher,
      "the library of every medium found in the DIRs named after it (up to four levels below), "
-     "else in the folders named the last time; with --check or --export: each of its media",
+     "else in the folders named the last time; with --check, --export or --preserve: each of its "
+     "media",
      [](ProgramOptions& o, const QString&) { o.library = true; }},
     {"--search", "QUERY", kLauncher,
      "search the library's titles, slide titles, transcripts and details for all the words of "

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSet>
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
@@ -586,6 +587,12 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
     s.error = why;
     return s;
   };
+  // This bag is not made, for a reason of its own; others of the same command may be.
+  auto fail = [&](const QString& why) {
+    s.status = BagSummary::Status::Failed;
+    s.error = why;
+    return s;
+  };
   if (!medium::IsReadableFolder(mediumRoot))
     return refuse(medium::UnreadableMediumText(mediumRoot));
   const QString root = QFileInfo(mediumRoot).canonicalFilePath();
@@ -604,10 +611,10 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
     if (exporter::IsWithin(root, exporter::ResolvedAbsolute(target))) {
-      return refuse(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
+      return fail(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
     }
     if (!request.force) {
-      return refuse(
+      return fail(
           QStringLiteral("%1 exists already: not replaced (--force replaces it)").arg(s.bag));
     }
   }
@@ -757,6 +764,10 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
                  qPrintable(QDir::toNativeSeparators(root)));
     return 2;
   }
+  return RunPreserveMedia({root}, outDir, masters, force);
+}
+
+int RunPreserveMedia(const QStringList& media, const QString& outDir, bool masters, bool force) {
   const bool terminal = exporter::IsTerminal(stderr);
   PreserveRequest request;
   request.outDir = outDir;
@@ -766,18 +777,49 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
   PreserveProgressFn progress;
   if (terminal) progress = [&line](const PreserveProgress& p) { line.Show(p); };
   medium::Interruption interruption;
-  BagSummary s = PreserveMedium(root, request, progress, interruption.CancelFlag());
-  line.Clear();
-  if (interruption.Interrupted()) {
-    s.status = BagSummary::Status::Cancelled;
-    s.interruption = interruption.SignalName();
+  QSet<QString> taken;
+  int status = 0;
+  int complete = 0;
+  QStringList notBegun;
+  for (const QString& root : media) {
+    if (interruption.Interrupted()) {
+      notBegun << QDir::toNativeSeparators(root);
+      continue;
+    }
+    // Two media of one name (two copies of a disc, say) get bags of their own: "-2", "-3" ...
+    QString base = QFileInfo(QFileInfo(root).canonicalFilePath()).fileName();
+    if (base.isEmpty() || base.startsWith(u'.')) base = QStringLiteral("medium") + base;
+    request.bagName = base;
+    for (int n = 2; taken.contains(request.bagName.toLower()); ++n) {
+      request.bagName = QStringLiteral("%1-%2").arg(base).arg(n);
+    }
+    taken.insert(request.bagName.toLower());
+    BagSummary s = PreserveMedium(root, request, progress, interruption.CancelFlag());
+    line.Clear();
+    if (interruption.Interrupted() && s.status == BagSummary::Status::Cancelled) {
+      s.interruption = interruption.SignalName();
+    }
+    std::fputs(qPrintable(FormatBagSummary(s)), stdout);
+    std::fflush(stdout);
+    complete += s.ExitCode() == 0 ? 1 : 0;
+    status = std::max(status, s.status == BagSummary::Status::Refused ? 2 : s.ExitCode());
   }
-  std::fputs(qPrintable(FormatBagSummary(s)), stdout);
-  std::fflush(stdout);
+  if (media.size() > 1) {
+    if (!notBegun.isEmpty()) {
+      std::fputs(
+          qPrintable(QStringLiteral("Not begun: %1\n").arg(notBegun.join(QLatin1String(", ")))),
+          stdout);
+    }
+    std::fputs(qPrintable(QStringLiteral("%1 of %2 media preserved completely in %3\n")
+                              .arg(complete)
+                              .arg(media.size())
+                              .arg(QDir::toNativeSeparators(outDir))),
+               stdout);
+    std::fflush(stdout);
+  }
   // The bag in the making is gone by now; the program ends as the signal would have ended it.
   interruption.EndLikeTheSignal();
-  if (s.status == BagSummary::Status::Refused) return 2;
-  return s.ExitCode();
+  return status;
 }
 
 }  // namespace preserver

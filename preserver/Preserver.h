@@ -61,6 +61,8 @@ struct MasterOutcome {
 };
 
 struct BagSummary {
+  // Refused: the request itself cannot be carried out (no medium, OUTDIR on the medium); Failed:
+  // this bag could not be made (one of that name exists, the disk is full).
   enum class Status { Complete, Incomplete, Failed, Refused, Cancelled };
   Status status = Status::Failed;
   QString medium;        // native root of the medium
@@ -94,5 +96,8 @@ QString FormatBagSummary(const BagSummary& summary);
 // be read).
 int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDir, bool masters,
                 bool force);
+// The same for several media (a library's): one bag each, in order; two media of one folder name
+// get "<name>" and "<name>-2". A signal ends the bag in the making; the later ones are not begun.
+int RunPreserveMedia(const QStringList& media, const QString& outDir, bool masters, bool force);
 
 }  // namespace preserver
