@@ -116,6 +116,50 @@ void ScratchMiddle(const QString& path) {
   f.write(noise);
 }
 
+// A recording made by ffmpeg in place of one of the medium's; arguments before the output path.
+void MakeRecording(const QString& path, const QStringList& args) {
+  QProcess p;
+  p.start("ffmpeg", QStringList{"-v", "error", "-y"} + args + QStringList{path});
+  QVERIFY(p.waitForFinished(60000));
+  QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+}
+
+// A second of speech at 8 kHz in small packets, as the shortest recordings on the discs are.
+void ShortSound(const QString& path) {
+  MakeRecording(path, {"-f", "lavfi", "-i", "sine=frequency=300:duration=1.02:sample_rate=8000",
+                       "-c:a", "wmav2", "-b:a", "24k", "-packet_size", "500"});
+}
+
+// Ten seconds of pictures at 25 frames a second with sound; a filter may leave frames out.
+void Pictures(const QString& path, const QString& filter = "null") {
+  MakeRecording(path,
+                {"-f",   "lavfi", "-i",        "testsrc2=size=320x240:rate=25:duration=10",
+                 "-f",   "lavfi", "-i",        "sine=frequency=440:duration=10:sample_rate=22050",
+                 "-vf",  filter,  "-fps_mode", "passthrough",
+                 "-c:v", "wmv2",  "-b:v",      "300k",
+                 "-c:a", "wmav2", "-b:a",      "32k"});
+}
+
+void KeepShare(const QString& path, double share) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.resize(qint64(f.size() * share)));
+}
+
+// Overwrites 1 KiB in the middle of a file with noise, the same on every run.
+void NoiseInMiddle(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.seek(f.size() / 2));
+  QByteArray noise(1024, Qt::Uninitialized);
+  quint32 x = 19;
+  for (char& c : noise) {
+    x = x * 1103515245u + 12345u;
+    c = char(x >> 16);
+  }
+  f.write(noise);
+}
+
 QByteArray Encoded(const char* format) {
   QImage image(160, 120, QImage::Format_RGB32);
   for (int y = 0; y < image.height(); ++y)
@@ -300,6 +344,27 @@ class CheckerTest : public QObject {
         << "Media/Interview/media.rm"
         << "^recording: damaged: cannot be decoded (from " + kTimes + " to " + kTimes + "|at " +
                kTimes + ")";
+    // A short recording may not lose a tenth unnoticed: the tolerance is its own packet.
+    QTest::newRow("short sound cut at 90 %") << Damage([](const QString& r) {
+      ShortSound(r + "/Media/Interview/media.wma");
+      KeepShare(r + "/Media/Interview/media.wma", 0.9);
+    }) << "Media/Interview/media.wma"
+                                             << "^recording: cut short: it ends at 0:00.9 of "
+                                                "its stated 0:01.0 \\(Tavisco plays it\\)$";
+    // Frames 100 to 104 (4.0 s to 4.2 s) lost: they decode without an error, but the picture's
+    // times jump beyond the stream's own rate.
+    QTest::newRow("pictures missing") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv", "select='not(between(n,100,104))'");
+    }) << "Media/Launch2004Video/media.wmv"
+                                      << "^recording: damaged: pictures missing from 0:04.0 to "
+                                         "0:04.2 \\(Tavisco plays it\\)$";
+    QTest::newRow("noise in the pictures") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv");
+      NoiseInMiddle(r + "/Media/Launch2004Video/media.wmv");
+    }) << "Media/Launch2004Video/media.wmv"
+                                           << "^recording: damaged: (cannot be decoded|pictures "
+                                              "missing) (from " +
+                                                  kTimes + " to " + kTimes + "|at " + kTimes + ")";
     QTest::newRow("not a recording at all") << Damage([](const QString& r) {
       QFile f(r + "/Media/Interview/media.rm");
       QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -331,6 +396,32 @@ class CheckerTest : public QObject {
     QVERIFY2(!found.empty(), qPrintable(Describe(result)));
     for (const auto& p : found) QCOMPARE(int(p.severity), int(checker::Severity::Problem));
     QVERIFY(result.ProblemCount() >= 1);
+  }
+
+  // The recordings above whole: no tolerance or rate makes them faulty.
+  void wholeRecordingsAreClean_data() {
+    QTest::addColumn<Damage>("make");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("short sound") << Damage([](const QString& r) {
+      ShortSound(r + "/Media/Interview/media.wma");
+    }) << "Media/Interview/media.wma";
+    QTest::newRow("pictures") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv");
+    }) << "Media/Launch2004Video/media.wmv";
+    // One frame left out now and then, as an encoder does to keep its bit rate.
+    QTest::newRow("single frames left out") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv", "select='mod(n,7)'");
+    }) << "Media/Launch2004Video/media.wmv";
+  }
+  void wholeRecordingsAreClean() {
+    QFETCH(Damage, make);
+    QFETCH(QString, file);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    make(copy.Root());
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    QVERIFY2(Find(result, file, QRegularExpression(".")).empty(), qPrintable(Describe(result)));
   }
 
   // What plays as it should is a note, never a problem; what no player can play is a problem.
