@@ -57,6 +57,7 @@ class ProblemReporter : public medium::Reporter {
            Severity severity = Severity::Problem) {
     out_.push_back(Problem{RelativeToMedium(mediumPath), line, text, severity});
   }
+  void Add(const Problem& problem) { out_.push_back(problem); }
   // For places already relative to the root.
   void AddAt(const QString& relative, int line, const QString& text) {
     out_.push_back(Problem{relative, line, text, Severity::Problem});
@@ -186,6 +187,9 @@ class RecordingReader {
   explicit RecordingReader(const CheckOptions& options) : options_(options) {}
   QStringList Damage(const QString& mediumPath) {
     const QString native = medium::OpenablePath(mediumPath);
+    for (const QString& elsewhere : options_.recordingsReadElsewhere) {
+      if (medium::OpenablePath(elsewhere) == native) return {};
+    }
     const auto known = seen_.constFind(native);
     if (known != seen_.cend()) return known.value();
     const QString shown = RelativeToMedium(mediumPath);
@@ -249,9 +253,7 @@ void CheckRecordings(ProblemReporter& reporter, const QString& folder, const Che
   for (const Found& f : players) {
     if (f.path.isEmpty()) continue;
     for (const QString& damage : recordings.Damage(f.path)) {
-      reporter.Add(
-          f.path, 0,
-          QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(f.build)));
+      reporter.Add(RecordingProblem(f.path, f.build, damage));
     }
   }
 }
@@ -414,6 +416,13 @@ QString RelativeToMedium(const QString& mediumPath) {
   return rel.replace(u'\\', u'/');
 }
 
+Problem RecordingProblem(const QString& mediumPath, PlayerBuild player, const QString& damage) {
+  return Problem{
+      RelativeToMedium(mediumPath), 0,
+      QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(player)),
+      Severity::Problem};
+}
+
 int CheckResult::ProblemCount() const {
   return Count(*this, Severity::Problem);
 }
@@ -444,6 +453,13 @@ CheckResult CheckMedium(const CheckOptions& options) {
   for (int k = 1; k <= list.arr.Count(); ++k) {
     if (options.cancel && options.cancel->load()) break;
     const Pres_cls& p = list.arr.Item(k);
+    if (!options.folders.isEmpty() && !options.folders.contains(p.PresDir)) {
+      PresentationResult unchecked;
+      unchecked.name = p.PresName;
+      unchecked.folder = p.PresDir;
+      result.presentations.push_back(unchecked);
+      continue;
+    }
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(
         CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings));

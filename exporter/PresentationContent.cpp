@@ -70,10 +70,13 @@ double Seconds(double ms) {
 
 }  // namespace
 
-QString ChooseRecording(const QString& presFolder) {
+QString ChooseRecording(const QString& presFolder, PlayerBuild* player) {
   for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
     const QString path = layout::RecordingPath(build, presFolder);
-    if (medium::FileExists(path)) return path;
+    if (medium::FileExists(path)) {
+      if (player) *player = build;
+      return path;
+    }
   }
   return {};
 }
@@ -98,7 +101,7 @@ PresentationContent ReadPresentationContent(const QString& name, const QString& 
   if (p.anns) c.anns = std::move(*p.anns);
   if (p.trans) c.trans = std::move(*p.trans);
   c.details = p.details;
-  c.recording = ChooseRecording(folder);
+  c.recording = ChooseRecording(folder, &c.recordingPlayer);
   return c;
 }
 
@@ -266,12 +269,17 @@ QJsonObject PageData(const PresentationContent& content, const RecordingOutput& 
   const auto audio = AudioPictureFile(content, audioOnly);
   QString details = content.details;
   details.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QJsonArray audioTracks;
+  for (const AudioTrack& track : recording.info.audioTracks) {
+    audioTracks.append(QJsonObject{{"language", track.language}, {"label", track.label}});
+  }
   return QJsonObject{
       {"name", content.name},
       {"folder", content.folder},
       {"media", QJsonObject{{"file", recording.file},
                             {"video", recording.info.hasVideo},
-                            {"durationMs", std::round(recording.info.durationS * 1000.0)}}},
+                            {"durationMs", std::round(recording.info.durationS * 1000.0)},
+                            {"audioTracks", audioTracks}}},
       {"slideMode", content.settings.SlideMode},
       {"mediaMode", content.settings.MediaMode},
       {"still", still ? QJsonValue(still->url) : QJsonValue()},
@@ -300,26 +308,37 @@ QByteArray PageDataScript(const QJsonObject& data) {
 QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOutput& recording) {
   const bool audioOnly = !recording.info.hasVideo;
   QJsonArray frames;
-  QString preview;
+  std::optional<PackageFile> preview;
   for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
     const Slide_cls& s = content.slides.Slides.Item(k);
     const auto picture = SlidePictureFile(s);
     const auto thumb = ThumbnailFile(s);
     if (!picture || !thumb) continue;
-    if (preview.isEmpty()) preview = picture->url;
+    if (!preview) preview = picture;
     frames.append(QJsonObject{{"id", QStringLiteral("frame_%1").arg(k)},
                               {"mimetype", QStringLiteral("image/jpeg")},
                               {"time", Seconds(s.SlideTime)},
                               {"url", picture->url},
                               {"thumb", thumb->url}});
   }
-  if (const auto still = StillPictureFile(content)) preview = still->url;
-  if (const auto audio = AudioPictureFile(content, audioOnly); audio && preview.isEmpty()) {
-    preview = audio->url;
-  }
+  if (const auto still = StillPictureFile(content)) preview = still;
+  if (const auto audio = AudioPictureFile(content, audioOnly); audio && !preview) preview = audio;
   QJsonObject metadata{{"duration", std::round(recording.info.durationS * 1000.0) / 1000.0},
                        {"title", content.name}};
-  if (!preview.isEmpty()) metadata.insert("preview", preview);
+  if (preview) {
+    QString url = preview->url;
+    // Paella's audio canvas loads the preview as it stands, relative to the page rather than to
+    // the manifest; the picture itself in the manifest needs no address, wherever the page is.
+    if (audioOnly) {
+      try {
+        url = QStringLiteral("data:image/jpeg;base64,") +
+              QString::fromLatin1(medium::ReadRegularFile(preview->source).toBase64());
+      } catch (const medium::AppError&) {
+        // A picture that cannot be read is named by the checker; the address is kept.
+      }
+    }
+    metadata.insert("preview", url);
+  }
 
   QJsonObject stream;
   if (audioOnly) {

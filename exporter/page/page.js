@@ -92,6 +92,8 @@
     var thumbs = strip.children;
     for (var i = 0; i < thumbs.length; i++) {
       thumbs[i].classList.toggle('current', i === n - 1);
+      if (i === n - 1) thumbs[i].setAttribute('aria-current', 'true');
+      else thumbs[i].removeAttribute('aria-current');
     }
     var current = thumbs[n - 1];
     if (!current) return;
@@ -162,7 +164,6 @@
       button.type = 'button';
       button.className = 'thumb';
       button.title = slide.title;
-      button.setAttribute('role', 'listitem');
       var img = document.createElement('img');
       img.src = slide.thumb;
       img.alt = slide.title;
@@ -189,6 +190,27 @@
   }
 
   function hide(id) { document.getElementById(id).classList.add('hidden'); }
+
+  // A recording with more than one sound track (a talk and its interpretation): a chooser where
+  // the browser can switch between them (media.audioTracks); elsewhere the first one plays.
+  function buildAudioTracks() {
+    var tracks = media.audioTracks;
+    var names = data.media.audioTracks || [];
+    var choice = document.getElementById('audio-choice');
+    var select = document.getElementById('audio-track');
+    if (!tracks || tracks.length < 2 || select.options.length > 0) return;
+    for (var i = 0; i < tracks.length; i++) {
+      var option = document.createElement('option');
+      option.value = String(i);
+      option.textContent = names[i] ? names[i].label : 'Sound ' + (i + 1);
+      select.appendChild(option);
+      if (tracks[i].enabled) select.selectedIndex = i;
+    }
+    select.addEventListener('change', function () {
+      for (var k = 0; k < tracks.length; k++) tracks[k].enabled = k === select.selectedIndex;
+    });
+    choice.classList.remove('hidden');
+  }
 
   // ---- start ----
   var startSeconds = hashSeconds();
@@ -229,6 +251,7 @@
   }
   function onMetadata() {
     if (startMs > 0 && media.currentTime * 1000 !== startMs) media.currentTime = startMs / 1000;
+    buildAudioTracks();
     render(position());
   }
   media.addEventListener('loadedmetadata', onMetadata);

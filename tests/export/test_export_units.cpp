@@ -215,6 +215,48 @@ class ExportUnitsTest : public QObject {
     QCOMPARE(LanguageCode(name), code);
   }
 
+  // A sound track's language as the recording names it, for the page's list of tracks.
+  void recordingLanguage_data() {
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("code");  // empty: no language
+    QTest::addColumn<QString>("label");
+    QTest::newRow("ISO 639-2") << "eng"
+                               << "en"
+                               << "English";
+    QTest::newRow("bibliographic") << "fre"
+                                   << "fr"
+                                   << "French";
+    QTest::newRow("terminological") << "deu"
+                                    << "de"
+                                    << "German";
+    QTest::newRow("RFC 1766 as ASF has it") << "en-us"
+                                            << "en"
+                                            << "English";
+    QTest::newRow("upper case") << "ES"
+                                << "es"
+                                << "Spanish";
+    QTest::newRow("undetermined") << "und"
+                                  << ""
+                                  << "";
+    QTest::newRow("none") << ""
+                          << ""
+                          << "";
+    QTest::newRow("unknown") << "qqq"
+                             << ""
+                             << "";
+  }
+  void recordingLanguage() {
+    QFETCH(QString, tag);
+    QFETCH(QString, code);
+    QFETCH(QString, label);
+    const std::optional<AudioTrack> track = RecordingLanguage(tag);
+    QCOMPARE(track.has_value(), !code.isEmpty());
+    if (track) {
+      QCOMPARE(track->language, code);
+      QCOMPARE(track->label, label);
+    }
+  }
+
   void packageNames_data() {
     QTest::addColumn<QString>("deck");
     QTest::addColumn<int>("number");
@@ -284,11 +326,14 @@ class ExportUnitsTest : public QObject {
     const QStringList v = EncodingArguments(video);
     QCOMPARE(OutputFileName(video), QString("media.mp4"));
     for (const char* a : {"libx264", "aac", "+faststart", "yuv420p"}) QVERIFY2(v.contains(a), a);
+    // Every sound track, not only the first.
+    QVERIFY(v.contains("0:a?") && !v.contains("0:a:0?"));
     MediaInfo audio;
     const QStringList a = EncodingArguments(audio);
     QCOMPARE(OutputFileName(audio), QString("media.m4a"));
     QVERIFY(a.contains("-vn") && a.contains("aac") && a.contains("+faststart"));
     QVERIFY(!a.contains("libx264"));
+    QVERIFY(a.contains("0:a") && !a.contains("0:a:0"));
   }
 
   void templates() {
