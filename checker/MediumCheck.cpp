@@ -36,10 +36,22 @@
 namespace checker {
 namespace {
 
+// What checking one picture file found: its name in another case, and why it cannot be shown
+// (damage or an error), empty when it shows.
+struct PictureOutcome {
+  QString foundAs;  // the name it has, when only a case-blind lookup found it
+  QString failure;
+};
+// Each picture file is decoded once per check, however many lines name it: a timeline of
+// thousands of slides on one deck names the same few files again and again.
+using PictureMemo = QHash<QString, PictureOutcome>;
+
 // Collects what the readers report, with the file and the line the stream stood at.
 class ProblemReporter : public medium::Reporter {
  public:
-  explicit ProblemReporter(std::vector<Problem>& out) : Reporter("check"), out_(out) {}
+  explicit ProblemReporter(std::vector<Problem>& out, PictureMemo* pictures = nullptr)
+      : Reporter("check"), out_(out), pictures_(pictures) {}
+  PictureMemo* Pictures() const { return pictures_; }
   void At(const QString& mediumPath, const medium::TextStream* stream = nullptr) {
     file_ = RelativeToMedium(mediumPath);
     stream_ = stream;
@@ -65,6 +77,7 @@ class ProblemReporter : public medium::Reporter {
 
  private:
   std::vector<Problem>& out_;
+  PictureMemo* pictures_;
   QString file_;
   const medium::TextStream* stream_ = nullptr;
 };
@@ -72,14 +85,37 @@ class ProblemReporter : public medium::Reporter {
 // Every file the programs open is looked for with its exact name first; a copy made on a
 // case-blind file system may hold it only under another case. The programs find it all the
 // same, so it is a note: worth mending before the medium goes where names are matched exactly.
-void CheckCase(ProblemReporter& reporter, const QString& mediumPath) {
+QString FoundAs(const QString& mediumPath) {
   const medium::Resolved r = medium::Resolve(mediumPath);
-  if (r.exists && r.caseBlind) {
-    reporter.Add(mediumPath, 0,
-                 QStringLiteral("found only as %1 (names differ in case; the players find it)")
-                     .arg(QDir::fromNativeSeparators(r.path).section(u'/', -1)),
-                 Severity::Note);
+  return r.exists && r.caseBlind ? QDir::fromNativeSeparators(r.path).section(u'/', -1) : QString();
+}
+
+void NoteCase(ProblemReporter& reporter, const QString& mediumPath, const QString& foundAs) {
+  if (foundAs.isEmpty()) return;
+  reporter.Add(
+      mediumPath, 0,
+      QStringLiteral("found only as %1 (names differ in case; the players find it)").arg(foundAs),
+      Severity::Note);
+}
+
+void CheckCase(ProblemReporter& reporter, const QString& mediumPath) {
+  NoteCase(reporter, mediumPath, FoundAs(mediumPath));
+}
+
+PictureOutcome CheckPictureFile(const QString& mediumPath) {
+  PictureOutcome outcome;
+  try {
+    {
+      const DecoderWarnings quiet;  // damage is reported below, once
+      medium::LoadPicture(mediumPath);
+    }
+    outcome.foundAs = FoundAs(mediumPath);
+    // The players show a cut or damaged picture without a word; only a full decode finds it.
+    outcome.failure = PictureDamage(medium::ReadRegularFile(mediumPath));
+  } catch (const medium::AppError& e) {
+    outcome.failure = e.description();
   }
+  return outcome;
 }
 
 // pathOf builds the picture's path; it throws when a name from the medium's files would lead
@@ -95,19 +131,17 @@ void CheckPicture(ProblemReporter& reporter, const std::function<QString()>& pat
     reporter.AddAt(where, line, QStringLiteral("%1: %2").arg(what, e.description()));
     return;
   }
-  try {
-    {
-      const DecoderWarnings quiet;  // damage is reported below, once
-      medium::LoadPicture(mediumPath);
-    }
-    CheckCase(reporter, mediumPath);
-    // The players show a cut or damaged picture without a word; only a full decode finds it.
-    const QString damage = PictureDamage(medium::ReadRegularFile(mediumPath));
-    if (!damage.isEmpty()) {
-      reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, damage, place));
-    }
-  } catch (const medium::AppError& e) {
-    reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, e.description(), place));
+  PictureOutcome outcome;
+  if (PictureMemo* memo = reporter.Pictures()) {
+    auto known = memo->constFind(mediumPath);
+    if (known == memo->cend()) known = memo->insert(mediumPath, CheckPictureFile(mediumPath));
+    outcome = known.value();
+  } else {
+    outcome = CheckPictureFile(mediumPath);
+  }
+  NoteCase(reporter, mediumPath, outcome.foundAs);
+  if (!outcome.failure.isEmpty()) {
+    reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, outcome.failure, place));
   }
 }
 
@@ -364,11 +398,12 @@ void CheckListener::TimelineRead(const LoadedPresentation& p) {
 }
 
 PresentationResult CheckPresentation(const QString& name, const QString& folder, int configLine,
-                                     const CheckOptions& options, RecordingReader& recordings) {
+                                     const CheckOptions& options, RecordingReader& recordings,
+                                     PictureMemo& pictures) {
   PresentationResult result;
   result.name = name;
   result.folder = folder;
-  ProblemReporter reporter(result.problems);
+  ProblemReporter reporter(result.problems, &pictures);
 
   // A folder name that leads outside the medium: the players refuse every file of it.
   try {
@@ -434,7 +469,8 @@ int CheckResult::NoteCount() const {
 CheckResult CheckMedium(const CheckOptions& options) {
   CheckResult result;
   result.root = medium::NativePath(medium::ApplicationFolder());
-  ProblemReporter reporter(result.problems);
+  PictureMemo pictures;
+  ProblemReporter reporter(result.problems, &pictures);
   const QString config = layout::ConfigPath();
   reporter.At(config);
   CheckCase(reporter, config);
@@ -462,7 +498,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
     }
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(
-        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings));
+        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings, pictures));
   }
   if (options.progress) options.progress(QString(), 1.0);
   return result;

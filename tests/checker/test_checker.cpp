@@ -398,6 +398,23 @@ class CheckerTest : public QObject {
     QVERIFY(result.ProblemCount() >= 1);
   }
 
+  // A picture is decoded once per check, yet named at every line that shows it: the two
+  // keynotes share their deck.
+  void sharedPictureNamedAtEachLine() {
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    CutInHalf(copy.Root() + "/Slides/ZentoLaunch/Slide3.jpg");
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    const auto found = Find(result, "Slides/ZentoLaunch/Slide3.jpg",
+                            QRegularExpression("^slide picture: cut short"));
+    QStringList places;
+    for (const auto& p : found) places << p.message.section(" (", -1);
+    places.sort();
+    QCOMPARE(places, QStringList({"Data/Launch2004/events.txt line 8)",
+                                  "Data/Launch2004Video/events.txt line 8)"}));
+  }
+
   // The recordings above whole: no tolerance or rate makes them faulty.
   void wholeRecordingsAreClean_data() {
     QTest::addColumn<Damage>("make");
