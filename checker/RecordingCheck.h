@@ -50,6 +50,10 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
 // (closer than a second).
 void AddDamage(std::vector<Stretch>& damaged, double from, double to);
 
+// The length a recording's header states, in seconds, read from the header alone (no packet is
+// read); -1 when it states none or cannot be opened. For listing presentations quickly.
+double StatedSeconds(const QString& nativePath);
+
 // What a player would show wrongly or fail to play, one sentence each; empty when it plays
 // through.
 QStringList DescribeDamage(const RecordingReading& reading);

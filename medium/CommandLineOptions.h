@@ -18,7 +18,7 @@ struct ProgramOptions {
   bool version = false;           // --version
   bool probe = false;             // --probe (players)
   bool check = false;             // --check (launcher)
-  bool json = false;              // --json (with --check)
+  bool json = false;              // --json (with --check or --search)
   QStringList rest;  // the player's arguments: the switch and all after it; the export's folders
   // What was wrong with the options ("unknown option --x"); empty when they were right. The
   // program then shows it with its usage and exits with status 2.
@@ -26,6 +26,13 @@ struct ProgramOptions {
   // --export OUTDIR (launcher); the folders named after it are in rest. --force goes with it.
   std::optional<QString> exportDir;
   bool force = false;
+  // --library [DIR...] (launcher): the folders given without an option are the library's;
+  // none given means the folders remembered from the last time.
+  bool library = false;
+  QStringList libraryDirs;
+  std::optional<QString> search;  // --search QUERY (launcher), over the library
+  // --at TIME (players): the moment to play from, in milliseconds.
+  std::optional<double> atMs;
 };
 
 // Takes the program's arguments without argv[0].
@@ -34,6 +41,10 @@ ProgramOptions ParseProgramOptions(const QStringList& args,
 // The same from main's arguments, before any QApplication exists (--help, --probe and --check
 // need none).
 ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program);
+
+// A moment as typed: seconds ("75", "75.5"), m:ss ("1:15") or h:mm:ss, in milliseconds; none
+// when it is malformed or negative.
+std::optional<double> ParseMomentMs(const QString& text);
 
 // The options a program takes, one per line (or more when its text wraps), for its usage.
 QString OptionsHelp(OptionProgram program);
