@@ -329,9 +329,12 @@ QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOu
     QString url = preview->url;
     // Paella's audio canvas loads the preview as it stands, relative to the page rather than to
     // the manifest; the picture itself in the manifest needs no address, wherever the page is.
+    // Written "data://" so that Paella's poster, which joins every address it does not take
+    // for an absolute one to the manifest's, takes it as it stands too; a browser tells the
+    // picture's type from its bytes, as it does for every picture.
     if (audioOnly) {
       try {
-        url = QStringLiteral("data:image/jpeg;base64,") +
+        url = QStringLiteral("data://image/jpeg;base64,") +
               QString::fromLatin1(medium::ReadRegularFile(preview->source).toBase64());
       } catch (const medium::AppError&) {
         // A picture that cannot be read is named by the checker; the address is kept.

@@ -291,7 +291,7 @@ class ExportTest : public QObject {
     // The audio canvas loads the preview relative to the page, not to the manifest: the picture
     // itself stands in the manifest.
     QCOMPARE(a["metadata"].toObject()["preview"].toString(),
-             "data:image/jpeg;base64," +
+             "data://image/jpeg;base64," +
                  QString::fromLatin1(Read(kSample + "/Images/Interview/slide.jpg").toBase64()));
     QVERIFY(!a.contains("frameList"));
   }

@@ -68,7 +68,16 @@ const id = new URLSearchParams(location.search).get("id");
 const player = new Paella("player-container", { configUrl: "config.json",
                                                 getVideoId: async () => id });
 window.player = player;
-player.load().then(() => { window.paellaResult = { ok: true }; })
+// The manifest first, with the poster shown until the player is asked for, then the player.
+const picture = img => new Promise(ok => {
+  if (!img) return ok(-1);
+  if (img.complete) return ok(img.naturalWidth);
+  img.onload = () => ok(img.naturalWidth);
+  img.onerror = () => ok(0);
+});
+player.loadManifest()
+  .then(() => picture(document.querySelector('.preview-container img')))
+  .then(poster => player.loadPlayer().then(() => { window.paellaResult = { ok: true, poster }; }))
   .catch(e => { window.paellaResult = { ok: false, error: String(e && e.message || e) }; });
 </script></body></html>
 """
@@ -155,6 +164,7 @@ def check_paella(driver, url, out, folder):
     WebDriverWait(driver, 30).until(lambda d: d.execute_script("return window.paellaResult;"))
     result = driver.execute_script("return window.paellaResult;")
     check(result.get("ok"), "Paella loads %s (%s)" % (folder, result.get("error", "")))
+    check(result["poster"] > 0, "%s: Paella's poster shows its picture" % folder)
     state = driver.execute_async_script(PAELLA_STATE)
     check("error" not in state, "%s: the player's state is read %s" % (folder, state.get("error", "")))
     with open(os.path.join(out, folder, "data.json")) as f:
