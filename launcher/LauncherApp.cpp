@@ -15,6 +15,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
 #include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"
@@ -45,8 +46,7 @@ class DialogFolderChooser : public medium::FolderChooser {
 };
 
 bool HasOwnMedium() {
-  return medium::FileExists(
-      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+  return medium::FileExists(layout::ConfigPath());
 }
 
 }  // namespace

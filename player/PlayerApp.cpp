@@ -56,7 +56,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   if (options.probe) {
     QCoreApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
-    return ProbeEngine(profile.engineKind) ? 0 : 1;
+    return ProbeEngine(profile.build) ? 0 : 1;
   }
 
   QApplication app(argc, argv);
@@ -74,7 +74,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   }
   PlayerWindow window(
       profile, reporter,
-      [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
+      [&profile](QWidget* parent) { return CreateEngine(profile.build, parent); },
       medium::ArgumentText(options.rest));
   window.Form_Load();
   // Closed while start-up still waited on a message: the program has ended already.

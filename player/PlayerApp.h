@@ -2,6 +2,6 @@
 // The whole player program, so that each build's main.cpp stays one line and tests link the same
 // code.
 
-#include "presentation/MediumLayout.h"
+#include "medium/PlayerBuild.h"
 
 int RunPlayer(PlayerBuild build, int argc, char** argv);
