@@ -194,7 +194,9 @@ class RecordingReader {
     if (options_.progress) {
       progress = [&](double fraction) { options_.progress(shown, fraction); };
     }
-    const QStringList damage = DescribeDamage(ReadRecording(native, progress));
+    const RecordingReading reading = ReadRecording(native, progress, options_.cancel);
+    if (options_.cancel && options_.cancel->load()) return {};
+    const QStringList damage = DescribeDamage(reading);
     seen_.insert(native, damage);
     return damage;
   }
@@ -441,6 +443,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
   }
   RecordingReader recordings(options);
   for (int k = 1; k <= list.arr.Count(); ++k) {
+    if (options.cancel && options.cancel->load()) break;
     const Pres_cls& p = list.arr.Item(k);
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(

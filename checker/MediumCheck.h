@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -46,6 +47,9 @@ struct CheckOptions {
   // While a recording is read: its place relative to the medium's root and the share read so
   // far (0 to 1); called once more with an empty file when all are read.
   std::function<void(const QString& file, double fraction)> progress;
+  // Once set, no further presentation is checked and a recording being read is left: the result
+  // is then incomplete.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // A medium-form path relative to the medium's root, '/' separated, as reports name files.

@@ -137,7 +137,8 @@ bool RecordingReading::EndsEarly() const {
   return readSeconds < statedSeconds - std::max(1.0, 0.02 * statedSeconds);
 }
 
-RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress) {
+RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
+                               const std::atomic<bool>* cancel) {
   RecordingReading result;
   LogCounter counter;
 
@@ -207,6 +208,7 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
   int failedReads = 0;
   int lastPercent = -1;
   for (;;) {
+    if (cancel && cancel->load()) break;
     const int errorsBefore = g_loggedErrors;
     rc = av_read_frame(format.get(), packet.get());
     if (rc == AVERROR_EOF) break;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -28,8 +29,10 @@ struct RecordingReading {
 // Called while a recording is read with the share read so far, from 0 to 1.
 using ReadProgress = std::function<void(double fraction)>;
 
-// Reads the recording at a native path through. Never shows or plays anything.
-RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {});
+// Reads the recording at a native path through. Never shows or plays anything. A set cancel flag
+// leaves the reading where it stands.
+RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {},
+                               const std::atomic<bool>* cancel = nullptr);
 
 // What a player would show wrongly or fail to play, one sentence each; empty when it plays
 // through.

@@ -6,11 +6,16 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QUuid>
+#include <algorithm>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include "exporter/PresentationContent.h"
+#include "exporter/StagingFolder.h"
+#include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
@@ -66,9 +71,6 @@ bool WriteFile(const QString& path, const QByteArray& bytes, QString* error) {
   return true;
 }
 
-constexpr QFileDevice::Permissions kFolderPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 constexpr QFileDevice::Permissions kFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
     QFileDevice::ReadOther;
@@ -93,8 +95,8 @@ class Export {
     outcome_.problems.push_back(checker::Problem{file, 0, message});
   }
   bool Write(const QString& relative, const QByteArray& bytes);
+  bool Cancelled() const { return ctx_.cancel && ctx_.cancel->load(); }
   void CopyPictures(const PresentationContent& content, bool audioOnly);
-  bool MoveIntoPlace(QTemporaryDir& temp, const QString& target);
 
   const Context& ctx_;
   PresentationOutcome& outcome_;
@@ -129,35 +131,6 @@ void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
   }
 }
 
-bool Export::MoveIntoPlace(QTemporaryDir& temp, const QString& target) {
-  QDir out(ctx_.outDir);
-  QString old;
-  if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-    old = ctx_.outDir + QStringLiteral("/.export-old-%1-%2")
-                            .arg(outcome_.folder, QUuid::createUuid().toString(QUuid::Id128));
-    if (!out.rename(target, old)) {
-      Problem(QDir::toNativeSeparators(target), QStringLiteral("cannot be replaced"));
-      return false;
-    }
-  }
-  if (!out.rename(temp.path(), target)) {
-    if (!old.isEmpty()) out.rename(old, target);
-    Problem(QDir::toNativeSeparators(target),
-            QStringLiteral("cannot be made from %1").arg(QDir::toNativeSeparators(temp.path())));
-    return false;
-  }
-  temp.setAutoRemove(false);
-  if (!old.isEmpty()) {
-    QFileInfo info(old);
-    if (info.isSymLink() || info.isFile()) {
-      QFile::remove(old);
-    } else {
-      QDir(old).removeRecursively();
-    }
-  }
-  return true;
-}
-
 bool Export::Run() {
   const QString folder = outcome_.folder;
   if (!IsPlainFolderName(folder)) {
@@ -189,20 +162,20 @@ bool Export::Run() {
   }
   const QString input = medium::OpenablePath(content.recording);
   QString error;
-  const std::optional<MediaInfo> info = ProbeMedia(ctx_.request.tools, input, &error);
+  const std::optional<MediaInfo> info = ProbeMedia(ctx_.request.tools, input, &error, ctx_.cancel);
+  if (Cancelled()) return false;
   if (!info) {
     Problem(checker::RelativeToMedium(content.recording), error + QStringLiteral(": not exported"));
     return true;
   }
 
-  QTemporaryDir temp(ctx_.outDir + QStringLiteral("/.export-%1-XXXXXX").arg(folder));
-  if (!temp.isValid()) {
+  StagingFolder staging(ctx_.outDir, folder, QStringLiteral("export"));
+  if (!staging.IsValid()) {
     Problem(QDir::toNativeSeparators(ctx_.outDir),
-            QStringLiteral("cannot make a folder here: %1").arg(temp.errorString()));
+            QStringLiteral("cannot make a folder here: %1").arg(staging.ErrorString()));
     return true;
   }
-  QFile::setPermissions(temp.path(), kFolderPermissions);
-  dir_ = temp.path();
+  dir_ = staging.Path();
 
   const bool audioOnly = !info->hasVideo;
   CopyPictures(content, audioOnly);
@@ -251,11 +224,23 @@ bool Export::Run() {
     return true;
   }
   QFile::setPermissions(output, kFilePermissions);
-  if (ctx_.cancel && ctx_.cancel->load()) return false;
-  if (!MoveIntoPlace(temp, target)) return true;
+  if (Cancelled()) return false;
+  if (!staging.PutInPlace(&error)) {
+    Problem(QDir::toNativeSeparators(target), error);
+    return true;
+  }
   outcome_.exported = true;
   outcome_.mediaFile = recording.file;
   return true;
+}
+
+}  // namespace
+
+namespace {
+
+size_t CountOf(const std::vector<checker::Problem>& list, checker::Severity severity) {
+  return static_cast<size_t>(std::count_if(list.begin(), list.end(),
+                                           [&](const auto& p) { return p.severity == severity; }));
 }
 
 }  // namespace
@@ -270,16 +255,23 @@ int ExportSummary::ExitCode() const {
     case Status::Done:
       break;
   }
-  if (!problems.empty()) return 1;
+  // Notes are notes here too: what plays as it should never fails an export.
+  if (ProblemCount() > 0) return 1;
   for (const auto& p : presentations) {
-    if (!p.exported || !p.problems.empty()) return 1;
+    if (!p.exported) return 1;
   }
   return 0;
 }
 
 int ExportSummary::ProblemCount() const {
-  size_t n = problems.size();
-  for (const auto& p : presentations) n += p.problems.size();
+  size_t n = CountOf(problems, checker::Severity::Problem);
+  for (const auto& p : presentations) n += CountOf(p.problems, checker::Severity::Problem);
+  return static_cast<int>(n);
+}
+
+int ExportSummary::NoteCount() const {
+  size_t n = CountOf(problems, checker::Severity::Note);
+  for (const auto& p : presentations) n += CountOf(p.problems, checker::Severity::Note);
   return static_cast<int>(n);
 }
 
@@ -370,7 +362,9 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
   summary.outDir = ctx.outDir;
 
   // The checker's problems, by presentation: it reads the same list in the same order.
-  const checker::CheckResult check = checker::CheckMedium();
+  checker::CheckOptions checkOptions;
+  checkOptions.cancel = cancel;
+  const checker::CheckResult check = checker::CheckMedium(checkOptions);
   for (const checker::Problem& p : check.problems) {
     if (p.file.compare(checker::RelativeToMedium(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {
       summary.problems.push_back(p);
@@ -388,12 +382,17 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
     }
     if (cancel && cancel->load()) {
       summary.status = ExportSummary::Status::Cancelled;
+      for (int j = i; j < count; ++j)
+        summary.notBegun << list.arr.Item(selected[static_cast<size_t>(j)]).PresDir;
       break;
     }
     if (observer) observer->Started(i + 1, count, outcome.folder, outcome.name);
     Export one(ctx, outcome);
     if (!one.Run()) {
       summary.status = ExportSummary::Status::Cancelled;
+      summary.abandoned = outcome.folder;
+      for (int j = i + 1; j < count; ++j)
+        summary.notBegun << list.arr.Item(selected[static_cast<size_t>(j)]).PresDir;
       break;
     }
     if (observer) observer->Finished(outcome);
@@ -421,51 +420,69 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
   return summary;
 }
 
-namespace {
-
 QString ProblemLine(const checker::Problem& p) {
   QString line = QStringLiteral("  ") + p.file;
   if (p.line > 0) line += QStringLiteral(":%1").arg(p.line);
-  return line + QStringLiteral(": ") + p.message;
+  return line + QStringLiteral(": ") +
+         (p.severity == checker::Severity::Note ? QStringLiteral("note: ") : QString()) + p.message;
 }
 
-// One line per presentation, its percentage written over itself.
-class ConsoleObserver : public ExportObserver {
- public:
-  void Started(int index, int count, const QString& folder, const QString&) override {
-    head_ = QStringLiteral("[%1/%2] %3").arg(index).arg(count).arg(folder);
-    last_ = -1;
-    Show(QStringLiteral("..."));
-  }
-  void Progress(int percent) override {
-    if (percent == last_) return;
-    last_ = percent;
-    Show(QStringLiteral("%1%").arg(percent, 3));
-  }
-  void Finished(const PresentationOutcome& outcome) override {
-    Show(outcome.exported ? QStringLiteral("exported (%1)").arg(outcome.mediaFile)
-                          : QStringLiteral("not exported"));
-    std::fputc('\n', stdout);
-    for (const auto& p : outcome.problems) {
-      std::fputs(qPrintable(ProblemLine(p) + u'\n'), stdout);
-    }
-    std::fflush(stdout);
-  }
+ProgressLines::ProgressLines(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
 
- private:
-  void Show(const QString& state) {
-    const QString line = head_ + QStringLiteral(": ") + state;
-    const int pad = std::max(0, width_ - static_cast<int>(line.size()));
-    width_ = static_cast<int>(line.size());
-    std::fputs(qPrintable(u'\r' + line + QString(pad, u' ')), stdout);
-    std::fflush(stdout);
-  }
-  QString head_;
-  int last_ = -1;
-  int width_ = 0;
-};
+void ProgressLines::Started(int index, int count, const QString& folder, const QString&) {
+  head_ = QStringLiteral("[%1/%2] %3").arg(index).arg(count).arg(folder);
+  last_ = -1;
+  open_ = true;
+  if (terminal_) Show(QStringLiteral("..."));
+}
 
-}  // namespace
+void ProgressLines::Progress(int percent) {
+  if (!terminal_ || percent == last_) return;
+  last_ = percent;
+  Show(QStringLiteral("%1%").arg(percent, 3));
+}
+
+void ProgressLines::Finished(const PresentationOutcome& outcome) {
+  End(outcome.exported ? QStringLiteral("exported (%1)").arg(outcome.mediaFile)
+                       : QStringLiteral("not exported"));
+  for (const auto& p : outcome.problems) {
+    std::fputs(qPrintable(ProblemLine(p) + u'\n'), out_);
+  }
+  std::fflush(out_);
+}
+
+void ProgressLines::Stopped() {
+  if (open_) End(QStringLiteral("interrupted"));
+}
+
+void ProgressLines::Show(const QString& state) {
+  const QString line = head_ + QStringLiteral(": ") + state;
+  const int pad = std::max(0, width_ - static_cast<int>(line.size()));
+  width_ = static_cast<int>(line.size());
+  std::fputs(qPrintable(u'\r' + line + QString(pad, u' ')), out_);
+  std::fflush(out_);
+}
+
+void ProgressLines::End(const QString& state) {
+  if (terminal_) {
+    Show(state);
+    std::fputc('\n', out_);
+  } else {
+    std::fputs(qPrintable(head_ + QStringLiteral(": ") + state + u'\n'), out_);
+  }
+  std::fflush(out_);
+  open_ = false;
+  width_ = 0;
+}
+
+bool IsTerminal(std::FILE* file) {
+#ifdef Q_OS_UNIX
+  return ::isatty(::fileno(file)) != 0;
+#else
+  (void)file;
+  return false;
+#endif
+}
 
 QString FormatSummary(const ExportSummary& summary) {
   QString out;
@@ -475,9 +492,23 @@ QString FormatSummary(const ExportSummary& summary) {
   const int total = static_cast<int>(summary.presentations.size());
   const QString where = QDir::toNativeSeparators(summary.outDir);
   if (summary.status == ExportSummary::Status::Cancelled) {
-    out += QStringLiteral("Cancelled: %1 of the presentations exported to %2.\n")
+    const int all =
+        total + (summary.abandoned.isEmpty() ? 0 : 1) + static_cast<int>(summary.notBegun.size());
+    out += (summary.interruption.isEmpty()
+                ? QStringLiteral("Cancelled")
+                : QStringLiteral("Interrupted by %1").arg(summary.interruption)) +
+           QStringLiteral(": %1 of %2 %3 exported to %4.\n")
                .arg(exported)
-               .arg(where);
+               .arg(all)
+               .arg(all == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
+                    where);
+    if (!summary.abandoned.isEmpty()) {
+      out += QStringLiteral("  %1: not finished; its temporary folder was removed.\n")
+                 .arg(summary.abandoned);
+    }
+    if (!summary.notBegun.isEmpty()) {
+      out += QStringLiteral("  Not begun: %1.\n").arg(summary.notBegun.join(QStringLiteral(", ")));
+    }
     return out;
   }
   out += QStringLiteral("%1 of %2 %3 exported to %4")
@@ -486,11 +517,16 @@ QString FormatSummary(const ExportSummary& summary) {
              .arg(total == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
                   where);
   const int n = summary.ProblemCount();
-  out += n == 0 ? QStringLiteral("; no problems.\n")
-                : QStringLiteral("; %1 %2.\n")
-                      .arg(n)
-                      .arg(n == 1 ? QStringLiteral("problem") : QStringLiteral("problems"));
-  return out;
+  out += n == 0 ? QStringLiteral("; no problems")
+                : QStringLiteral("; %1 %2").arg(n).arg(n == 1 ? QStringLiteral("problem")
+                                                              : QStringLiteral("problems"));
+  // Notes are counted apart, as the checker counts them.
+  const int notes = summary.NoteCount();
+  if (notes > 0) {
+    out += QStringLiteral(", %1 %2").arg(notes).arg(notes == 1 ? QStringLiteral("note")
+                                                               : QStringLiteral("notes"));
+  }
+  return out + QStringLiteral(".\n");
 }
 
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
@@ -512,15 +548,23 @@ int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir,
   request.outDir = outDir;
   request.force = force;
   request.folders = folders;
-  ConsoleObserver observer;
-  const ExportSummary summary = ExportMedium(request, &observer);
+  ProgressLines observer(stdout, IsTerminal(stdout));
+  medium::Interruption interruption;
+  ExportSummary summary = ExportMedium(request, &observer, interruption.CancelFlag());
   if (summary.status == ExportSummary::Status::UsageError ||
       summary.status == ExportSummary::Status::UnreadableMedium) {
     std::fprintf(stderr, "Ambrel: %s\n", qPrintable(summary.error));
     return 2;
   }
+  if (interruption.Interrupted()) {
+    summary.status = ExportSummary::Status::Cancelled;
+    summary.interruption = interruption.SignalName();
+    observer.Stopped();
+  }
   std::fputs(qPrintable(FormatSummary(summary)), stdout);
   std::fflush(stdout);
+  // The folder in the making is gone by now; the program ends as the signal would have ended it.
+  interruption.EndLikeTheSignal();
   return summary.ExitCode();
 }
 

@@ -3,52 +3,39 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 
 namespace exporter {
 
-FfmpegTools FfmpegTools::FromPath() {
-  FfmpegTools tools;
-  const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-  const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
-  if (!ffmpeg.isEmpty()) tools.ffmpeg = ffmpeg;
-  if (!ffprobe.isEmpty()) tools.ffprobe = ffprobe;
-  return tools;
-}
-
-namespace {
-
-QString LastWords(const QByteArray& output) {
-  QString text = QString::fromLocal8Bit(output).trimmed();
-  if (text.size() > 600) text = QStringLiteral("...") + text.right(600);
-  return text;
-}
-
-}  // namespace
-
-std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error) {
-  QProcess process;
-  process.start(tools.ffprobe,
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("format=duration:stream=codec_type,width,height:"
-                                "stream_disposition=attached_pic"),
-                 QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path});
-  if (!process.waitForStarted(10000)) {
-    if (error) *error = QStringLiteral("ffprobe could not be started (is ffmpeg installed?)");
+std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error,
+                                    const std::atomic<bool>* cancel) {
+  ToolOptions options;
+  options.cancel = cancel;
+  options.timeoutMs = 60000;
+  const ToolResult run =
+      RunTool(tools.ffprobe,
+              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+               QStringLiteral("format=duration:stream=codec_type,width,height:"
+                              "stream_disposition=attached_pic"),
+               QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
+              options);
+  switch (run.end) {
+    case ToolResult::End::NotStarted:
+      if (error) *error = QStringLiteral("ffprobe could not be started (is ffmpeg installed?)");
+      return std::nullopt;
+    case ToolResult::End::Cancelled:
+      if (error) *error = QStringLiteral("cancelled");
+      return std::nullopt;
+    default:
+      break;
+  }
+  if (!run.Ok()) {
+    if (error)
+      *error = QStringLiteral("ffprobe cannot read the recording: %1").arg(run.LastWords());
     return std::nullopt;
   }
-  process.waitForFinished(60000);
-  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-    if (error) {
-      *error = QStringLiteral("ffprobe cannot read the recording: %1")
-                   .arg(LastWords(process.readAllStandardError()));
-    }
-    return std::nullopt;
-  }
-  const QJsonObject root = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+  const QJsonObject root = QJsonDocument::fromJson(run.output).object();
   MediaInfo info;
   info.durationS = root.value(QLatin1String("format"))
                        .toObject()
@@ -133,43 +120,29 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
                       QStringLiteral("pipe:1"),       QStringLiteral("-y"),
                       QStringLiteral("-i"),           input};
   args << EncodingArguments(info) << output;
-  QProcess process;
-  process.start(tools.ffmpeg, args);
-  if (!process.waitForStarted(10000)) {
-    result.error = QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
-    return result;
-  }
   int last = -1;
-  QByteArray pending;
-  QByteArray errors;
-  auto drain = [&] {
-    pending += process.readAllStandardOutput();
-    errors += process.readAllStandardError();
-    if (errors.size() > 65536) errors = errors.right(16384);
-    qsizetype nl;
-    while ((nl = pending.indexOf('\n')) >= 0) {
-      const QString line = QString::fromLatin1(pending.left(nl));
-      pending.remove(0, nl + 1);
-      const std::optional<int> p = ProgressPercent(line, info.durationS);
-      if (p && *p != last && *p < 100) {
-        last = *p;
-        if (progress) progress(*p);
-      }
+  ToolOptions options;
+  options.cancel = cancel;
+  options.outputLine = [&](const QByteArray& line) {
+    const std::optional<int> p = ProgressPercent(QString::fromLatin1(line), info.durationS);
+    if (p && *p != last && *p < 100) {
+      last = *p;
+      if (progress) progress(*p);
     }
   };
-  while (process.state() != QProcess::NotRunning) {
-    if (cancel && cancel->load()) {
-      process.kill();
-      process.waitForFinished(5000);
+  const ToolResult run = RunTool(tools.ffmpeg, args, options);
+  switch (run.end) {
+    case ToolResult::End::NotStarted:
+      result.error = QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
+      return result;
+    case ToolResult::End::Cancelled:
       result.cancelled = true;
       return result;
-    }
-    process.waitForReadyRead(100);
-    drain();
+    default:
+      break;
   }
-  drain();
-  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-    result.error = QStringLiteral("ffmpeg failed: %1").arg(LastWords(errors));
+  if (!run.Ok()) {
+    result.error = QStringLiteral("ffmpeg failed: %1").arg(run.LastWords());
     return result;
   }
   if (progress && last != 100) progress(100);

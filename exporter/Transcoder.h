@@ -1,15 +1,16 @@
 #pragma once
-// The recording leaves the medium through FFmpeg: the ffmpeg and ffprobe programs, started with
-// an argument list (no shell, so no name on the medium can be taken for an option or a command),
-// their progress read from a pipe. Programs rather than the libraries: the distribution's
-// ffmpeg keeps its codecs current with security fixes, a crash on a damaged recording takes
-// only that process down, and a cancel is a kill.
+// The recording leaves the medium through FFmpeg: the ffmpeg and ffprobe programs, run as our
+// children (exporter/ToolRunner), their progress read from a pipe. Programs rather than the
+// libraries: the distribution's ffmpeg keeps its codecs current with security fixes, a crash on a
+// damaged recording takes only that process down, and a cancel is a kill.
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <optional>
+
+#include "exporter/ToolRunner.h"
 
 namespace exporter {
 
@@ -20,15 +21,10 @@ struct MediaInfo {
   int height = 0;
 };
 
-// Where the two programs are: found on PATH unless given (tests, other installs).
-struct FfmpegTools {
-  QString ffmpeg = QStringLiteral("ffmpeg");
-  QString ffprobe = QStringLiteral("ffprobe");
-  static FfmpegTools FromPath();
-};
-
-// Asks ffprobe about a native path; nothing (with the reason in *error) when it cannot read it.
-std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error);
+// Asks ffprobe about a native path; nothing (with the reason in *error) when it cannot read it or
+// a set cancel flag stopped it.
+std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error,
+                                    const std::atomic<bool>* cancel = nullptr);
 
 // The output a recording becomes: its file name in the package and the ffmpeg arguments after
 // the input (codecs, faststart). A video becomes H.264 + AAC in MP4, sound alone AAC in M4A.

@@ -210,12 +210,7 @@ void MediumMenu::ExportToWebPage() {
       text += QStringLiteral("%1 (%2): %3\n")
                   .arg(p.name, p.folder,
                        p.exported ? QStringLiteral("exported") : QStringLiteral("not exported"));
-      for (const auto& problem : p.problems) {
-        text += QStringLiteral("  %1%2: %3\n")
-                    .arg(problem.file,
-                         problem.line > 0 ? QStringLiteral(":%1").arg(problem.line) : QString(),
-                         problem.message);
-      }
+      for (const auto& problem : p.problems) text += exporter::ProblemLine(problem) + u'\n';
     }
     text += exporter::FormatSummary(summary);
   }

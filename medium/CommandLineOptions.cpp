@@ -1,5 +1,6 @@
 #include "CommandLineOptions.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 #include "medium/TextStream.h"
@@ -36,6 +37,17 @@ const OptionRule kOptions[] = {
     {"--force", nullptr, kLauncher,
      "with --export: replace presentation folders that exist in OUTDIR",
      [](ProgramOptions& o, const QString&) { o.force = true; }},
+    {"--at", "TIME", kPlayer,
+     "play from TIME (seconds, or m:ss) and show that moment's slide, marks and transcript at "
+     "once",
+     [](ProgramOptions& o, const QString& v) {
+       o.atMs = ParseMomentMs(v);
+       if (!o.atMs) {
+         o.error = v.startsWith(u'-')
+                       ? QStringLiteral("--at cannot be negative: %1").arg(v)
+                       : QStringLiteral("--at needs a time in seconds or m:ss: %1").arg(v);
+       }
+     }},
     {"--probe", nullptr, kPlayer, "exit 0 when the engine can play this player's formats, else 1",
      [](ProgramOptions& o, const QString&) { o.probe = true; }},
     {"--help", nullptr, kBoth, "show this text",
@@ -63,6 +75,11 @@ bool IsPlayerSwitch(const QString& arg) {
 
 bool LooksLikeOption(const QString& arg) {
   return arg.size() > 1 && arg.startsWith(u'-');
+}
+
+// No option begins with a digit: "--at -5" is a negative time, not --at without one.
+bool LooksLikeNegativeNumber(const QString& arg) {
+  return arg.size() > 1 && arg.startsWith(u'-') && (arg[1].isDigit() || arg[1] == u'.');
 }
 
 class Parser {
@@ -122,7 +139,8 @@ class Parser {
     if (rule->value) {
       if (equals >= 0) {
         value = a.mid(equals + 1);
-      } else if (i_ + 1 < args_.size() && !LooksLikeOption(args_[i_ + 1])) {
+      } else if (i_ + 1 < args_.size() &&
+                 (!LooksLikeOption(args_[i_ + 1]) || LooksLikeNegativeNumber(args_[i_ + 1]))) {
         value = args_[++i_];
       }
       if (value.isEmpty()) {
@@ -174,6 +192,21 @@ ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program)
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   return ParseProgramOptions(args, program);
+}
+
+std::optional<double> ParseMomentMs(const QString& text) {
+  // h:mm:ss, m:ss (minutes may run on: 75:10) or seconds, each with up to three decimals; whole
+  // parts of at most nine digits keep every value exact and far from overflow.
+  static const QRegularExpression moment(
+      QStringLiteral("^(?:([0-9]{1,6}):([0-5][0-9]):([0-5][0-9])|([0-9]{1,9}):([0-5][0-9])|"
+                     "([0-9]{1,9}))(?:\\.([0-9]{1,3}))?$"));
+  const QRegularExpressionMatch m = moment.match(text);
+  if (!m.hasMatch()) return std::nullopt;
+  const auto part = [&m](int n) { return m.captured(n).toDouble(); };  // empty is 0
+  double seconds = part(6);
+  if (m.capturedLength(1) > 0) seconds = (part(1) * 60 + part(2)) * 60 + part(3);
+  if (m.capturedLength(4) > 0) seconds = part(4) * 60 + part(5);
+  return seconds * 1000 + m.captured(7).leftJustified(3, u'0').toDouble();
 }
 
 QString OptionsHelp(OptionProgram program) {

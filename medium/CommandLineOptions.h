@@ -26,6 +26,8 @@ struct ProgramOptions {
   // --export OUTDIR (launcher); the folders named after it are in rest. --force goes with it.
   std::optional<QString> exportDir;
   bool force = false;
+  // --at TIME (players): the moment to play from, in milliseconds.
+  std::optional<double> atMs;
 };
 
 // Takes the program's arguments without argv[0].
@@ -34,6 +36,10 @@ ProgramOptions ParseProgramOptions(const QStringList& args,
 // The same from main's arguments, before any QApplication exists (--help, --probe and --check
 // need none).
 ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program);
+
+// A moment as typed: seconds ("75", "75.5"), m:ss ("1:15") or h:mm:ss, in milliseconds; none
+// when it is malformed or negative.
+std::optional<double> ParseMomentMs(const QString& text);
 
 // The options a program takes, one per line (or more when its text wraps), for its usage.
 QString OptionsHelp(OptionProgram program);

@@ -21,7 +21,7 @@ namespace {
 void PrintUsage(std::FILE* out, const BuildProfile& profile) {
   const QByteArray title = profile.programTitle.toLocal8Bit();
   std::fprintf(out,
-               "Usage: %s [--medium DIR] [--] -p FOLDER\n"
+               "Usage: %s [--medium DIR] [--at TIME] [--] -p FOLDER\n"
                "       %s --probe\n"
                "Plays the recorded presentation FOLDER of the medium.\n\n"
                "  -p FOLDER, /p FOLDER  the presentation's folder name below Data, Images and\n"
@@ -33,6 +33,14 @@ void PrintUsage(std::FILE* out, const BuildProfile& profile) {
 }
 
 }  // namespace
+
+void StartPlayerWindow(PlayerWindow& window, const medium::ProgramOptions& options) {
+  window.Form_Load();
+  // A start-up that ended (the window closed while a message waited) plays nothing; one that
+  // finished has its sync driver running.
+  if (options.atMs && window.Session().Sync() && !window.Session().Ended())
+    window.Session().PlayFrom(*options.atMs);
+}
 
 int RunPlayer(PlayerBuild build, int argc, char** argv) {
   const BuildProfile& profile = ProfileFor(build);
@@ -76,7 +84,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
       profile, reporter,
       [&profile](QWidget* parent) { return CreateEngine(profile.build, parent); },
       medium::ArgumentText(options.rest));
-  window.Form_Load();
+  StartPlayerWindow(window, options);
   // Closed while start-up still waited on a message: the program has ended already.
   if (window.Session().Ended()) return window.Session().ExitCode();
   return app.exec();

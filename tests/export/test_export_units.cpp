@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"
 #include "exporter/WebVtt.h"
@@ -345,6 +346,51 @@ class ExportUnitsTest : public QObject {
     for (const char* name : {"index.html", "page.js", "page.css", "list.html"}) {
       QVERIFY2(!PageResource(name).isEmpty(), name);
     }
+  }
+
+  // On a terminal the percentage is written over itself; into a file or a pipe each
+  // presentation is one plain line, and an interruption ends the line in the making.
+  void progressLines_data() {
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("terminal") << true
+                              << QByteArray(
+                                     "\r[1/2] Talk: ...\r[1/2] Talk:   0%\r[1/2] Talk:  50%"
+                                     "\r[1/2] Talk: exported (media.m4a)\n"
+                                     "  Media/Talk/media.wma: recording: damaged\n"
+                                     "\r[2/2] Next: ...\r[2/2] Next: interrupted\n");
+    QTest::newRow("file") << false
+                          << QByteArray(
+                                 "[1/2] Talk: exported (media.m4a)\n"
+                                 "  Media/Talk/media.wma: recording: damaged\n"
+                                 "[2/2] Next: interrupted\n");
+  }
+  void progressLines() {
+    QFETCH(bool, terminal);
+    QFETCH(QByteArray, expected);
+    std::FILE* file = std::tmpfile();
+    QVERIFY(file);
+    {
+      ProgressLines lines(file, terminal);
+      lines.Started(1, 2, "Talk", "A talk");
+      lines.Progress(0);
+      lines.Progress(50);
+      lines.Progress(50);
+      PresentationOutcome done;
+      done.folder = "Talk";
+      done.exported = true;
+      done.mediaFile = "media.m4a";
+      done.problems.push_back({"Media/Talk/media.wma", 0, "recording: damaged"});
+      lines.Finished(done);
+      lines.Started(2, 2, "Next", "Next");
+      lines.Stopped();
+      lines.Stopped();  // nothing more to end
+    }
+    std::rewind(file);
+    QByteArray written(4096, '\0');
+    written.resize(qsizetype(std::fread(written.data(), 1, size_t(written.size()), file)));
+    std::fclose(file);
+    QCOMPARE(written, expected);
   }
 };
 

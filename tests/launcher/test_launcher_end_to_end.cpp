@@ -209,6 +209,10 @@ void LauncherEndToEndTest::wrongOptionsGiveUsageAndStatus2_data() {
       << "Norvanta" << QStringList{"-x", "-p", "X"} << "unknown option -x";
   QTest::newRow("Norvanta, --medium without a value")
       << "Norvanta" << QStringList{"--medium="} << "--medium needs a value";
+  QTest::newRow("Tavisco, a negative --at")
+      << "Tavisco" << QStringList{"--at", "-5", "-p", "X"} << "--at cannot be negative: -5";
+  QTest::newRow("Norvanta, a malformed --at") << "Norvanta" << QStringList{"--at=1:75", "-p", "X"}
+                                              << "--at needs a time in seconds or m:ss: 1:75";
 }
 
 void LauncherEndToEndTest::wrongOptionsGiveUsageAndStatus2() {

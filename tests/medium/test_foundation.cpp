@@ -203,6 +203,52 @@ class FoundationTest : public QObject {
     QCOMPARE(o.rest, rest);
   }
 
+  // --at: seconds, m:ss or h:mm:ss, never negative; a player's option like the others.
+  void startAt_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<double>("ms");  // -1: no --at
+    QTest::addColumn<QString>("error");
+    QTest::newRow("seconds") << QStringList{"--at", "75", "-p", "X"} << 75000.0 << "";
+    QTest::newRow("seconds with a fraction")
+        << QStringList{"--at=12.5", "-p", "X"} << 12500.0 << "";
+    QTest::newRow("m:ss") << QStringList{"--at", "1:15", "-p", "X"} << 75000.0 << "";
+    QTest::newRow("minutes beyond an hour") << QStringList{"--at", "75:10.25"} << 4510250.0 << "";
+    QTest::newRow("h:mm:ss") << QStringList{"--at", "1:02:03"} << 3723000.0 << "";
+    QTest::newRow("zero") << QStringList{"--at", "0:00", "-p", "X"} << 0.0 << "";
+    QTest::newRow("with the medium, after --")
+        << QStringList{"--medium", "/d", "--at", "5", "--", "-p", "X"} << 5000.0 << "";
+    QTest::newRow("after -p it is the folder") << QStringList{"-p", "--at", "5"} << -1.0 << "";
+    QTest::newRow("negative") << QStringList{"--at", "-5", "-p", "X"} << -1.0
+                              << "--at cannot be negative: -5";
+    QTest::newRow("negative m:ss")
+        << QStringList{"--at=-1:00"} << -1.0 << "--at cannot be negative: -1:00";
+    QTest::newRow("seconds past 59")
+        << QStringList{"--at", "1:75"} << -1.0 << "--at needs a time in seconds or m:ss: 1:75";
+    QTest::newRow("words") << QStringList{"--at", "soon", "-p", "X"} << -1.0
+                           << "--at needs a time in seconds or m:ss: soon";
+    QTest::newRow("blank inside") << QStringList{"--at", "1: 05"} << -1.0
+                                  << "--at needs a time in seconds or m:ss: 1: 05";
+    QTest::newRow("digits of another script")
+        << QStringList{"--at", "\u0661\u0662"} << -1.0
+        << "--at needs a time in seconds or m:ss: \u0661\u0662";
+    QTest::newRow("too large") << QStringList{"--at", "1e400"} << -1.0
+                               << "--at needs a time in seconds or m:ss: 1e400";
+    QTest::newRow("no value") << QStringList{"--at", "-p", "X"} << -1.0
+                              << "--at needs a value: --at TIME";
+    QTest::newRow("launcher") << QStringList{"--at", "5"} << -1.0
+                              << "--at is an option of the players, not of the launcher";
+  }
+  void startAt() {
+    QFETCH(QStringList, args);
+    QFETCH(double, ms);
+    QFETCH(QString, error);
+    const bool launcher = QByteArray(QTest::currentDataTag()) == "launcher";
+    const ProgramOptions o =
+        ParseProgramOptions(args, launcher ? OptionProgram::Launcher : OptionProgram::Player);
+    QCOMPARE(o.error, error);
+    if (error.isEmpty()) QCOMPARE(o.atMs.value_or(-1.0), ms);
+  }
+
   void optionsHelpListsEachProgramsOwn() {
     const QString launcher = OptionsHelp(OptionProgram::Launcher);
     const QString player = OptionsHelp(OptionProgram::Player);
@@ -212,7 +258,8 @@ class FoundationTest : public QObject {
     }
     QVERIFY(launcher.contains("--check") && launcher.contains("--json"));
     QVERIFY(!launcher.contains("--probe"));
-    QVERIFY(player.contains("--probe"));
+    QVERIFY(player.contains("--probe") && player.contains("--at TIME"));
+    QVERIFY(!launcher.contains("--at"));
     QVERIFY(!player.contains("--check") && !player.contains("--json"));
     for (const QString& line : (launcher + player).split(u'\n')) {
       QVERIFY2(line.size() < 80, qPrintable(line));

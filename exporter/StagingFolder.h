@@ -1,0 +1,49 @@
+#pragma once
+// A folder of output filled under a hidden temporary name beside its place, and renamed into
+// place only once it is complete: a cancel, a failure or an interruption never leaves a
+// half-written folder under its own name, and the temporary folder goes with this object.
+
+#include <QFileDevice>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace exporter {
+
+class StagingFolder {
+ public:
+  // Makes parent/.<purpose>-<name>-XXXXXX (purpose: "export", "preserve", ...), readable by all
+  // as a folder of a package should be.
+  StagingFolder(const QString& parent, const QString& name, const QString& purpose);
+  // Removes the folder and everything in it, unless it was put in place.
+  ~StagingFolder() = default;
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+
+  bool IsValid() const { return temp_.isValid(); }
+  QString ErrorString() const { return temp_.errorString(); }
+  // The folder being filled (native path).
+  QString Path() const { return temp_.path(); }
+  // Where it goes: parent/name.
+  QString Target() const { return target_; }
+
+  // Renames the folder to its target, replacing whatever stands there (a folder, a file, a
+  // symbolic link); what stood there is removed only once the new folder is in its place, and is
+  // put back when the rename fails. False with the reason (about the target) in *error.
+  bool PutInPlace(QString* error);
+  bool IsInPlace() const { return inPlace_; }
+
+  static constexpr QFileDevice::Permissions kFolderPermissions =
+      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+      QFileDevice::ExeOther;
+
+ private:
+  QString parent_;
+  QString name_;
+  QString purpose_;
+  QString target_;
+  QTemporaryDir temp_;
+  bool inPlace_ = false;
+};
+
+}  // namespace exporter
