@@ -70,6 +70,7 @@ PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& report
   connect(strip_, &ThumbnailStrip::clicked, this,
           [this](int index) { Command1_Click(static_cast<int16_t>(index)); });
   strip_->SetTitles([this](int index) { return Slides_cmb->itemText(index); });
+  strip_->SetPictureSource([this](int index) { return session_->ThumbnailPicture(index + 1); });
   ApplyTabOrder();
   NameControls();
   AddPlayerKeys(keys_, *session_, [this] { ShowKeyHelp(); });

@@ -17,6 +17,9 @@ constexpr float kGapTwips = 50.0f;
 // The strip's end stops this far from OuterFrame's left edge when scrolled to the end.
 constexpr double kScrolledEndTwips = 8000.0;
 constexpr double kOuterWidthTwips = 7095.0;
+// Thumbnails on either side of the strip's window that keep their pictures, so that a scroll by
+// a few steps shows them at once.
+constexpr int kNearThumbnails = 16;
 
 // Places w at a rectangle given in twips, and notes it on w for whoever reads the designed units.
 void PlaceTwips(QWidget* w, const QRectF& twips) {
@@ -178,6 +181,9 @@ ThumbnailButton* ThumbnailStrip::NewButton(int index) {
   connect(b, &ThumbnailButton::moveFocus, this, &ThumbnailStrip::MoveFocus);
   connect(b, &ThumbnailButton::focused, this, &ThumbnailStrip::EnsureThumbnailVisible);
   buttons_.push_back(b);
+  takenOver_.push_back(index > 0 ? buttons_.front()->Picture() : QImage());
+  ownPicture_.push_back(false);
+  holding_.push_back(false);
   return b;
 }
 
@@ -232,7 +238,39 @@ void ThumbnailStrip::ShowThumbnailButton(int n) {
 }
 
 void ThumbnailStrip::SetThumbnailPicture(int n, const QImage& picture) {
-  buttons_.at(static_cast<size_t>(n))->SetPicture(picture);
+  const auto i = static_cast<size_t>(n);
+  ownPicture_.at(i) = true;
+  if (n == 0 || NearView(n)) {
+    buttons_.at(i)->SetPicture(picture);
+    holding_[i] = true;
+  }
+}
+
+bool ThumbnailStrip::NearView(int index) const {
+  if (index < 0 || index >= Count()) return false;
+  const double step = double(ThumbnailWidthTwips()) + kGapTwips;
+  const double left = places_[static_cast<size_t>(index)].left() + innerLeft_;
+  const double margin = kNearThumbnails * step;
+  return left + step >= -margin && left <= kOuterWidthTwips + margin;
+}
+
+void ThumbnailStrip::KeepPicturesNearView() {
+  // Button 0 keeps its picture: the others take theirs over from it.
+  for (int index = 1; index < Count(); ++index) {
+    const auto i = static_cast<size_t>(index);
+    const bool near = NearView(index);
+    if (holding_[i] && !near) {
+      buttons_[i]->SetPicture(takenOver_[i]);
+      holding_[i] = false;
+    } else if (!holding_[i] && near && ownPicture_[i] && source_) {
+      try {
+        buttons_[i]->SetPicture(source_(index));
+        holding_[i] = true;
+      } catch (const medium::AppError&) {
+        ownPicture_[i] = false;  // gone since start-up: it keeps what it shows
+      }
+    }
+  }
 }
 
 void ThumbnailStrip::ExtendStripScrollBar() {
@@ -250,6 +288,7 @@ void ThumbnailStrip::FollowScrollBar() {
   const double fraction = double(scroll_->value()) / double(max);
   innerLeft_ = static_cast<float>(-fraction * (double(innerWidth_) - kScrolledEndTwips));
   PlaceTwips(inner_, QRectF(innerLeft_, 0, innerWidth_, 1220));
+  KeepPicturesNearView();
 }
 
 void ThumbnailStrip::MoveFocus(int index, int key) {

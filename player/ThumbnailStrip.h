@@ -5,7 +5,9 @@
 // unit of the frames (each control also carries it as the properties LeftTwips, TopTwips,
 // WidthTwips and HeightTwips, shown at twips / 15), grows one slide at a time during start-up,
 // follows the playing state with its highlight, keeps the current thumbnail in view, and moves
-// the keyboard focus along the row.
+// the keyboard focus along the row. Only the thumbnails in and near the strip's window hold their
+// pictures; the others are loaded again as they come near, so that a timeline of thousands of
+// slides costs the memory of the few shown.
 
 #include <QAbstractButton>
 #include <QImage>
@@ -72,6 +74,9 @@ class ThumbnailStrip : public QObject, public StripSteps {
 
   // The highlight follows the state's slide; the strip scrolls to a slide that becomes current.
   void Follow(const PlayingState& state);
+  // Where a thumbnail's picture is loaded again when it comes near the strip's window (index
+  // from 0); throws when the file cannot be loaded, and the thumbnail keeps what it shows.
+  void SetPictureSource(std::function<QImage(int index)> source) { source_ = std::move(source); }
   // Where the accessible name of a thumbnail gets its slide's title (index from 0).
   void SetTitles(std::function<QString(int index)> titleOf) { titleOf_ = std::move(titleOf); }
   // Names thumbnail index for screen readers with its slide's title.
@@ -105,6 +110,9 @@ class ThumbnailStrip : public QObject, public StripSteps {
   ThumbnailButton* NewButton(int index);
   void MoveFocus(int index, int key);
   void MoveHighlight(int n);
+  bool NearView(int index) const;
+  // Loads the pictures of the thumbnails that came near the window, lets go of those that left.
+  void KeepPicturesNearView();
 
   QFrame* outer_;
   QWidget* inner_;
@@ -112,6 +120,12 @@ class ThumbnailStrip : public QObject, public StripSteps {
   QScrollBar* scroll_;
   std::vector<ThumbnailButton*> buttons_;  // Command1(0), Command1(1), ...
   std::vector<QRectF> places_;             // each button's place in InnerFrame, in twips
+  // Per button: the picture taken over from button 0, shown while its own is not held; whether
+  // its own picture was read at start-up (so it can be read again); whether it holds it now.
+  std::vector<QImage> takenOver_;
+  std::vector<bool> ownPicture_;
+  std::vector<bool> holding_;
+  std::function<QImage(int)> source_;
   float innerLeft_ = 0;
   float innerWidth_ = 1515;
   float highlightLeft_ = 100;

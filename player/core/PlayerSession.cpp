@@ -206,6 +206,13 @@ void PlayerSession::SlideAppended(const Slide_cls& slide, int16_t k) {
   }
 }
 
+QImage PlayerSession::ThumbnailPicture(int n) const {
+  const Slides_cls* slides = presentation_.slides.get();
+  if (!slides || n < 1 || n > slides->Slides.Count())
+    throw medium::AppError(medium::kInvalidCall, QStringLiteral("No slide %1").arg(n));
+  return medium::LoadPicture(layout::ThumbnailPath(slides->Slides.Item(n)));
+}
+
 void PlayerSession::StartRecording() {
   QString path;
   Step([&] { path = layout::RecordingPath(profile_.build, PresFolder); });

@@ -88,6 +88,8 @@ class PlayerSession : private PresentationListener {
   const Slides_cls* SlidesList() const { return presentation_.slides.get(); }
   const Anns_cls* AnnsList() const { return presentation_.anns.get(); }
   const Trans_cls* TransList() const { return presentation_.trans.get(); }
+  // The thumbnail of slide n (from 1), read from the medium again; throws when it cannot be.
+  QImage ThumbnailPicture(int n) const;
   // details.txt exactly as read (every line followed by CR LF).
   const QString& DetailsText() const { return presentation_.details; }
 

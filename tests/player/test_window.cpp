@@ -471,6 +471,32 @@ class WindowTest : public QObject {
     QCOMPARE(w.Slide_txt->text(), "Title 2");
   }
 
+  // A long strip holds the pictures of the thumbnails near its window only; the others show the
+  // picture taken over from button 0 and get their own as they come near, so that a timeline of
+  // thousands of slides costs the memory of the few shown.
+  void farThumbnailsLoadedAsTheyComeNear() {
+    TempMedium m;
+    Presentation p;
+    p.slides = 60;
+    p.cues = false;
+    Write(m, p);
+    m.WriteJpeg("Slides/Deck/thumbs/Slide1.jpg", 80, 65, 0x22cc22);
+    medium::RecordingReporter r;
+    FakeEngine e;
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
+    w.Form_Load();
+    QCOMPARE(r.Texts(), QStringList{});
+    auto colour = [&](int n) { return Thumb(w, n)->Picture().pixel(40, 30); };
+    QVERIFY(Near(colour(5), 0xcc2222));   // near the window: its own
+    QVERIFY(Near(colour(59), 0x22cc22));  // far: taken over from button 0
+    w.HScroll1->setValue(w.HScroll1->maximum());
+    QVERIFY(Near(colour(59), 0xcc2222));  // came near: read again
+    QVERIFY(Near(colour(5), 0x22cc22));   // left: let go
+    QVERIFY(Near(colour(0), 0x22cc22));   // button 0 keeps its own
+    w.HScroll1->setValue(0);
+    QVERIFY(Near(colour(5), 0xcc2222));
+  }
+
   void unreadableThumbnails() {
     TempMedium m;
     Presentation p;

@@ -69,7 +69,7 @@ void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
   medium::RecordingReporter reporter(profile.programTitle);
   PlayerWindow w(
       profile, reporter,
-      [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
+      [&profile](QWidget* parent) { return CreateEngine(profile.build, parent); },
       medium::ArgumentText(options.rest));
   StartPlayerWindow(w, options);
   QVERIFY(w.Session().Sync() != nullptr);
