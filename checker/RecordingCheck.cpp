@@ -137,6 +137,22 @@ bool RecordingReading::EndsEarly() const {
   return readSeconds < statedSeconds - std::max(1.0, 0.02 * statedSeconds);
 }
 
+double StatedSeconds(const QString& nativePath) {
+  const double asf = AsfStatedSeconds(nativePath);
+  if (asf >= 0) return asf;
+  LogCounter quiet;
+  AVFormatContext* raw = nullptr;
+  const QByteArray url = "file:" + QFile::encodeName(nativePath);
+  if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0) return -1;
+  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
+  // The header's own statement only: no packet is read to estimate one.
+  if (format->duration == AV_NOPTS_VALUE || format->duration <= 0 ||
+      format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
+    return -1;
+  }
+  return double(format->duration) / AV_TIME_BASE;
+}
+
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
                                const std::atomic<bool>* cancel) {
   RecordingReading result;

@@ -34,6 +34,10 @@ using ReadProgress = std::function<void(double fraction)>;
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {},
                                const std::atomic<bool>* cancel = nullptr);
 
+// The length a recording's header states, in seconds, read from the header alone (no packet is
+// read); -1 when it states none or cannot be opened. For listing presentations quickly.
+double StatedSeconds(const QString& nativePath);
+
 // What a player would show wrongly or fail to play, one sentence each; empty when it plays
 // through.
 QStringList DescribeDamage(const RecordingReading& reading);

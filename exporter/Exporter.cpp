@@ -548,6 +548,10 @@ int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir,
   request.outDir = outDir;
   request.force = force;
   request.folders = folders;
+  return RunExportRequest(request);
+}
+
+int RunExportRequest(const ExportRequest& request) {
   ProgressLines observer(stdout, IsTerminal(stdout));
   medium::Interruption interruption;
   ExportSummary summary = ExportMedium(request, &observer, interruption.CancelFlag());

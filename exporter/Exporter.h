@@ -107,5 +107,8 @@ QString FormatSummary(const ExportSummary& summary);
 // removed, the summary says what was left undone, and the program ends by that signal.
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
               const QStringList& folders);
+// The same for a request on the medium at medium::ApplicationFolder() (each medium of a
+// library in turn): the lines, the summary, the exit code; a usage error is said on stderr.
+int RunExportRequest(const ExportRequest& request);
 
 }  // namespace exporter

@@ -11,6 +11,7 @@
 #include "launcher/MediumMenu.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
+#include "library/LibraryCommands.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -27,6 +28,10 @@ void PrintUsage(std::FILE* out) {
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
                "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
+               "       Ambrel --library [DIR ...]\n"
+               "       Ambrel --search QUERY [--json] [--library DIR ...]\n"
+               "       Ambrel --check [--json] --library DIR ...\n"
+               "       Ambrel --export OUTDIR [--force] --library DIR ...\n"
                "Lists the recorded presentations of a medium and starts the player for the\n"
                "one chosen. The medium is DIR, else the program's own folder; when the\n"
                "launcher finds no Data/config.txt there, a folder dialog asks for it.\n\n"
@@ -67,6 +72,18 @@ int RunLauncher(int argc, char** argv) {
   if (options.version) {
     std::printf("Ambrel %s\n", PROJECT_VERSION_TEXT);
     return 0;
+  }
+  if (options.library) {
+    // The library's commands print to the terminal; the index needs an application object for
+    // its cache and config folders.
+    QCoreApplication app(argc, argv);
+    if (options.search)
+      return library::RunSearch(*options.search, options.json, options.libraryDirs);
+    if (options.check) return library::RunLibraryCheck(options.libraryDirs, options.json);
+    if (options.exportDir) {
+      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs);
+    }
+    return library::RunLibraryListing(options.libraryDirs);
   }
   if (options.check) {
     // No window: the report goes to the terminal, so that it runs over ssh and in scripts.

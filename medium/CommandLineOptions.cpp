@@ -27,7 +27,7 @@ const OptionRule kOptions[] = {
      "read every presentation of the medium and list every problem found; exit 0 when there is "
      "none, 1 when there are problems, 2 when there is no medium or it cannot be read",
      [](ProgramOptions& o, const QString&) { o.check = true; }},
-    {"--json", nullptr, kLauncher, "with --check: the report as JSON",
+    {"--json", nullptr, kLauncher, "with --check or --search: the report as JSON",
      [](ProgramOptions& o, const QString&) { o.json = true; }},
     {"--export", "OUTDIR", kLauncher,
      "write every presentation (or the FOLDERs named after it) as a web page with its recording "
@@ -37,6 +37,14 @@ const OptionRule kOptions[] = {
     {"--force", nullptr, kLauncher,
      "with --export: replace presentation folders that exist in OUTDIR",
      [](ProgramOptions& o, const QString&) { o.force = true; }},
+    {"--library", nullptr, kLauncher,
+     "the library of every medium found in the DIRs named after it (up to four levels below), "
+     "else in the folders named the last time; with --check or --export: each of its media",
+     [](ProgramOptions& o, const QString&) { o.library = true; }},
+    {"--search", "QUERY", kLauncher,
+     "search the library's titles, slide titles, transcripts and details for all the words of "
+     "QUERY; exit 0 with hits, 1 with none, 2 usage error or no library",
+     [](ProgramOptions& o, const QString& v) { o.search = v; }},
     {"--at", "TIME", kPlayer,
      "play from TIME (seconds, or m:ss) and show that moment's slide, marks and transcript at "
      "once",
@@ -164,7 +172,18 @@ class Parser {
   }
 
   void SettleFolders() {
-    if (!o_.error.isEmpty() || bare_.isEmpty()) return;
+    if (!o_.error.isEmpty()) return;
+    if (o_.search) o_.library = true;
+    if (o_.library) {
+      // Every folder given is one of the library's; a medium named with --medium is not.
+      if (o_.medium) {
+        o_.error =
+            QStringLiteral("--medium names one medium; a library is named with --library DIR");
+      }
+      o_.libraryDirs = bare_;
+      return;
+    }
+    if (bare_.isEmpty()) return;
     if (o_.exportDir) {
       o_.rest << bare_;
     } else if (media_.size() > 1) {

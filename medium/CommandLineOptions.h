@@ -18,7 +18,7 @@ struct ProgramOptions {
   bool version = false;           // --version
   bool probe = false;             // --probe (players)
   bool check = false;             // --check (launcher)
-  bool json = false;              // --json (with --check)
+  bool json = false;              // --json (with --check or --search)
   QStringList rest;  // the player's arguments: the switch and all after it; the export's folders
   // What was wrong with the options ("unknown option --x"); empty when they were right. The
   // program then shows it with its usage and exits with status 2.
@@ -26,6 +26,11 @@ struct ProgramOptions {
   // --export OUTDIR (launcher); the folders named after it are in rest. --force goes with it.
   std::optional<QString> exportDir;
   bool force = false;
+  // --library [DIR...] (launcher): the folders given without an option are the library's;
+  // none given means the folders remembered from the last time.
+  bool library = false;
+  QStringList libraryDirs;
+  std::optional<QString> search;  // --search QUERY (launcher), over the library
   // --at TIME (players): the moment to play from, in milliseconds.
   std::optional<double> atMs;
 };

@@ -28,7 +28,11 @@ QString PlayerName(PlayerBuild player) {
 }
 
 QString ConfigPath() {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Data\\config.txt")});
+  return ConfigPathOf(ApplicationFolder());
+}
+
+QString ConfigPathOf(const QString& mediumFolder) {
+  return BuildPath({medium::ToMediumForm(mediumFolder), QStringLiteral("\\Data\\config.txt")});
 }
 
 QString LauncherPicturePath(const QString& name) {

@@ -19,6 +19,8 @@ QString PlayerName(PlayerBuild player);
 
 QString ConfigPath();                              // \Data\config.txt
 QString LauncherPicturePath(const QString& name);  // \Images\<name>.jpg
+// \Data\config.txt below any medium's folder (native or medium form), for finding media.
+QString ConfigPathOf(const QString& mediumFolder);
 
 // Below \Data\<P>\ and \Images\<P>\; file begins with a backslash.
 QString PresentationDataPath(const QString& presFolder, const QString& file);

@@ -391,6 +391,11 @@ void LauncherLogicTest::desktopEntryNamesTheWindowClass() {
   QVERIFY2(entry.open(QIODevice::ReadOnly), DESKTOP_ENTRY);
   const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
   QVERIFY(lines.contains(QStringLiteral("StartupWMClass=") + QLatin1String(kWindowClass)));
+  // The library opens from the entry's action.
+  QVERIFY(lines.contains(QStringLiteral("Actions=library;")));
+  const qsizetype action = lines.indexOf(QStringLiteral("[Desktop Action library]"));
+  QVERIFY(action > 0 && lines.mid(action).contains(QStringLiteral("Name=Library")));
+  QVERIFY(lines.mid(action).filter(QStringLiteral("Exec=")).value(0).endsWith(" --library"));
   QVERIFY(QStringLiteral(DESKTOP_ENTRY).endsWith(QLatin1String(kDesktopEntryId) + ".desktop"));
 }
 

@@ -1,0 +1,280 @@
+#include "library/LibraryCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "checker/MediumCheck.h"
+#include "exporter/Exporter.h"
+#include "library/CollectionPage.h"
+#include "library/LibraryIndex.h"
+#include "medium/Paths.h"
+
+namespace library {
+
+namespace {
+
+void Say(const QString& text) {
+  std::fputs(qPrintable(QStringLiteral("Ambrel: ") + text + u'\n'), stderr);
+}
+
+bool StderrIsTerminal() {
+#ifdef Q_OS_UNIX
+  return ::isatty(STDERR_FILENO) != 0;
+#else
+  return false;
+#endif
+}
+
+void Print(const QString& text) {
+  const QByteArray bytes = text.toLocal8Bit();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+// Opens the index and brings it up to date for the folders: a progress line on a terminal,
+// what could not be entered or read on standard error. Nothing when no index can be had.
+struct Updated {
+  std::unique_ptr<LibraryIndex> index;
+  UpdateResult update;
+};
+
+std::optional<Updated> OpenAndUpdate(const QStringList& folders) {
+  QString why;
+  if (!LibraryIndex::Available(&why)) {
+    Say(QStringLiteral("the library cannot be indexed: ") + why);
+    return std::nullopt;
+  }
+  Updated u;
+  u.index = std::make_unique<LibraryIndex>();
+  if (!u.index->Open()) {
+    Say(QStringLiteral("the library's index cannot be opened: ") + u.index->Notice());
+    return std::nullopt;
+  }
+  if (!u.index->Notice().isEmpty()) Say(u.index->Notice());
+  const bool terminal = StderrIsTerminal();
+  ProgressFn progress;
+  if (terminal) {
+    progress = [](const IndexProgress& p) {
+      std::fprintf(stderr, "\r\033[K%s", qPrintable(p.Line()));
+      std::fflush(stderr);
+    };
+  }
+  u.update = u.index->Update(folders, progress);
+  if (terminal) std::fputs("\r\033[K", stderr);
+  for (const SkippedFolder& s : u.update.skipped)
+    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+  if (!u.update.error.isEmpty())
+    Say(QStringLiteral("the index cannot be written: ") + u.update.error);
+  return u;
+}
+
+QJsonObject HitJson(const SearchHit& h) {
+  QJsonArray marks;
+  for (const textsearch::Match& m : h.highlights) marks.append(QJsonArray{m.start, m.length});
+  return QJsonObject{{"presentation", h.title},
+                     {"folder", h.folder},
+                     {"medium", h.mediumName},
+                     {"mediumPath", h.mediumPath},
+                     {"mediumPresent", h.mediumPresent},
+                     {"player", layout::PlayerName(h.player)},
+                     {"at", FormatMoment(h.atMs)},
+                     {"atMs", h.atMs},
+                     {"where", PlaceText(h.place, h.language)},
+                     {"language", h.language},
+                     {"snippet", h.snippet},
+                     {"highlights", marks},
+                     {"score", h.score}};
+}
+
+QString HitLine(const SearchHit& h) {
+  return QStringLiteral("%1  %2  (%3%4, %5)  %6: %7\n")
+      .arg(FormatMoment(h.atMs), -5)
+      .arg(h.title, h.mediumName, h.mediumPresent ? QString() : QStringLiteral(", absent"),
+           h.folder, PlaceText(h.place, h.language),
+           h.MarkedSnippet(QStringLiteral("["), QStringLiteral("]")));
+}
+
+}  // namespace
+
+std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error) {
+  if (!given.isEmpty()) {
+    for (const QString& f : given) {
+      if (f.startsWith(u'-')) {
+        *error = QStringLiteral("unknown option %1").arg(f);
+        return std::nullopt;
+      }
+    }
+    RememberFolders(given);
+    QStringList clean;
+    for (const QString& f : given) clean << QDir::cleanPath(QDir(f).absolutePath());
+    return clean;
+  }
+  const QStringList remembered = RememberedFolders();
+  if (remembered.isEmpty()) {
+    *error = QStringLiteral(
+        "no library: name the folders that hold its media once, as Ambrel --library DIR...; "
+        "they are remembered");
+    return std::nullopt;
+  }
+  return remembered;
+}
+
+int RunSearch(const QString& query, bool json, const QStringList& given) {
+  QString error;
+  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    Say(error);
+    return 2;
+  }
+  const Query parsed = ParseQuery(query);
+  if (parsed.IsEmpty()) {
+    Say(QStringLiteral("the query holds no word to search for (letters or digits)"));
+    return 2;
+  }
+  std::optional<Updated> u = OpenAndUpdate(*folders);
+  if (!u) return 2;
+  const SearchResult result = u->index->Search(query, *folders);
+  if (!result.error.isEmpty()) {
+    Say(QStringLiteral("the index cannot be searched: ") + result.error);
+    return 2;
+  }
+  if (parsed.shortened) {
+    Say(QStringLiteral("only the first %1 words of the query were searched for")
+            .arg(kMaxQueryWords));
+  }
+  if (json) {
+    QJsonArray hits;
+    for (const SearchHit& h : result.hits) hits.append(HitJson(h));
+    const QJsonObject root{{"query", query},
+                           {"words", QJsonArray::fromStringList(result.query.words)},
+                           {"hits", hits},
+                           {"more", result.more}};
+    Print(QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+  } else {
+    for (const SearchHit& h : result.hits) Print(HitLine(h));
+    if (result.hits.empty()) Print(QStringLiteral("No hits.\n"));
+    if (result.more) Print(QStringLiteral("(more hits than shown: add a word)\n"));
+  }
+  return result.hits.empty() ? 1 : 0;
+}
+
+int RunLibraryCheck(const QStringList& given, bool json) {
+  QString error;
+  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    Say(error);
+    return 2;
+  }
+  const Discovery found = FindMedia(*folders);
+  for (const SkippedFolder& s : found.skipped)
+    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+  if (found.media.isEmpty()) {
+    Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
+    return 2;
+  }
+  const QString before = medium::ApplicationFolder();
+  int problems = 0;
+  QJsonArray media;
+  QString text;
+  for (const QString& m : found.media) {
+    medium::SetApplicationFolder(m);
+    const checker::CheckResult result = checker::CheckMedium();
+    problems += result.ProblemCount();
+    if (json) {
+      media.append(QJsonDocument::fromJson(checker::FormatJson(result)).object());
+    } else {
+      Print(checker::FormatText(result) + u'\n');
+    }
+  }
+  medium::SetApplicationFolder(before);
+  if (json) {
+    QJsonArray skipped;
+    for (const SkippedFolder& s : found.skipped)
+      skipped.append(QJsonObject{{"folder", s.folder}, {"reason", s.reason}});
+    const QJsonObject root{{"media", media}, {"problemCount", problems}, {"skipped", skipped}};
+    Print(QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+  } else {
+    Print(QStringLiteral("%1 %2 checked: %3.\n")
+              .arg(found.media.size())
+              .arg(found.media.size() == 1 ? QStringLiteral("medium") : QStringLiteral("media"))
+              .arg(problems == 0 ? QStringLiteral("no problems")
+                                 : QStringLiteral("%1 %2").arg(problems).arg(
+                                       problems == 1 ? QStringLiteral("problem")
+                                                     : QStringLiteral("problems"))));
+  }
+  return problems == 0 ? 0 : 1;
+}
+
+int RunLibraryListing(const QStringList& given) {
+  QString error;
+  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    Say(error);
+    return 2;
+  }
+  std::optional<Updated> u = OpenAndUpdate(*folders);
+  if (!u) return 2;
+  for (const MediumEntry& m : u->index->Media(*folders)) {
+    Print(QStringLiteral("Medium %1%2: %3 presentations\n")
+              .arg(m.path, m.present ? QString() : QStringLiteral(" (absent)"),
+                   QString::number(m.presentations.size())));
+    for (const QString& p : m.problems) Print(QStringLiteral("  %1\n").arg(p));
+  }
+  return u->update.error.isEmpty() ? 0 : 1;
+}
+
+int RunLibraryExport(const QString& outDir, bool force, const QStringList& given) {
+  QString error;
+  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    Say(error);
+    return 2;
+  }
+  std::optional<Updated> u = OpenAndUpdate(*folders);
+  if (!u) return 2;
+  const std::vector<MediumEntry> media = u->index->Media(*folders);
+  if (media.empty()) {
+    Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
+    return 2;
+  }
+  CollectionExport collection(outDir);
+  if (!collection.Prepare(media, &error)) {
+    Say(error);
+    return 2;
+  }
+  const QString before = medium::ApplicationFolder();
+  int status = 0;
+  for (size_t i = 0; i < media.size(); ++i) {
+    const MediumEntry& m = media[i];
+    const QString target = collection.MediumFolder(i);
+    Print(QStringLiteral("Medium %1 -> %2\n").arg(m.path, QDir::toNativeSeparators(target)));
+    if (!m.present) {
+      Print(QStringLiteral("  absent: not exported (expected at %1)\n").arg(m.path));
+      status = 1;
+      continue;
+    }
+    medium::SetApplicationFolder(m.path);
+    exporter::ExportRequest request;
+    request.outDir = target;
+    request.force = force;
+    const int code = exporter::RunExportRequest(request);
+    status = std::max(status, code == 2 ? 1 : code);
+  }
+  medium::SetApplicationFolder(before);
+  if (!collection.Write(*u->index, media, &error)) {
+    Say(error);
+    return 1;
+  }
+  Print(QStringLiteral("Collection page: %1\n")
+            .arg(QDir::toNativeSeparators(collection.OutDir() + QStringLiteral("/index.html"))));
+  return status;
+}
+
+}  // namespace library

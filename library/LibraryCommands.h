@@ -1,0 +1,29 @@
+#pragma once
+// The library on the command line: "Ambrel --search", "--check --library", "--export --library"
+// and "--library" without a window. Each finds the media, brings the index up to date (with a
+// progress line on the terminal, when standard error is one) and prints its report.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace library {
+
+// The library's folders: those given, which are then remembered for the next time, else the
+// ones remembered. Nothing, with the message for the user in *error, when there are none.
+std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error);
+
+// "Ambrel --search QUERY [--json] [--library DIR...]": 0 hits found, 1 none, 2 usage error or no
+// library.
+int RunSearch(const QString& query, bool json, const QStringList& folders);
+// "Ambrel --check [--json] --library DIR...": one report with a section per medium; 0 no
+// problem, 1 problems, 2 no library or no medium found.
+int RunLibraryCheck(const QStringList& folders, bool json);
+// "Ambrel --export OUTDIR [--force] --library DIR...": every medium to OUTDIR/<medium>/ and the
+// collection's page OUTDIR/index.html; 0 all exported, 1 problems, 2 usage error or no library.
+int RunLibraryExport(const QString& outDir, bool force, const QStringList& folders);
+// "Ambrel --library DIR..." where no window can be shown: updates the index and lists the media.
+int RunLibraryListing(const QStringList& folders);
+
+}  // namespace library

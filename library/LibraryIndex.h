@@ -1,0 +1,147 @@
+#pragma once
+// The library's index: every medium found on the shelf with its presentations, and every
+// passage they hold (titles, slide titles, each transcript section in each language, the
+// details, the free text) in a full-text index, so that a search across all of them answers
+// while it is typed, with no medium present.
+//
+// It is an SQLite file in the user's cache folder (never on a medium), used through Qt SQL with
+// SQLite's FTS5 (tokenizer unicode61 with remove_diacritics 2: case and accents folded). The
+// file carries a schema version; one that is older, damaged or no SQLite at all is made anew.
+// Two programs may use it at once: a writer makes the other wait (busy timeout), readers go on
+// beside it. When the cache folder cannot be written the index is kept in memory for this run
+// (InMemory(), said by Notice()).
+//
+// How the window uses it:
+//   LibraryIndex index;                    // one object per thread: Qt SQL connections belong
+//   index.Open();                          // to the thread that opened them
+//   index.Update(roots, progress, &cancel) // on a worker thread, with its own LibraryIndex
+//   index.Media(roots)                     // what the window lists
+//   index.Search(text, roots)              // as the user types (LibrarySearch.h)
+//
+// Reading a medium sets the process-wide medium folder (medium::ApplicationFolder()), which
+// every path of presentation/ is built from. The media are therefore read one after another,
+// and nothing else in the process may build medium paths while Update runs; the folder is set
+// back to what it was when Update returns.
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "library/LibrarySearch.h"
+#include "library/MediaDiscovery.h"
+#include "presentation/MediumLayout.h"
+
+namespace library {
+
+// One presentation as the library lists it.
+struct PresentationEntry {
+  qint64 id = 0;
+  QString title;  // the name config.txt gives it
+  QString folder;
+  qint64 lengthMs = -1;  // the recording's length as its header states it; -1 unknown
+  int slides = 0;
+  int sections = 0;  // transcript cues
+  QStringList languages;
+  bool tavisco = false;   // a recording Tavisco plays is there (media.wma or media.wmv)
+  bool norvanta = false;  // media.rm is there
+  // The player that opens it: Tavisco where it can play it, else Norvanta.
+  PlayerBuild Player() const {
+    return tavisco || !norvanta ? PlayerBuild::Tavisco : PlayerBuild::Norvanta;
+  }
+};
+
+struct MediumEntry {
+  qint64 id = 0;
+  QString path;          // the medium's folder (native), as it was found
+  QString name;          // its last part
+  bool present = false;  // found at the last update
+  QStringList problems;  // what could not be read when it was indexed ("Data/config.txt: ...")
+  std::vector<PresentationEntry> presentations;  // in the order of config.txt
+};
+
+// One passage as it is kept, for whoever builds a search of its own (the collection's page).
+struct StoredPassage {
+  Place place = Place::Title;
+  QString language;
+  qint64 atMs = 0;
+  QString text;
+};
+
+// Where an update stands, for a progress line or a progress bar.
+struct IndexProgress {
+  int medium = 0;  // 1-based
+  int media = 0;
+  QString mediumPath;
+  int presentation = 0;  // 1-based; 0 while the medium's list is looked at
+  int presentations = 0;
+  bool unchanged = false;  // the medium was found as it was indexed and is not read again
+  // The share done, from 0 to 1.
+  double Fraction() const;
+  // "Indexing 3/20 /media/disc3: 12/50" for a terminal.
+  QString Line() const;
+};
+using ProgressFn = std::function<void(const IndexProgress&)>;
+
+struct UpdateResult {
+  QStringList read;       // media read now (new or changed)
+  QStringList unchanged;  // media found as they were indexed
+  QStringList absent;     // media indexed under the roots but not found now; kept, marked absent
+  std::vector<SkippedFolder> skipped;  // folders the search for media could not enter
+  QStringList problems;                // "<medium>: <file>: <problem>" for what could not be read
+  bool cancelled = false;
+  QString error;  // the index could not be written (then nothing was changed)
+};
+
+class LibraryIndex {
+ public:
+  // file: the index's file (native); empty for DefaultFile().
+  explicit LibraryIndex(const QString& file = QString());
+  ~LibraryIndex();
+  LibraryIndex(const LibraryIndex&) = delete;
+  LibraryIndex& operator=(const LibraryIndex&) = delete;
+
+  // <cache folder>/Ambrel/library.sqlite (XDG_CACHE_HOME or ~/.cache on Linux).
+  static QString DefaultFile();
+  // SQLite's FTS5 is there through Qt's SQLite driver; false with the reason otherwise.
+  static bool Available(QString* why = nullptr);
+
+  // Opens the index, making it when there is none and anew when it is of an older schema,
+  // damaged or not SQLite. False only when not even an index in memory could be made.
+  bool Open();
+  bool InMemory() const;
+  // What the user should be told about the index, or empty: "The cache folder ... cannot be
+  // written: the index is kept in memory for this run." or "The index ... was damaged (...) and
+  // has been made anew."
+  QString Notice() const;
+  QString File() const;
+
+  // Finds the media at the roots and below, reads those that are new or changed and marks those
+  // no longer found as absent. A set cancel flag stops after the presentation being read; what
+  // was read of that medium is thrown away, the media before it are kept.
+  UpdateResult Update(const QStringList& roots, const ProgressFn& progress = {},
+                      const std::atomic<bool>* cancel = nullptr);
+
+  // The media of the index at the roots or below them (all when roots is empty), by path.
+  std::vector<MediumEntry> Media(const QStringList& roots = {}) const;
+
+  // Searches the passages of the media at the roots or below (all when roots is empty); at most
+  // limit hits, best first.
+  SearchResult Search(const QString& text, const QStringList& roots = {}, int limit = 100) const;
+
+  // Every passage of a presentation, in the order it was read.
+  void Passages(qint64 presentationId, const std::function<void(const StoredPassage&)>& take) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
+
+// The folders of the library as last given, from the user's config folder (Ambrel/library.conf).
+QStringList RememberedFolders();
+// Keeps them (absolute, each once) for the next bare "--library".
+void RememberFolders(const QStringList& folders);
+
+}  // namespace library

@@ -1,0 +1,45 @@
+#pragma once
+// Finding the media of a library: every folder holding Data/config.txt (any case) at each folder
+// given or below it, a few levels down. Links are followed, as a shelf of mounted discs and
+// copies is often joined by links; a loop, a folder that cannot be read or one that vanishes
+// while it is looked at is skipped and named, so the search always ends.
+//
+// GUI-free and free of the process-wide medium folder (medium::ApplicationFolder()): it may run
+// on any thread.
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <vector>
+
+namespace library {
+
+// How far below a folder given the media are looked for: a medium at DIR/a/b/c/d is found.
+inline constexpr int kMaxDiscoveryDepth = 4;
+
+// A folder the search could not look into, and why ("it leads back to ...", "cannot be read",
+// "vanished during the search", "does not exist").
+struct SkippedFolder {
+  QString folder;  // native path as reached (through links as given)
+  QString reason;
+};
+
+struct Discovery {
+  // Native absolute paths of the media found, each medium once however many ways lead to it,
+  // in the order of the folders given and, below each, by name.
+  QStringList media;
+  std::vector<SkippedFolder> skipped;
+};
+
+// Whether folder (native) is a medium: it holds Data/config.txt, found case-blind.
+bool IsMedium(const QString& folder);
+
+// Looks for the media at each root and below it, up to maxDepth levels. A medium's own folders
+// are not searched further. A set cancel flag ends the search with what was found so far.
+Discovery FindMedia(const QStringList& roots, int maxDepth = kMaxDiscoveryDepth,
+                    const std::atomic<bool>* cancel = nullptr);
+
+// The skipped folders as lines for a terminal or a window: "  <folder>: <reason>".
+QString DescribeSkipped(const std::vector<SkippedFolder>& skipped);
+
+}  // namespace library
