@@ -12,6 +12,7 @@
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "library/LibraryCommands.h"
+#include "librarywindow/LibraryApp.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -50,6 +51,19 @@ class DialogFolderChooser : public medium::FolderChooser {
   }
 };
 
+// The library opens its window where one can be seen: on a desktop, not on the offscreen or
+// minimal platform of scripts and tests, which get the listing on the terminal instead.
+bool CanShowWindow() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  return !platform.isEmpty() || qEnvironmentVariableIsSet("DISPLAY") ||
+         qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#else
+  return true;
+#endif
+}
+
 bool HasOwnMedium() {
   return medium::FileExists(layout::ConfigPath());
 }
@@ -72,6 +86,13 @@ int RunLauncher(int argc, char** argv) {
   if (options.version) {
     std::printf("Ambrel %s\n", PROJECT_VERSION_TEXT);
     return 0;
+  }
+  if (options.library && !options.search && !options.check && !options.exportDir &&
+      CanShowWindow()) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
+    return librarywindow::RunLibraryWindow(options.libraryDirs);
   }
   if (options.library) {
     // The library's commands print to the terminal; the index needs an application object for

@@ -21,6 +21,8 @@
 
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
+#include "launcher/ProcessStarter.h"
+#include "medium/Error.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
 
@@ -130,11 +132,21 @@ QString MediumMenu::ExportText() {
   return QStringLiteral("Export to a web page\u2026");
 }
 
-MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs)
+QString MediumMenu::LibraryText() {
+  return QStringLiteral("Open the library\u2026");
+}
+
+MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs, bool asContextMenu)
     : QObject(window), window_(window), dialogs_(std::move(dialogs)) {
   if (!dialogs_.chooseFolder) dialogs_.chooseFolder = &ChooseFolderDialog;
   if (!dialogs_.confirmReplace) dialogs_.confirmReplace = &ConfirmReplaceDialog;
   if (!dialogs_.showReport) dialogs_.showReport = &ShowReportWindow;
+  if (!dialogs_.startProgram) {
+    dialogs_.startProgram = [](const QString& program, const QStringList& arguments) {
+      DetachedProcessStarter().StartDetached(program, arguments);
+    };
+  }
+  if (!asContextMenu) return;
   window_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(window_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     std::unique_ptr<QMenu> menu(BuildMenu());
@@ -146,7 +158,19 @@ QMenu* MediumMenu::BuildMenu() {
   auto* menu = new QMenu(window_);
   connect(menu->addAction(CheckText()), &QAction::triggered, this, &MediumMenu::CheckMedium);
   connect(menu->addAction(ExportText()), &QAction::triggered, this, &MediumMenu::ExportToWebPage);
+  menu->addSeparator();
+  connect(menu->addAction(LibraryText()), &QAction::triggered, this, &MediumMenu::OpenLibrary);
   return menu;
+}
+
+void MediumMenu::OpenLibrary() {
+  // A program of its own: the library reads one medium after another through the process-wide
+  // medium folder, which the launcher window goes on using.
+  try {
+    dialogs_.startProgram(QCoreApplication::applicationFilePath(), {QStringLiteral("--library")});
+  } catch (const medium::AppError& e) {
+    dialogs_.showReport(window_, QStringLiteral("Ambrel"), e.description());
+  }
 }
 
 void MediumMenu::CheckMedium() {

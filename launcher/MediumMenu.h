@@ -1,7 +1,9 @@
 #pragma once
 // The launcher window's right-click menu: "Check this medium…" shows the checker's report in a
 // window; "Export to a web page…" asks for a folder and exports every presentation there with a
-// progress dialog that can be cancelled. The designed window itself stays as it is.
+// progress dialog that can be cancelled; "Open the library…" starts the library window (Ambrel
+// --library) as a program of its own. The designed window itself stays as it is. The library
+// window uses the same check and export for each of its media.
 
 #include <QObject>
 #include <QString>
@@ -26,18 +28,25 @@ class MediumMenu : public QObject {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> showReport;
     // Told of the progress dialog once it exists (tests cancel through it).
     std::function<void(QProgressDialog& dialog)> progressShown;
+    // Starts a program (the library window's) as a process of its own; throws medium::AppError
+    // when it cannot. Missing: a detached process.
+    std::function<void(const QString& program, const QStringList& arguments)> startProgram;
   };
 
-  // Installs itself as window's context menu. Missing dialogs are the real ones.
-  explicit MediumMenu(QWidget* window, Dialogs dialogs = {});
+  // Installs itself as window's context menu, unless asContextMenu is false (the library
+  // window offers the actions in a menu of its own). Missing dialogs are the real ones.
+  explicit MediumMenu(QWidget* window, Dialogs dialogs = {}, bool asContextMenu = true);
 
   // The menu as the right click shows it; the caller owns it.
   QMenu* BuildMenu();
   void CheckMedium();
   void ExportToWebPage();
+  // Starts this program with --library: the folders remembered from the last time.
+  void OpenLibrary();
 
-  static QString CheckText();   // "Check this medium…"
-  static QString ExportText();  // "Export to a web page…"
+  static QString CheckText();    // "Check this medium…"
+  static QString ExportText();   // "Export to a web page…"
+  static QString LibraryText();  // "Open the library…"
 
  private:
   QWidget* window_;

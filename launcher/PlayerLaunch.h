@@ -42,9 +42,14 @@ struct PlayerLaunch {
   // --medium when the launcher had it, the end of options "--", "-p" and the folder (repaired)
   QStringList arguments;
 };
-// mediumFolder: the medium's folder when the launcher was started with --medium.
+// mediumFolder: the medium's folder when the launcher was started with --medium. atMs: the
+// moment to play from (the player's --at), from the library's search.
 PlayerLaunch BuildPlayerLaunch(PlayerBuild player, const QString& presDir,
                                const QString& applicationFolder, const QString& programFolder,
-                               const std::optional<QString>& mediumFolder);
+                               const std::optional<QString>& mediumFolder,
+                               std::optional<double> atMs = std::nullopt);
+
+// A moment as the players' --at takes it: seconds with up to three decimals ("75", "75.5").
+QString AtArgument(double ms);
 
 }  // namespace launcher

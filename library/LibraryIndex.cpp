@@ -29,7 +29,7 @@ namespace library {
 namespace {
 
 // Raised whenever the tables or their meaning change: an index of another version is made anew.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // Passages of presentation p are rows p << kPassageBits to (p << kPassageBits) + 2^kPassageBits
 // - 1, so that a presentation's passages are found and removed by range.
 constexpr int kPassageBits = 20;
@@ -42,6 +42,9 @@ constexpr int kBusyTimeoutMs = 15000;
 constexpr int kBatchMs = 1500;
 // SQLite's page cache per connection, in KiB (negative: a size rather than a page count).
 constexpr int kCacheKiB = 32768;
+// Ranking costs a lookup per passage found: a query that finds more passages than this (a word
+// in most sections, the first letters of one) gives its hits place by place instead.
+constexpr int kRankAll = 20000;
 // More problems than this per medium are counted, not listed.
 constexpr int kMaxProblemsPerMedium = 50;
 // SQLite's result codes for a file that is damaged or no database at all, and for one that may
@@ -62,7 +65,7 @@ const char* const kSchema[] = {
     // about a talk than the same word in one transcript section.
     "CREATE VIRTUAL TABLE passages USING fts5(title, slide, transcript, details, freetext, "
     "place UNINDEXED, language UNINDEXED, at_ms UNINDEXED, "
-    "tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3')",
+    "tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3 4')",
     "INSERT INTO passages(passages, rank) VALUES('rank', 'bm25(4.0, 2.0, 1.0, 1.0, 1.0)')",
 };
 
@@ -375,50 +378,48 @@ struct LibraryIndex::Impl {
   // Inside the open batch.
   bool WritePresentation(qint64 medium, int position, const PresentationEntry& p,
                          const std::vector<Passage>& passages, QSqlError* error) {
-    return [&](QSqlError* e) {
-      // Whatever stood at this place before (an earlier reading, or another program's reading
-      // of the same medium at the same time) goes first.
-      if (!RemovePresentationAt(medium, position, e)) return false;
-      QSqlQuery ins(Db());
-      ins.prepare(QStringLiteral(
-          "INSERT INTO presentations(medium, position, title, folder, length_ms, slides, "
-          "sections, languages, players) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-      ins.addBindValue(medium);
-      ins.addBindValue(position);
-      ins.addBindValue(p.title);
-      ins.addBindValue(p.folder);
-      ins.addBindValue(p.lengthMs);
-      ins.addBindValue(p.slides);
-      ins.addBindValue(p.sections);
-      ins.addBindValue(p.languages.join(u'\n'));
-      ins.addBindValue((p.tavisco ? kTaviscoBit : 0) | (p.norvanta ? kNorvantaBit : 0));
-      if (!ins.exec()) {
-        *e = ins.lastError();
+    // Whatever stood at this place before (an earlier reading, or another program's reading
+    // of the same medium at the same time) goes first.
+    if (!RemovePresentationAt(medium, position, error)) return false;
+    QSqlQuery ins(Db());
+    ins.prepare(QStringLiteral(
+        "INSERT INTO presentations(medium, position, title, folder, length_ms, slides, "
+        "sections, languages, players) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    ins.addBindValue(medium);
+    ins.addBindValue(position);
+    ins.addBindValue(p.title);
+    ins.addBindValue(p.folder);
+    ins.addBindValue(p.lengthMs);
+    ins.addBindValue(p.slides);
+    ins.addBindValue(p.sections);
+    ins.addBindValue(p.languages.join(u'\n'));
+    ins.addBindValue((p.tavisco ? kTaviscoBit : 0) | (p.norvanta ? kNorvantaBit : 0));
+    if (!ins.exec()) {
+      *error = ins.lastError();
+      return false;
+    }
+    const qint64 id = ins.lastInsertId().toLongLong();
+    QSqlQuery text(Db());
+    text.prepare(QStringLiteral(
+        "INSERT INTO passages(rowid, title, slide, transcript, details, freetext, place, "
+        "language, at_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const qint64 count = std::min<qint64>(qint64(passages.size()), kPassageMask + 1);
+    for (qint64 k = 0; k < count; ++k) {
+      const Passage& passage = passages[size_t(k)];
+      text.bindValue(0, (id << kPassageBits) | k);
+      for (int column = 0; column < 5; ++column) {
+        text.bindValue(1 + column,
+                       int(passage.place) == column ? QVariant(passage.text) : QVariant());
+      }
+      text.bindValue(6, int(passage.place));
+      text.bindValue(7, passage.language);
+      text.bindValue(8, passage.atMs);
+      if (!text.exec()) {
+        *error = text.lastError();
         return false;
       }
-      const qint64 id = ins.lastInsertId().toLongLong();
-      QSqlQuery text(Db());
-      text.prepare(QStringLiteral(
-          "INSERT INTO passages(rowid, title, slide, transcript, details, freetext, place, "
-          "language, at_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-      const qint64 count = std::min<qint64>(qint64(passages.size()), kPassageMask + 1);
-      for (qint64 k = 0; k < count; ++k) {
-        const Passage& passage = passages[size_t(k)];
-        text.bindValue(0, (id << kPassageBits) | k);
-        for (int column = 0; column < 5; ++column) {
-          text.bindValue(1 + column,
-                         int(passage.place) == column ? QVariant(passage.text) : QVariant());
-        }
-        text.bindValue(6, int(passage.place));
-        text.bindValue(7, passage.language);
-        text.bindValue(8, passage.atMs);
-        if (!text.exec()) {
-          *e = text.lastError();
-          return false;
-        }
-      }
-      return true;
-    }(error);
+    }
+    return true;
   }
 
   bool RemovePresentationAt(qint64 medium, int position, QSqlError* error) {
@@ -857,49 +858,79 @@ SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots,
                  .arg(kPassageBits)
                  .arg(ids.join(u','));
   }
-  QSqlQuery q(d_->Db());
-  q.setForwardOnly(true);
-  q.prepare(QStringLiteral("SELECT rowid, place, language, at_ms, "
-                           "snippet(passages, -1, char(2), char(3), '…', 24), rank "
-                           "FROM passages WHERE passages MATCH ?%1 ORDER BY rank LIMIT ?")
-                .arg(filter));
-  q.addBindValue(result.query.MatchExpression());
-  q.addBindValue(limit + 1);
-  if (!q.exec()) {
-    result.error = q.lastError().text();
-    return result;
+  const QString expression = result.query.MatchExpression();
+  {
+    // Counting stops at the bound, and needs no ranking.
+    QSqlQuery count(d_->Db());
+    count.setForwardOnly(true);
+    count.prepare(QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM passages WHERE passages "
+                                 "MATCH ?%1 LIMIT %2)")
+                      .arg(filter)
+                      .arg(kRankAll + 1));
+    count.addBindValue(expression);
+    if (!count.exec() || !count.next()) {
+      result.error = count.lastError().text();
+      return result;
+    }
+    result.ranked = count.value(0).toInt() <= kRankAll;
   }
   QSqlQuery pres(d_->Db());
   pres.setForwardOnly(true);
   pres.prepare(
       QStringLiteral("SELECT medium, title, folder, players FROM presentations WHERE id = ?"));
-  while (q.next()) {
-    if (int(result.hits.size()) == limit) {
-      result.more = true;
-      break;
+  // Runs one query of passages and takes its rows as hits, up to the limit.
+  auto take = [&](const QString& match, const QString& order) {
+    QSqlQuery q(d_->Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid, place, language, at_ms, "
+                             "snippet(passages, -1, char(2), char(3), '…', 24), rank "
+                             "FROM passages WHERE passages MATCH ?%1%2 LIMIT ?")
+                  .arg(filter, order));
+    q.addBindValue(match);
+    q.addBindValue(limit + 1 - int(result.hits.size()));
+    if (!q.exec()) {
+      result.error = q.lastError().text();
+      return;
     }
-    SearchHit hit;
-    hit.presentationId = q.value(0).toLongLong() >> kPassageBits;
-    hit.place = Place(q.value(1).toInt());
-    hit.language = q.value(2).toString();
-    hit.atMs = q.value(3).toLongLong();
-    SplitSnippet(q.value(4).toString(), hit);
-    hit.score = q.value(5).toDouble();
-    pres.addBindValue(hit.presentationId);
-    if (!pres.exec() || !pres.next()) continue;
-    const auto m = media.constFind(pres.value(0).toLongLong());
-    if (m == media.cend()) continue;
-    hit.title = pres.value(1).toString();
-    hit.folder = pres.value(2).toString();
-    const int players = pres.value(3).toInt();
-    hit.player = (players & kTaviscoBit) || !(players & kNorvantaBit) ? PlayerBuild::Tavisco
-                                                                      : PlayerBuild::Norvanta;
-    hit.mediumPath = m->path;
-    hit.mediumName = m->name;
-    hit.mediumPresent = m->present;
-    pres.finish();
-    result.hits.push_back(std::move(hit));
+    while (q.next()) {
+      if (int(result.hits.size()) == limit) {
+        result.more = true;
+        break;
+      }
+      SearchHit hit;
+      hit.presentationId = q.value(0).toLongLong() >> kPassageBits;
+      hit.place = Place(q.value(1).toInt());
+      hit.language = q.value(2).toString();
+      hit.atMs = q.value(3).toLongLong();
+      SplitSnippet(q.value(4).toString(), hit);
+      hit.score = result.ranked ? q.value(5).toDouble() : 0.0;
+      pres.addBindValue(hit.presentationId);
+      if (!pres.exec() || !pres.next()) continue;
+      const auto m = media.constFind(pres.value(0).toLongLong());
+      if (m == media.cend()) continue;
+      hit.title = pres.value(1).toString();
+      hit.folder = pres.value(2).toString();
+      const int players = pres.value(3).toInt();
+      hit.player = (players & kTaviscoBit) || !(players & kNorvantaBit) ? PlayerBuild::Tavisco
+                                                                        : PlayerBuild::Norvanta;
+      hit.mediumPath = m->path;
+      hit.mediumName = m->name;
+      hit.mediumPresent = m->present;
+      pres.finish();
+      result.hits.push_back(std::move(hit));
+    }
+  };
+  if (result.ranked) {
+    take(expression, QStringLiteral(" ORDER BY rank"));
+  } else {
+    // Too many to rank: the first found in the library's order, titles before slide titles
+    // before the rest. (Looking for titles alone would read the whole list of passages found.)
+    take(expression, QString());
+    std::stable_sort(result.hits.begin(), result.hits.end(),
+                     [](const SearchHit& a, const SearchHit& b) { return a.place < b.place; });
+    result.more = true;
   }
+  if (!result.error.isEmpty()) result.hits.clear();
   return result;
 }
 

@@ -119,8 +119,8 @@ class LibraryIndex {
   QString File() const;
 
   // Finds the media at the roots and below, reads those that are new or changed and marks those
-  // no longer found as absent. A set cancel flag stops after the presentation being read; what
-  // was read of that medium is thrown away, the media before it are kept.
+  // no longer found as absent. A set cancel flag stops after the presentation being read; the
+  // media before it are done, and the one being read is read again at the next update.
   UpdateResult Update(const QStringList& roots, const ProgressFn& progress = {},
                       const std::atomic<bool>* cancel = nullptr);
 

@@ -54,8 +54,9 @@ Query ParseQuery(const QString& text) {
     }
   }
   flush();
-  // Searched as it is typed: the last word may be the beginning of a longer one.
-  q.lastIsPrefix = !q.words.isEmpty();
+  // Searched as it is typed: the last word may be the beginning of a longer one, from its
+  // second letter on (one letter would match a good part of every passage).
+  q.lastIsPrefix = !q.words.isEmpty() && q.words.last().size() >= 2;
   return q;
 }
 

@@ -62,7 +62,11 @@ struct SearchResult {
   Query query;
   std::vector<SearchHit> hits;  // best first
   bool more = false;            // there were more hits than the limit asked for
-  QString error;                // the index could not be searched (then no hits)
+  // False when the words were found in so many passages (over 20,000) that ranking them all
+  // would keep the user waiting: the hits are then the first found in the library's order,
+  // titles before slide titles before the rest, and more is set (another word narrows it).
+  bool ranked = true;
+  QString error;  // the index could not be searched (then no hits)
 };
 
 // "m:ss" (or "h:mm:ss" from an hour on), as the players' control panel shows a moment.

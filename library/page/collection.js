@@ -114,7 +114,7 @@ function search(text) {
     if (!shard) return;
     totalPassages += shard.passages.length;
     var lists = words.map(function (w, i) {
-      var l = passagesWith(shard, w, i === words.length - 1);
+      var l = passagesWith(shard, w, i === words.length - 1 && w.length >= 2);
       df[i] += l.length;
       return l;
     });
@@ -157,7 +157,7 @@ function snippet(text, words, into) {
   var re = /[\p{L}\p{N}\p{M}]+/gu;
   var m;
   while ((m = re.exec(text)) !== null) tokens.push({ start: m.index, end: m.index + m[0].length, word: fold(m[0]) });
-  var last = words.length - 1;
+  var last = words[words.length - 1].length >= 2 ? words.length - 1 : -1;
   var matches = function (t) {
     return words.some(function (w, i) { return t.word === w || (i === last && t.word.startsWith(w)); });
   };

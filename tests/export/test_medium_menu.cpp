@@ -11,6 +11,7 @@
 
 #include "launcher/MediumMenu.h"
 #include "medium/Paths.h"
+#include "tests/launcher/LauncherFakes.h"
 
 namespace {
 
@@ -37,7 +38,35 @@ class MediumMenuTest : public QObject {
     QStringList texts;
     for (QAction* a : m->actions()) texts << a->text();
     QCOMPARE(texts, (QStringList{QString::fromUtf8("Check this medium\u2026"),
-                                 QString::fromUtf8("Export to a web page\u2026")}));
+                                 QString::fromUtf8("Export to a web page\u2026"), QString(),
+                                 QString::fromUtf8("Open the library\u2026")}));
+  }
+
+  // The library window is a program of its own, on the folders remembered from the last time.
+  void openTheLibraryStartsItsProgram() {
+    QWidget window;
+    FakeStarter starter;
+    std::vector<Shown> shown;
+    launcher::MediumMenu menu(&window,
+                              {.showReport =
+                                   [&](QWidget*, const QString& t, const QString& x) {
+                                     shown.push_back({t, x});
+                                   },
+                               .startProgram =
+                                   [&](const QString& program, const QStringList& arguments) {
+                                     starter.StartDetached(program, arguments);
+                                   }});
+    std::unique_ptr<QMenu> m(menu.BuildMenu());
+    m->actions().at(3)->trigger();
+    QCOMPARE(starter.calls, 1);
+    QCOMPARE(starter.program, QCoreApplication::applicationFilePath());
+    QCOMPARE(starter.arguments, QStringList{"--library"});
+    QVERIFY(shown.empty());
+    // A program that cannot be started is said in a window, and the launcher stays.
+    starter.failing = true;
+    m->actions().at(3)->trigger();
+    QCOMPARE(shown.size(), size_t(1));
+    QVERIFY2(shown[0].text.contains("is missing"), qPrintable(shown[0].text));
   }
 
   void checkShowsTheReport() {

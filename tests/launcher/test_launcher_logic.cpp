@@ -77,6 +77,8 @@ class LauncherLogicTest : public QObject {
   void launchArguments();
   void folderArrivesWholeAtThePlayer_data();
   void folderArrivesWholeAtThePlayer();
+  void momentArrivesAtThePlayer_data();
+  void momentArrivesAtThePlayer();
   void webLinkMessages();
   void desktopOpenerExitStatus_data();
   void desktopOpenerExitStatus();
@@ -265,6 +267,35 @@ void LauncherLogicTest::launchArguments() {
   QCOMPARE(withMedium.arguments, (QStringList{"--medium", "/media/disc", "--", "-p", "A\\B"}));
   QCOMPARE(withMedium.commandLine,
            "\\media\\disc\\" + ProgramFileName(PlayerBuild::Norvanta) + " -p A\\B");
+}
+
+// The library starts a player at a hit's moment: --at before the end of the options, in
+// seconds with up to three decimals, read back by the player as the same milliseconds.
+void LauncherLogicTest::momentArrivesAtThePlayer_data() {
+  QTest::addColumn<double>("ms");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<double>("read");
+  QTest::newRow("whole seconds") << 12000.0 << "12" << 12000.0;
+  QTest::newRow("half a second") << 12500.0 << "12.5" << 12500.0;
+  QTest::newRow("the start") << 0.0 << "0" << 0.0;
+  QTest::newRow("below a millisecond") << 0.4 << "0" << 0.0;
+  QTest::newRow("past an hour") << 3723456.7 << "3723.457" << 3723457.0;
+}
+
+void LauncherLogicTest::momentArrivesAtThePlayer() {
+  QFETCH(double, ms);
+  QFETCH(QString, text);
+  QFETCH(double, read);
+  const PlayerLaunch launch = BuildPlayerLaunch(
+      PlayerBuild::Norvanta, QStringLiteral("--at 5"), QStringLiteral("\\media\\disc"),
+      QStringLiteral("\\opt\\az"), QStringLiteral("/media/disc"), ms);
+  QCOMPARE(launch.arguments,
+           (QStringList{"--medium", "/media/disc", "--at", text, "--", "-p", "--at 5"}));
+  const medium::ProgramOptions options =
+      medium::ParseProgramOptions(launch.arguments, medium::OptionProgram::Player);
+  QCOMPARE(options.error, QString());
+  QCOMPARE(options.atMs.value_or(-1), read);
+  QCOMPARE(options.rest, (QStringList{"-p", "--at 5"}));
 }
 
 void LauncherLogicTest::folderArrivesWholeAtThePlayer_data() {

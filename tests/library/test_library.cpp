@@ -226,6 +226,8 @@ void LibraryTest::SearchFinds_data() {
       << "transcript (FRENCH)" << qint64(12000) << "La [première] de notre [archive].";
   QTest::newRow("last word a prefix") << "deploy" << 1 << "Winter lecture"
                                       << "slide title" << qint64(6000) << "[Deployment] plan";
+  QTest::newRow("one letter is a word, not a prefix") << "q" << 0 << ""
+                                                      << "" << qint64(0) << "";
   QTest::newRow("only the last word a prefix") << "deploy plan" << 0 << ""
                                                << "" << qint64(0) << "";
   QTest::newRow("title first") << "archive" << 5 << "Archive keynote"

@@ -1,0 +1,125 @@
+#pragma once
+// The library window: every medium of the shelf (present or not) with its presentations, one
+// search field over all of them, and a player started on the presentation or at the moment
+// chosen. The index is brought up to date on a thread of its own, with a progress bar, while the
+// window shows what the index held already; searching and listing only read the index, so an
+// unchanged library opens without reading any medium.
+
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "launcher/MediumMenu.h"
+#include "library/LibraryIndex.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QThread;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace medium {
+class Reporter;
+}
+namespace launcher {
+class ProcessStarter;
+}
+
+namespace librarywindow {
+
+// What the window needs from outside; tests put fakes in every place.
+struct LibraryWindowServices {
+  medium::Reporter* reporter = nullptr;         // an absent medium, a player that cannot start
+  launcher::ProcessStarter* starter = nullptr;  // starts the players
+  // The folder the players stand in, medium form; empty: this program's own.
+  QString programFolder;
+  // The index's file; empty: the user's cache folder.
+  QString indexFile;
+  // The dialogs of the check and the export (tests answer them).
+  launcher::MediumMenu::Dialogs menuDialogs;
+  // The pause in typing after which the field searches.
+  int searchDelayMs = 150;
+};
+
+class LibraryWindow : public QWidget {
+ public:
+  // roots: the library's folders (native), as given or remembered.
+  LibraryWindow(QStringList roots, LibraryWindowServices services, QWidget* parent = nullptr);
+  // Stops an update after the presentation it is reading and waits for it.
+  ~LibraryWindow() override;
+
+  // Opens the index, lists what it holds, shows the window and starts bringing the index up to
+  // date beside it.
+  void Start();
+  // Looks at the media again (F5): new and changed ones are read, the others only looked at.
+  void UpdateIndex();
+  bool Updating() const { return worker_ != nullptr; }
+  // Searches what the field holds at once (it does by itself after a pause in typing).
+  void SearchNow();
+  // Enter or a double-click: plays the presentation or the hit that is current.
+  void OpenCurrent();
+
+  // Controls.
+  QLineEdit* Search_txt = nullptr;
+  QTreeWidget* Media_tree = nullptr;
+  QTreeWidget* Hits_lst = nullptr;
+  QProgressBar* Progress_bar = nullptr;
+  QLabel* Notice_lbl = nullptr;
+  QLabel* Status_lbl = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // What a row of either list stands for.
+  struct Target {
+    QString mediumPath;
+    QString mediumName;
+    bool present = true;  // as the index last found it
+    QString folder;       // empty: the medium itself
+    QString title;
+    PlayerBuild player = PlayerBuild::Tavisco;
+    bool playable = true;  // a recording of either player is there
+    std::optional<double> atMs;
+  };
+
+  void BuildControls();
+  void BuildShortcuts();
+  void ListMedia();
+  void ShowHits(const library::SearchResult& result);
+  void ShowSearchOrMedia();
+  void ShowProgress(const library::IndexProgress& progress);
+  void UpdateFinished(const library::UpdateResult& result);
+  void ShowSummary();
+  void ShowNotice(const QStringList& lines);
+  std::optional<Target> CurrentTarget() const;
+  std::optional<Target> TargetOf(QTreeWidgetItem* item) const;
+  void Play(const Target& target);
+  void ShowMenu(QTreeWidget* list, const QPoint& pos);
+  void CheckMedium(const Target& target);
+  void ExportMedium(const Target& target);
+  // Runs one of the launcher's medium actions on this medium; false when it cannot now.
+  bool RunOnMedium(const Target& target, void (launcher::MediumMenu::*action)());
+  bool SayWhereExpected(const Target& target);
+  QTreeWidget* VisibleList() const;
+
+  QStringList roots_;
+  LibraryWindowServices services_;
+  library::LibraryIndex index_;  // this thread's connection: listing and searching
+  std::vector<library::MediumEntry> media_;
+  std::vector<library::SearchHit> hits_;
+  QString hitsFor_;  // the query the hits list shows
+  QTimer searchTimer_;
+  launcher::MediumMenu* menu_ = nullptr;
+  QThread* worker_ = nullptr;
+  std::atomic<bool> cancel_{false};
+  bool mediumActionRunning_ = false;  // a check or an export of one medium
+};
+
+}  // namespace librarywindow

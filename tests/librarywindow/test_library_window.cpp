@@ -1,0 +1,337 @@
+// The library window on a small shelf of two copies of the sample medium (one holds the keynote
+// only in RealMedia), with the index in a temporary cache: indexing beside the window, the
+// listing, a search typed into the field, Enter on a hit and on a presentation starting the
+// right player with the right arguments, an absent medium, a read-only cache, and the medium's
+// menu reached with the keyboard.
+
+#include <QAccessible>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "launcher/MediumMenu.h"
+#include "librarywindow/LibraryWindow.h"
+#include "medium/Paths.h"
+#include "medium/Report.h"
+#include "tests/launcher/LauncherFakes.h"
+
+using librarywindow::LibraryWindow;
+using librarywindow::LibraryWindowServices;
+
+namespace {
+
+bool CopyTree(const QString& from, const QString& to) {
+  QDir source(from);
+  if (!QDir().mkpath(to)) return false;
+  QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    const QString target = to + u'/' + source.relativeFilePath(path);
+    if (it.fileInfo().isDir()) {
+      if (!QDir().mkpath(target)) return false;
+    } else if (!QFile::copy(path, target)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+QString Name(QWidget* w) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+// The rows of a list as "column|column|...", top-level rows only.
+QStringList Rows(QTreeWidget* list, QList<int> columns) {
+  QStringList rows;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QStringList cells;
+    for (int c : columns) cells << list->topLevelItem(i)->text(c);
+    rows << cells.join(u'|');
+  }
+  return rows;
+}
+
+QTreeWidgetItem* FindHit(QTreeWidget* hits, const QString& medium, const QString& title) {
+  for (int i = 0; i < hits->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = hits->topLevelItem(i);
+    if (row->text(1) == medium && row->text(0) == title) return row;
+  }
+  return nullptr;
+}
+
+// Picks the entry of the context menu that is open once the event loop runs.
+void ChooseInMenuSoon(const QString& text, QStringList* seen) {
+  QTimer::singleShot(50, [text, seen] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* a : menu->actions()) {
+      *seen << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" [off]"));
+      if (a->text() == text) menu->setActiveAction(a);
+    }
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+}
+
+const QString kKeynote = QString::fromUtf8("zENTO Launch 2004 \u2013 Archive 4 keynote");
+
+}  // namespace
+
+class LibraryWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void indexSearchAndOpen();
+  void absentMediumIsListedAndSaysWhere();
+  void readOnlyCacheGivesAnIndexInMemory();
+  void mediumMenuChecksThatMedium();
+
+ private:
+  LibraryWindowServices Services(const QString& indexFile) {
+    LibraryWindowServices s;
+    s.reporter = &reporter_;
+    s.starter = &starter_;
+    s.programFolder = medium::ToMediumForm(QStringLiteral("/opt/players"));
+    s.indexFile = indexFile;
+    s.searchDelayMs = 30;
+    return s;
+  }
+
+  QTemporaryDir shelf_;
+  QTemporaryDir cache_;
+  QString disc1_;
+  QString disc2_;
+  medium::RecordingReporter reporter_{QStringLiteral("Ambrel")};
+  FakeStarter starter_;
+};
+
+void LibraryWindowTest::initTestCase() {
+  const QString sample = qEnvironmentVariable("SAMPLE_MEDIUM_DIR", SAMPLE_MEDIUM_DIR);
+  QVERIFY2(QFile::exists(sample + "/Data/config.txt"), "the sample medium has not been written");
+  disc1_ = shelf_.path() + "/A/disc1";
+  disc2_ = shelf_.path() + "/B/disc2";
+  QVERIFY(CopyTree(sample, disc1_));
+  QVERIFY(CopyTree(sample, disc2_));
+  // On the second disc the keynote is there in RealMedia only: Norvanta plays it.
+  QVERIFY(QFile::remove(disc2_ + "/Media/Launch2004/media.wma"));
+  QVERIFY(QFile::remove(disc2_ + "/Media/Launch2004/media.wmv"));
+}
+
+void LibraryWindowTest::indexSearchAndOpen() {
+  LibraryWindow w({shelf_.path()}, Services(cache_.filePath("library.sqlite")));
+  w.Start();
+  auto* search = w.findChild<QLineEdit*>("Search_txt");
+  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
+  auto* hits = w.findChild<QTreeWidget*>("Hits_lst");
+  auto* progress = w.findChild<QProgressBar*>("Progress_bar");
+  auto* status = w.findChild<QLabel*>("Status_lbl");
+  QVERIFY(search && tree && hits && progress && status);
+  // Every control is named for screen readers.
+  for (const char* name : {"Search_txt", "Search_lbl", "Media_tree", "Hits_lst", "Progress_bar",
+                           "Status_lbl", "Notice_lbl"}) {
+    auto* control = w.findChild<QWidget*>(name);
+    QVERIFY2(control && !Name(control).isEmpty(), name);
+  }
+  // The first index is built beside the window, which is shown with its progress bar at once,
+  // the search field ready for typing.
+  QVERIFY(w.isVisible());
+  QVERIFY(progress->isVisible());
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  QVERIFY(search->hasFocus());
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  QVERIFY(!progress->isVisible());
+
+  // Every medium with its presentations: title, folder, length, slides, languages, player.
+  QCOMPARE(tree->topLevelItemCount(), 2);
+  QVERIFY(tree->topLevelItem(0)->text(0).startsWith("disc1"));
+  QCOMPARE(tree->topLevelItem(0)->childCount(), 3);
+  QTreeWidgetItem* keynote2 = tree->topLevelItem(1)->child(0);
+  QCOMPARE(keynote2->text(0), kKeynote);
+  QCOMPARE(keynote2->text(1), QStringLiteral("Launch2004"));
+  QCOMPARE(tree->topLevelItem(0)->child(0)->text(2), QStringLiteral("0:48"));
+  QCOMPARE(keynote2->text(3), QStringLiteral("8"));
+  QVERIFY(keynote2->text(4).contains("ENGLISH") && keynote2->text(4).contains("FRENCH"));
+  QCOMPARE(keynote2->text(5), QStringLiteral("Norvanta"));
+  QCOMPARE(tree->topLevelItem(0)->child(0)->text(5), QStringLiteral("Tavisco (also Norvanta)"));
+  QCOMPARE(status->text(), QStringLiteral("2 media, 6 presentations"));
+
+  // Typed as a user types: accent-blind, the last word a prefix; the hits replace the listing.
+  QTest::keyClicks(search, "annee chiff");
+  QTRY_VERIFY(hits->isVisible() && hits->topLevelItemCount() > 0);
+  QVERIFY(!tree->isVisible());
+  // Each talk with the slide at 0:12 in both discs: found in the French transcript.
+  QStringList rows = Rows(hits, {1, 2, 3});
+  rows.sort();
+  QCOMPARE(rows, (QStringList{"disc1|0:12|transcript (FRENCH)", "disc1|0:12|transcript (FRENCH)",
+                              "disc2|0:12|transcript (FRENCH)", "disc2|0:12|transcript (FRENCH)"}));
+  QTreeWidgetItem* hit = FindHit(hits, "disc2", kKeynote);
+  QVERIFY(hit);
+  QVERIFY2(hit->text(4).contains(QString::fromUtf8("année en chiffres")), qPrintable(hit->text(4)));
+  const QString marked = hit->data(4, Qt::UserRole + 3).toString();
+  QVERIFY2(marked.contains(QString::fromUtf8(">année</b>")) && marked.contains(">chiffres</b>"),
+           qPrintable(marked));
+  QCOMPARE(status->text(), QStringLiteral("4 hits."));
+
+  // Down from the field into the hits, onto the second disc's keynote, and Enter: Norvanta, as
+  // the launcher starts it, at the moment found.
+  QTest::keyClick(search, Qt::Key_Down);
+  QVERIFY(hits->hasFocus());
+  while (hits->currentItem() != hit) {
+    const QTreeWidgetItem* before = hits->currentItem();
+    QTest::keyClick(hits, Qt::Key_Down);
+    QVERIFY(hits->currentItem() != before);
+  }
+  QTest::keyClick(hits, Qt::Key_Return);
+  QCOMPARE(starter_.calls, 1);
+  QCOMPARE(starter_.program, QStringLiteral("/opt/players/Norvanta"));
+  QCOMPARE(starter_.arguments,
+           (QStringList{"--medium", disc2_, "--at", "12", "--", "-p", "Launch2004"}));
+
+  // Enter in the field opens the best hit of what was typed, even before the pause is over.
+  search->setFocus();
+  search->clear();
+  QTest::keyClicks(search, "paul renaud head");
+  QTest::keyClick(search, Qt::Key_Return);
+  QCOMPARE(starter_.calls, 2);
+  QCOMPARE(starter_.arguments.mid(2), (QStringList{"--", "-p", "Interview"}));
+
+  // Esc empties the field and the listing is back; Enter on a presentation plays it from the
+  // start with the player the listing names.
+  QTest::keyClick(search, Qt::Key_Escape);
+  QVERIFY(search->text().isEmpty());
+  QVERIFY(tree->isVisible() && !hits->isVisible());
+  QTest::keyClick(search, Qt::Key_Down);
+  QVERIFY(tree->hasFocus());
+  tree->setCurrentItem(tree->topLevelItem(0)->child(1));
+  QTest::keyClick(tree, Qt::Key_Return);
+  QCOMPARE(starter_.calls, 3);
+  QCOMPARE(starter_.program, QStringLiteral("/opt/players/Tavisco"));
+  QCOMPARE(starter_.arguments, (QStringList{"--medium", disc1_, "--", "-p", "Interview"}));
+  QCOMPARE(reporter_.Texts(), QStringList{});
+
+  // A query of punctuation alone, or a very long one, finds nothing and says so.
+  search->setText(QStringLiteral("?!.,;"));
+  w.SearchNow();
+  QCOMPARE(hits->topLevelItemCount(), 0);
+  QCOMPARE(status->text(), QStringLiteral("Type letters or digits to search."));
+  search->setText(QString(10000, u'x'));
+  w.SearchNow();
+  QCOMPARE(hits->topLevelItemCount(), 0);
+}
+
+void LibraryWindowTest::absentMediumIsListedAndSaysWhere() {
+  // Taken off the shelf (as a disc taken out of its drive).
+  const QString away = cache_.filePath("away");
+  QVERIFY(QDir().rename(disc2_, away));
+  LibraryWindow w({shelf_.path()}, Services(cache_.filePath("library.sqlite")));
+  w.Start();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
+  QCOMPARE(tree->topLevelItemCount(), 2);
+  QVERIFY2(tree->topLevelItem(1)->text(0).contains("absent"),
+           qPrintable(tree->topLevelItem(1)->text(0)));
+  QCOMPARE(w.findChild<QLabel*>("Status_lbl")->text(),
+           QStringLiteral("2 media, 6 presentations (1 absent)"));
+  // Still searchable; opening it says where it was expected and starts nothing.
+  auto* search = w.findChild<QLineEdit*>("Search_txt");
+  auto* hits = w.findChild<QTreeWidget*>("Hits_lst");
+  QTest::keyClicks(search, "diapositive trois");
+  QTRY_VERIFY(hits->topLevelItemCount() > 0);
+  QTreeWidgetItem* hit = FindHit(hits, "disc2 (absent)", kKeynote);
+  QVERIFY(hit);
+  hits->setCurrentItem(hit);
+  const int calls = starter_.calls;
+  const int messages = reporter_.Texts().size();
+  QTest::keyClick(hits, Qt::Key_Return);
+  QCOMPARE(starter_.calls, calls);
+  QCOMPARE(reporter_.Texts().size(), messages + 1);
+  QVERIFY2(reporter_.Texts().last().contains("expected at " + QDir::toNativeSeparators(disc2_)),
+           qPrintable(reporter_.Texts().last()));
+  QVERIFY(QDir().rename(away, disc2_));
+}
+
+void LibraryWindowTest::readOnlyCacheGivesAnIndexInMemory() {
+  // A cache folder that cannot be made: a file stands where it would be.
+  QFile blocker(cache_.filePath("blocked"));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  LibraryWindow w({disc1_}, Services(cache_.filePath("blocked/Ambrel/library.sqlite")));
+  w.Start();
+  auto* notice = w.findChild<QLabel*>("Notice_lbl");
+  QVERIFY(notice->isVisible());
+  QVERIFY2(notice->text().contains("memory"), qPrintable(notice->text()));
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  QVERIFY2(notice->text().contains("memory"), qPrintable(notice->text()));
+  // The index in memory lists and searches as the file does.
+  QCOMPARE(w.findChild<QTreeWidget*>("Media_tree")->topLevelItemCount(), 1);
+  w.findChild<QLineEdit*>("Search_txt")->setText("Renaud");
+  w.SearchNow();
+  QVERIFY(w.findChild<QTreeWidget*>("Hits_lst")->topLevelItemCount() > 0);
+}
+
+void LibraryWindowTest::mediumMenuChecksThatMedium() {
+  // A medium with no recording and no pictures: its check is quick and finds problems.
+  QTemporaryDir small;
+  const QString tiny = small.path() + "/tiny";
+  QDir().mkpath(tiny + "/Data/Talk");
+  auto write = [](const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+  };
+  QVERIFY(write(tiny + "/Data/config.txt", "Presentations 1\r\nA tiny talk\r\nTalk\r\n"));
+  QVERIFY(write(tiny + "/Data/Talk/database.txt",
+                "SlideMode=0\r\nMediaMode=0\r\nShowDetails=True\r\nUserDefined=\r\n"));
+  QVERIFY(write(tiny + "/Data/Talk/events.txt", "0~0~Deck~1~Opening words\r\n"));
+
+  std::vector<std::pair<QString, QString>> reports;
+  LibraryWindowServices services = Services(cache_.filePath("tiny.sqlite"));
+  services.menuDialogs.showReport = [&](QWidget*, const QString& title, const QString& text) {
+    reports.emplace_back(title, text);
+  };
+  const QString before = medium::ApplicationFolder();
+  LibraryWindow w({small.path()}, services);
+  w.Start();
+  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  QCOMPARE(tree->topLevelItemCount(), 1);
+  // What could not be read is listed under the medium, a row the keyboard reaches.
+  QTreeWidgetItem* medium = tree->topLevelItem(0);
+  QVERIFY(medium->childCount() > 1);
+  QVERIFY2(medium->child(1)->text(0).startsWith("Problem: "),
+           qPrintable(medium->child(1)->text(0)));
+  // The talk cannot be played: Enter says so instead of starting a player.
+  tree->setFocus();
+  tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+  QCOMPARE(tree->currentItem()->text(5), QStringLiteral("none (no recording)"));
+  const int calls = starter_.calls;
+  QTest::keyClick(tree, Qt::Key_Return);
+  QCOMPARE(starter_.calls, calls);
+  QVERIFY2(reporter_.Texts().last().contains("Neither player"),
+           qPrintable(reporter_.Texts().last()));
+
+  // Shift+F10 opens the medium's menu; its check reports on that medium, and the medium folder
+  // of the process is what it was before.
+  QStringList seen;
+  ChooseInMenuSoon(launcher::MediumMenu::CheckText(), &seen);
+  QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+  QCOMPARE(seen, (QStringList{"Play", "", launcher::MediumMenu::CheckText(),
+                              launcher::MediumMenu::ExportText()}));
+  QCOMPARE(reports.size(), size_t(1));
+  QVERIFY2(reports[0].second.startsWith("Medium " + QDir::toNativeSeparators(tiny)),
+           qPrintable(reports[0].second));
+  QVERIFY2(reports[0].second.contains("A tiny talk"), qPrintable(reports[0].second));
+  QCOMPARE(medium::ApplicationFolder(), before);
+}
+
+QTEST_MAIN(LibraryWindowTest)
+#include "test_library_window.moc"
