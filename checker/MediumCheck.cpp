@@ -27,6 +27,7 @@
 #include "medium/Report.h"
 #include "medium/TextStream.h"
 #include "presentation/ConfigReader.h"
+#include "presentation/Marks.h"
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
@@ -200,17 +201,17 @@ void CheckColour(ProblemReporter& reporter, const QString& events, int line, con
   const std::pair<const char*, const QString*> parts[] = {
       {"red", &ann.AnnRed}, {"green", &ann.AnnGreen}, {"blue", &ann.AnnBlue}};
   for (const auto& [name, value] : parts) {
-    bool bad = false;
-    try {
-      const int v = medium::ToInt16(*value);
-      bad = v < 0 || v > 255;
-    } catch (const medium::AppError&) {
-      bad = true;
-    }
-    if (bad) {
+    const ColourComponent component = ReadColourComponent(*value);
+    if (!component.value) {
       reporter.Add(events, line,
                    QStringLiteral("colour %1 \"%2\" is not a number from 0 to 255")
                        .arg(QLatin1String(name), *value));
+    } else if (component.aboveRange) {
+      // The players draw it, as they always have, at the component's full strength.
+      reporter.Add(events, line,
+                   QStringLiteral("colour %1 \"%2\" is above 255: drawn as 255")
+                       .arg(QLatin1String(name), *value),
+                   Severity::Note);
     }
   }
 }
@@ -387,7 +388,7 @@ void CheckListener::TimelineRead(const LoadedPresentation& p) {
                  [](const Tran_cls& t) { return t.TranTime; });
   for (int k = 1; k <= anns.Anns.Count(); ++k) {
     const Ann_cls& ann = anns.Anns.Item(k);
-    if (ann.AnnType == 2 || ann.AnnType == 3)
+    if (IsMarkKind(ann, MarkKind::Text) || IsMarkKind(ann, MarkKind::Shape))
       CheckColour(reporter_, events, LineOf(lines_.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {

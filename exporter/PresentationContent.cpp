@@ -12,6 +12,7 @@
 #include "medium/Convert.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
+#include "presentation/Marks.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/PresentationLoader.h"
 
@@ -189,23 +190,29 @@ QString LanguageCode(const QString& languageName) {
 }
 
 std::optional<QString> MarkColour(const Ann_cls& ann) {
-  int rgb[3] = {0, 0, 0};
-  const QString* parts[3] = {&ann.AnnRed, &ann.AnnGreen, &ann.AnnBlue};
-  for (int i = 0; i < 3; ++i) {
-    int16_t value = 0;
-    try {
-      value = medium::ToInt16(*parts[i]);
-    } catch (const medium::AppError&) {
-      return std::nullopt;
-    }
-    if (value < 0) return std::nullopt;
-    rgb[i] = std::min<int>(value, 255);
-  }
-  return QStringLiteral("#%1%2%3")
-      .arg(rgb[0], 2, 16, QLatin1Char('0'))
-      .arg(rgb[1], 2, 16, QLatin1Char('0'))
-      .arg(rgb[2], 2, 16, QLatin1Char('0'));
+  const std::optional<QColor> colour = AnnotationColour(ann);
+  if (!colour) return std::nullopt;
+  return colour->name(QColor::HexRgb);
 }
+
+namespace {
+
+// The page draws each mark as it is given: the player's rule is applied here, once.
+QJsonValue MarkShapeName(MarkShape shape) {
+  switch (shape) {
+    case MarkShape::Line:
+      return QStringLiteral("line");
+    case MarkShape::Rectangle:
+      return QStringLiteral("rectangle");
+    case MarkShape::Text:
+      return QStringLiteral("text");
+    case MarkShape::None:
+      break;
+  }
+  return QJsonValue();
+}
+
+}  // namespace
 
 QByteArray ChaptersVtt(const PresentationContent& content, double endMs) {
   std::vector<TimedText> entries;
@@ -241,15 +248,20 @@ QJsonObject PageData(const PresentationContent& content, const RecordingOutput& 
   QJsonArray marks;
   for (int k = 1; k <= content.anns.Anns.Count(); ++k) {
     const Ann_cls& a = content.anns.Anns.Item(k);
-    const std::optional<QString> colour = MarkColour(a);
-    marks.append(QJsonObject{{"time", a.AnnTime},
-                             {"type", a.AnnType},
-                             {"x", a.AnnX},
-                             {"y", a.AnnY},
-                             {"x2", a.AnnWidth},
-                             {"y2", a.AnnHeight},
-                             {"colour", colour ? QJsonValue(*colour) : QJsonValue()},
-                             {"text", a.AnnText}});
+    const ResolvedMark mark = ResolveMark(a);
+    QJsonObject entry{
+        {"time", a.AnnTime},
+        {"type", a.AnnType},
+        {"shape", MarkShapeName(mark.shape)},
+        {"x", mark.from.x()},
+        {"y", mark.from.y()},
+        {"x2", mark.to.x()},
+        {"y2", mark.to.y()},
+        {"colour",
+         mark.colour.isValid() ? QJsonValue(mark.colour.name(QColor::HexRgb)) : QJsonValue()},
+        {"text", a.AnnText}};
+    if (mark.shape == MarkShape::Text) entry.insert("size", kTextMarkPoints * 20.0);  // twips
+    marks.append(entry);
   }
   QJsonArray cues;
   for (int k = 1; k <= content.trans.Trans.Count(); ++k) {

@@ -17,6 +17,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
 #include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"
@@ -64,8 +65,7 @@ bool CanShowWindow() {
 }
 
 bool HasOwnMedium() {
-  return medium::FileExists(
-      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+  return medium::FileExists(layout::ConfigPath());
 }
 
 }  // namespace

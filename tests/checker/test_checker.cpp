@@ -232,8 +232,8 @@ class CheckerTest : public QObject {
         << Damage([ev](const QString& r) { SetLine(r, ev, 2, "2~400~1"); }) << ev << 2
         << "first transcript cue starts at 400";
     QTest::newRow("colour out of range") << Damage([ev](const QString& r) {
-      SetLine(r, ev, 7, "1~7000~3~0~1~300~6700~2820~3300~300~0~0");
-    }) << ev << 7 << "colour red \"300\"";
+      SetLine(r, ev, 7, "1~7000~3~0~1~300~6700~2820~3300~-300~0~0");
+    }) << ev << 7 << "colour red \"-300\"";
     QTest::newRow("slide picture missing")
         << Damage([](const QString& r) { QFile::remove(r + "/Slides/ZentoLaunch/Slide3.jpg"); })
         << "Slides/ZentoLaunch/Slide3.jpg" << 0 << "events.txt line 8";
@@ -463,6 +463,11 @@ class CheckerTest : public QObject {
       QFile::rename(r + "/Media/Interview/media.rm", r + "/Media/Interview/MEDIA.RM");
     }) << "Media/Interview/media.rm"
                                                       << "found only as MEDIA.RM" << true;
+    // The players draw a component above 255 at full strength, as they always have.
+    QTest::newRow("colour above 255") << Damage([](const QString& r) {
+      SetLine(r, "Data/Launch2004/events.txt", 7, "1~7000~3~0~1~300~6700~2820~3300~300~0~0");
+    }) << "Data/Launch2004/events.txt"
+                                      << "colour red \"300\" is above 255: drawn as 255" << true;
     QTest::newRow("nobody plays it") << Damage([](const QString& r) {
       QFile::remove(r + "/Media/Interview/media.wma");
       QFile::remove(r + "/Media/Interview/media.rm");

@@ -2,6 +2,7 @@
 // Windows-1252 texts of the medium arriving as UTF-8; the mark colours, language tags, package
 // names, ffmpeg's progress and the page templates.
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -190,6 +191,46 @@ class ExportUnitsTest : public QObject {
     ann.AnnGreen = green;
     ann.AnnBlue = blue;
     QCOMPARE(MarkColour(ann), expected);
+  }
+
+  // Each mark goes to the page resolved by the player's one rule; the page holds none of its own.
+  void marksResolved_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("x2");
+    QTest::addColumn<int>("y2");
+    QTest::addColumn<QString>("red");
+    QTest::addColumn<QJsonValue>("shape");
+    QTest::newRow("line") << 0 << 110 << 20 << "255" << QJsonValue("line");
+    QTest::newRow("kind 2 with a second corner")
+        << 2 << 110 << 80 << "255" << QJsonValue("rectangle");
+    QTest::newRow("text") << 2 << 0 << 0 << "255" << QJsonValue("text");
+    QTest::newRow("shape record") << 3 << 110 << 80 << "255" << QJsonValue();
+    QTest::newRow("unusable colour") << 0 << 110 << 20 << "" << QJsonValue();
+    QTest::newRow("component above 255") << 0 << 110 << 20 << "300" << QJsonValue("line");
+  }
+  void marksResolved() {
+    QFETCH(int, type);
+    QFETCH(int, x2);
+    QFETCH(int, y2);
+    QFETCH(QString, red);
+    QFETCH(QJsonValue, shape);
+    PresentationContent content;
+    Ann_cls& ann = content.anns.Anns.Add(Ann_cls());
+    ann.AnnType = static_cast<int16_t>(type);
+    ann.AnnX = 10;
+    ann.AnnY = 20;
+    ann.AnnWidth = static_cast<int16_t>(x2);
+    ann.AnnHeight = static_cast<int16_t>(y2);
+    ann.AnnRed = red;
+    ann.AnnGreen = "0";
+    ann.AnnBlue = "0";
+    ann.AnnText = "Hi";
+    const QJsonObject mark = PageData(content, RecordingOutput{})["marks"].toArray()[0].toObject();
+    QCOMPARE(mark["shape"], shape);
+    QCOMPARE(mark["x"].toInt(), 10);
+    QCOMPARE(mark["y2"].toInt(), y2);
+    if (!shape.isNull()) QCOMPARE(mark["colour"].toString(), QString("#ff0000"));
+    QCOMPARE(mark.contains("size"), shape == QJsonValue("text"));
   }
 
   void languageCode_data() {
