@@ -27,6 +27,7 @@
 #include "medium/Report.h"
 #include "medium/TextStream.h"
 #include "presentation/ConfigReader.h"
+#include "presentation/Marks.h"
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
@@ -36,10 +37,22 @@
 namespace checker {
 namespace {
 
+// What checking one picture file found: its name in another case, and why it cannot be shown
+// (damage or an error), empty when it shows.
+struct PictureOutcome {
+  QString foundAs;  // the name it has, when only a case-blind lookup found it
+  QString failure;
+};
+// Each picture file is decoded once per check, however many lines name it: a timeline of
+// thousands of slides on one deck names the same few files again and again.
+using PictureMemo = QHash<QString, PictureOutcome>;
+
 // Collects what the readers report, with the file and the line the stream stood at.
 class ProblemReporter : public medium::Reporter {
  public:
-  explicit ProblemReporter(std::vector<Problem>& out) : Reporter("check"), out_(out) {}
+  explicit ProblemReporter(std::vector<Problem>& out, PictureMemo* pictures = nullptr)
+      : Reporter("check"), out_(out), pictures_(pictures) {}
+  PictureMemo* Pictures() const { return pictures_; }
   void At(const QString& mediumPath, const medium::TextStream* stream = nullptr) {
     file_ = RelativeToMedium(mediumPath);
     stream_ = stream;
@@ -57,6 +70,7 @@ class ProblemReporter : public medium::Reporter {
            Severity severity = Severity::Problem) {
     out_.push_back(Problem{RelativeToMedium(mediumPath), line, text, severity});
   }
+  void Add(const Problem& problem) { out_.push_back(problem); }
   // For places already relative to the root.
   void AddAt(const QString& relative, int line, const QString& text) {
     out_.push_back(Problem{relative, line, text, Severity::Problem});
@@ -64,6 +78,7 @@ class ProblemReporter : public medium::Reporter {
 
  private:
   std::vector<Problem>& out_;
+  PictureMemo* pictures_;
   QString file_;
   const medium::TextStream* stream_ = nullptr;
 };
@@ -71,14 +86,37 @@ class ProblemReporter : public medium::Reporter {
 // Every file the programs open is looked for with its exact name first; a copy made on a
 // case-blind file system may hold it only under another case. The programs find it all the
 // same, so it is a note: worth mending before the medium goes where names are matched exactly.
-void CheckCase(ProblemReporter& reporter, const QString& mediumPath) {
+QString FoundAs(const QString& mediumPath) {
   const medium::Resolved r = medium::Resolve(mediumPath);
-  if (r.exists && r.caseBlind) {
-    reporter.Add(mediumPath, 0,
-                 QStringLiteral("found only as %1 (names differ in case; the players find it)")
-                     .arg(QDir::fromNativeSeparators(r.path).section(u'/', -1)),
-                 Severity::Note);
+  return r.exists && r.caseBlind ? QDir::fromNativeSeparators(r.path).section(u'/', -1) : QString();
+}
+
+void NoteCase(ProblemReporter& reporter, const QString& mediumPath, const QString& foundAs) {
+  if (foundAs.isEmpty()) return;
+  reporter.Add(
+      mediumPath, 0,
+      QStringLiteral("found only as %1 (names differ in case; the players find it)").arg(foundAs),
+      Severity::Note);
+}
+
+void CheckCase(ProblemReporter& reporter, const QString& mediumPath) {
+  NoteCase(reporter, mediumPath, FoundAs(mediumPath));
+}
+
+PictureOutcome CheckPictureFile(const QString& mediumPath) {
+  PictureOutcome outcome;
+  try {
+    {
+      const DecoderWarnings quiet;  // damage is reported below, once
+      medium::LoadPicture(mediumPath);
+    }
+    outcome.foundAs = FoundAs(mediumPath);
+    // The players show a cut or damaged picture without a word; only a full decode finds it.
+    outcome.failure = PictureDamage(medium::ReadRegularFile(mediumPath));
+  } catch (const medium::AppError& e) {
+    outcome.failure = e.description();
   }
+  return outcome;
 }
 
 // pathOf builds the picture's path; it throws when a name from the medium's files would lead
@@ -94,19 +132,17 @@ void CheckPicture(ProblemReporter& reporter, const std::function<QString()>& pat
     reporter.AddAt(where, line, QStringLiteral("%1: %2").arg(what, e.description()));
     return;
   }
-  try {
-    {
-      const DecoderWarnings quiet;  // damage is reported below, once
-      medium::LoadPicture(mediumPath);
-    }
-    CheckCase(reporter, mediumPath);
-    // The players show a cut or damaged picture without a word; only a full decode finds it.
-    const QString damage = PictureDamage(medium::ReadRegularFile(mediumPath));
-    if (!damage.isEmpty()) {
-      reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, damage, place));
-    }
-  } catch (const medium::AppError& e) {
-    reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, e.description(), place));
+  PictureOutcome outcome;
+  if (PictureMemo* memo = reporter.Pictures()) {
+    auto known = memo->constFind(mediumPath);
+    if (known == memo->cend()) known = memo->insert(mediumPath, CheckPictureFile(mediumPath));
+    outcome = known.value();
+  } else {
+    outcome = CheckPictureFile(mediumPath);
+  }
+  NoteCase(reporter, mediumPath, outcome.foundAs);
+  if (!outcome.failure.isEmpty()) {
+    reporter.Add(mediumPath, 0, QStringLiteral("%1: %2%3").arg(what, outcome.failure, place));
   }
 }
 
@@ -165,17 +201,17 @@ void CheckColour(ProblemReporter& reporter, const QString& events, int line, con
   const std::pair<const char*, const QString*> parts[] = {
       {"red", &ann.AnnRed}, {"green", &ann.AnnGreen}, {"blue", &ann.AnnBlue}};
   for (const auto& [name, value] : parts) {
-    bool bad = false;
-    try {
-      const int v = medium::ToInt16(*value);
-      bad = v < 0 || v > 255;
-    } catch (const medium::AppError&) {
-      bad = true;
-    }
-    if (bad) {
+    const ColourComponent component = ReadColourComponent(*value);
+    if (!component.value) {
       reporter.Add(events, line,
                    QStringLiteral("colour %1 \"%2\" is not a number from 0 to 255")
                        .arg(QLatin1String(name), *value));
+    } else if (component.aboveRange) {
+      // The players draw it, as they always have, at the component's full strength.
+      reporter.Add(events, line,
+                   QStringLiteral("colour %1 \"%2\" is above 255: drawn as 255")
+                       .arg(QLatin1String(name), *value),
+                   Severity::Note);
     }
   }
 }
@@ -186,6 +222,9 @@ class RecordingReader {
   explicit RecordingReader(const CheckOptions& options) : options_(options) {}
   QStringList Damage(const QString& mediumPath) {
     const QString native = medium::OpenablePath(mediumPath);
+    for (const QString& elsewhere : options_.recordingsReadElsewhere) {
+      if (medium::OpenablePath(elsewhere) == native) return {};
+    }
     const auto known = seen_.constFind(native);
     if (known != seen_.cend()) return known.value();
     const QString shown = RelativeToMedium(mediumPath);
@@ -249,9 +288,7 @@ void CheckRecordings(ProblemReporter& reporter, const QString& folder, const Che
   for (const Found& f : players) {
     if (f.path.isEmpty()) continue;
     for (const QString& damage : recordings.Damage(f.path)) {
-      reporter.Add(
-          f.path, 0,
-          QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(f.build)));
+      reporter.Add(RecordingProblem(f.path, f.build, damage));
     }
   }
 }
@@ -351,7 +388,7 @@ void CheckListener::TimelineRead(const LoadedPresentation& p) {
                  [](const Tran_cls& t) { return t.TranTime; });
   for (int k = 1; k <= anns.Anns.Count(); ++k) {
     const Ann_cls& ann = anns.Anns.Item(k);
-    if (ann.AnnType == 2 || ann.AnnType == 3)
+    if (IsMarkKind(ann, MarkKind::Text) || IsMarkKind(ann, MarkKind::Shape))
       CheckColour(reporter_, events, LineOf(lines_.anns, k), ann);
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
@@ -362,11 +399,12 @@ void CheckListener::TimelineRead(const LoadedPresentation& p) {
 }
 
 PresentationResult CheckPresentation(const QString& name, const QString& folder, int configLine,
-                                     const CheckOptions& options, RecordingReader& recordings) {
+                                     const CheckOptions& options, RecordingReader& recordings,
+                                     PictureMemo& pictures) {
   PresentationResult result;
   result.name = name;
   result.folder = folder;
-  ProblemReporter reporter(result.problems);
+  ProblemReporter reporter(result.problems, &pictures);
 
   // A folder name that leads outside the medium: the players refuse every file of it.
   try {
@@ -414,6 +452,13 @@ QString RelativeToMedium(const QString& mediumPath) {
   return rel.replace(u'\\', u'/');
 }
 
+Problem RecordingProblem(const QString& mediumPath, PlayerBuild player, const QString& damage) {
+  return Problem{
+      RelativeToMedium(mediumPath), 0,
+      QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(player)),
+      Severity::Problem};
+}
+
 int CheckResult::ProblemCount() const {
   return Count(*this, Severity::Problem);
 }
@@ -425,7 +470,8 @@ int CheckResult::NoteCount() const {
 CheckResult CheckMedium(const CheckOptions& options) {
   CheckResult result;
   result.root = medium::NativePath(medium::ApplicationFolder());
-  ProblemReporter reporter(result.problems);
+  PictureMemo pictures;
+  ProblemReporter reporter(result.problems, &pictures);
   const QString config = layout::ConfigPath();
   reporter.At(config);
   CheckCase(reporter, config);
@@ -444,9 +490,16 @@ CheckResult CheckMedium(const CheckOptions& options) {
   for (int k = 1; k <= list.arr.Count(); ++k) {
     if (options.cancel && options.cancel->load()) break;
     const Pres_cls& p = list.arr.Item(k);
+    if (!options.folders.isEmpty() && !options.folders.contains(p.PresDir)) {
+      PresentationResult unchecked;
+      unchecked.name = p.PresName;
+      unchecked.folder = p.PresDir;
+      result.presentations.push_back(unchecked);
+      continue;
+    }
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(
-        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings));
+        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings, pictures));
   }
   if (options.progress) options.progress(QString(), 1.0);
   return result;

@@ -4,10 +4,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include "presentation/MediumLayout.h"
 
 namespace checker {
 
@@ -47,6 +50,12 @@ struct CheckOptions {
   // While a recording is read: its place relative to the medium's root and the share read so
   // far (0 to 1); called once more with an empty file when all are read.
   std::function<void(const QString& file, double fraction)> progress;
+  // The presentation folders to check, as config.txt names them; all when empty. The others are
+  // listed with their name and folder and nothing checked.
+  QStringList folders;
+  // Recordings (medium-form paths) that the caller reads through itself, as the export does
+  // while it transcodes them; they are not read here.
+  QStringList recordingsReadElsewhere;
   // Once set, no further presentation is checked and a recording being read is left: the result
   // is then incomplete.
   const std::atomic<bool>* cancel = nullptr;
@@ -54,6 +63,10 @@ struct CheckOptions {
 
 // A medium-form path relative to the medium's root, '/' separated, as reports name files.
 QString RelativeToMedium(const QString& mediumPath);
+
+// What a recording a player plays suffers from (a sentence of DescribeDamage), as the report
+// names it: "recording: cut short: ... (Tavisco plays it)".
+Problem RecordingProblem(const QString& mediumPath, PlayerBuild player, const QString& damage);
 
 // Checks the medium at medium::ApplicationFolder().
 CheckResult CheckMedium(const CheckOptions& options = {});

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 
 extern "C" {
@@ -53,10 +55,40 @@ struct FrameFreer {
 };
 
 struct StreamState {
-  std::unique_ptr<AVCodecContext, CodecFreer> codec;
+  std::unique_ptr<AVCodecContext, CodecFreer> codec;  // none when only packets are read
+  bool read = false;                                  // a sound or picture stream
   bool audio = false;
-  double end = -1;  // where the last packet of this stream ended
+  double end = -1;              // where the last packet of this stream ended
+  double longestPacket = 0;     // the longest duration a packet of it states
+  std::vector<int64_t> stamps;  // every packet's time, in the stream's time base
+  double timeBase = 0;          // seconds per unit of stamps
 };
+
+// The stream's own step between two packets: the most common difference between neighbouring
+// times, in the stream's time base; 0 with fewer than two packets.
+int64_t UsualStep(std::vector<int64_t>& stamps) {
+  std::sort(stamps.begin(), stamps.end());
+  std::map<int64_t, int> counts;
+  for (size_t i = 1; i < stamps.size(); ++i) {
+    const int64_t step = stamps[i] - stamps[i - 1];
+    if (step > 0) ++counts[step];
+  }
+  int64_t usual = 0;
+  int most = 0;
+  for (const auto& [step, count] : counts) {
+    if (count > most) {
+      most = count;
+      usual = step;
+    }
+  }
+  return usual;
+}
+
+// Times on the discs are rounded to the millisecond, often on both ends of a difference.
+constexpr double kRoundingSeconds = 0.02;
+// A gap in the pictures of more than this many steps of the stream's rate: at least two frames
+// in a row are missing. A single frame left out is how encoders keep to a low bit rate.
+constexpr double kMissingPictureSteps = 2.5;
 
 // Gaps in the sound longer than this are stretches the demultiplexer had to skip.
 constexpr double kAudioGapSeconds = 1.0;
@@ -79,17 +111,6 @@ bool Decode(AVCodecContext* codec, const AVPacket* packet, AVFrame* frame) {
     av_frame_unref(frame);
   }
   return ok;
-}
-
-void AddDamage(std::vector<Stretch>& damaged, double from, double to) {
-  from = std::max(0.0, from);
-  to = std::max(from, to);
-  if (!damaged.empty() && from <= damaged.back().to + kJoinSeconds) {
-    damaged.back().to = std::max(damaged.back().to, to);
-    damaged.back().from = std::min(damaged.back().from, from);
-    return;
-  }
-  damaged.push_back({from, to});
 }
 
 // The length an ASF file (.wma, .wmv) states in its file properties. FFmpeg takes it only when
@@ -132,9 +153,26 @@ double AsfStatedSeconds(const QString& nativePath) {
 
 }  // namespace
 
+void AddDamage(std::vector<Stretch>& damaged, double from, double to) {
+  from = std::max(0.0, from);
+  to = std::max(from, to);
+  auto at = std::upper_bound(damaged.begin(), damaged.end(), from,
+                             [](double f, const Stretch& s) { return f < s.from; });
+  at = damaged.insert(at, Stretch{from, to});
+  // Joins it with the stretch before and those after that it reaches.
+  if (at != damaged.begin() && at->from <= std::prev(at)->to + kJoinSeconds) {
+    std::prev(at)->to = std::max(std::prev(at)->to, at->to);
+    at = std::prev(damaged.erase(at));
+  }
+  while (std::next(at) != damaged.end() && std::next(at)->from <= at->to + kJoinSeconds) {
+    at->to = std::max(at->to, std::next(at)->to);
+    damaged.erase(std::next(at));
+  }
+}
+
 bool RecordingReading::EndsEarly() const {
   if (statedSeconds <= 0 || !openError.isEmpty()) return false;
-  return readSeconds < statedSeconds - std::max(1.0, 0.02 * statedSeconds);
+  return readSeconds < statedSeconds - toleranceSeconds;
 }
 
 double StatedSeconds(const QString& nativePath) {
@@ -154,7 +192,8 @@ double StatedSeconds(const QString& nativePath) {
 }
 
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
-                               const std::atomic<bool>* cancel) {
+                               const std::atomic<bool>* cancel, ReadDepth depth) {
+  const bool decode = depth == ReadDepth::Decoded;
   RecordingReading result;
   LogCounter counter;
 
@@ -187,6 +226,11 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
     const AVCodecParameters* par = format->streams[i]->codecpar;
     if (par->codec_type != AVMEDIA_TYPE_AUDIO && par->codec_type != AVMEDIA_TYPE_VIDEO) continue;
     const char* kind = par->codec_type == AVMEDIA_TYPE_AUDIO ? "sound" : "picture";
+    streams[i].read = true;
+    streams[i].audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
+    streams[i].timeBase = av_q2d(format->streams[i]->time_base);
+    anyStream = true;
+    if (!decode) continue;
     const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
     if (!decoder) {
       result.openError =
@@ -209,8 +253,6 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
       return result;
     }
     streams[i].codec = std::move(codec);
-    streams[i].audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
-    anyStream = true;
   }
   if (!anyStream) {
     result.openError = QStringLiteral("cannot be played: it holds neither sound nor picture");
@@ -240,26 +282,27 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
         packet->stream_index >= 0 && packet->stream_index < static_cast<int>(streams.size())
             ? &streams[static_cast<size_t>(packet->stream_index)]
             : nullptr;
-    if (!stream || !stream->codec) {
+    if (!stream || !stream->read) {
       av_packet_unref(packet.get());
       continue;
     }
-    const AVStream* st = format->streams[packet->stream_index];
     const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     double from = lastTime;
     double to = lastTime;
     if (stamp != AV_NOPTS_VALUE) {
-      from = double(stamp) * av_q2d(st->time_base) - start;
-      to = from + std::max<int64_t>(packet->duration, 0) * av_q2d(st->time_base);
+      const double length = std::max<int64_t>(packet->duration, 0) * stream->timeBase;
+      from = double(stamp) * stream->timeBase - start;
+      to = from + length;
       if (stream->audio && stream->end >= 0 && from - stream->end > kAudioGapSeconds) {
         AddDamage(result.damaged, stream->end, from);
       }
       stream->end = std::max(stream->end, to);
-      result.readSeconds = std::max(result.readSeconds, to);
+      stream->longestPacket = std::max(stream->longestPacket, length);
+      stream->stamps.push_back(stamp);
       lastTime = std::max(lastTime, from);
     }
     bool bad = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
-    if (!Decode(stream->codec.get(), packet.get(), frame.get())) bad = true;
+    if (stream->codec && !Decode(stream->codec.get(), packet.get(), frame.get())) bad = true;
     if (g_loggedErrors > errorsBefore) bad = true;
     if (bad) AddDamage(result.damaged, from, to);
     av_packet_unref(packet.get());
@@ -279,8 +322,26 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
       AddDamage(result.damaged, stream.end, stream.end);
     }
   }
-  std::sort(result.damaged.begin(), result.damaged.end(),
-            [](const Stretch& a, const Stretch& b) { return a.from < b.from; });
+  // Each stream's own step tells how far a packet without a stated length reaches, how short a
+  // whole recording may end, and where pictures are missing.
+  double longest = 0;
+  for (StreamState& stream : streams) {
+    if (!stream.read || stream.stamps.empty()) continue;
+    const double step = double(UsualStep(stream.stamps)) * stream.timeBase;
+    const double last = double(stream.stamps.back()) * stream.timeBase - start;
+    stream.end = std::max(stream.end, last + (stream.longestPacket > 0 ? 0.0 : step));
+    result.readSeconds = std::max(result.readSeconds, stream.end);
+    longest = std::max({longest, step, stream.longestPacket});
+    if (stream.audio || step <= 0) continue;
+    for (size_t i = 1; i < stream.stamps.size(); ++i) {
+      const double before = double(stream.stamps[i - 1]) * stream.timeBase - start;
+      const double after = double(stream.stamps[i]) * stream.timeBase - start;
+      if (after - before > kMissingPictureSteps * step) {
+        AddDamage(result.missingPictures, before + step, after);
+      }
+    }
+  }
+  result.toleranceSeconds = longest + kRoundingSeconds;
   if (progress) progress(1.0);
   return result;
 }
@@ -295,20 +356,22 @@ QStringList DescribeDamage(const RecordingReading& reading) {
     out << QStringLiteral("cut short: it ends at %1 of its stated %2")
                .arg(FormatTime(reading.readSeconds), FormatTime(reading.statedSeconds));
   }
-  if (!reading.damaged.empty()) {
-    QStringList stretches;
-    for (const Stretch& s : reading.damaged) {
+  auto stretches = [&](const std::vector<Stretch>& list) {
+    QStringList text;
+    for (const Stretch& s : list) {
       // Damage right at the cut is the cut itself.
       if (reading.EndsEarly() && s.from >= reading.readSeconds - kJoinSeconds) continue;
-      stretches
-          << (s.to - s.from < 0.05
-                  ? QStringLiteral("at %1").arg(FormatTime(s.from))
-                  : QStringLiteral("from %1 to %2").arg(FormatTime(s.from), FormatTime(s.to)));
+      text << (s.to - s.from < 0.05
+                   ? QStringLiteral("at %1").arg(FormatTime(s.from))
+                   : QStringLiteral("from %1 to %2").arg(FormatTime(s.from), FormatTime(s.to)));
     }
-    if (!stretches.isEmpty()) {
-      out << QStringLiteral("damaged: cannot be decoded %1")
-                 .arg(stretches.join(QStringLiteral(", ")));
-    }
+    return text.join(QStringLiteral(", "));
+  };
+  if (const QString text = stretches(reading.damaged); !text.isEmpty()) {
+    out << QStringLiteral("damaged: cannot be decoded %1").arg(text);
+  }
+  if (const QString text = stretches(reading.missingPictures); !text.isEmpty()) {
+    out << QStringLiteral("damaged: pictures missing %1").arg(text);
   }
   return out;
 }

@@ -22,17 +22,33 @@ struct RecordingReading {
   double statedSeconds = -1;     // the length the file states in its header; -1 when none
   double readSeconds = 0;        // how far the packets that could be read reach
   std::vector<Stretch> damaged;  // stretches that could not be read or decoded, in time order
-  // The packets stop clearly before the stated length (more than a second or 2 % short).
+  // Stretches where pictures are missing: a gap in the picture's times of more than two frames
+  // of the stream's own rate, in time order.
+  std::vector<Stretch> missingPictures;
+  // How far short of the stated length a whole recording may end: its longest packet (a block of
+  // sound, a frame) and the rounding of its times. A short recording may not lose a second.
+  double toleranceSeconds = 0.1;
+  // The packets stop before the stated length by more than the tolerance.
   bool EndsEarly() const;
 };
 
 // Called while a recording is read with the share read so far, from 0 to 1.
 using ReadProgress = std::function<void(double fraction)>;
 
+// How deep a recording is read: demultiplexed only (the times and sizes of its packets, which
+// finds a recording cut short, bytes the demultiplexer cannot read and missing pictures), or
+// also decoded (which finds what only a decoder sees).
+enum class ReadDepth { Packets, Decoded };
+
 // Reads the recording at a native path through. Never shows or plays anything. A set cancel flag
 // leaves the reading where it stands.
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress = {},
-                               const std::atomic<bool>* cancel = nullptr);
+                               const std::atomic<bool>* cancel = nullptr,
+                               ReadDepth depth = ReadDepth::Decoded);
+
+// Puts a damaged stretch into a list in time order, joined with one it touches or nearly touches
+// (closer than a second).
+void AddDamage(std::vector<Stretch>& damaged, double from, double to);
 
 // The length a recording's header states, in seconds, read from the header alone (no packet is
 // read); -1 when it states none or cannot be opened. For listing presentations quickly.

@@ -139,10 +139,29 @@ bool Export::Run() {
     return true;
   }
   const QString input = medium::OpenablePath(content.recording);
+  // The recording is read once here to its packets, which tells where it is cut short or where
+  // pictures are missing, and once by ffmpeg, which decodes it and says where it cannot: the
+  // checker's full reading would only decode it a second time.
+  checker::RecordingReading reading =
+      checker::ReadRecording(input, {}, ctx_.cancel, checker::ReadDepth::Packets);
+  if (Cancelled()) return false;
+  auto recordingProblems = [&] {
+    for (const QString& damage : checker::DescribeDamage(reading)) {
+      outcome_.problems.push_back(
+          checker::RecordingProblem(content.recording, content.recordingPlayer, damage));
+    }
+  };
+  if (!reading.openError.isEmpty()) {
+    outcome_.problems.push_back(
+        checker::RecordingProblem(content.recording, content.recordingPlayer,
+                                  reading.openError + QStringLiteral(": not exported")));
+    return true;
+  }
   QString error;
   const std::optional<MediaInfo> info = ProbeMedia(ctx_.request.tools, input, &error, ctx_.cancel);
   if (Cancelled()) return false;
   if (!info) {
+    recordingProblems();
     Problem(checker::RelativeToMedium(content.recording), error + QStringLiteral(": not exported"));
     return true;
   }
@@ -196,6 +215,12 @@ bool Export::Run() {
       },
       ctx_.cancel);
   if (result.cancelled) return false;
+  for (const checker::Stretch& s : result.damaged) {
+    // Where the recording is cut short, ffmpeg stumbles on the cut itself, which is named apart.
+    if (reading.EndsEarly() && s.to >= reading.readSeconds - 1.0) continue;
+    checker::AddDamage(reading.damaged, s.from, s.to);
+  }
+  recordingProblems();
   if (!result.ok) {
     Problem(checker::RelativeToMedium(content.recording),
             result.error + QStringLiteral(": not exported"));
@@ -340,8 +365,18 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
   summary.outDir = ctx.outDir;
 
   // The checker's problems, by presentation: it reads the same list in the same order.
+  // The checker reads only what the export does not: the presentations not exported are left
+  // out, and so is each recording the export transcodes (it is read while it is transcoded).
   checker::CheckOptions checkOptions;
   checkOptions.cancel = cancel;
+  for (const int k : selected) {
+    const QString& dir = list.arr.Item(k).PresDir;
+    checkOptions.folders << dir;
+    if (IsPlainFolderName(dir)) {
+      const QString recording = ChooseRecording(dir);
+      if (!recording.isEmpty()) checkOptions.recordingsReadElsewhere << recording;
+    }
+  }
   const checker::CheckResult check = checker::CheckMedium(checkOptions);
   for (const checker::Problem& p : check.problems) {
     if (p.file.compare(checker::RelativeToMedium(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {

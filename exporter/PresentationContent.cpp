@@ -12,6 +12,7 @@
 #include "medium/Convert.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
+#include "presentation/Marks.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/PresentationLoader.h"
 
@@ -70,10 +71,13 @@ double Seconds(double ms) {
 
 }  // namespace
 
-QString ChooseRecording(const QString& presFolder) {
+QString ChooseRecording(const QString& presFolder, PlayerBuild* player) {
   for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
     const QString path = layout::RecordingPath(build, presFolder);
-    if (medium::FileExists(path)) return path;
+    if (medium::FileExists(path)) {
+      if (player) *player = build;
+      return path;
+    }
   }
   return {};
 }
@@ -98,7 +102,7 @@ PresentationContent ReadPresentationContent(const QString& name, const QString& 
   if (p.anns) c.anns = std::move(*p.anns);
   if (p.trans) c.trans = std::move(*p.trans);
   c.details = p.details;
-  c.recording = ChooseRecording(folder);
+  c.recording = ChooseRecording(folder, &c.recordingPlayer);
   return c;
 }
 
@@ -186,23 +190,29 @@ QString LanguageCode(const QString& languageName) {
 }
 
 std::optional<QString> MarkColour(const Ann_cls& ann) {
-  int rgb[3] = {0, 0, 0};
-  const QString* parts[3] = {&ann.AnnRed, &ann.AnnGreen, &ann.AnnBlue};
-  for (int i = 0; i < 3; ++i) {
-    int16_t value = 0;
-    try {
-      value = medium::ToInt16(*parts[i]);
-    } catch (const medium::AppError&) {
-      return std::nullopt;
-    }
-    if (value < 0) return std::nullopt;
-    rgb[i] = std::min<int>(value, 255);
-  }
-  return QStringLiteral("#%1%2%3")
-      .arg(rgb[0], 2, 16, QLatin1Char('0'))
-      .arg(rgb[1], 2, 16, QLatin1Char('0'))
-      .arg(rgb[2], 2, 16, QLatin1Char('0'));
+  const std::optional<QColor> colour = AnnotationColour(ann);
+  if (!colour) return std::nullopt;
+  return colour->name(QColor::HexRgb);
 }
+
+namespace {
+
+// The page draws each mark as it is given: the player's rule is applied here, once.
+QJsonValue MarkShapeName(MarkShape shape) {
+  switch (shape) {
+    case MarkShape::Line:
+      return QStringLiteral("line");
+    case MarkShape::Rectangle:
+      return QStringLiteral("rectangle");
+    case MarkShape::Text:
+      return QStringLiteral("text");
+    case MarkShape::None:
+      break;
+  }
+  return QJsonValue();
+}
+
+}  // namespace
 
 QByteArray ChaptersVtt(const PresentationContent& content, double endMs) {
   std::vector<TimedText> entries;
@@ -238,15 +248,20 @@ QJsonObject PageData(const PresentationContent& content, const RecordingOutput& 
   QJsonArray marks;
   for (int k = 1; k <= content.anns.Anns.Count(); ++k) {
     const Ann_cls& a = content.anns.Anns.Item(k);
-    const std::optional<QString> colour = MarkColour(a);
-    marks.append(QJsonObject{{"time", a.AnnTime},
-                             {"type", a.AnnType},
-                             {"x", a.AnnX},
-                             {"y", a.AnnY},
-                             {"x2", a.AnnWidth},
-                             {"y2", a.AnnHeight},
-                             {"colour", colour ? QJsonValue(*colour) : QJsonValue()},
-                             {"text", a.AnnText}});
+    const ResolvedMark mark = ResolveMark(a);
+    QJsonObject entry{
+        {"time", a.AnnTime},
+        {"type", a.AnnType},
+        {"shape", MarkShapeName(mark.shape)},
+        {"x", mark.from.x()},
+        {"y", mark.from.y()},
+        {"x2", mark.to.x()},
+        {"y2", mark.to.y()},
+        {"colour",
+         mark.colour.isValid() ? QJsonValue(mark.colour.name(QColor::HexRgb)) : QJsonValue()},
+        {"text", a.AnnText}};
+    if (mark.shape == MarkShape::Text) entry.insert("size", kTextMarkPoints * 20.0);  // twips
+    marks.append(entry);
   }
   QJsonArray cues;
   for (int k = 1; k <= content.trans.Trans.Count(); ++k) {
@@ -266,12 +281,17 @@ QJsonObject PageData(const PresentationContent& content, const RecordingOutput& 
   const auto audio = AudioPictureFile(content, audioOnly);
   QString details = content.details;
   details.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QJsonArray audioTracks;
+  for (const AudioTrack& track : recording.info.audioTracks) {
+    audioTracks.append(QJsonObject{{"language", track.language}, {"label", track.label}});
+  }
   return QJsonObject{
       {"name", content.name},
       {"folder", content.folder},
       {"media", QJsonObject{{"file", recording.file},
                             {"video", recording.info.hasVideo},
-                            {"durationMs", std::round(recording.info.durationS * 1000.0)}}},
+                            {"durationMs", std::round(recording.info.durationS * 1000.0)},
+                            {"audioTracks", audioTracks}}},
       {"slideMode", content.settings.SlideMode},
       {"mediaMode", content.settings.MediaMode},
       {"still", still ? QJsonValue(still->url) : QJsonValue()},
@@ -300,26 +320,40 @@ QByteArray PageDataScript(const QJsonObject& data) {
 QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOutput& recording) {
   const bool audioOnly = !recording.info.hasVideo;
   QJsonArray frames;
-  QString preview;
+  std::optional<PackageFile> preview;
   for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
     const Slide_cls& s = content.slides.Slides.Item(k);
     const auto picture = SlidePictureFile(s);
     const auto thumb = ThumbnailFile(s);
     if (!picture || !thumb) continue;
-    if (preview.isEmpty()) preview = picture->url;
+    if (!preview) preview = picture;
     frames.append(QJsonObject{{"id", QStringLiteral("frame_%1").arg(k)},
                               {"mimetype", QStringLiteral("image/jpeg")},
                               {"time", Seconds(s.SlideTime)},
                               {"url", picture->url},
                               {"thumb", thumb->url}});
   }
-  if (const auto still = StillPictureFile(content)) preview = still->url;
-  if (const auto audio = AudioPictureFile(content, audioOnly); audio && preview.isEmpty()) {
-    preview = audio->url;
-  }
+  if (const auto still = StillPictureFile(content)) preview = still;
+  if (const auto audio = AudioPictureFile(content, audioOnly); audio && !preview) preview = audio;
   QJsonObject metadata{{"duration", std::round(recording.info.durationS * 1000.0) / 1000.0},
                        {"title", content.name}};
-  if (!preview.isEmpty()) metadata.insert("preview", preview);
+  if (preview) {
+    QString url = preview->url;
+    // Paella's audio canvas loads the preview as it stands, relative to the page rather than to
+    // the manifest; the picture itself in the manifest needs no address, wherever the page is.
+    // Written "data://" so that Paella's poster, which joins every address it does not take
+    // for an absolute one to the manifest's, takes it as it stands too; a browser tells the
+    // picture's type from its bytes, as it does for every picture.
+    if (audioOnly) {
+      try {
+        url = QStringLiteral("data://image/jpeg;base64,") +
+              QString::fromLatin1(medium::ReadRegularFile(preview->source).toBase64());
+      } catch (const medium::AppError&) {
+        // A picture that cannot be read is named by the checker; the address is kept.
+      }
+    }
+    metadata.insert("preview", url);
+  }
 
   QJsonObject stream;
   if (audioOnly) {

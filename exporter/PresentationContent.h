@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exporter/Transcoder.h"
+#include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
 #include "presentation/Readers.h"
 
@@ -35,14 +36,15 @@ struct PresentationContent {
   int selectedLanguage = -1;  // the ENGLISH entry the player starts with, else -1
   QString details;
   QString recording;  // medium-form path of the recording the export takes; empty: none
+  PlayerBuild recordingPlayer = PlayerBuild::Tavisco;  // the player that plays it
 };
 
 // Reads everything of one presentation. Problems are not reported here: the checker names them.
 PresentationContent ReadPresentationContent(const QString& name, const QString& folder);
 
 // The recording the Windows Media player would play, else the RealMedia one; empty when the
-// folder holds neither.
-QString ChooseRecording(const QString& presFolder);
+// folder holds neither. *player tells which player plays it.
+QString ChooseRecording(const QString& presFolder, PlayerBuild* player = nullptr);
 
 // A file of the package: where it comes from on the medium (medium form), where it goes in the
 // package ('/' separated, relative) and the same as a relative URL for the page.

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -17,7 +18,7 @@ std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& pat
       RunTool(tools.ffprobe,
               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                QStringLiteral("format=duration:stream=codec_type,width,height:"
-                              "stream_disposition=attached_pic"),
+                              "stream_disposition=attached_pic:stream_tags=language"),
                QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
               options);
   switch (run.end) {
@@ -55,13 +56,30 @@ std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& pat
       info.width = s.value(QLatin1String("width")).toInt();
       info.height = s.value(QLatin1String("height")).toInt();
     }
-    if (type == QLatin1String("audio")) hasAudio = true;
+    if (type == QLatin1String("audio")) {
+      hasAudio = true;
+      const QString tag =
+          s.value(QLatin1String("tags")).toObject().value(QLatin1String("language")).toString();
+      info.audioTracks.push_back(RecordingLanguage(tag).value_or(AudioTrack{
+          QStringLiteral("und"), QStringLiteral("Sound %1").arg(info.audioTracks.size() + 1)}));
+    }
   }
   if (!info.hasVideo && !hasAudio) {
     if (error) *error = QStringLiteral("the recording holds neither sound nor picture");
     return std::nullopt;
   }
   return info;
+}
+
+std::optional<AudioTrack> RecordingLanguage(const QString& tag) {
+  // ASF names a language as RFC 1766 ("en-us"), which FFmpeg gives as ISO 639-2 ("eng", "fre").
+  const QString code = tag.section(u'-', 0, 0).section(u'_', 0, 0).trimmed().toLower();
+  if (code.isEmpty() || code == QLatin1String("und")) return std::nullopt;
+  const QLocale::Language language = QLocale::codeToLanguage(code, QLocale::AnyLanguageCode);
+  if (language == QLocale::AnyLanguage || language == QLocale::C) return std::nullopt;
+  QString bcp47 = QLocale::languageToCode(language, QLocale::ISO639Part1);
+  if (bcp47.isEmpty()) bcp47 = QLocale::languageToCode(language, QLocale::ISO639Part2T);
+  return AudioTrack{bcp47, QLocale::languageToString(language)};
 }
 
 QString OutputFileName(const MediaInfo& info) {
@@ -72,7 +90,7 @@ QStringList EncodingArguments(const MediaInfo& info) {
   // The fast AAC coder takes half the time of the default one and is transparent for speech at
   // these rates; the recordings on the discs are talks, mostly mono at 22 kHz.
   if (!info.hasVideo) {
-    return {QStringLiteral("-map"),      QStringLiteral("0:a:0"),      QStringLiteral("-vn"),
+    return {QStringLiteral("-map"),      QStringLiteral("0:a"),        QStringLiteral("-vn"),
             QStringLiteral("-c:a"),      QStringLiteral("aac"),        QStringLiteral("-aac_coder"),
             QStringLiteral("fast"),      QStringLiteral("-b:a"),       QStringLiteral("96k"),
             QStringLiteral("-movflags"), QStringLiteral("+faststart"), QStringLiteral("-f"),
@@ -80,7 +98,7 @@ QStringList EncodingArguments(const MediaInfo& info) {
   }
   // H.264 in 4:2:0 wants even sizes; browsers play nothing else reliably.
   return {QStringLiteral("-map"),       QStringLiteral("0:v:0"),
-          QStringLiteral("-map"),       QStringLiteral("0:a:0?"),
+          QStringLiteral("-map"),       QStringLiteral("0:a?"),
           QStringLiteral("-vf"),        QStringLiteral("scale=trunc(iw/2)*2:trunc(ih/2)*2"),
           QStringLiteral("-c:v"),       QStringLiteral("libx264"),
           QStringLiteral("-preset"),    QStringLiteral("veryfast"),
@@ -93,38 +111,93 @@ QStringList EncodingArguments(const MediaInfo& info) {
           QStringLiteral("-f"),         QStringLiteral("mp4")};
 }
 
-std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
+std::optional<double> ProgressSeconds(const QString& progressLine) {
   // out_time_ms carries microseconds as well, an old naming slip ffmpeg keeps.
   const QString line = progressLine.trimmed();
-  qsizetype eq = line.indexOf(u'=');
+  const qsizetype eq = line.indexOf(u'=');
   if (eq < 0) return std::nullopt;
   const QStringView key = QStringView(line).left(eq);
-  if (key == QLatin1String("progress") && line.mid(eq + 1) == QLatin1String("end")) return 100;
   if (key != QLatin1String("out_time_us") && key != QLatin1String("out_time_ms")) {
     return std::nullopt;
   }
   bool ok = false;
   const double us = line.mid(eq + 1).toDouble(&ok);
-  if (!ok || !(durationS > 0)) return std::nullopt;
-  const double percent = std::floor(us / 1e6 / durationS * 100.0);
+  if (!ok) return std::nullopt;
+  return us / 1e6;
+}
+
+std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
+  if (progressLine.trimmed() == QLatin1String("progress=end")) return 100;
+  const std::optional<double> seconds = ProgressSeconds(progressLine);
+  if (!seconds || !(durationS > 0)) return std::nullopt;
+  const double percent = std::floor(*seconds / durationS * 100.0);
   return static_cast<int>(std::clamp(percent, 0.0, 99.0));
 }
+
+namespace {
+
+// A line of "-progress": key=value, the key in lower case letters, digits and '_'.
+bool IsProgressLine(const QByteArray& line) {
+  const qsizetype eq = line.indexOf('=');
+  if (eq <= 0) return false;
+  for (qsizetype i = 0; i < eq; ++i) {
+    const char c = line.at(i);
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  }
+  return true;
+}
+
+// How often ffmpeg tells where it stands: at fifty times real time, every second of the
+// recording or so, which places the errors it meets.
+const QString kProgressPeriod = QStringLiteral("0.02");
+constexpr int kKeptErrorLines = 20;
+
+}  // namespace
 
 TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const QString& output,
                           const MediaInfo& info, const std::function<void(int)>& progress,
                           const std::atomic<bool>* cancel) {
   TranscodeResult result;
-  QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"),
-                      QStringLiteral("-loglevel"),    QStringLiteral("error"),
-                      QStringLiteral("-nostats"),     QStringLiteral("-progress"),
-                      QStringLiteral("pipe:1"),       QStringLiteral("-y"),
-                      QStringLiteral("-i"),           input};
+  // The progress goes to standard error with the errors, so that each error stands between the
+  // two places ffmpeg had reached around it.
+  QStringList args = {QStringLiteral("-hide_banner"),
+                      QStringLiteral("-nostdin"),
+                      QStringLiteral("-loglevel"),
+                      QStringLiteral("error"),
+                      QStringLiteral("-nostats"),
+                      QStringLiteral("-progress"),
+                      QStringLiteral("pipe:2"),
+                      QStringLiteral("-stats_period"),
+                      kProgressPeriod,
+                      QStringLiteral("-y"),
+                      QStringLiteral("-i"),
+                      input};
   args << EncodingArguments(info) << output;
   int last = -1;
+  double reached = 0;           // the output time ffmpeg had reached
+  std::optional<double> since;  // errors met since the output stood here
+  QByteArray lastErrors;        // the end of what ffmpeg said, for a failure
   ToolOptions options;
   options.cancel = cancel;
-  options.outputLine = [&](const QByteArray& line) {
-    const std::optional<int> p = ProgressPercent(QString::fromLatin1(line), info.durationS);
+  options.errorLine = [&](const QByteArray& line) {
+    if (line.trimmed().isEmpty()) return;
+    if (!IsProgressLine(line)) {
+      if (!since) since = reached;
+      lastErrors += line + '\n';
+      if (lastErrors.size() > 4096) lastErrors = lastErrors.right(2048);
+      if (result.errorLines.size() < kKeptErrorLines)
+        result.errorLines << QString::fromLocal8Bit(line);
+      return;
+    }
+    const QString text = QString::fromLatin1(line);
+    if (const std::optional<double> at = ProgressSeconds(text)) {
+      if (since && *at > *since) {
+        checker::AddDamage(result.damaged, *since, *at);
+        since.reset();
+      }
+      reached = std::max(reached, *at);
+    }
+    const std::optional<int> p = ProgressPercent(text, info.durationS);
     if (p && *p != last && *p < 100) {
       last = *p;
       if (progress) progress(*p);
@@ -141,8 +214,11 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
     default:
       break;
   }
+  if (since) checker::AddDamage(result.damaged, *since, std::max(reached, info.durationS));
   if (!run.Ok()) {
-    result.error = QStringLiteral("ffmpeg failed: %1").arg(run.LastWords());
+    QString words = QString::fromLocal8Bit(lastErrors).trimmed();
+    if (words.size() > 600) words = QStringLiteral("...") + words.right(600);
+    result.error = QStringLiteral("ffmpeg failed: %1").arg(words);
     return result;
   }
   if (progress && last != 100) progress(100);

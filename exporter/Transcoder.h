@@ -9,17 +9,30 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include "checker/RecordingCheck.h"
 #include "exporter/ToolRunner.h"
 
 namespace exporter {
+
+// One sound track of a recording: a talk may carry its interpretation beside it.
+struct AudioTrack {
+  QString language;  // BCP 47 ("en", "fr") from the language the recording names; "und": none
+  QString label;     // for a chooser: the language's name in English, else "Sound <n>"
+};
 
 struct MediaInfo {
   double durationS = 0;   // 0 when the container does not say
   bool hasVideo = false;  // a real picture stream, not a cover picture
   int width = 0;
   int height = 0;
+  std::vector<AudioTrack> audioTracks;  // in the recording's order; every one is kept
 };
+
+// A language as a recording names it ("eng", "fre", "en-us", ...) as a BCP 47 tag and a name
+// for people; nothing when it names none that is known.
+std::optional<AudioTrack> RecordingLanguage(const QString& tag);
 
 // Asks ffprobe about a native path; nothing (with the reason in *error) when it cannot read it or
 // a set cancel flag stopped it.
@@ -27,7 +40,8 @@ std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& pat
                                     const std::atomic<bool>* cancel = nullptr);
 
 // The output a recording becomes: its file name in the package and the ffmpeg arguments after
-// the input (codecs, faststart). A video becomes H.264 + AAC in MP4, sound alone AAC in M4A.
+// the input (codecs, faststart). A video becomes H.264 + AAC in MP4, sound alone AAC in M4A;
+// every sound track is kept, with its language.
 QString OutputFileName(const MediaInfo& info);
 QStringList EncodingArguments(const MediaInfo& info);
 
@@ -39,7 +53,15 @@ struct TranscodeResult {
   bool ok = false;
   bool cancelled = false;
   QString error;  // ffmpeg's last words when it failed
+  // Where ffmpeg met errors while it read and decoded the recording: between the output times it
+  // had reached just before and just after (within a second or so of the place in the
+  // recording), joined as the checker joins damaged stretches.
+  std::vector<checker::Stretch> damaged;
+  QStringList errorLines;  // the first of ffmpeg's error lines, for whoever wants its words
 };
+
+// The time one line of "-progress" output gives (out_time_us, in seconds); nothing otherwise.
+std::optional<double> ProgressSeconds(const QString& progressLine);
 
 // Runs ffmpeg from input to output (native paths), calling progress with each new percentage.
 // A set cancel flag kills ffmpeg within a fraction of a second; the caller removes the output.

@@ -249,7 +249,7 @@ void Ambrel_frm::Form_Load() {
   try {
     if (services_.probe) {
       installed = services_.probe->Probe(
-          {ProbeIdentifier(PlayerProgram::Tavisco), ProbeIdentifier(PlayerProgram::Norvanta)});
+          {ProbeIdentifier(PlayerBuild::Tavisco), ProbeIdentifier(PlayerBuild::Norvanta)});
     }
   } catch (...) {
     installed.clear();
@@ -336,14 +336,14 @@ void Ambrel_frm::Presentation_cmb_Click() {
 }
 
 void Ambrel_frm::Command1_Click() {
-  LaunchPlayer(PlayerProgram::Tavisco);
+  LaunchPlayer(PlayerBuild::Tavisco);
 }
 
 void Ambrel_frm::Command2_Click() {
-  LaunchPlayer(PlayerProgram::Norvanta);
+  LaunchPlayer(PlayerBuild::Norvanta);
 }
 
-void Ambrel_frm::LaunchPlayer(PlayerProgram player) {
+void Ambrel_frm::LaunchPlayer(PlayerBuild player) {
   int item = 1;  // one presentation: the list control stays empty
   if (Presentation_cmb->count() > 0) {
     if (Presentation_cmb->currentIndex() < 0) {
@@ -357,7 +357,6 @@ void Ambrel_frm::LaunchPlayer(PlayerProgram player) {
       services_.programFolder.isEmpty() ? medium::ProgramFolder() : services_.programFolder;
   const PlayerLaunch launch = BuildPlayerLaunch(player, pres.PresDir, medium::ApplicationFolder(),
                                                 programFolder, services_.mediumFolder);
-  lastCommandLine_ = launch.commandLine;
   try {
     services_.starter->StartDetached(launch.program, launch.arguments);
   } catch (const medium::AppError& e) {

@@ -114,9 +114,6 @@ class Ambrel_frm : public QWidget {
   PictureBox* Image2 = nullptr;
   PictureBox* Image1 = nullptr;
 
-  // The command line of the last player start, as the player was always started.
-  const QString& LastCommandLine() const { return lastCommandLine_; }
-
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -126,7 +123,7 @@ class Ambrel_frm : public QWidget {
   void BuildControls();
   void SetButtonsFor(const Pres_cls& pres);
   void FocusFirstTabStop();
-  void LaunchPlayer(PlayerProgram player);
+  void LaunchPlayer(PlayerBuild player);
   // Loads the four pictures anew, in the order Command1, Command2, Image1, Image2, and sets the
   // flags so that only the control whose hover picture is shown has its flag set.
   enum class Hovered { None, Command1, Command2, Image1, Image2 };
@@ -137,7 +134,6 @@ class Ambrel_frm : public QWidget {
 
   LauncherServices services_;
   QPixmap background_;
-  QString lastCommandLine_;
 };
 
 }  // namespace launcher

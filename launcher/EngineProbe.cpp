@@ -14,8 +14,8 @@ namespace launcher {
 
 namespace {
 
-std::optional<PlayerProgram> PlayerFor(const QString& identifier) {
-  for (PlayerProgram p : {PlayerProgram::Tavisco, PlayerProgram::Norvanta}) {
+std::optional<PlayerBuild> PlayerFor(const QString& identifier) {
+  for (PlayerBuild p : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
     if (identifier == ProbeIdentifier(p)) return p;
   }
   return std::nullopt;

@@ -18,6 +18,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/MediumFolder.h"
+#include "presentation/MediumLayout.h"
 #include "preserver/BagVerifier.h"
 #include "preserver/Preserver.h"
 #include "ui/ClassicColours.h"
@@ -88,8 +89,7 @@ int PreserveLibrary(const QString& outDir, bool masters, bool force, const QStri
 }
 
 bool HasOwnMedium() {
-  return medium::FileExists(
-      medium::BuildPath({medium::ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+  return medium::FileExists(layout::ConfigPath());
 }
 
 }  // namespace

@@ -18,20 +18,20 @@ QString ProgramSuffix() {
 
 }  // namespace
 
-QString ProbeIdentifier(PlayerProgram player) {
-  return player == PlayerProgram::Tavisco ? QStringLiteral("MediaPlayer.MediaPlayer.1")
-                                          : QStringLiteral("rmocx.RealPlayer G2 Control");
+QString ProbeIdentifier(PlayerBuild player) {
+  return player == PlayerBuild::Tavisco ? QStringLiteral("MediaPlayer.MediaPlayer.1")
+                                        : QStringLiteral("rmocx.RealPlayer G2 Control");
 }
 
-QString ProgramName(PlayerProgram player) {
+QString ProgramName(PlayerBuild player) {
   return layout::PlayerName(player);
 }
 
-QString ProgramFileName(PlayerProgram player) {
+QString ProgramFileName(PlayerBuild player) {
   return ProgramName(player) + ProgramSuffix();
 }
 
-QString ProgramPath(PlayerProgram player, const QString& programFolder) {
+QString ProgramPath(PlayerBuild player, const QString& programFolder) {
   return medium::NativePath(
       medium::BuildPath({programFolder, QStringLiteral("\\"), ProgramFileName(player)}));
 }
@@ -41,13 +41,13 @@ ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool rea
                       layout::HasRecording(PlayerBuild::Norvanta, mediaFolder) && realFound};
 }
 
-QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder,
+QString PlayerCommandLine(PlayerBuild player, const QString& applicationFolder,
                           const QString& presDir) {
   return medium::RepairBackslashes(applicationFolder + QStringLiteral("\\") +
                                    ProgramFileName(player) + QStringLiteral(" -p ") + presDir);
 }
 
-PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,
+PlayerLaunch BuildPlayerLaunch(PlayerBuild player, const QString& presDir,
                                const QString& applicationFolder, const QString& programFolder,
                                const std::optional<QString>& mediumFolder,
                                std::optional<double> atMs) {

@@ -10,17 +10,17 @@
 
 namespace launcher {
 
-// Tavisco (Windows Media, button Command1) or Norvanta (RealMedia, button Command2).
-using PlayerProgram = PlayerBuild;
+// A player is a PlayerBuild: Tavisco (Windows Media, button Command1) or Norvanta (RealMedia,
+// button Command2).
 
 // The engine's identifier, by which the engine is known.
-QString ProbeIdentifier(PlayerProgram player);
+QString ProbeIdentifier(PlayerBuild player);
 // "Tavisco" or "Norvanta".
-QString ProgramName(PlayerProgram player);
+QString ProgramName(PlayerBuild player);
 // The program's file name on this platform (".exe" on Windows).
-QString ProgramFileName(PlayerProgram player);
+QString ProgramFileName(PlayerBuild player);
 // The program's native path in a folder given in the medium's form.
-QString ProgramPath(PlayerProgram player, const QString& programFolder);
+QString ProgramPath(PlayerBuild player, const QString& programFolder);
 
 struct ButtonStates {
   bool command1 = false;
@@ -33,7 +33,7 @@ ButtonStates ButtonRule(const QString& mediaFolder, bool winMediaFound, bool rea
 
 // The command line as the medium's players have always been started:
 // application folder + "\Tavisco.exe -p " + folder, every "\\" then made "\".
-QString PlayerCommandLine(PlayerProgram player, const QString& applicationFolder,
+QString PlayerCommandLine(PlayerBuild player, const QString& applicationFolder,
                           const QString& presDir);
 
 struct PlayerLaunch {
@@ -44,7 +44,7 @@ struct PlayerLaunch {
 };
 // mediumFolder: the medium's folder when the launcher was started with --medium. atMs: the
 // moment to play from (the player's --at), from the library's search.
-PlayerLaunch BuildPlayerLaunch(PlayerProgram player, const QString& presDir,
+PlayerLaunch BuildPlayerLaunch(PlayerBuild player, const QString& presDir,
                                const QString& applicationFolder, const QString& programFolder,
                                const std::optional<QString>& mediumFolder,
                                std::optional<double> atMs = std::nullopt);

@@ -9,9 +9,7 @@ BuildProfile MakeTavisco() {
   p.windowName = QStringLiteral("WinMedia_frm");
   p.caption = QStringLiteral(" ");
   p.engineControlName = QStringLiteral("MediaPlayer1");
-  p.engineKind = EngineKind::WindowsMedia;
   p.backgroundResource = QStringLiteral(":/player/background-770.jpg");
-  p.backgroundWidthPx = 770;
   p.label2WidthTwips = 735;
   p.audioOnlyTopPx = 305;
   p.controlPanelOnlyForAudio = false;
@@ -39,9 +37,7 @@ BuildProfile MakeNorvanta() {
   // caption is one zero-width space, which shows as nothing.
   p.caption = QStringLiteral("\u200B");
   p.engineControlName = QStringLiteral("RealAudio1");
-  p.engineKind = EngineKind::RealMedia;
   p.backgroundResource = QStringLiteral(":/player/background-813.jpg");
-  p.backgroundWidthPx = 813;
   p.label2WidthTwips = 1335;
   p.audioOnlyTopPx = 304;
   p.controlPanelOnlyForAudio = true;

@@ -8,11 +8,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "medium/Error.h"
-#include "medium/Paths.h"
-#include "medium/Picture.h"
-#include "player/Annotations.h"
-#include "presentation/MediumLayout.h"
+#include "player/core/PlayingState.h"
 
 namespace {
 
@@ -30,20 +26,6 @@ QRect FitKeepingAspect(const QSize& picture, const QRect& area) {
   const int height = std::max(1, int(std::lround(picture.height() * scale)));
   return QRect(area.left() + (area.width() - width) / 2, area.top() + (area.height() - height) / 2,
                width, height);
-}
-
-QImage RenderLargeSlide(const QImage& picture, const Anns_cls* anns, int firstMark, int lastMark,
-                        const QSize& deviceSize) {
-  if (picture.isNull() || deviceSize.isEmpty()) return {};
-  QImage canvas = picture.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  if (anns && !anns->Anns.IsEmpty() && lastMark >= firstMark) {
-    // Marks are placed in the picture's own pixels (15 twips each), so they scale with it.
-    const double scale = double(deviceSize.width()) / picture.width();
-    DrawAnnotationRange(canvas, *anns, std::max(1, firstMark),
-                        std::min<int>(lastMark, anns->Anns.Count()), scale);
-  }
-  return canvas;
 }
 
 // The slide itself: scaled to fit with its aspect ratio kept, rendered in device pixels so that
@@ -132,34 +114,35 @@ LargeSlideView::~LargeSlideView() = default;
 
 void LargeSlideView::SetPresentation(const Slides_cls* slides, const Anns_cls* anns,
                                      PictureLoader loader) {
+  if (slides == slides_ && anns == anns_ && renderer_ && !loader) return;
   slides_ = slides;
   anns_ = anns;
-  loader_ = loader ? std::move(loader) : PictureLoader(&medium::LoadPicture);
+  renderer_.reset();
+  if (slides && anns)
+    renderer_ = std::make_unique<SlideRenderer>(*slides, *anns, std::move(loader));
+}
+
+void LargeSlideView::Follow(const PlayingState& state) {
+  connect(&state, &PlayingState::changed, this, [this, &state](PlayingState::Parts parts) {
+    if (parts & PlayingState::Picture)
+      ShowSlide(state.Slide(), state.FirstMark(), state.LastMark());
+  });
 }
 
 void LargeSlideView::ShowSlide(int n, int firstMark, int lastMark) {
-  if (!slides_ || n < 1 || n > slides_->Slides.Count()) return;
+  if (!renderer_ || n < 1 || n > slides_->Slides.Count()) return;
   // Ticks repeat the same slide every second; the picture only needs loading when it changes.
   if (n == slide_ && firstMark == first_ && lastMark == last_) return;
   const Slide_cls& slide = slides_->Slides.Item(n);
-  const QString path = layout::SlidePicturePath(slide);
-  QImage picture;
-  QString reason;
-  try {
-    picture = loader_(path);
-    if (picture.isNull()) reason = tr("Invalid picture: %1").arg(medium::NativePath(path));
-  } catch (const medium::AppError& e) {
-    reason = e.description();
-  }
+  const SlideRenderer::Loaded loaded = renderer_->Load(n);
   slide_ = n;
   first_ = firstMark;
   last_ = lastMark;
-  if (picture.isNull()) {
-    // As in the designed window: the missing file is named and nothing is drawn over it.
-    SetShown(MissingSlidePicture(medium::NativePath(path), reason), 1, 0, slide.SlideName);
-  } else {
-    SetShown(picture, firstMark, lastMark, slide.SlideName);
-  }
+  // As in the designed window: a missing file is named and nothing is drawn over it.
+  if (loaded.missing)
+    SetShown(loaded.picture, 1, 0, slide.SlideName);
+  else
+    SetShown(loaded.picture, firstMark, lastMark, slide.SlideName);
   const QString where = tr("Slide %1 of %2").arg(n).arg(slides_->Slides.Count());
   area_->setAccessibleName(
       slide.SlideName.isEmpty() ? where : where + QStringLiteral(": ") + slide.SlideName);
@@ -186,10 +169,6 @@ QString LargeSlideView::Title() const {
 QRect LargeSlideView::SlideRect() const {
   const QRect target = area_->Target();
   return target.translated(area_->pos());
-}
-
-QImage LargeSlideView::RenderedSlide() const {
-  return area_->Rendered();
 }
 
 void LargeSlideView::OpenBeside(QWidget* player) {

@@ -1,24 +1,21 @@
 #pragma once
 // The current slide in a window of its own, as large as the user wants it: the designed window
 // shows the slide at 472 by 360 pixels, too small on today's screens and for a projector. The
-// view follows the designed window (the player tells it each slide as Slide_img gets it) and
-// draws the same marks, scaled from the same twips; the keys it does not use itself go on to the
-// player window, so the presentation can be driven from here.
+// view follows the playing state (each slide with the marks Slide_img got) and draws it with the
+// same slide renderer, marks scaled from the same twips; the keys it does not use itself go on to
+// the player window, so the presentation can be driven from here.
 
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
-#include "player/Playback.h"
+#include "player/core/SlideRenderer.h"
 #include "presentation/Model.h"
 
+class PlayingState;
 class QKeyEvent;
 class QLabel;
-
-// The slide picture scaled smoothly to deviceSize (which should keep its aspect ratio) with
-// marks firstMark..lastMark of anns drawn over it, scaled from their twips as on Slide_img.
-QImage RenderLargeSlide(const QImage& picture, const Anns_cls* anns, int firstMark, int lastMark,
-                        const QSize& deviceSize);
 
 // The largest rectangle of picture's aspect ratio that fits area, centred in it.
 QRect FitKeepingAspect(const QSize& picture, const QRect& area);
@@ -33,6 +30,8 @@ class LargeSlideView : public QWidget {
   // Where slides, marks and pictures come from. Null lists show nothing; an empty loader means
   // the medium's pictures.
   void SetPresentation(const Slides_cls* slides, const Anns_cls* anns, PictureLoader loader = {});
+  // Shows each slide as the playing state has it.
+  void Follow(const PlayingState& state);
   // Slide n (from 1) with marks firstMark..lastMark (none when lastMark < firstMark), exactly
   // when the designed window shows it so.
   void ShowSlide(int n, int firstMark, int lastMark);
@@ -50,8 +49,6 @@ class LargeSlideView : public QWidget {
   QString Title() const;
   // Where the slide is drawn, in the view's own coordinates.
   QRect SlideRect() const;
-  // What is drawn there, in device pixels.
-  QImage RenderedSlide() const;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -65,7 +62,7 @@ class LargeSlideView : public QWidget {
 
   const Slides_cls* slides_ = nullptr;
   const Anns_cls* anns_ = nullptr;
-  PictureLoader loader_;
+  std::unique_ptr<SlideRenderer> renderer_;
   std::function<void(QKeyEvent*)> forward_;
   SlideArea* area_;
   QLabel* title_;

@@ -36,8 +36,9 @@ void PrintUsage(std::FILE* out, const BuildProfile& profile) {
 
 void StartPlayerWindow(PlayerWindow& window, const medium::ProgramOptions& options) {
   window.Form_Load();
-  // A start-up that ended (the window closed while a message waited) plays nothing.
-  if (options.atMs && window.Session().StartupFinished() && !window.Session().Ended())
+  // A start-up that ended (the window closed while a message waited) plays nothing; one that
+  // finished has its sync driver running.
+  if (options.atMs && window.Session().Sync() && !window.Session().Ended())
     window.Session().PlayFrom(*options.atMs);
 }
 
@@ -63,7 +64,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   if (options.probe) {
     QCoreApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // the playback core needs it
-    return ProbeEngine(profile.engineKind) ? 0 : 1;
+    return ProbeEngine(profile.build) ? 0 : 1;
   }
 
   QApplication app(argc, argv);
@@ -81,7 +82,7 @@ int RunPlayer(PlayerBuild build, int argc, char** argv) {
   }
   PlayerWindow window(
       profile, reporter,
-      [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
+      [&profile](QWidget* parent) { return CreateEngine(profile.build, parent); },
       medium::ArgumentText(options.rest));
   StartPlayerWindow(window, options);
   // Closed while start-up still waited on a message: the program has ended already.

@@ -2,7 +2,7 @@
 // The whole player program, so that each build's main.cpp stays one line and tests link the same
 // code.
 
-#include "presentation/MediumLayout.h"
+#include "medium/PlayerBuild.h"
 
 class PlayerWindow;
 namespace medium {

@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "player/PlayerSession.h"
+#include "player/core/PlayerSession.h"
 
 namespace {
 
@@ -20,7 +20,6 @@ constexpr Qt::KeyboardModifiers kHeldModifiers =
 
 constexpr double kSeekStepMs = 5000;
 constexpr int kVolumeStep = 10;
-constexpr double kSpeedStep = 0.25;
 
 bool OneOf(int key, std::initializer_list<int> keys) {
   for (int k : keys)

@@ -16,15 +16,14 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionButton>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
-#include "medium/Error.h"
-#include "player/LargeSlideView.h"
-#include "player/TranscriptWindow.h"
-#include "player/media/ControlPanel.h"
+#include "player/SideWindows.h"
+#include "player/ThumbnailStrip.h"
 #include "player/media/MediaEngine.h"
 #include "ui/DesignFonts.h"
 #include "ui/Twips.h"
@@ -41,135 +40,12 @@ const QColor kPageColour(253, 255, 234);
 const QColor kTitleBarText(255, 255, 255);
 const QColor kWindowText(0, 0, 0);
 const QColor kWindowBackground(255, 255, 255);
-const QColor kHighlightYellow(255, 255, 0);
 
 QFont DefaultFont() {
   return ui::DesignFontInPixels("MS Sans Serif", 8.25);
 }
 
-void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
-  w->setProperty("LeftTwips", left);
-  w->setProperty("TopTwips", top);
-  w->setProperty("WidthTwips", width);
-  w->setProperty("HeightTwips", height);
-  w->setGeometry(TwipsRect(left, top, width, height));
-}
-
-void MoveTwips(QWidget* w, double left) {
-  PlaceTwips(w, left, w->property("TopTwips").toDouble(), w->property("WidthTwips").toDouble(),
-             w->property("HeightTwips").toDouble());
-}
-
-void ResizeTwips(QWidget* w, double width, double height) {
-  PlaceTwips(w, w->property("LeftTwips").toDouble(), w->property("TopTwips").toDouble(), width,
-             height);
-}
-
 }  // namespace
-
-// ---- controls --------------------------------------------------------------------------------
-
-PictureArea::PictureArea(const QColor& background, QWidget* parent)
-    : QWidget(parent), background_(background) {}
-
-void PictureArea::SetPicture(const QImage& picture) {
-  picture_ = picture;
-  update();
-}
-
-void PictureArea::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), background_);
-  if (!picture_.isNull()) p.drawImage(QPoint(0, 0), picture_);
-}
-
-void PictureArea::mouseDoubleClickEvent(QMouseEvent* event) {
-  QWidget::mouseDoubleClickEvent(event);
-  emit doubleClicked();
-}
-
-ThumbnailButton::ThumbnailButton(int index, QWidget* parent)
-    : QAbstractButton(parent), index_(index) {
-  setObjectName(QStringLiteral("Command1"));
-  setProperty("Index", index);
-  setFocusPolicy(Qt::StrongFocus);
-  // The strip is a list to the keyboard: these keys move through it and choose a slide.
-  setProperty("keepsKeys", QVariantList{Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End,
-                                        Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
-}
-
-void ThumbnailButton::keyPressEvent(QKeyEvent* event) {
-  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
-    QAbstractButton::keyPressEvent(event);
-    return;
-  }
-  switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-      emit moveFocus(index_, event->key());
-      break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      click();
-      break;
-    default:
-      QAbstractButton::keyPressEvent(event);  // Space clicks
-  }
-}
-
-void ThumbnailButton::focusInEvent(QFocusEvent* event) {
-  QAbstractButton::focusInEvent(event);
-  emit focused(index_);
-}
-
-void ThumbnailButton::SetPicture(const QImage& picture) {
-  picture_ = picture;
-  update();
-}
-
-void ThumbnailButton::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  const QRect r = rect();
-  p.fillRect(r, palette().button());
-  const int shift = isDown() ? 1 : 0;
-  if (!picture_.isNull()) {
-    const QPoint at((r.width() - picture_.width()) / 2 + shift,
-                    (r.height() - picture_.height()) / 2 + shift);
-    p.drawImage(at, picture_);
-  }
-  // A raised face, sunken while pressed.
-  const QColor light = isDown() ? QColor(64, 64, 64) : QColor(255, 255, 255);
-  const QColor dark = isDown() ? QColor(255, 255, 255) : QColor(64, 64, 64);
-  p.setPen(light);
-  p.drawLine(r.topLeft(), r.topRight());
-  p.drawLine(r.topLeft(), r.bottomLeft());
-  p.setPen(dark);
-  p.drawLine(r.bottomLeft(), r.bottomRight());
-  p.drawLine(r.topRight(), r.bottomRight());
-  if (hasFocus()) {
-    // Plain to see on any thumbnail: a dark frame with a light one inside it.
-    p.setPen(QPen(QColor(0, 0, 128), 2));
-    p.drawRect(r.adjusted(2, 2, -3, -3));
-    p.setPen(QPen(QColor(255, 255, 255), 1, Qt::DotLine));
-    p.drawRect(r.adjusted(4, 4, -5, -5));
-  }
-}
-
-OutlineShape::OutlineShape(const QColor& colour, int penPixels, QWidget* parent)
-    : QWidget(parent), colour_(colour), pen_(penPixels) {
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-void OutlineShape::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  const QRect r = rect();
-  p.fillRect(QRect(r.left(), r.top(), r.width(), pen_), colour_);
-  p.fillRect(QRect(r.left(), r.bottom() - pen_ + 1, r.width(), pen_), colour_);
-  p.fillRect(QRect(r.left(), r.top(), pen_, r.height()), colour_);
-  p.fillRect(QRect(r.right() - pen_ + 1, r.top(), pen_, r.height()), colour_);
-}
 
 // ---- the window ------------------------------------------------------------------------------
 
@@ -185,11 +61,21 @@ PlayerWindow::PlayerWindow(const BuildProfile& profile, medium::Reporter& report
     w->setObjectName(profile_.engineControlName);
     w->raise();  // in front of Audio_img
   }
+  strip_->Follow(session_->State());
+  connect(&session_->State(), &PlayingState::changed, this, &PlayerWindow::Follow);
+  // The language list has no handler of its own: the choice goes into the playing state, which
+  // Trans_txt follows at the next tick and the transcript window at once.
+  connect(Transcript_cmb, &QComboBox::currentIndexChanged, this,
+          [this](int index) { session_->ChooseLanguage(index, Transcript_cmb->itemText(index)); });
+  connect(strip_, &ThumbnailStrip::clicked, this,
+          [this](int index) { Command1_Click(static_cast<int16_t>(index)); });
+  strip_->SetTitles([this](int index) { return Slides_cmb->itemText(index); });
+  strip_->SetPictureSource([this](int index) { return session_->ThumbnailPicture(index + 1); });
   ApplyTabOrder();
-  AddViewButtons();
   NameControls();
   AddPlayerKeys(keys_, *session_, [this] { ShowKeyHelp(); });
-  AddViewKeys();
+  views_ = new SideWindows(this, *session_, keys_,
+                           [this](QKeyEvent* event) { return HandleKey(event); });
   qApp->installEventFilter(this);
 }
 
@@ -280,38 +166,12 @@ void PlayerWindow::BuildControls() {
   Slides_cmb->setGeometry(256, 448, 233, 21);
   Slides_cmb->setEditable(false);
   connect(Slides_cmb, &QComboBox::activated, this, [this](int) { Slides_cmb_Click(); });
-  connect(Transcript_cmb, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (transcriptWindow_) transcriptWindow_->SetLanguage(index, Transcript_cmb->itemText(index));
-  });
 
-  OuterFrame = new QFrame(this);
-  OuterFrame->setObjectName(QStringLiteral("OuterFrame"));
-  OuterFrame->setFrameShape(QFrame::NoFrame);
-  OuterFrame->setGeometry(16, 472, 473, 81);
-  OuterFrame->setProperty("WidthTwips", 7095);
-  OuterFrame->setProperty("HeightTwips", 1215);
-
-  InnerFrame = new QWidget(OuterFrame);
-  InnerFrame->setObjectName(QStringLiteral("InnerFrame"));
-  PlaceTwips(InnerFrame, 0, 0, innerWidthTwips_, 1220);
-
-  Shape1 = new OutlineShape(kHighlightYellow, 2, InnerFrame);
-  Shape1->setObjectName(QStringLiteral("Shape1"));
-  PlaceTwips(Shape1, 100, 100, 1270, 1030);
-
-  ThumbnailButton* first = NewThumbnailButton(0);
-  PlaceTwips(first, 120, 120, 1215, 975);
-  first->SetPicture(QImage(QStringLiteral(":/player/thumbnail-placeholder.jpg")));
-  first->show();
-
-  HScroll1 = new QScrollBar(Qt::Horizontal, this);
-  HScroll1->setObjectName(QStringLiteral("HScroll1"));
-  HScroll1->setGeometry(16, 552, 473, 17);
-  HScroll1->setRange(0, 0);
-  HScroll1->setValue(0);
-  HScroll1->setSingleStep(1);
-  HScroll1->setPageStep(2);
-  HScroll1->setFocusPolicy(Qt::StrongFocus);
+  strip_ = new ThumbnailStrip(this);
+  OuterFrame = strip_->OuterFrame();
+  InnerFrame = strip_->InnerFrame();
+  Shape1 = strip_->Shape1();
+  HScroll1 = strip_->HScroll1();
   connect(HScroll1, &QScrollBar::valueChanged, this, [this](int) { HScroll1_Change(); });
 
   Audio_img = new PictureArea(kWindowBackground, this);
@@ -351,7 +211,7 @@ void PlayerWindow::ApplyTabOrder() {
   add(QStringLiteral("HScroll1"), HScroll1);
   add(QStringLiteral("OuterFrame"), OuterFrame);
   add(QStringLiteral("InnerFrame"), InnerFrame);
-  add(QStringLiteral("Command1"), buttons_.front());
+  add(QStringLiteral("Command1"), strip_->Thumbnail(0));
   add(QStringLiteral("Slides_cmb"), Slides_cmb);
   add(QStringLiteral("Details_txt"), Details_txt);
   add(QStringLiteral("Slide_img"), Slide_img);
@@ -374,31 +234,8 @@ void PlayerWindow::ApplyTabOrder() {
   }
 }
 
-ThumbnailButton* PlayerWindow::NewThumbnailButton(int index) {
-  auto* b = new ThumbnailButton(index, InnerFrame);
-  b->hide();
-  connect(b, &QAbstractButton::clicked, this,
-          [this, index] { Command1_Click(static_cast<int16_t>(index)); });
-  connect(b, &ThumbnailButton::moveFocus, this, &PlayerWindow::MoveThumbnailFocus);
-  connect(b, &ThumbnailButton::focused, this, &PlayerWindow::EnsureThumbnailVisible);
-  buttons_.push_back(b);
-  return b;
-}
-
-ThumbnailButton* PlayerWindow::Thumbnail(int index) const {
-  if (index < 0 || index >= int(buttons_.size())) return nullptr;
-  return buttons_[static_cast<size_t>(index)];
-}
-
 int PlayerWindow::HeightTwips() const {
   return height() * 15;
-}
-
-QImage PlayerWindow::SlideImage() const {
-  return Slide_img->Picture();
-}
-QImage PlayerWindow::AudioImage() const {
-  return Audio_img->Picture();
 }
 
 void PlayerWindow::paintEvent(QPaintEvent*) {
@@ -420,122 +257,31 @@ void PlayerWindow::showEvent(QShowEvent* event) {
 
 void PlayerWindow::closeEvent(QCloseEvent* event) {
   Form_Unload();
-  CloseViews();
+  views_->CloseAll();
   event->accept();
 }
 
-// ---- the windows beside the designed one -----------------------------------------------------
+// ---- the playing state ---------------------------------------------------------------------
 
-void PlayerWindow::AddViewButtons() {
-  QWidget* engine = session_->Engine().Widget();
-  ControlPanel* panel = engine ? engine->findChild<ControlPanel*>() : nullptr;
-  if (!panel) return;
-  panel->AddToolButton(
-      tr("Large slide view (F)"), tr("Large slide view"), [this] { OpenLargeSlideView(); },
-      style()->standardIcon(QStyle::SP_TitleBarMaxButton));
-  panel->AddToolButton(
-      tr("Transcript (T)"), tr("Transcript window"), [this] { OpenTranscriptWindow(); },
-      style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-}
-
-void PlayerWindow::OpenLargeSlideView() {
-  if (session_->Ended()) return;
-  if (!largeView_) {
-    largeView_ = new LargeSlideView(this);
-    // The player's keys work in the view as here.
-    largeView_->SetKeyForwarder([this](QKeyEvent* event) {
-      if (!HandleKey(event)) event->ignore();
-    });
+void PlayerWindow::Follow(PlayingState::Parts parts) {
+  const PlayingState& state = session_->State();
+  if ((parts & PlayingState::Transcript) && Trans_txt->toPlainText() != state.TranscriptText())
+    Trans_txt->setPlainText(state.TranscriptText());
+  if (parts & PlayingState::Picture) Slide_img->SetPicture(state.SlidePicture());
+  if (parts & PlayingState::Title) Slide_txt->setText(state.SlideTitle());
+  if (!(parts & PlayingState::CurrentSlide)) return;
+  const int n = state.Slide();
+  const QString text =
+      n >= 1 ? tr("Slide %1 of %2: %3").arg(n).arg(state.SlideCount()).arg(state.SlideTitle())
+             : tr("Slide picture");
+  Slide_img->setAccessibleDescription(n >= 1 ? text : tr("No slide yet"));
+  if (Slide_img->accessibleName() != text) {
+    Slide_img->setAccessibleName(text);
+    // Said aloud by a screen reader: the slide has changed.
+    QAccessibleEvent changed(Slide_img, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    emit slideAnnounced(text);
   }
-  largeView_->SetPresentation(session_->SlidesList(), session_->AnnsList());
-  if (shownSlide_ > 0)
-    largeView_->ShowSlide(shownSlide_, shownFirstMark_, shownLastMark_);
-  else if (!stillPicture_.isNull())
-    largeView_->ShowPicture(stillPicture_, QString());
-  largeView_->OpenBeside(this);
-}
-
-void PlayerWindow::OpenTranscriptWindow() {
-  if (session_->Ended()) return;
-  if (!transcriptWindow_) {
-    transcriptWindow_ = new TranscriptWindow(this);
-    connect(transcriptWindow_, &TranscriptWindow::playFrom, this,
-            [this](int, double ms) { session_->PlayFrom(ms); });
-  }
-  transcriptWindow_->SetTranscript(session_->TransList());
-  const int language = Transcript_cmb->currentIndex();
-  transcriptWindow_->SetLanguage(language, Transcript_cmb->itemText(language));
-  transcriptWindow_->SetCurrentCue(shownCue_);
-  transcriptWindow_->OpenBeside(this);
-}
-
-void PlayerWindow::OpenTranscriptSearch() {
-  OpenTranscriptWindow();
-  if (transcriptWindow_) transcriptWindow_->FocusSearch();
-}
-
-void PlayerWindow::CloseViews() {
-  if (largeView_) largeView_->close();
-  if (transcriptWindow_) transcriptWindow_->close();
-}
-
-void PlayerWindow::AddViewKeys() {
-  keys_.Add({Qt::Key_F}, QStringLiteral("F"), QStringLiteral("large slide view"),
-            [this] { OpenLargeSlideView(); });
-  keys_.Add({Qt::Key_T}, QStringLiteral("T"), QStringLiteral("transcript window"),
-            [this] { OpenTranscriptWindow(); });
-  keys_.Add(
-      {Qt::Key_F}, QStringLiteral("Ctrl+F"), QStringLiteral("search the transcript"),
-      [this] { OpenTranscriptSearch(); }, Qt::ControlModifier);
-}
-
-// ---- PlayerView ------------------------------------------------------------------------------
-
-int PlayerWindow::SelectedLanguage() const {
-  return Transcript_cmb->currentIndex();
-}
-
-void PlayerWindow::SetTranscriptText(const QString& text) {
-  if (Trans_txt->toPlainText() != text) Trans_txt->setPlainText(text);
-}
-
-void PlayerWindow::SetSlidePicture(const QImage& picture) {
-  Slide_img->SetPicture(picture);
-}
-
-void PlayerWindow::SetSlideTitle(const QString& title) {
-  Slide_txt->setText(title);
-}
-
-void PlayerWindow::SlideShown(int n, int firstMark, int lastMark) {
-  shownSlide_ = n;
-  shownFirstMark_ = firstMark;
-  shownLastMark_ = lastMark;
-  if (largeView_) largeView_->ShowSlide(n, firstMark, lastMark);
-}
-
-void PlayerWindow::CueShown(int k) {
-  shownCue_ = k;
-  if (transcriptWindow_) transcriptWindow_->SetCurrentCue(k);
-}
-
-void PlayerWindow::SetHighlightLeft(float twips) {
-  highlightLeftTwips_ = twips;
-  MoveTwips(Shape1, twips);
-}
-
-float PlayerWindow::ThumbnailWidthTwips() const {
-  return buttons_.front()->property("WidthTwips").toFloat();
-}
-
-int PlayerWindow::SlidesListSelection() const {
-  return Slides_cmb->currentIndex();
-}
-
-void PlayerWindow::ClearSlidesListSelection() {
-  Slides_cmb->setCurrentIndex(-1);
-  // A list box fires its click once more when its selection is cleared.
-  Slides_cmb_Click();
 }
 
 // ---- StartupView ------------------------------------------------------------------------------
@@ -546,7 +292,7 @@ void PlayerWindow::SetUserDefinedText(const QString& text) {
 
 void PlayerWindow::ShowStillPicture(const QImage& picture) {
   Slide_img->SetPicture(picture);
-  stillPicture_ = picture;
+  views_->SetStillPicture(picture);
 }
 
 void PlayerWindow::ShowAudioPicture(const QImage& picture) {
@@ -563,49 +309,11 @@ void PlayerWindow::AddSlideTitle(const QString& title) {
   Slides_cmb->addItem(title);
   // The first entry of a list is not selected by being added.
   Slides_cmb->setCurrentIndex(selected);
-  NameThumbnail(Slides_cmb->count() - 1);
+  strip_->NameThumbnail(Slides_cmb->count() - 1);
 }
 
-void PlayerWindow::WidenStrip() {
-  innerWidthTwips_ += buttons_.front()->property("WidthTwips").toFloat() + 50.0f;
-  ResizeTwips(InnerFrame, innerWidthTwips_, InnerFrame->property("HeightTwips").toDouble());
-}
-
-void PlayerWindow::AddThumbnailButton(int n) {
-  const ThumbnailButton* first = buttons_.front();
-  ThumbnailButton* button = NewThumbnailButton(n);
-  button->SetPicture(first->Picture());  // taken over from button 0
-  PlaceTwips(button, 0, first->property("TopTwips").toDouble(),
-             first->property("WidthTwips").toDouble(), first->property("HeightTwips").toDouble());
-  QWidget::setTabOrder(buttons_[static_cast<size_t>(n - 1)], button);
-  NameThumbnail(n);
-}
-
-void PlayerWindow::PlaceThumbnailAfterPrevious(int n) {
-  const ThumbnailButton* before = buttons_.at(static_cast<size_t>(n - 1));
-  MoveTwips(
-      buttons_.at(static_cast<size_t>(n)),
-      before->property("LeftTwips").toDouble() + before->property("WidthTwips").toDouble() + 50.0);
-}
-
-void PlayerWindow::SizeThumbnailAsPrevious(int n) {
-  const ThumbnailButton* before = buttons_.at(static_cast<size_t>(n - 1));
-  ResizeTwips(buttons_.at(static_cast<size_t>(n)), before->property("WidthTwips").toDouble(),
-              before->property("HeightTwips").toDouble());
-}
-
-void PlayerWindow::ShowThumbnailButton(int n) {
-  buttons_.at(static_cast<size_t>(n))->show();
-}
-
-void PlayerWindow::SetThumbnailPicture(int n, const QImage& picture) {
-  buttons_.at(static_cast<size_t>(n))->SetPicture(picture);
-}
-
-void PlayerWindow::ExtendStripScrollBar() {
-  // The scroll bar's maximum is a 16-bit value.
-  if (HScroll1->maximum() >= 32767) medium::RaiseOverflow(QString::number(32768));
-  HScroll1->setMaximum(HScroll1->maximum() + 1);
+StripSteps& PlayerWindow::Strip() {
+  return *strip_;
 }
 
 void PlayerWindow::Apply(StartupChange change) {
@@ -663,24 +371,26 @@ void PlayerWindow::FocusSlidePicture() {
 
 void PlayerWindow::ProgramEnded(int code) {
   Timer1->stop();
-  CloseViews();
+  if (views_) views_->CloseAll();
   emit programEnded(code);
   QCoreApplication::exit(code);
 }
 
 // ---- handlers --------------------------------------------------------------------------------
 
+void PlayerWindow::Slides_cmb_Click() {
+  const int n = Slides_cmb->currentIndex() + 1;
+  if (n < 1) return;
+  session_->SeekToSlide(n);
+  // The list never keeps a selection, so that choosing the same title again jumps again; a list
+  // box fires its click once more when its selection is cleared, which stops above.
+  Slides_cmb->setCurrentIndex(-1);
+  Slides_cmb_Click();
+}
+
 void PlayerWindow::HScroll1_Change() {
   if (!session_) return;
-  session_->RunHandler([&] {
-    const int max = HScroll1->maximum();
-    // A bar without steps cannot move; the strip stays where it is.
-    if (max == 0) return;
-    const double fraction = double(HScroll1->value()) / double(max);
-    // The constant 8000 rather than the frame's width: the strip's end stops short of the edge.
-    innerLeftTwips_ = static_cast<float>(-fraction * (double(innerWidthTwips_) - 8000.0));
-    MoveTwips(InnerFrame, innerLeftTwips_);
-  });
+  session_->RunHandler([&] { strip_->FollowScrollBar(); });
 }
 
 // ---- keys ------------------------------------------------------------------------------------
@@ -702,57 +412,7 @@ bool PlayerWindow::HandleKey(QKeyEvent* event) {
   return handled;
 }
 
-void PlayerWindow::ShowKeyHelp() {
-  if (!keyHelp_) keyHelp_ = new KeyHelpWindow(keys_, this);
-  keyHelp_->setWindowFlag(Qt::Dialog);
-  keyHelp_->Refresh();
-  keyHelp_->show();
-  keyHelp_->raise();
-  keyHelp_->activateWindow();
-}
-
-void PlayerWindow::MoveThumbnailFocus(int index, int key) {
-  const int last = int(buttons_.size()) - 1;
-  int target = index;
-  if (key == Qt::Key_Left) target = index - 1;
-  if (key == Qt::Key_Right) target = index + 1;
-  if (key == Qt::Key_Home) target = 0;
-  if (key == Qt::Key_End) target = last;
-  target = std::clamp(target, 0, last);
-  ThumbnailButton* b = buttons_[static_cast<size_t>(target)];
-  if (b->isVisible() || target == 0) b->setFocus(Qt::TabFocusReason);
-}
-
-void PlayerWindow::EnsureThumbnailVisible(int index) {
-  const ThumbnailButton* b = Thumbnail(index);
-  const int max = HScroll1->maximum();
-  if (!b || max <= 0) return;  // five slides or fewer: the strip never moves
-  const double left = b->property("LeftTwips").toDouble();
-  const double width = b->property("WidthTwips").toDouble();
-  const double visibleWidth = OuterFrame->property("WidthTwips").toDouble();
-  // How far the thumbnail sticks out of the strip's window at scroll value v (0: wholly seen).
-  auto outside = [&](int v) {
-    const double innerLeft = -(double(v) / double(max)) * (double(innerWidthTwips_) - 8000.0);
-    const double l = innerLeft + left;
-    return std::max(0.0, -l) + std::max(0.0, l + width - visibleWidth);
-  };
-  const int now = HScroll1->value();
-  if (outside(now) == 0) return;
-  int best = now;
-  for (int d = 1; d <= max; ++d) {
-    for (int v : {now - d, now + d}) {
-      if (v < 0 || v > max) continue;
-      if (outside(v) < outside(best)) best = v;
-    }
-    if (outside(best) == 0) break;
-  }
-  HScroll1->setValue(best);  // its change handler moves the strip
-}
-
 // ---- screen readers ----------------------------------------------------------------------------
-
-void (*PlayerWindow::AnnounceAccessibility)(QAccessibleEvent* event) =
-    &QAccessible::updateAccessibility;
 
 void PlayerWindow::NameControls() {
   setAccessibleName(tr("Presentation player"));
@@ -769,14 +429,6 @@ void PlayerWindow::NameControls() {
   Details_txt->setAccessibleDescription(tr("About the presentation and its speaker"));
   Slides_cmb->setAccessibleName(tr("Go to slide"));
   Slides_cmb->setAccessibleDescription(tr("Choose a slide title to play from that slide"));
-  OuterFrame->setAccessibleName(tr("Slide thumbnails"));
-  OuterFrame->setAccessibleDescription(
-      tr("One small picture per slide; arrow keys move, Enter or Space plays from that slide"));
-  InnerFrame->setAccessibleName(tr("Thumbnail row"));
-  Shape1->setAccessibleName(tr("Current slide frame"));
-  Shape1->setAccessibleDescription(tr("Marks the thumbnail of the slide being shown"));
-  HScroll1->setAccessibleName(tr("Scroll thumbnails"));
-  HScroll1->setAccessibleDescription(tr("Moves the row of thumbnails sideways"));
   Audio_img->setAccessibleName(tr("Audio picture"));
   Audio_img->setAccessibleDescription(tr("Shown while a recording without a picture plays"));
   Label1->setAccessibleName(tr("Slides"));
@@ -787,27 +439,5 @@ void PlayerWindow::NameControls() {
     engine->setAccessibleName(tr("Media player"));
     engine->setAccessibleDescription(tr("The recording's picture and its controls"));
   }
-  for (int i = 0; i < int(buttons_.size()); ++i) NameThumbnail(i);
-}
-
-void PlayerWindow::NameThumbnail(int index) {
-  ThumbnailButton* b = Thumbnail(index);
-  if (!b) return;
-  const QString title = index < Slides_cmb->count() ? Slides_cmb->itemText(index) : QString();
-  b->setAccessibleName(title.isEmpty() ? tr("Slide %1").arg(index + 1)
-                                       : tr("Slide %1: %2").arg(index + 1).arg(title));
-  b->setAccessibleDescription(tr("Plays the recording from this slide"));
-}
-
-void PlayerWindow::CurrentSlideChanged(int n, int count, const QString& title) {
-  const QString text =
-      n >= 1 ? tr("Slide %1 of %2: %3").arg(n).arg(count).arg(title) : tr("Slide picture");
-  Slide_img->setAccessibleDescription(n >= 1 ? text : tr("No slide yet"));
-  if (Slide_img->accessibleName() != text) {
-    Slide_img->setAccessibleName(text);
-    // Said aloud by a screen reader: the slide has changed.
-    QAccessibleEvent changed(Slide_img, QAccessible::NameChanged);
-    AnnounceAccessibility(&changed);
-  }
-  if (n >= 1) EnsureThumbnailVisible(n - 1);
+  for (int i = 0; i < strip_->Count(); ++i) strip_->NameThumbnail(i);
 }

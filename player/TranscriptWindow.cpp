@@ -1,3 +1,7 @@
+// The whole transcript beside the player: a QTextBrowser holds one block per section (the time in
+// a hanging column, then the text), the section being played and the search's matches are drawn
+// as extra selections, and a scroll of the user's own holds the list still for a while.
+
 #include "player/TranscriptWindow.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -17,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "player/core/PlayingState.h"
 #include "player/media/ControlPanel.h"
 
 namespace {
@@ -188,6 +193,13 @@ void TranscriptWindow::Rebuild() {
   }
 }
 
+void TranscriptWindow::Follow(const PlayingState& state) {
+  connect(&state, &PlayingState::changed, this, [this, &state](PlayingState::Parts parts) {
+    if (parts & PlayingState::LanguageChosen) SetLanguage(state.Language(), state.LanguageName());
+    if (parts & PlayingState::Transcript) SetCurrentCue(state.Cue());
+  });
+}
+
 void TranscriptWindow::SetCurrentCue(int k) {
   if (k < 0 || k > CueCount()) k = 0;
   if (k != current_) {
@@ -233,11 +245,6 @@ void TranscriptWindow::Search() {
 QString TranscriptWindow::MatchCountText() const {
   if (search_->text().isEmpty()) return {};
   return tr("%1 of %2").arg(currentMatch_ + 1).arg(matches_.size());
-}
-
-int TranscriptWindow::CueOfMatch(int i) const {
-  if (i < 0 || i >= matches_.size()) return 0;
-  return matches_.at(i).cue;
 }
 
 void TranscriptWindow::NextMatch() {
@@ -317,11 +324,6 @@ void TranscriptWindow::BringIntoView(int k) {
   scrolling_ = true;
   bar->setValue(std::clamp(target, bar->minimum(), bar->maximum()));
   scrolling_ = false;
-}
-
-QString TranscriptWindow::RowText(int k) const {
-  const QTextBlock block = list_->document()->findBlockByNumber(k - 1);
-  return block.isValid() ? block.text() : QString();
 }
 
 bool TranscriptWindow::RowMissing(int k) const {

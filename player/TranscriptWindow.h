@@ -13,6 +13,7 @@
 #include "presentation/Model.h"
 #include "presentation/TextSearch.h"
 
+class PlayingState;
 class QLabel;
 class QLineEdit;
 class QTextBrowser;
@@ -37,6 +38,8 @@ class TranscriptWindow : public QWidget {
   // Cue k (from 1; 0: none) is being played.
   void SetCurrentCue(int k);
   void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // Follows the playing state: its section and its language.
+  void Follow(const PlayingState& state);
 
   // Shows and raises the window beside player (the first time to its right on its screen).
   void OpenBeside(QWidget* player);
@@ -48,19 +51,15 @@ class TranscriptWindow : public QWidget {
 
   int CurrentCue() const { return current_; }
   int CueCount() const { return int(rows_.size()); }
-  // The text of cue k's row as shown, "m:ss" and text (or the note that it is missing).
-  QString RowText(int k) const;
   bool RowMissing(int k) const;
   // The search: every match over all rows, and which one is current (from 0; -1: none).
   int MatchCount() const { return int(matches_.size()); }
   int CurrentMatch() const { return currentMatch_; }
-  int CueOfMatch(int i) const;
   QString MatchCountText() const;
   // Whether the row of cue k lies wholly in the visible part of the list.
   bool RowVisible(int k) const;
 
   QTextBrowser* List() const { return list_; }
-  QLineEdit* SearchField() const { return search_; }
 
   // "m:ss" of a cue time in milliseconds.
   static QString FormatCueTime(double ms);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "medium/Paths.h"
+#include "presentation/MediumLayout.h"
 
 namespace medium {
 
@@ -24,8 +25,7 @@ MediumChoice ChooseMedium(const std::optional<QString>& given, FolderChooser* ch
     if (!IsReadableFolder(*given)) return {MediumChoice::Kind::Unreadable, *given};
     return {MediumChoice::Kind::Folder, *given};
   }
-  const bool ownMedium =
-      FileExists(BuildPath({ApplicationFolder(), QStringLiteral("\\Data\\config.txt")}));
+  const bool ownMedium = FileExists(layout::ConfigPath());
   if (ownMedium || !chooser) return {MediumChoice::Kind::OwnFolder, {}};
   const std::optional<QString> picked = chooser->Choose();
   if (!picked || picked->isEmpty()) return {MediumChoice::Kind::Cancelled, {}};

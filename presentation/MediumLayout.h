@@ -8,10 +8,9 @@
 #include <QString>
 #include <QStringList>
 
-struct Slide_cls;
+#include "medium/PlayerBuild.h"
 
-// The two players; the launcher starts them and each plays its own kind of recording.
-enum class PlayerBuild { Tavisco, Norvanta };
+struct Slide_cls;
 
 namespace layout {
 

@@ -4,6 +4,7 @@
 #include "medium/Error.h"
 #include "medium/Paths.h"
 #include "presentation/Fields.h"
+#include "presentation/Marks.h"
 
 using medium::ReportAndContinue;
 
@@ -178,7 +179,7 @@ void ReadAnnotationLine(const QString& line, medium::Reporter& reporter, Anns_cl
   using medium::ToInt16;
   auto ann = std::make_unique<Ann_cls>();
   DoStep(reporter, [&] { ann->AnnType = ToInt16(GetField(2, line)); });
-  if (ann->AnnType == 2) {
+  if (IsMarkKind(*ann, MarkKind::Text)) {
     DoStep(reporter, [&] { ann->AnnX = ToInt16(GetField(3, line)); });
     DoStep(reporter, [&] { ann->AnnY = ToInt16(GetField(4, line)); });
     DoStep(reporter, [&] { ann->AnnRed = GetField(5, line); });
@@ -186,7 +187,7 @@ void ReadAnnotationLine(const QString& line, medium::Reporter& reporter, Anns_cl
     DoStep(reporter, [&] { ann->AnnBlue = GetField(7, line); });
     DoStep(reporter, [&] { ann->AnnText = GetField(8, line); });
   }
-  if (ann->AnnType == 3) {
+  if (IsMarkKind(*ann, MarkKind::Shape)) {
     // The rectangle is written horizontal first: x, width, y, height.
     DoStep(reporter, [&] { ann->AnnTime = ToDouble(GetField(1, line)); });
     DoStep(reporter, [&] { ann->AnnShape = ToInt16(GetField(3, line)); });

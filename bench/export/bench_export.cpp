@@ -3,14 +3,20 @@
 // the time ffmpeg took for it), on the wall clock and on ffmpeg's own CPU time, since the wall
 // clock also counts whatever else the machine is doing.
 //
-//   bench_export [MEDIUM] [--runs N]
+//   bench_export [MEDIUM] [--runs N] [--talk MINUTES]
+//
+// --talk replaces the video of the sample medium's keynote (Launch2004Video) by a talk of that
+// many minutes at 640 x 480 and 25 frames a second, made by ffmpeg into a copy of the medium, so
+// that reading and decoding the recording weigh as they do on a real disc.
 //
 // Exits 1 when the transcoding of all recordings together runs at less than 20 times real time.
 
 #include <sys/resource.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -49,16 +55,56 @@ class Quiet : public medium::Reporter {
   void Show(const medium::Message&) override {}
 };
 
+bool CopyTree(const QString& from, const QString& to) {
+  QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString file = it.next();
+    const QString target = to + file.mid(from.size());
+    if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(file, target)) return false;
+  }
+  return true;
+}
+
+bool MakeTalk(const QString& path, int minutes) {
+  const QString seconds = QString::number(minutes * 60);
+  QFile::remove(path);
+  QProcess p;
+  p.start("ffmpeg", {"-v",
+                     "error",
+                     "-y",
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "testsrc2=size=640x480:rate=25:duration=" + seconds,
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "sine=frequency=220:sample_rate=22050:duration=" + seconds,
+                     "-c:v",
+                     "wmv2",
+                     "-b:v",
+                     "500k",
+                     "-c:a",
+                     "wmav2",
+                     "-b:a",
+                     "32k",
+                     path});
+  return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QString mediumDir = QStringLiteral(SAMPLE_MEDIUM_DIR);
   int runs = 3;
+  int talkMinutes = 0;
   const QStringList args = app.arguments().mid(1);
   for (qsizetype i = 0; i < args.size(); ++i) {
     if (args[i] == "--runs" && i + 1 < args.size()) {
       runs = std::max(1, args[++i].toInt());
+    } else if (args[i] == "--talk" && i + 1 < args.size()) {
+      talkMinutes = std::max(1, args[++i].toInt());
     } else {
       mediumDir = args[i];
     }
@@ -67,6 +113,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_export: no medium at %s (build the sample_medium_dir target)\n",
                  qPrintable(mediumDir));
     return 2;
+  }
+  QTemporaryDir talkCopy;
+  if (talkMinutes > 0) {
+    const QString copy = talkCopy.path() + "/medium";
+    if (!CopyTree(mediumDir, copy) ||
+        !MakeTalk(copy + "/Media/Launch2004Video/media.wmv", talkMinutes)) {
+      std::fprintf(stderr, "bench_export: cannot make the %d minute talk\n", talkMinutes);
+      return 2;
+    }
+    mediumDir = copy;
   }
   medium::SetApplicationFolder(mediumDir);
   const exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();

@@ -46,14 +46,14 @@ constexpr double kLateMs = 150;
 
 struct Format {
   const char* file;
-  EngineKind kind;
+  PlayerBuild kind;
   const char* what;
 };
 
 const Format kFormats[] = {
-    {"media.wma", EngineKind::WindowsMedia, "WMA 2 sound"},
-    {"media.wmv", EngineKind::WindowsMedia, "WMV 2 picture, WMA 2 sound"},
-    {"media.rm", EngineKind::RealMedia, "RealVideo 2 picture, AC-3 sound"},
+    {"media.wma", PlayerBuild::Tavisco, "WMA 2 sound"},
+    {"media.wmv", PlayerBuild::Tavisco, "WMV 2 picture, WMA 2 sound"},
+    {"media.rm", PlayerBuild::Norvanta, "RealVideo 2 picture, AC-3 sound"},
 };
 
 // Where to seek, as fractions of the playable length, alternately forward and back from the

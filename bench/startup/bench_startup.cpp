@@ -3,9 +3,15 @@
 // transcripts with a rescan of the transcript file from the top for every cue and language.
 //
 //   bench_startup [--runs N]
+//   bench_startup --long-timeline [LINES]
 //
 // Exits 1 when the indexed start-up takes 1 s or more, or is not at least 50 times faster than
 // the rescan.
+//
+// With --long-timeline, a crafted (or runaway) timeline of LINES slide lines (default 200,000)
+// over 100 real thumbnails: the player takes the designed 32,767 slides, reports every line
+// beyond them, and shows its window. Prints the time to the window shown and the memory the
+// process holds (resident now and at its peak); exits 1 when the peak passes 300 MB.
 
 #include <QApplication>
 #include <QBuffer>
@@ -16,6 +22,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "medium/Paths.h"
@@ -137,6 +145,76 @@ class ShowWatch : public QObject {
   QElapsedTimer& clock_;
 };
 
+// The kB figure of one "Vm...:" line of /proc/self/status (0 where there is none).
+double ProcessMemoryMb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string key = std::string(field) + ":";
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0) return std::stod(line.substr(key.size())) / 1024.0;
+  }
+  return 0;
+}
+
+// Counts the messages without keeping them, as a user who chose "Skip further messages" sees
+// none of them.
+class CountingReporter : public medium::Reporter {
+ public:
+  CountingReporter() : Reporter(QStringLiteral("Tavisco")) {}
+  void Show(const medium::Message&) override { ++count; }
+  size_t count = 0;
+};
+
+int LongTimeline(int lines) {
+  QTemporaryDir dir;
+  const QString root = dir.path();
+  WriteFile(root + "/Data/LONG/database.txt",
+            "SlideMode=1\r\nMediaMode=1\r\nFlag=0\r\nText=Long\r\n");
+  constexpr int kPictures = 100;
+  for (int i = 1; i <= kPictures; ++i) {
+    QImage thumb(80, 65, QImage::Format_RGB32);
+    thumb.fill(QColor::fromHsv((i * 37) % 360, 120, 220));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    thumb.save(&buffer, "JPG", 90);
+    WriteFile(root + QStringLiteral("/Slides/Deck/thumbs/Slide%1.jpg").arg(i), jpeg);
+  }
+  QByteArray events;
+  events.reserve(lines * 40);
+  for (int i = 0; i < lines; ++i) {
+    events += "0~" + QByteArray::number(i * 1000) + "~Deck~" +
+              QByteArray::number(i % kPictures + 1) + "~Slide " + QByteArray::number(i + 1) +
+              "\r\n";
+  }
+  WriteFile(root + "/Data/LONG/events.txt", events);
+  WriteFile(root + "/Data/LONG/details.txt", "A timeline far beyond the designed limit\r\n");
+  WriteFile(root + "/Media/LONG/media.wma", "stub");
+  medium::SetApplicationFolder(root);
+
+  CountingReporter reporter;
+  FakeEngine engine;  // no recording: the position stays negative
+  PlayerWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, Borrow(engine), "-p LONG");
+  QElapsedTimer clock;
+  ShowWatch watch(clock);
+  window.installEventFilter(&watch);
+  clock.start();
+  window.Form_Load();
+  const double totalMs = clock.nsecsElapsed() / 1e6;
+  QCoreApplication::processEvents();
+  const int slides =
+      window.Session().SlidesList() ? window.Session().SlidesList()->Slides.Count() : 0;
+  const double residentMb = ProcessMemoryMb("VmRSS");
+  const double peakMb = ProcessMemoryMb("VmHWM");
+  std::printf("long timeline: %d lines, %d slides taken, %zu messages\n", lines, slides,
+              reporter.count);
+  std::printf("window shown at %.0f ms (whole start-up %.0f ms); resident %.0f MB, peak %.0f MB\n",
+              watch.shownMs, totalMs, residentMb, peakMb);
+  const bool ok = peakMb <= 300;
+  if (!ok) std::printf("FAILED: the player must hold at most 300 MB for this timeline\n");
+  return ok ? 0 : 1;
+}
+
 Run StartOnce(bool rescan) {
   medium::RecordingReporter reporter("Tavisco");
   FakeEngine engine;  // no recording: the position stays negative
@@ -167,6 +245,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int runs = 5;
   const QStringList args = app.arguments();
+  const qsizetype longAt = args.indexOf("--long-timeline");
+  if (longAt >= 0) {
+    const int lines = longAt + 1 < args.size() ? args[longAt + 1].toInt() : 0;
+    return LongTimeline(lines > 0 ? lines : 200000);
+  }
   const qsizetype at = args.indexOf("--runs");
   if (at >= 0 && at + 1 < args.size()) runs = std::max(1, args[at + 1].toInt());
 

@@ -34,9 +34,14 @@ constexpr double kSlideEveryMs = 2000;
 // reading the bench saw change, plus the time since, times the speed (a check of the reading).
 class MeasuringWindow : public PlayerWindow {
  public:
-  using PlayerWindow::PlayerWindow;
-  void SetSlideTitle(const QString& title) override {
-    PlayerWindow::SetSlideTitle(title);
+  template <class... Args>
+  explicit MeasuringWindow(Args&&... args) : PlayerWindow(std::forward<Args>(args)...) {
+    // Told after the window itself, which follows the playing state first: the title is shown.
+    connect(&Session().State(), &PlayingState::changed, this, [this](PlayingState::Parts parts) {
+      if (parts & PlayingState::Title) TitleShown(Session().State().SlideTitle());
+    });
+  }
+  void TitleShown(const QString& title) {
     if (!measuring || shown.count(title)) return;
     const double reading = Session().Engine().GetPositionMs();
     Poll();
@@ -106,12 +111,12 @@ Lateness Run(int slides, double speed, bool onTime) {
   auto factory = [](QWidget* parent) {
     EngineOptions options;
     options.headless = true;
-    return CreateEngine(EngineKind::WindowsMedia, parent, options);
+    return CreateEngine(PlayerBuild::Tavisco, parent, options);
   };
   MeasuringWindow window(ProfileFor(PlayerBuild::Tavisco), reporter, factory,
                          QStringLiteral("-p P"));
   window.Form_Load();
-  if (!window.Session().StartupFinished()) return {};
+  if (window.Session().Sync() == nullptr) return {};
   window.clock.start();
   window.speed = speed;
   if (!onTime) window.Session().Sync()->Stop();

@@ -21,8 +21,9 @@
 
 #include "medium/Paths.h"
 #include "medium/Picture.h"
-#include "player/Annotations.h"
-#include "player/Playback.h"
+#include "player/core/Playback.h"
+#include "player/core/SlideRenderer.h"
+#include "presentation/Marks.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
 #include "tests/support/FakeEngine.h"
@@ -35,16 +36,17 @@ constexpr int kMarksPerSlide = 50;
 constexpr int kDistinctPictures = 10;
 constexpr double kBudgetMs = 5.0;
 
-class KeepingView : public PlayerView {
- public:
-  int SelectedLanguage() const override { return 0; }
-  void SetTranscriptText(const QString& text) override { transcript = text; }
-  void SetSlidePicture(const QImage& p) override { picture = p; }
-  void SetSlideTitle(const QString& t) override { title = t; }
-  void SetHighlightLeft(float twips) override { highlight = twips; }
-  float ThumbnailWidthTwips() const override { return 1215.0f; }
-  int SlidesListSelection() const override { return -1; }
-  void ClearSlidesListSelection() override {}
+// A view that keeps what the playing state tells it, as the player window does.
+struct KeepingView {
+  explicit KeepingView(const PlayingState& state) {
+    QObject::connect(&state, &PlayingState::changed, [this, &state](PlayingState::Parts parts) {
+      if (parts & PlayingState::Transcript) transcript = state.TranscriptText();
+      if (parts & PlayingState::Picture) picture = state.SlidePicture();
+      if (parts & PlayingState::Title) title = state.SlideTitle();
+      if (parts & PlayingState::Highlight)
+        highlight = HighlightLeft(1215.0f, state.HighlightSlide());
+    });
+  }
   QString transcript, title;
   QImage picture;
   float highlight = 0;
@@ -144,7 +146,7 @@ int main(int argc, char** argv) {
   for (int j = 1; j <= kAnns; ++j) {
     Ann_cls a;
     a.AnnTime = j < kMarksPerSlide ? j - kMarksPerSlide : (j - kMarksPerSlide) * 1000.0;
-    a.AnnType = (j % 2) ? 0 : 2;
+    a.AnnType = static_cast<int16_t>((j % 2) ? MarkKind::Line : MarkKind::Text);
     a.AnnX = static_cast<int16_t>(rng.bounded(7080));
     a.AnnY = static_cast<int16_t>(rng.bounded(5400));
     a.AnnWidth = static_cast<int16_t>(rng.bounded(7080));
@@ -163,12 +165,15 @@ int main(int argc, char** argv) {
 
   const int16_t slideMode = 0;
   FakeEngine engine;
-  KeepingView view;
+  PlayingState state;
+  state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
+  KeepingView view(state);
   int loads = 0;
-  Playback playback(slides, anns, trans, slideMode, engine, view, [&](const QString& path) {
+  const SlideRenderer renderer(slides, anns, [&](const QString& path) {
     ++loads;
     return medium::LoadPicture(path);
   });
+  Playback playback(slides, anns, trans, slideMode, engine, state, renderer);
 
   // Positions spread over the whole recording, each in the middle of a slide.
   auto positionOf = [](int i) { return ((i * 7919) % kSlides) * 1000.0 + 500.0; };

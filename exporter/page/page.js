@@ -15,7 +15,6 @@
   var language = document.getElementById('language');
   var SVG = 'http://www.w3.org/2000/svg';
   var AREA_WIDTH_PX = 472;   // the player's slide picture area; marks are in twips of it
-  var TEXT_SIZE_TWIPS = 160; // 8 points
 
   // Halves go to the even neighbour, as every whole-number rounding of the player does.
   function roundHalfEven(x) {
@@ -48,31 +47,43 @@
   var shownRange = '';
   var shownText = null;
 
+  // Each mark comes resolved by the player's rule: its shape, points, colour and text.
+  function markElement(m) {
+    var el = null;
+    if (m.shape === 'line') {
+      el = document.createElementNS(SVG, 'line');
+      el.setAttribute('x1', m.x);
+      el.setAttribute('y1', m.y);
+      el.setAttribute('x2', m.x2);
+      el.setAttribute('y2', m.y2);
+    } else if (m.shape === 'rectangle') {
+      // Four sides, so that a rectangle of no height or width still shows as a line.
+      el = document.createElementNS(SVG, 'polyline');
+      el.setAttribute('points', [m.x, m.y, m.x2, m.y, m.x2, m.y2, m.x, m.y2, m.x, m.y].join(' '));
+      el.setAttribute('fill', 'none');
+    } else if (m.shape === 'text') {
+      el = document.createElementNS(SVG, 'text');
+      el.setAttribute('x', m.x);
+      el.setAttribute('y', m.y);
+      el.setAttribute('fill', m.colour);
+      el.setAttribute('font-size', m.size);
+      el.setAttribute('dominant-baseline', 'hanging');
+      el.textContent = m.text;
+      return el;
+    }
+    if (el) {
+      el.setAttribute('stroke', m.colour);
+      el.setAttribute('stroke-width', '1');
+      el.setAttribute('vector-effect', 'non-scaling-stroke');
+    }
+    return el;
+  }
+
   function drawMarks(first, last) {
     while (marksSvg.firstChild) marksSvg.removeChild(marksSvg.firstChild);
     for (var i = first; i <= last; i++) {
       var m = data.marks[i - 1];
-      if (!m || !m.colour) continue; // an unusable colour draws nothing, as in the player
-      var el = null;
-      if (m.type === 0) {
-        // The second point is given as coordinates, not as extents.
-        el = document.createElementNS(SVG, 'line');
-        el.setAttribute('x1', m.x);
-        el.setAttribute('y1', m.y);
-        el.setAttribute('x2', m.x2);
-        el.setAttribute('y2', m.y2);
-        el.setAttribute('stroke', m.colour);
-        el.setAttribute('stroke-width', '1');
-        el.setAttribute('vector-effect', 'non-scaling-stroke');
-      } else if (m.type === 2) {
-        el = document.createElementNS(SVG, 'text');
-        el.setAttribute('x', m.x);
-        el.setAttribute('y', m.y);
-        el.setAttribute('fill', m.colour);
-        el.setAttribute('font-size', TEXT_SIZE_TWIPS);
-        el.setAttribute('dominant-baseline', 'hanging');
-        el.textContent = m.text;
-      }
+      var el = m ? markElement(m) : null;
       if (el) {
         el.setAttribute('class', 'mark');
         el.setAttribute('data-index', i);
@@ -92,6 +103,8 @@
     var thumbs = strip.children;
     for (var i = 0; i < thumbs.length; i++) {
       thumbs[i].classList.toggle('current', i === n - 1);
+      if (i === n - 1) thumbs[i].setAttribute('aria-current', 'true');
+      else thumbs[i].removeAttribute('aria-current');
     }
     var current = thumbs[n - 1];
     if (!current) return;
@@ -162,7 +175,6 @@
       button.type = 'button';
       button.className = 'thumb';
       button.title = slide.title;
-      button.setAttribute('role', 'listitem');
       var img = document.createElement('img');
       img.src = slide.thumb;
       img.alt = slide.title;
@@ -189,6 +201,27 @@
   }
 
   function hide(id) { document.getElementById(id).classList.add('hidden'); }
+
+  // A recording with more than one sound track (a talk and its interpretation): a chooser where
+  // the browser can switch between them (media.audioTracks); elsewhere the first one plays.
+  function buildAudioTracks() {
+    var tracks = media.audioTracks;
+    var names = data.media.audioTracks || [];
+    var choice = document.getElementById('audio-choice');
+    var select = document.getElementById('audio-track');
+    if (!tracks || tracks.length < 2 || select.options.length > 0) return;
+    for (var i = 0; i < tracks.length; i++) {
+      var option = document.createElement('option');
+      option.value = String(i);
+      option.textContent = names[i] ? names[i].label : 'Sound ' + (i + 1);
+      select.appendChild(option);
+      if (tracks[i].enabled) select.selectedIndex = i;
+    }
+    select.addEventListener('change', function () {
+      for (var k = 0; k < tracks.length; k++) tracks[k].enabled = k === select.selectedIndex;
+    });
+    choice.classList.remove('hidden');
+  }
 
   // ---- start ----
   var startSeconds = hashSeconds();
@@ -229,6 +262,7 @@
   }
   function onMetadata() {
     if (startMs > 0 && media.currentTime * 1000 !== startMs) media.currentTime = startMs / 1000;
+    buildAudioTracks();
     render(position());
   }
   media.addEventListener('loadedmetadata', onMetadata);

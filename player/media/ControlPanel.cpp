@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "player/media/MediaEngine.h"
+
 namespace {
 
 // A seek bar that jumps to where it is clicked, as media players' seek bars do, instead of
@@ -189,7 +191,11 @@ QString ControlPanel::FormatSpeed(double speed) {
 }
 
 const QList<double>& ControlPanel::SpeedSteps() {
-  static const QList<double> steps{0.5, 0.75, 1.0, 1.25, 1.5, 1.75, 2.0};
+  static const QList<double> steps = [] {
+    QList<double> all;
+    for (double s = kMinSpeed; s <= kMaxSpeed; s += kSpeedStep) all << s;
+    return all;
+  }();
   return steps;
 }
 

@@ -10,6 +10,7 @@
 #include "medium/Error.h"
 #include "medium/Paths.h"
 #include "player/media/ControlPanel.h"
+#include "player/media/MediaEngine.h"
 #include "player/media/MpvVideoWidget.h"
 
 namespace {
@@ -169,7 +170,7 @@ double EngineControl::DurationSeconds() const {
 
 void EngineControl::SetSpeed(double speed) {
   if (!std::isfinite(speed)) return;
-  core_->SetSpeed(std::clamp(speed, 0.5, 2.0));
+  core_->SetSpeed(std::clamp(speed, kMinSpeed, kMaxSpeed));
 }
 
 double EngineControl::Speed() const {

@@ -21,11 +21,11 @@ MpvCoreOptions CoreOptionsFor(const EngineOptions& options) {
   return core;
 }
 
-std::unique_ptr<MediaEngine> CreateEngine(EngineKind kind, QWidget* parent,
+std::unique_ptr<MediaEngine> CreateEngine(PlayerBuild kind, QWidget* parent,
                                           const EngineOptions& options) {
   auto* control = new EngineControl(CoreOptionsFor(options), parent);
-  control->setGeometry(512, 88, 270, 260);
-  if (kind == EngineKind::WindowsMedia) {
+  control->setGeometry(kEngineBox);
+  if (kind == PlayerBuild::Tavisco) {
     control->setObjectName(QStringLiteral("MediaPlayer1"));
     return std::make_unique<WinMediaBinding>(MakeWinMediaControl(control), control);
   }
@@ -40,12 +40,12 @@ struct FormatNeeds {
   QStringList decoders;
 };
 
-static FormatNeeds NeedsOf(EngineKind kind) {
-  if (kind == EngineKind::WindowsMedia) return {"asf", {"wmav1", "wmav2", "wmv1", "wmv2", "wmv3"}};
+static FormatNeeds NeedsOf(PlayerBuild kind) {
+  if (kind == PlayerBuild::Tavisco) return {"asf", {"wmav1", "wmav2", "wmv1", "wmv2", "wmv3"}};
   return {"rm", {"ra_144", "ra_288", "cook", "rv10", "rv20", "rv30", "rv40"}};
 }
 
-bool ProbeEngine(EngineKind kind) {
+bool ProbeEngine(PlayerBuild kind) {
   MpvCoreOptions options;
   options.headless = true;
   MpvCore core(options);

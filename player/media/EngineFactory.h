@@ -3,14 +3,10 @@
 
 #include <memory>
 
+#include "medium/PlayerBuild.h"
 #include "player/media/MediaEngine.h"
 
 class QWidget;
-
-enum class EngineKind {
-  WindowsMedia,  // Tavisco: media.wma / media.wmv, control MediaPlayer1, seconds as double
-  RealMedia,     // Norvanta: media.rm, control RealAudio1, whole milliseconds as int32
-};
 
 struct EngineOptions {
   bool headless = false;  // vo=null, ao=null: no picture, no sound (tests)
@@ -24,10 +20,10 @@ MpvCoreOptions CoreOptionsFor(const EngineOptions& options);
 
 // Creates the engine control as a child of parent, at its designed place (512, 88, 270 x 260),
 // and the binding the player talks to.
-std::unique_ptr<MediaEngine> CreateEngine(EngineKind kind, QWidget* parent,
+std::unique_ptr<MediaEngine> CreateEngine(PlayerBuild kind, QWidget* parent,
                                           const EngineOptions& options = {});
 
 // Creates the playback core and checks that it can demux and decode the formats of the player
 // build: ASF with the WMA/WMV decoders, or RealMedia with the RealAudio/RealVideo decoders.
 // Opens no window.
-bool ProbeEngine(EngineKind kind);
+bool ProbeEngine(PlayerBuild kind);

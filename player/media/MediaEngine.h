@@ -1,16 +1,25 @@
 #pragma once
-// The media engine as the player sees it: five operations in milliseconds and the host
-// control's placement in window pixels. Each player build has one binding that converts to its
-// engine control's own units. Tests replace it with a fake that records the calls.
+// The media engine as the player sees it: the designed operations (open, play, position and
+// seek in milliseconds, the control panel alone) and the host control's placement in window
+// pixels, each build's binding converting to its engine control's own units. Tests replace it
+// with a fake that records the calls.
 //
 // Beside the designed operations the engine tells a listener what it does on its own (new
 // position samples, pauses, seeks, speed changes), so that the window can follow the recording
 // between the once-a-second ticks, and it takes the keyboard's wishes (pause, speed, volume).
 // Those have harmless defaults, so an engine that cannot do them still plays.
 
+#include <QRect>
 #include <QString>
 
 class QWidget;
+
+// Where the engine control stands in the player window, in pixels, as designed.
+inline constexpr QRect kEngineBox(512, 88, 270, 260);
+// The playing speeds the player offers, in steps of a quarter.
+inline constexpr double kMinSpeed = 0.5;
+inline constexpr double kMaxSpeed = 2.0;
+inline constexpr double kSpeedStep = 0.25;
 
 // Told on the window's thread, always after the engine's own state has changed.
 class MediaEngineListener {

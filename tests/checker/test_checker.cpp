@@ -116,6 +116,50 @@ void ScratchMiddle(const QString& path) {
   f.write(noise);
 }
 
+// A recording made by ffmpeg in place of one of the medium's; arguments before the output path.
+void MakeRecording(const QString& path, const QStringList& args) {
+  QProcess p;
+  p.start("ffmpeg", QStringList{"-v", "error", "-y"} + args + QStringList{path});
+  QVERIFY(p.waitForFinished(60000));
+  QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+}
+
+// A second of speech at 8 kHz in small packets, as the shortest recordings on the discs are.
+void ShortSound(const QString& path) {
+  MakeRecording(path, {"-f", "lavfi", "-i", "sine=frequency=300:duration=1.02:sample_rate=8000",
+                       "-c:a", "wmav2", "-b:a", "24k", "-packet_size", "500"});
+}
+
+// Ten seconds of pictures at 25 frames a second with sound; a filter may leave frames out.
+void Pictures(const QString& path, const QString& filter = "null") {
+  MakeRecording(path,
+                {"-f",   "lavfi", "-i",        "testsrc2=size=320x240:rate=25:duration=10",
+                 "-f",   "lavfi", "-i",        "sine=frequency=440:duration=10:sample_rate=22050",
+                 "-vf",  filter,  "-fps_mode", "passthrough",
+                 "-c:v", "wmv2",  "-b:v",      "300k",
+                 "-c:a", "wmav2", "-b:a",      "32k"});
+}
+
+void KeepShare(const QString& path, double share) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.resize(qint64(f.size() * share)));
+}
+
+// Overwrites 1 KiB in the middle of a file with noise, the same on every run.
+void NoiseInMiddle(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.seek(f.size() / 2));
+  QByteArray noise(1024, Qt::Uninitialized);
+  quint32 x = 19;
+  for (char& c : noise) {
+    x = x * 1103515245u + 12345u;
+    c = char(x >> 16);
+  }
+  f.write(noise);
+}
+
 QByteArray Encoded(const char* format) {
   QImage image(160, 120, QImage::Format_RGB32);
   for (int y = 0; y < image.height(); ++y)
@@ -188,8 +232,8 @@ class CheckerTest : public QObject {
         << Damage([ev](const QString& r) { SetLine(r, ev, 2, "2~400~1"); }) << ev << 2
         << "first transcript cue starts at 400";
     QTest::newRow("colour out of range") << Damage([ev](const QString& r) {
-      SetLine(r, ev, 7, "1~7000~3~0~1~300~6700~2820~3300~300~0~0");
-    }) << ev << 7 << "colour red \"300\"";
+      SetLine(r, ev, 7, "1~7000~3~0~1~300~6700~2820~3300~-300~0~0");
+    }) << ev << 7 << "colour red \"-300\"";
     QTest::newRow("slide picture missing")
         << Damage([](const QString& r) { QFile::remove(r + "/Slides/ZentoLaunch/Slide3.jpg"); })
         << "Slides/ZentoLaunch/Slide3.jpg" << 0 << "events.txt line 8";
@@ -300,6 +344,27 @@ class CheckerTest : public QObject {
         << "Media/Interview/media.rm"
         << "^recording: damaged: cannot be decoded (from " + kTimes + " to " + kTimes + "|at " +
                kTimes + ")";
+    // A short recording may not lose a tenth unnoticed: the tolerance is its own packet.
+    QTest::newRow("short sound cut at 90 %") << Damage([](const QString& r) {
+      ShortSound(r + "/Media/Interview/media.wma");
+      KeepShare(r + "/Media/Interview/media.wma", 0.9);
+    }) << "Media/Interview/media.wma"
+                                             << "^recording: cut short: it ends at 0:00.9 of "
+                                                "its stated 0:01.0 \\(Tavisco plays it\\)$";
+    // Frames 100 to 104 (4.0 s to 4.2 s) lost: they decode without an error, but the picture's
+    // times jump beyond the stream's own rate.
+    QTest::newRow("pictures missing") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv", "select='not(between(n,100,104))'");
+    }) << "Media/Launch2004Video/media.wmv"
+                                      << "^recording: damaged: pictures missing from 0:04.0 to "
+                                         "0:04.2 \\(Tavisco plays it\\)$";
+    QTest::newRow("noise in the pictures") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv");
+      NoiseInMiddle(r + "/Media/Launch2004Video/media.wmv");
+    }) << "Media/Launch2004Video/media.wmv"
+                                           << "^recording: damaged: (cannot be decoded|pictures "
+                                              "missing) (from " +
+                                                  kTimes + " to " + kTimes + "|at " + kTimes + ")";
     QTest::newRow("not a recording at all") << Damage([](const QString& r) {
       QFile f(r + "/Media/Interview/media.rm");
       QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -333,6 +398,49 @@ class CheckerTest : public QObject {
     QVERIFY(result.ProblemCount() >= 1);
   }
 
+  // A picture is decoded once per check, yet named at every line that shows it: the two
+  // keynotes share their deck.
+  void sharedPictureNamedAtEachLine() {
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    CutInHalf(copy.Root() + "/Slides/ZentoLaunch/Slide3.jpg");
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    const auto found = Find(result, "Slides/ZentoLaunch/Slide3.jpg",
+                            QRegularExpression("^slide picture: cut short"));
+    QStringList places;
+    for (const auto& p : found) places << p.message.section(" (", -1);
+    places.sort();
+    QCOMPARE(places, QStringList({"Data/Launch2004/events.txt line 8)",
+                                  "Data/Launch2004Video/events.txt line 8)"}));
+  }
+
+  // The recordings above whole: no tolerance or rate makes them faulty.
+  void wholeRecordingsAreClean_data() {
+    QTest::addColumn<Damage>("make");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("short sound") << Damage([](const QString& r) {
+      ShortSound(r + "/Media/Interview/media.wma");
+    }) << "Media/Interview/media.wma";
+    QTest::newRow("pictures") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv");
+    }) << "Media/Launch2004Video/media.wmv";
+    // One frame left out now and then, as an encoder does to keep its bit rate.
+    QTest::newRow("single frames left out") << Damage([](const QString& r) {
+      Pictures(r + "/Media/Launch2004Video/media.wmv", "select='mod(n,7)'");
+    }) << "Media/Launch2004Video/media.wmv";
+  }
+  void wholeRecordingsAreClean() {
+    QFETCH(Damage, make);
+    QFETCH(QString, file);
+    TempMedium copy;
+    CopyTree(kSample, copy.Root());
+    make(copy.Root());
+    medium::SetApplicationFolder(copy.Root());
+    const checker::CheckResult result = checker::CheckMedium();
+    QVERIFY2(Find(result, file, QRegularExpression(".")).empty(), qPrintable(Describe(result)));
+  }
+
   // What plays as it should is a note, never a problem; what no player can play is a problem.
   void notesAndProblems_data() {
     QTest::addColumn<Damage>("damage");
@@ -355,6 +463,11 @@ class CheckerTest : public QObject {
       QFile::rename(r + "/Media/Interview/media.rm", r + "/Media/Interview/MEDIA.RM");
     }) << "Media/Interview/media.rm"
                                                       << "found only as MEDIA.RM" << true;
+    // The players draw a component above 255 at full strength, as they always have.
+    QTest::newRow("colour above 255") << Damage([](const QString& r) {
+      SetLine(r, "Data/Launch2004/events.txt", 7, "1~7000~3~0~1~300~6700~2820~3300~300~0~0");
+    }) << "Data/Launch2004/events.txt"
+                                      << "colour red \"300\" is above 255: drawn as 255" << true;
     QTest::newRow("nobody plays it") << Damage([](const QString& r) {
       QFile::remove(r + "/Media/Interview/media.wma");
       QFile::remove(r + "/Media/Interview/media.rm");

@@ -44,13 +44,13 @@ def check(condition, message):
     print("ok   " + message)
 
 
-def browser():
+def browser(extra_flags=()):
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                  "--autoplay-policy=no-user-gesture-required", "--mute-audio",
                  "--window-size=1280,800", "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update"):
+                 "--disable-component-update", "--disable-quic", "--disable-sync") + tuple(extra_flags):
         options.add_argument(flag)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service(DRIVER), options=options)

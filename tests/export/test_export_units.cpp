@@ -2,6 +2,7 @@
 // Windows-1252 texts of the medium arriving as UTF-8; the mark colours, language tags, package
 // names, ffmpeg's progress and the page templates.
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -192,6 +193,46 @@ class ExportUnitsTest : public QObject {
     QCOMPARE(MarkColour(ann), expected);
   }
 
+  // Each mark goes to the page resolved by the player's one rule; the page holds none of its own.
+  void marksResolved_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("x2");
+    QTest::addColumn<int>("y2");
+    QTest::addColumn<QString>("red");
+    QTest::addColumn<QJsonValue>("shape");
+    QTest::newRow("line") << 0 << 110 << 20 << "255" << QJsonValue("line");
+    QTest::newRow("kind 2 with a second corner")
+        << 2 << 110 << 80 << "255" << QJsonValue("rectangle");
+    QTest::newRow("text") << 2 << 0 << 0 << "255" << QJsonValue("text");
+    QTest::newRow("shape record") << 3 << 110 << 80 << "255" << QJsonValue();
+    QTest::newRow("unusable colour") << 0 << 110 << 20 << "" << QJsonValue();
+    QTest::newRow("component above 255") << 0 << 110 << 20 << "300" << QJsonValue("line");
+  }
+  void marksResolved() {
+    QFETCH(int, type);
+    QFETCH(int, x2);
+    QFETCH(int, y2);
+    QFETCH(QString, red);
+    QFETCH(QJsonValue, shape);
+    PresentationContent content;
+    Ann_cls& ann = content.anns.Anns.Add(Ann_cls());
+    ann.AnnType = static_cast<int16_t>(type);
+    ann.AnnX = 10;
+    ann.AnnY = 20;
+    ann.AnnWidth = static_cast<int16_t>(x2);
+    ann.AnnHeight = static_cast<int16_t>(y2);
+    ann.AnnRed = red;
+    ann.AnnGreen = "0";
+    ann.AnnBlue = "0";
+    ann.AnnText = "Hi";
+    const QJsonObject mark = PageData(content, RecordingOutput{})["marks"].toArray()[0].toObject();
+    QCOMPARE(mark["shape"], shape);
+    QCOMPARE(mark["x"].toInt(), 10);
+    QCOMPARE(mark["y2"].toInt(), y2);
+    if (!shape.isNull()) QCOMPARE(mark["colour"].toString(), QString("#ff0000"));
+    QCOMPARE(mark.contains("size"), shape == QJsonValue("text"));
+  }
+
   void languageCode_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("code");
@@ -213,6 +254,48 @@ class ExportUnitsTest : public QObject {
     QFETCH(QString, name);
     QFETCH(QString, code);
     QCOMPARE(LanguageCode(name), code);
+  }
+
+  // A sound track's language as the recording names it, for the page's list of tracks.
+  void recordingLanguage_data() {
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("code");  // empty: no language
+    QTest::addColumn<QString>("label");
+    QTest::newRow("ISO 639-2") << "eng"
+                               << "en"
+                               << "English";
+    QTest::newRow("bibliographic") << "fre"
+                                   << "fr"
+                                   << "French";
+    QTest::newRow("terminological") << "deu"
+                                    << "de"
+                                    << "German";
+    QTest::newRow("RFC 1766 as ASF has it") << "en-us"
+                                            << "en"
+                                            << "English";
+    QTest::newRow("upper case") << "ES"
+                                << "es"
+                                << "Spanish";
+    QTest::newRow("undetermined") << "und"
+                                  << ""
+                                  << "";
+    QTest::newRow("none") << ""
+                          << ""
+                          << "";
+    QTest::newRow("unknown") << "qqq"
+                             << ""
+                             << "";
+  }
+  void recordingLanguage() {
+    QFETCH(QString, tag);
+    QFETCH(QString, code);
+    QFETCH(QString, label);
+    const std::optional<AudioTrack> track = RecordingLanguage(tag);
+    QCOMPARE(track.has_value(), !code.isEmpty());
+    if (track) {
+      QCOMPARE(track->language, code);
+      QCOMPARE(track->label, label);
+    }
   }
 
   void packageNames_data() {
@@ -284,11 +367,14 @@ class ExportUnitsTest : public QObject {
     const QStringList v = EncodingArguments(video);
     QCOMPARE(OutputFileName(video), QString("media.mp4"));
     for (const char* a : {"libx264", "aac", "+faststart", "yuv420p"}) QVERIFY2(v.contains(a), a);
+    // Every sound track, not only the first.
+    QVERIFY(v.contains("0:a?") && !v.contains("0:a:0?"));
     MediaInfo audio;
     const QStringList a = EncodingArguments(audio);
     QCOMPARE(OutputFileName(audio), QString("media.m4a"));
     QVERIFY(a.contains("-vn") && a.contains("aac") && a.contains("+faststart"));
     QVERIFY(!a.contains("libx264"));
+    QVERIFY(a.contains("0:a") && !a.contains("0:a:0"));
   }
 
   void templates() {

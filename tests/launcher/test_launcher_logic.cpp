@@ -223,8 +223,8 @@ void LauncherLogicTest::commandLine_data() {
   QTest::addColumn<QString>("folder");
   QTest::addColumn<QString>("presDir");
   QTest::addColumn<QString>("expected");
-  const QString t = ProgramFileName(PlayerProgram::Tavisco);
-  const QString n = ProgramFileName(PlayerProgram::Norvanta);
+  const QString t = ProgramFileName(PlayerBuild::Tavisco);
+  const QString n = ProgramFileName(PlayerBuild::Norvanta);
   QTest::newRow("drive root") << 0 << "D:\\"
                               << "Q1Results"
                               << "D:\\" + t + " -p Q1Results";
@@ -247,26 +247,26 @@ void LauncherLogicTest::commandLine() {
   QFETCH(QString, folder);
   QFETCH(QString, presDir);
   QFETCH(QString, expected);
-  const auto p = player == 0 ? PlayerProgram::Tavisco : PlayerProgram::Norvanta;
+  const auto p = player == 0 ? PlayerBuild::Tavisco : PlayerBuild::Norvanta;
   QCOMPARE(PlayerCommandLine(p, folder, presDir), expected);
 }
 
 void LauncherLogicTest::launchArguments() {
   const PlayerLaunch plain =
-      BuildPlayerLaunch(PlayerProgram::Tavisco, QStringLiteral("My Talk"),
+      BuildPlayerLaunch(PlayerBuild::Tavisco, QStringLiteral("My Talk"),
                         QStringLiteral("\\media\\disc"), QStringLiteral("\\opt\\az"), std::nullopt);
   QCOMPARE(plain.program,
-           medium::NativePath("\\opt\\az\\" + ProgramFileName(PlayerProgram::Tavisco)));
+           medium::NativePath("\\opt\\az\\" + ProgramFileName(PlayerBuild::Tavisco)));
   // The folder is one argument, blanks and all, after the end of the options.
   QCOMPARE(plain.arguments, (QStringList{"--", "-p", "My Talk"}));
 
   const PlayerLaunch withMedium = BuildPlayerLaunch(
-      PlayerProgram::Norvanta, QStringLiteral("A\\\\B"), QStringLiteral("\\media\\disc"),
+      PlayerBuild::Norvanta, QStringLiteral("A\\\\B"), QStringLiteral("\\media\\disc"),
       QStringLiteral("\\"), QStringLiteral("/media/disc"));
-  QCOMPARE(withMedium.program, medium::NativePath("\\" + ProgramFileName(PlayerProgram::Norvanta)));
+  QCOMPARE(withMedium.program, medium::NativePath("\\" + ProgramFileName(PlayerBuild::Norvanta)));
   QCOMPARE(withMedium.arguments, (QStringList{"--medium", "/media/disc", "--", "-p", "A\\B"}));
   QCOMPARE(withMedium.commandLine,
-           "\\media\\disc\\" + ProgramFileName(PlayerProgram::Norvanta) + " -p A\\B");
+           "\\media\\disc\\" + ProgramFileName(PlayerBuild::Norvanta) + " -p A\\B");
 }
 
 // The library starts a player at a hit's moment: --at before the end of the options, in
@@ -287,7 +287,7 @@ void LauncherLogicTest::momentArrivesAtThePlayer() {
   QFETCH(QString, text);
   QFETCH(double, read);
   const PlayerLaunch launch = BuildPlayerLaunch(
-      PlayerProgram::Norvanta, QStringLiteral("--at 5"), QStringLiteral("\\media\\disc"),
+      PlayerBuild::Norvanta, QStringLiteral("--at 5"), QStringLiteral("\\media\\disc"),
       QStringLiteral("\\opt\\az"), QStringLiteral("/media/disc"), ms);
   QCOMPARE(launch.arguments,
            (QStringList{"--medium", "/media/disc", "--at", text, "--", "-p", "--at 5"}));
@@ -320,7 +320,7 @@ void LauncherLogicTest::folderArrivesWholeAtThePlayer() {
   const std::optional<QString> mediumFolder =
       withMedium ? std::optional<QString>(QStringLiteral("/media/my disc")) : std::nullopt;
   const PlayerLaunch launch =
-      BuildPlayerLaunch(PlayerProgram::Tavisco, presDir, QStringLiteral("\\media\\disc"),
+      BuildPlayerLaunch(PlayerBuild::Tavisco, presDir, QStringLiteral("\\media\\disc"),
                         QStringLiteral("\\opt\\az"), mediumFolder);
   // What the player makes of the arguments it is started with.
   const medium::ProgramOptions options =
@@ -433,21 +433,21 @@ void LauncherLogicTest::desktopEntryNamesTheWindowClass() {
 void LauncherLogicTest::probeAnswersPerProgram() {
   QTemporaryDir dir;
   const QString folder = medium::ToMediumForm(dir.path());
-  const QStringList ids{ProbeIdentifier(PlayerProgram::Tavisco),
-                        ProbeIdentifier(PlayerProgram::Norvanta)};
+  const QStringList ids{ProbeIdentifier(PlayerBuild::Tavisco),
+                        ProbeIdentifier(PlayerBuild::Norvanta)};
   // Neither program there.
   QCOMPARE(ProcessEngineProbe(folder).Probe(ids), (QList<bool>{false, false}));
 
   // The answer is the probe's exit code, and only --probe is asked.
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Tavisco),
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Tavisco),
                "[ \"$*\" = \"--probe\" ] && exit 0; exit 3");
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Norvanta), "echo broken; exit 1");
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Norvanta), "echo broken; exit 1");
   QCOMPARE(ProcessEngineProbe(folder).Probe(ids), (QList<bool>{true, false}));
   QCOMPARE(ProcessEngineProbe(folder).Probe({ids[1], ids[0], "Other.Control"}),
            (QList<bool>{false, true, false}));
 
   // A program that is there but cannot be run counts as not installed.
-  QFile::setPermissions(dir.path() + u'/' + ProgramFileName(PlayerProgram::Tavisco),
+  QFile::setPermissions(dir.path() + u'/' + ProgramFileName(PlayerBuild::Tavisco),
                         QFile::ReadOwner | QFile::WriteOwner);
   QCOMPARE(ProcessEngineProbe(folder).Probe(ids), (QList<bool>{false, false}));
 }
@@ -455,10 +455,10 @@ void LauncherLogicTest::probeAnswersPerProgram() {
 void LauncherLogicTest::probesRunSideBySideAndTimeOut() {
   QTemporaryDir dir;
   const QString folder = medium::ToMediumForm(dir.path());
-  const QStringList ids{ProbeIdentifier(PlayerProgram::Tavisco),
-                        ProbeIdentifier(PlayerProgram::Norvanta)};
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Tavisco), "sleep 0.6; exit 0");
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Norvanta), "sleep 0.6; exit 0");
+  const QStringList ids{ProbeIdentifier(PlayerBuild::Tavisco),
+                        ProbeIdentifier(PlayerBuild::Norvanta)};
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Tavisco), "sleep 0.6; exit 0");
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Norvanta), "sleep 0.6; exit 0");
   QElapsedTimer clock;
   clock.start();
   QCOMPARE(ProcessEngineProbe(folder).Probe(ids), (QList<bool>{true, true}));
@@ -466,8 +466,8 @@ void LauncherLogicTest::probesRunSideBySideAndTimeOut() {
   QVERIFY2(clock.elapsed() < 1100, qPrintable(QString::number(clock.elapsed())));
 
   // A probe that hangs is a no once the time is up, and does not hold the other one back.
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Tavisco), "exec sleep 30");
-  WriteProgram(dir.path(), ProgramFileName(PlayerProgram::Norvanta), "exit 0");
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Tavisco), "exec sleep 30");
+  WriteProgram(dir.path(), ProgramFileName(PlayerBuild::Norvanta), "exit 0");
   clock.restart();
   QCOMPARE(ProcessEngineProbe(folder, 400).Probe(ids), (QList<bool>{false, true}));
   QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));

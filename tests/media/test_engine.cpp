@@ -18,7 +18,7 @@
 #include "player/media/MpvVideoWidget.h"
 #include "tests/media/MediaTestKit.h"
 
-Q_DECLARE_METATYPE(EngineKind)
+Q_DECLARE_METATYPE(PlayerBuild)
 
 namespace {
 
@@ -67,15 +67,15 @@ class EngineTests : public QObject {
   void probeFindsBothFormatsQuickly() {
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(ProbeEngine(EngineKind::WindowsMedia));
-    QVERIFY(ProbeEngine(EngineKind::RealMedia));
+    QVERIFY(ProbeEngine(PlayerBuild::Tavisco));
+    QVERIFY(ProbeEngine(PlayerBuild::Norvanta));
     QVERIFY2(clock.elapsed() < 1000 * kSlowdown, qPrintable(QString::number(clock.elapsed())));
   }
 
   void designedPlaceAndName() {
     QWidget window;
-    auto win = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
-    auto real = CreateEngine(EngineKind::RealMedia, &window, {true, false});
+    auto win = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
+    auto real = CreateEngine(PlayerBuild::Norvanta, &window, {true, false});
     QCOMPARE(win->Widget()->geometry(), QRect(512, 88, 270, 260));
     QCOMPARE(win->Widget()->parentWidget(), &window);
     QCOMPARE(win->Widget()->objectName(), QString("MediaPlayer1"));
@@ -85,15 +85,15 @@ class EngineTests : public QObject {
   }
 
   void openAndPlayAdvances_data() {
-    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<PlayerBuild>("kind");
     QTest::addColumn<QString>("file");
-    QTest::newRow("wma") << EngineKind::WindowsMedia << "media.wma";
-    QTest::newRow("wmv") << EngineKind::WindowsMedia << "media.wmv";
-    QTest::newRow("rm") << EngineKind::RealMedia << "media.rm";
-    QTest::newRow("rm sound only") << EngineKind::RealMedia << "audio.rm";
+    QTest::newRow("wma") << PlayerBuild::Tavisco << "media.wma";
+    QTest::newRow("wmv") << PlayerBuild::Tavisco << "media.wmv";
+    QTest::newRow("rm") << PlayerBuild::Norvanta << "media.rm";
+    QTest::newRow("rm sound only") << PlayerBuild::Norvanta << "audio.rm";
   }
   void openAndPlayAdvances() {
-    QFETCH(EngineKind, kind);
+    QFETCH(PlayerBuild, kind);
     QFETCH(QString, file);
     TempMedium medium;
     const QString path = PutMedia(medium, file, RecordingBytes(file));
@@ -116,7 +116,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     PutMedia(medium, "Media.WMA", RecordingBytes("media.wma"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, true});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, true});
     engine->OpenMedia(
         medium::BuildPath({medium::ApplicationFolder(), "\\Media\\P\\", "media.wma"}));
     engine->Play();
@@ -124,17 +124,17 @@ class EngineTests : public QObject {
   }
 
   void seekLandsWithinAFrame_data() {
-    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<PlayerBuild>("kind");
     QTest::addColumn<QString>("file");
     QTest::addColumn<double>("target");
-    QTest::newRow("wma") << EngineKind::WindowsMedia << "media.wma" << 3210.0;
-    QTest::newRow("wmv") << EngineKind::WindowsMedia << "media.wmv" << 4321.0;
-    QTest::newRow("wmv back") << EngineKind::WindowsMedia << "media.wmv" << 120.0;
-    QTest::newRow("rm") << EngineKind::RealMedia << "media.rm" << 3210.0;
-    QTest::newRow("rm, half ms") << EngineKind::RealMedia << "media.rm" << 2500.5;
+    QTest::newRow("wma") << PlayerBuild::Tavisco << "media.wma" << 3210.0;
+    QTest::newRow("wmv") << PlayerBuild::Tavisco << "media.wmv" << 4321.0;
+    QTest::newRow("wmv back") << PlayerBuild::Tavisco << "media.wmv" << 120.0;
+    QTest::newRow("rm") << PlayerBuild::Norvanta << "media.rm" << 3210.0;
+    QTest::newRow("rm, half ms") << PlayerBuild::Norvanta << "media.rm" << 2500.5;
   }
   void seekLandsWithinAFrame() {
-    QFETCH(EngineKind, kind);
+    QFETCH(PlayerBuild, kind);
     QFETCH(QString, file);
     QFETCH(double, target);
     TempMedium medium;
@@ -171,7 +171,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.rm", RecordingBytes("media.rm"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::RealMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Norvanta, &window, {true, false});
     engine->OpenMedia(path);
     engine->Play();
     engine->SeekMs(4000);  // e.g. a thumbnail clicked before the recording was ready
@@ -197,7 +197,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, name, bytes);
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, true});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, true});
     EngineControl* control = ControlOf(*engine);
     QSignalSpy failed(control, &EngineControl::failed);
     engine->OpenMedia(path);
@@ -217,7 +217,7 @@ class EngineTests : public QObject {
     const QByteArray whole = RecordingBytes("media.wmv");
     const QString path = PutMedia(medium, "media.wmv", whole.left(whole.size() / 2));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, true});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, true});
     engine->OpenMedia(path);
     engine->Play();
     QVERIFY(WaitOpen(*engine));
@@ -230,7 +230,7 @@ class EngineTests : public QObject {
   void missingFileSaysCannotOpen() {
     TempMedium medium;
     QWidget window;
-    auto engine = CreateEngine(EngineKind::RealMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Norvanta, &window, {true, false});
     engine->OpenMedia(medium::BuildPath({medium::ApplicationFolder(), "\\Media\\P\\media.rm"}));
     engine->Play();
     QCOMPARE(ControlOf(*engine)->StatusText(), QString("Cannot open media.rm"));
@@ -242,7 +242,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     medium.MakeDir("Media/P/media.wma");
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     engine->OpenMedia(medium::BuildPath({medium::ApplicationFolder(), "\\Media\\P\\media.wma"}));
     engine->Play();
     QCOMPARE(ControlOf(*engine)->StatusText(), QString("Cannot open media.wma"));
@@ -257,7 +257,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.rm", RecordingBytes("audio.rm"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::RealMedia, &window);
+    auto engine = CreateEngine(PlayerBuild::Norvanta, &window);
     qunsetenv("PRESENTATION_ENGINE_AO");
     engine->ShowControlPanelOnly();
     engine->SetTop(304);
@@ -274,20 +274,20 @@ class EngineTests : public QObject {
   // Where no sound output can be opened the recording plays on, silently and timed as usual,
   // and the panel says why nothing is heard; a recording without a picture used to end there.
   void withoutSoundOutputPlaysSilently_data() {
-    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<PlayerBuild>("kind");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("outputs");
-    QTest::newRow("wma, unknown output") << EngineKind::WindowsMedia << "media.wma"
+    QTest::newRow("wma, unknown output") << PlayerBuild::Tavisco << "media.wma"
                                          << "no-such-output";
-    QTest::newRow("wma, two that fail") << EngineKind::WindowsMedia << "media.wma"
+    QTest::newRow("wma, two that fail") << PlayerBuild::Tavisco << "media.wma"
                                         << "no-such-output,nor-this-one";
-    QTest::newRow("wmv in the strip") << EngineKind::WindowsMedia << "media.wmv"
+    QTest::newRow("wmv in the strip") << PlayerBuild::Tavisco << "media.wmv"
                                       << "no-such-output";
-    QTest::newRow("rm sound only") << EngineKind::RealMedia << "audio.rm"
+    QTest::newRow("rm sound only") << PlayerBuild::Norvanta << "audio.rm"
                                    << "no-such-output";
   }
   void withoutSoundOutputPlaysSilently() {
-    QFETCH(EngineKind, kind);
+    QFETCH(PlayerBuild, kind);
     QFETCH(QString, file);
     QFETCH(QString, outputs);
     qputenv("PRESENTATION_ENGINE_AO", outputs.toLatin1());
@@ -296,7 +296,7 @@ class EngineTests : public QObject {
     QWidget window;
     auto engine = CreateEngine(kind, &window);
     qunsetenv("PRESENTATION_ENGINE_AO");
-    if (kind == EngineKind::RealMedia) engine->ShowControlPanelOnly();
+    if (kind == PlayerBuild::Norvanta) engine->ShowControlPanelOnly();
     engine->SetTop(305);
     engine->SetHeight(40);
     EngineControl* control = ControlOf(*engine);
@@ -323,7 +323,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wma", RecordingBytes("media.wma"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window);
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window);
     qunsetenv("PRESENTATION_ENGINE_AO");
     engine->SetTop(305);
     engine->SetHeight(40);
@@ -351,7 +351,7 @@ class EngineTests : public QObject {
     QFETCH(bool, message);
     QWidget window;
     window.resize(800, 613);
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     engine->SetTop(305);
     engine->SetHeight(height);
     ControlPanel* panel = ControlOf(*engine)->Panel();
@@ -392,7 +392,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wmv", RecordingBytes("media.wmv"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     EngineControl* control = ControlOf(*engine);
     ControlPanel* panel = control->Panel();
     engine->OpenMedia(path);
@@ -439,7 +439,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wma", RecordingBytes("media.wma"));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     EngineControl* control = ControlOf(*engine);
     engine->OpenMedia(path);
     engine->Play();
@@ -459,7 +459,7 @@ class EngineTests : public QObject {
     QWidget window;
     // Timed, from just before the end: played untimed, the core could run through to the end
     // again between two looks at the position.
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     EngineControl* control = ControlOf(*engine);
     engine->OpenMedia(path);
     engine->SeekMs(5400);
@@ -476,7 +476,7 @@ class EngineTests : public QObject {
     TempMedium medium;
     const QString path = PutMedia(medium, "media.wmv", RecordingBytes("media.wmv"));
     auto* window = new QWidget;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, window, {true, false});
     engine->OpenMedia(path);
     engine->Play();
     QVERIFY(WaitOpen(*engine));

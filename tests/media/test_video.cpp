@@ -33,13 +33,13 @@ class VideoTests : public QObject {
   void initTestCase() { qputenv("PRESENTATION_ENGINE_AO", "null"); }
 
   void videoFramesAreDrawn_data() {
-    QTest::addColumn<EngineKind>("kind");
+    QTest::addColumn<PlayerBuild>("kind");
     QTest::addColumn<QString>("file");
-    QTest::newRow("wmv") << EngineKind::WindowsMedia << "media.wmv";
-    QTest::newRow("rm") << EngineKind::RealMedia << "media.rm";
+    QTest::newRow("wmv") << PlayerBuild::Tavisco << "media.wmv";
+    QTest::newRow("rm") << PlayerBuild::Norvanta << "media.rm";
   }
   void videoFramesAreDrawn() {
-    QFETCH(EngineKind, kind);
+    QFETCH(PlayerBuild, kind);
     QFETCH(QString, file);
     TempMedium medium;
     const QString path = PutMedia(medium, file, RecordingBytes(file));
@@ -67,7 +67,7 @@ class VideoTests : public QObject {
     const QString path = PutMedia(medium, "media.rm", RecordingBytes("media.rm"));
     QWidget window;
     window.resize(800, 613);
-    auto engine = CreateEngine(EngineKind::RealMedia, &window);
+    auto engine = CreateEngine(PlayerBuild::Norvanta, &window);
     engine->OpenMedia(path);  // the RealMedia player opens and plays, then shows its window
     engine->Play();
     QTest::qWait(200);
@@ -84,7 +84,7 @@ class VideoTests : public QObject {
     for (int round = 0; round < 3; ++round) {
       auto* window = new QWidget;
       window->resize(800, 613);
-      auto engine = CreateEngine(EngineKind::WindowsMedia, window);
+      auto engine = CreateEngine(PlayerBuild::Tavisco, window);
       window->show();
       engine->OpenMedia(path);
       engine->Play();

@@ -22,6 +22,7 @@
 #include "player/PlayerWindow.h"
 #include "player/media/ControlPanel.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/PlayerLook.h"
 #include "tests/support/TempMedium.h"
 #include "tests/sync/FakeClock.h"
 
@@ -165,20 +166,20 @@ void KeysTest::keys() {
 
 void KeysTest::questionMarkOpensKeyList() {
   Player p;
-  QVERIFY(!p.w->KeyHelp());
+  QVERIFY(!p.w->findChild<KeyHelpWindow*>());
   QTest::keyClick(p.w->Slide_img, Qt::Key_Question, Qt::ShiftModifier);
-  QVERIFY(p.w->KeyHelp());
-  QVERIFY(p.w->KeyHelp()->isVisible());
-  p.w->KeyHelp()->close();
+  QVERIFY(p.w->findChild<KeyHelpWindow*>());
+  QVERIFY(p.w->findChild<KeyHelpWindow*>()->isVisible());
+  p.w->findChild<KeyHelpWindow*>()->close();
   QTest::keyClick(p.w->Trans_txt, Qt::Key_F1);
-  QVERIFY(p.w->KeyHelp()->isVisible());
+  QVERIFY(p.w->findChild<KeyHelpWindow*>()->isVisible());
   QVERIFY(p.e.calls.isEmpty());
 }
 
 void KeysTest::keyListListsEveryKey() {
   Player p;
   p.w->ShowKeyHelp();
-  QTableWidget* table = p.w->KeyHelp()->Table();
+  QTableWidget* table = p.w->findChild<KeyHelpWindow*>()->Table();
   QStringList rows;
   for (int r = 0; r < table->rowCount(); ++r)
     rows << table->item(r, 0)->text() + " | " + table->item(r, 1)->text();
@@ -264,32 +265,32 @@ void KeysTest::thumbnailsByKeyboard() {
   QVERIFY(QTest::qWaitForWindowExposed(p.w.get()));
   p.w->activateWindow();
   // Reachable with Tab: every thumbnail takes the focus by Tab and follows the one before.
-  for (int i = 0; i < 4; ++i) QVERIFY(p.w->Thumbnail(i)->focusPolicy() & Qt::TabFocus);
+  for (int i = 0; i < 4; ++i) QVERIFY(Thumb(*p.w, i)->focusPolicy() & Qt::TabFocus);
   for (int i = 0; i < 3; ++i) {
-    QWidget* next = p.w->Thumbnail(i)->nextInFocusChain();
+    QWidget* next = Thumb(*p.w, i)->nextInFocusChain();
     while (next && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
-    QCOMPARE(next, p.w->Thumbnail(i + 1));
+    QCOMPARE(next, Thumb(*p.w, i + 1));
   }
-  p.w->Thumbnail(0)->setFocus(Qt::TabFocusReason);
-  QTRY_VERIFY(p.w->Thumbnail(0)->hasFocus());
-  QTest::keyClick(p.w->Thumbnail(0), Qt::Key_Right);
-  QTRY_VERIFY(p.w->Thumbnail(1)->hasFocus());
-  QTest::keyClick(p.w->Thumbnail(1), Qt::Key_End);
-  QTRY_VERIFY(p.w->Thumbnail(3)->hasFocus());
-  QTest::keyClick(p.w->Thumbnail(3), Qt::Key_Right);  // stays at the end
-  QTRY_VERIFY(p.w->Thumbnail(3)->hasFocus());
-  QTest::keyClick(p.w->Thumbnail(3), Qt::Key_Left);
-  QTRY_VERIFY(p.w->Thumbnail(2)->hasFocus());
+  Thumb(*p.w, 0)->setFocus(Qt::TabFocusReason);
+  QTRY_VERIFY(Thumb(*p.w, 0)->hasFocus());
+  QTest::keyClick(Thumb(*p.w, 0), Qt::Key_Right);
+  QTRY_VERIFY(Thumb(*p.w, 1)->hasFocus());
+  QTest::keyClick(Thumb(*p.w, 1), Qt::Key_End);
+  QTRY_VERIFY(Thumb(*p.w, 3)->hasFocus());
+  QTest::keyClick(Thumb(*p.w, 3), Qt::Key_Right);  // stays at the end
+  QTRY_VERIFY(Thumb(*p.w, 3)->hasFocus());
+  QTest::keyClick(Thumb(*p.w, 3), Qt::Key_Left);
+  QTRY_VERIFY(Thumb(*p.w, 2)->hasFocus());
   QVERIFY(p.e.calls.isEmpty());  // moving chooses nothing
-  QTest::keyClick(p.w->Thumbnail(2), Qt::Key_Return);
+  QTest::keyClick(Thumb(*p.w, 2), Qt::Key_Return);
   QCOMPARE(p.e.calls, (QStringList{"Play", "SeekMs 20000"}));
   QCOMPARE(p.w->Slide_txt->text(), "Title 3");
   p.e.calls.clear();
-  QTest::keyClick(p.w->Thumbnail(2), Qt::Key_Home);
-  QTRY_VERIFY(p.w->Thumbnail(0)->hasFocus());
-  QTest::keyClick(p.w->Thumbnail(0), Qt::Key_Space);
+  QTest::keyClick(Thumb(*p.w, 2), Qt::Key_Home);
+  QTRY_VERIFY(Thumb(*p.w, 0)->hasFocus());
+  QTest::keyClick(Thumb(*p.w, 0), Qt::Key_Space);
   QCOMPARE(p.e.calls, (QStringList{"Play", "SeekMs 0"}));
-  QCOMPARE(p.w->HighlightLeftTwips(), 100.0f);
+  QCOMPARE(Strip(*p.w)->HighlightLeftTwips(), 100.0f);
   p.w->close();
 }
 
@@ -305,10 +306,10 @@ void KeysTest::thumbnailFocusFrame() {
       if (shot.pixelColor(x, 2) == QColor(0, 0, 128)) ++dark;
     return dark > shot.width() / 2;
   };
-  QVERIFY(!frameDrawn(p.w->Thumbnail(1)));
-  p.w->Thumbnail(1)->setFocus(Qt::TabFocusReason);
-  QTRY_VERIFY(p.w->Thumbnail(1)->hasFocus());
-  QVERIFY(frameDrawn(p.w->Thumbnail(1)));
+  QVERIFY(!frameDrawn(Thumb(*p.w, 1)));
+  Thumb(*p.w, 1)->setFocus(Qt::TabFocusReason);
+  QTRY_VERIFY(Thumb(*p.w, 1)->hasFocus());
+  QVERIFY(frameDrawn(Thumb(*p.w, 1)));
   p.w->close();
 }
 
@@ -316,8 +317,8 @@ void KeysTest::stripFollowsThenLeavesUserScroll() {
   Player p(9);
   QCOMPARE(p.w->HScroll1->maximum(), 4);
   auto wholly = [&](int index) {
-    const double left =
-        p.w->Thumbnail(index)->property("LeftTwips").toDouble() + p.w->InnerFrameLeftTwips();
+    const double left = Thumb(*p.w, index)->property("LeftTwips").toDouble() +
+                        p.w->InnerFrame->property("LeftTwips").toDouble();
     return left >= 0 && left + 1215 <= 7095;
   };
   p.ShowAt(5000);
@@ -347,7 +348,7 @@ void KeysTest::accessibleNames() {
       w.UserDef1_txt, w.Transcript_cmb, w.Trans_txt,  w.Slide_img, w.Details_txt,
       w.Slides_cmb,   w.OuterFrame,     w.InnerFrame, w.Shape1,    w.HScroll1,
       w.Audio_img,    w.Label1,         w.Label2,     w.Slide_txt, &w};
-  for (int i = 0; i < w.ThumbnailCount(); ++i) controls << w.Thumbnail(i);
+  for (int i = 0; i < Strip(w)->Count(); ++i) controls << Thumb(w, i);
   for (QWidget* c : controls) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
     QVERIFY2(a, qPrintable(c->objectName()));
@@ -355,38 +356,15 @@ void KeysTest::accessibleNames() {
     if (c != w.Label1 && c != w.Label2 && c != w.InnerFrame)
       QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(c->objectName()));
   }
-  QCOMPARE(QAccessible::queryAccessibleInterface(w.Thumbnail(1))->text(QAccessible::Name),
+  QCOMPARE(QAccessible::queryAccessibleInterface(Thumb(w, 1))->text(QAccessible::Name),
            "Slide 2: Title 2");
 }
 
-namespace {
-// The announcements as a screen reader gets them: the event and the name its object's
-// accessible interface gives at that moment.
-struct Announcement {
-  QObject* object;
-  QAccessible::Event type;
-  QString name;
-};
-QList<Announcement>* g_events = nullptr;
-void Record(QAccessibleEvent* event) {
-  QAccessibleInterface* a = event->accessibleInterface();
-  if (g_events)
-    g_events->append({event->object(), event->type(), a ? a->text(QAccessible::Name) : QString()});
-  QAccessible::updateAccessibility(event);  // and on to Qt as in the player
-}
-}  // namespace
-
 void KeysTest::slideChangeAnnounced() {
   Player p;
-  QList<Announcement> events;
-  g_events = &events;
-  PlayerWindow::AnnounceAccessibility = &Record;
-  auto nameChanges = [&] {
-    int n = 0;
-    for (const auto& e : events)
-      if (e.object == p.w->Slide_img && e.type == QAccessible::NameChanged) ++n;
-    return n;
-  };
+  // What the window says to screen readers, each time it says it (the name Slide_img then has).
+  QSignalSpy events(p.w.get(), &PlayerWindow::slideAnnounced);
+  auto nameChanges = [&] { return int(events.size()); };
   auto description = [&] {
     return QAccessible::queryAccessibleInterface(p.w->Slide_img)->text(QAccessible::Description);
   };
@@ -395,16 +373,14 @@ void KeysTest::slideChangeAnnounced() {
   QCOMPARE(QAccessible::queryAccessibleInterface(p.w->Slide_img)->text(QAccessible::Name),
            "Slide 2 of 3: Title 2");
   QCOMPARE(nameChanges(), 1);
-  QCOMPARE(events.last().name, "Slide 2 of 3: Title 2");
+  QCOMPARE(events.last().at(0).toString(), "Slide 2 of 3: Title 2");
   const int afterFirst = nameChanges();
   p.ShowAt(13000);  // the same slide: nothing to announce
   QCOMPARE(nameChanges(), afterFirst);
   p.w->Command1_Click(2);  // a jump is a slide change too
   QCOMPARE(description(), "Slide 3 of 3: Title 3");
   QCOMPARE(nameChanges(), afterFirst + 1);
-  QCOMPARE(events.last().name, "Slide 3 of 3: Title 3");
-  PlayerWindow::AnnounceAccessibility = &QAccessible::updateAccessibility;
-  g_events = nullptr;
+  QCOMPARE(events.last().at(0).toString(), "Slide 3 of 3: Title 3");
 }
 
 void KeysTest::seekBackBeforeFirstSlideInTheWindow() {
@@ -420,20 +396,20 @@ void KeysTest::seekBackBeforeFirstSlideInTheWindow() {
   FakeEngine e;
   PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, Borrow(e), "-p P");
   w.Form_Load();
-  QVERIFY(w.SlideImage().isNull());  // start-up: no slide yet
+  QVERIFY(w.Slide_img->Picture().isNull());  // start-up: no slide yet
   e.position = 10000;
   w.Timer1_Timer();
   QCOMPARE(w.Slide_txt->text(), "Second");
-  QVERIFY(!w.SlideImage().isNull());
-  QCOMPARE(w.HighlightLeftTwips(), 1365.0f);
+  QVERIFY(!w.Slide_img->Picture().isNull());
+  QCOMPARE(Strip(w)->HighlightLeftTwips(), 1365.0f);
   // Left: back 5 s, before the first slide.
   e.position = 6000;
   e.calls.clear();
   QTest::keyClick(w.Slide_img, Qt::Key_Left);
   QCOMPARE(e.calls, (QStringList{"GetPositionMs", "SeekMs 1000"}));
-  QVERIFY(w.SlideImage().isNull());
+  QVERIFY(w.Slide_img->Picture().isNull());
   QCOMPARE(w.Slide_txt->text(), QString());
-  QCOMPARE(w.HighlightLeftTwips(), 100.0f);
+  QCOMPARE(Strip(w)->HighlightLeftTwips(), 100.0f);
   QCOMPARE(w.Shape1->property("LeftTwips").toDouble(), 100.0);
 }
 

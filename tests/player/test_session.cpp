@@ -6,9 +6,10 @@
 
 #include "medium/Error.h"
 #include "medium/Paths.h"
-#include "player/PlayerSession.h"
+#include "player/core/PlayerSession.h"
 #include "presentation/MediumLayout.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/PlayerLook.h"
 #include "tests/support/TempMedium.h"
 
 Q_DECLARE_METATYPE(PlayerBuild)
@@ -16,7 +17,7 @@ Q_DECLARE_METATYPE(PlayerBuild)
 namespace {
 
 // Records every call of start-up as one line; a call named in `failing` throws after recording.
-class RecordingView : public StartupView {
+class RecordingView : public StartupView, public StripSteps {
  public:
   QStringList calls;
   QStringList failing;
@@ -29,17 +30,6 @@ class RecordingView : public StartupView {
     }
   }
 
-  int SelectedLanguage() const override { return 0; }
-  void SetTranscriptText(const QString& text) override { calls << "Transcript " + text; }
-  void SetSlidePicture(const QImage&) override { calls << "SlidePicture"; }
-  void SetSlideTitle(const QString& title) override { calls << "SlideTitle " + title; }
-  void SetHighlightLeft(float twips) override {
-    calls << QStringLiteral("Highlight %1").arg(twips);
-  }
-  float ThumbnailWidthTwips() const override { return 1215; }
-  int SlidesListSelection() const override { return -1; }
-  void ClearSlidesListSelection() override {}
-
   void SetUserDefinedText(const QString& text) override { Note("UserDef1 " + text); }
   void ShowStillPicture(const QImage& p) override {
     Note(QStringLiteral("Still %1x%2").arg(p.width()).arg(p.height()));
@@ -51,6 +41,7 @@ class RecordingView : public StartupView {
     Note(QStringLiteral("Languages %1 @%2").arg(names.join(','), QString::number(selected)));
   }
   void AddSlideTitle(const QString& title) override { Note("Title " + title); }
+  StripSteps& Strip() override { return *this; }
   void WidenStrip() override { Note("Widen"); }
   void AddThumbnailButton(int n) override { Note(QStringLiteral("Add %1").arg(n)); }
   void PlaceThumbnailAfterPrevious(int n) override { Note(QStringLiteral("Place %1").arg(n)); }
@@ -113,10 +104,10 @@ class SessionTest : public QObject {
     FakeEngine engine;
     view.onShowWindow = [&] { view.calls << "engine: " + engine.calls.join('|'); };
     PlayerSession s(ProfileFor(build), r, view, Borrow(engine), nullptr, "-p P");
-    s.Form_Load();
+    s.Start();
 
     QCOMPARE(r.Texts(), QStringList{});
-    QVERIFY(s.StartupFinished());
+    QVERIFY(s.Sync() != nullptr);
     QCOMPARE(s.PresFolder, QStringLiteral("P"));
     QCOMPARE(int(s.SlidesList()->Slides.Count()), 7);
     QCOMPARE(int(s.TransList()->Trans.Count()), 1);
@@ -149,7 +140,7 @@ class SessionTest : public QObject {
     RecordingView view;
     FakeEngine engine;
     PlayerSession s(ProfileFor(PlayerBuild::Norvanta), r, view, Borrow(engine), nullptr, "-p P");
-    s.Form_Load();
+    s.Start();
     QCOMPARE(r.Texts(), QStringList{});
     QCOMPARE(engine.calls.mid(0, 3), (QStringList{"ShowControlPanelOnly", "Top 304", "Height 40"}));
     QStringList changes;
@@ -171,8 +162,8 @@ class SessionTest : public QObject {
     view.failing = {"Add 1"};
     FakeEngine engine;
     PlayerSession s(ProfileFor(PlayerBuild::Tavisco), r, view, Borrow(engine), nullptr, "-p P");
-    s.Form_Load();
-    QVERIFY(s.StartupFinished());
+    s.Start();
+    QVERIFY(s.Sync() != nullptr);
     QCOMPARE(r.Texts().size(), 1);
     QVERIFY(r.Texts()[0].contains("Add 1"));
     QVERIFY(!view.calls.contains("Place 1"));
@@ -196,15 +187,15 @@ class SessionTest : public QObject {
     FakeEngine engine;
     PlayerSession s(ProfileFor(PlayerBuild::Tavisco), r, view, Borrow(engine), nullptr, "-p P");
     r.onShow = [&] { s.End(0); };
-    s.Form_Load();
+    s.Start();
     QCOMPARE(r.messages.size(), size_t(1));
     QVERIFY(s.Ended());
-    QVERIFY(!s.StartupFinished());
+    QVERIFY(s.Sync() == nullptr);
     QCOMPARE(s.ExitCode(), 0);
     QVERIFY(engine.calls.isEmpty());
     QVERIFY(view.calls.contains("Ended 0"));
     QVERIFY(!view.calls.contains("ShowWindow"));
-    s.Timer1_Timer();  // nothing after the end
+    s.Tick();  // nothing after the end
     QVERIFY(engine.calls.isEmpty());
   }
 };

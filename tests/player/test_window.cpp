@@ -17,6 +17,7 @@
 #include "medium/Paths.h"
 #include "player/PlayerWindow.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/PlayerLook.h"
 #include "tests/support/TempMedium.h"
 
 Q_DECLARE_METATYPE(PlayerBuild)
@@ -151,7 +152,7 @@ class WindowTest : public QObject {
     QCOMPARE(Twips(w.InnerFrame, "LeftTwips"), 0.0);
     QCOMPARE(Twips(w.InnerFrame, "WidthTwips"), 1515.0);
     QCOMPARE(Twips(w.InnerFrame, "HeightTwips"), 1220.0);
-    ThumbnailButton* b0 = w.Thumbnail(0);
+    ThumbnailButton* b0 = Thumb(w, 0);
     QCOMPARE(b0->objectName(), "Command1");
     QCOMPARE(Twips(b0, "LeftTwips"), 120.0);
     QCOMPARE(Twips(b0, "TopTwips"), 120.0);
@@ -162,7 +163,7 @@ class WindowTest : public QObject {
     QCOMPARE(Twips(w.Shape1, "LeftTwips"), 100.0);
     QCOMPARE(Twips(w.Shape1, "WidthTwips"), 1270.0);
     QCOMPARE(Twips(w.Shape1, "HeightTwips"), 1030.0);
-    QCOMPARE(w.ThumbnailCount(), 1);
+    QCOMPARE(Strip(w)->Count(), 1);
     QCOMPARE(w.HScroll1->minimum(), 0);
     QCOMPARE(w.HScroll1->maximum(), 0);
     QCOMPARE(w.HScroll1->value(), 0);
@@ -183,7 +184,7 @@ class WindowTest : public QObject {
     }
 
     // Background: the page picture, cut at the window's edge; title-bar text colour elsewhere.
-    QCOMPARE(QImage(profile.backgroundResource).size(), QSize(profile.backgroundWidthPx, 600));
+    QCOMPARE(QImage(profile.backgroundResource).size(), QSize(tav ? 770 : 813, 600));
     const QImage shot = w.grab().toImage();
     QVERIFY(Near(shot.pixel(500, 300), qRgb(253, 255, 234)));
     QVERIFY(Near(shot.pixel(795, 300), tav ? qRgb(255, 255, 255) : qRgb(253, 255, 234)));
@@ -238,7 +239,7 @@ class WindowTest : public QObject {
     e.window = &w;
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
     QVERIFY(w.isVisible());
     QCOMPARE(w.Session().PresFolder, "P");
     QCOMPARE(w.UserDef1_txt->text(), "Recorded in Leeds");
@@ -278,9 +279,9 @@ class WindowTest : public QObject {
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
     QCOMPARE(int(w.Session().SlideMode), 2);
-    QVERIFY(Near(w.SlideImage().pixel(100, 100), 0x22cc22));
+    QVERIFY(Near(w.Slide_img->Picture().pixel(100, 100), 0x22cc22));
     QCOMPARE(int(w.Session().SlidesList()->Slides.Count()), 0);
-    QCOMPARE(w.ThumbnailCount(), 1);
+    QCOMPARE(Strip(w)->Count(), 1);
     for (QWidget* hidden :
          {static_cast<QWidget*>(w.Slide_txt), static_cast<QWidget*>(w.Slides_cmb),
           static_cast<QWidget*>(w.OuterFrame), static_cast<QWidget*>(w.HScroll1)}) {
@@ -301,7 +302,7 @@ class WindowTest : public QObject {
     e.position = 6000;
     w.Timer1_Timer();
     if (cues) QCOMPARE(w.Trans_txt->toPlainText(), "Again");
-    QVERIFY(Near(w.SlideImage().pixel(100, 100), 0x22cc22));
+    QVERIFY(Near(w.Slide_img->Picture().pixel(100, 100), 0x22cc22));
   }
 
   void audioOnly_data() { addBuilds(); }
@@ -323,7 +324,7 @@ class WindowTest : public QObject {
     QCOMPARE(head, expected);
     QCOMPARE(e.top, tav ? 305 : 304);
     QCOMPARE(e.height, 40);
-    QVERIFY(Near(w.AudioImage().pixel(10, 10), 0xcccc22));
+    QVERIFY(Near(w.Audio_img->Picture().pixel(10, 10), 0xcccc22));
   }
 
   void mediaChoice_data() {
@@ -369,13 +370,13 @@ class WindowTest : public QObject {
                                      "File not found: " + data + "events.txt",
                                      "File not found: " + data + "details.txt"}));
     for (const auto& msg : r.messages) QCOMPARE(msg.caption, ProfileFor(build).programTitle);
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
     QVERIFY(w.isVisible());
     QVERIFY(w.Trans_txt->isHidden());
     QVERIFY(w.Transcript_cmb->isHidden());
     QVERIFY(!w.OuterFrame->isHidden());
     QCOMPARE(w.HeightTwips(), 9195);
-    QCOMPARE(w.Thumbnail(0)->Picture().size(), QSize(80, 65));  // keeps its design look
+    QCOMPARE(Thumb(w, 0)->Picture().size(), QSize(80, 65));  // keeps its design look
     QCOMPARE(e.calls.filter("OpenMedia").size(), 1);
   }
 
@@ -388,7 +389,7 @@ class WindowTest : public QObject {
     QCOMPARE(r.Texts().value(0), "Invalid argument: Q1");
     // Every file is then looked for directly below the folders.
     QCOMPARE(r.Texts().value(1), "File not found: " + m.Path("Data/database.txt"));
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
   }
 
   void strip_data() {
@@ -412,12 +413,12 @@ class WindowTest : public QObject {
     PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     w.Form_Load();
     QCOMPARE(r.Texts(), QStringList{});
-    QCOMPARE(w.ThumbnailCount(), slides);
+    QCOMPARE(Strip(w)->Count(), slides);
     QCOMPARE(w.HScroll1->maximum(), max);
-    QCOMPARE(w.InnerFrameWidthTwips(), float(1515 + slides * 1265));
+    QCOMPARE(Strip(w)->InnerFrameWidthTwips(), float(1515 + slides * 1265));
     QCOMPARE(Twips(w.InnerFrame, "WidthTwips"), double(1515 + slides * 1265));
     for (int n = 0; n < slides; ++n) {
-      ThumbnailButton* b = w.Thumbnail(n);
+      ThumbnailButton* b = Thumb(w, n);
       QCOMPARE(b->Index(), n);
       QCOMPARE(Twips(b, "LeftTwips"), 120.0 + n * 1265);
       QCOMPARE(Twips(b, "TopTwips"), 120.0);
@@ -426,22 +427,22 @@ class WindowTest : public QObject {
       QVERIFY(!b->isHidden());
       QVERIFY(Near(b->Picture().pixel(40, 30), 0xcc2222));
     }
-    if (slides == 6) QCOMPARE(7095.0 - Twips(w.Thumbnail(5), "LeftTwips"), 650.0);
+    if (slides == 6) QCOMPARE(7095.0 - Twips(Thumb(w, 5), "LeftTwips"), 650.0);
     if (slides == 9) {
       w.HScroll1->setValue(2);
-      QCOMPARE(w.InnerFrameLeftTwips(), -2450.0f);
+      QCOMPARE(float(w.InnerFrame->property("LeftTwips").toDouble()), -2450.0f);
       QCOMPARE(Twips(w.InnerFrame, "LeftTwips"), -2450.0);
       w.HScroll1->setValue(4);
-      QCOMPARE(w.InnerFrameLeftTwips(), -4900.0f);
-      QCOMPARE(Twips(w.Thumbnail(8), "LeftTwips") + 1215 - 4900, 6555.0);
+      QCOMPARE(float(w.InnerFrame->property("LeftTwips").toDouble()), -4900.0f);
+      QCOMPARE(Twips(Thumb(w, 8), "LeftTwips") + 1215 - 4900, 6555.0);
       QVERIFY(e.calls.filter("SeekMs").isEmpty());  // the bar only moves the strip
       w.HScroll1->setValue(0);
-      QCOMPARE(w.InnerFrameLeftTwips(), 0.0f);
+      QCOMPARE(float(w.InnerFrame->property("LeftTwips").toDouble()), 0.0f);
     }
     if (slides <= 5) {
       w.HScroll1->setValue(3);
       w.HScroll1_Change();
-      QCOMPARE(w.InnerFrameLeftTwips(), 0.0f);
+      QCOMPARE(float(w.InnerFrame->property("LeftTwips").toDouble()), 0.0f);
     }
   }
 
@@ -452,15 +453,15 @@ class WindowTest : public QObject {
     FakeEngine e;
     PlayerWindow w(ProfileFor(PlayerBuild::Norvanta), r, Borrow(e), "-p P");
     w.Form_Load();
-    QCOMPARE(w.ThumbnailWidthTwips(), 1215.0f);
+    QCOMPARE(Strip(w)->ThumbnailWidthTwips(), 1215.0f);
     e.calls.clear();
     w.Command1_Click(2);
     QCOMPARE(e.calls, (QStringList{"Play", "SeekMs 20000"}));
-    QCOMPARE(w.HighlightLeftTwips(), 2630.0f);
+    QCOMPARE(Strip(w)->HighlightLeftTwips(), 2630.0f);
     QCOMPARE(Twips(w.Shape1, "LeftTwips"), 2630.0);
     QCOMPARE(w.Slide_txt->text(), "Title 3");
     w.Command1_Click(0);
-    QCOMPARE(w.HighlightLeftTwips(), 100.0f);
+    QCOMPARE(Strip(w)->HighlightLeftTwips(), 100.0f);
     // A choice in the slide list seeks without Play and leaves no selection.
     e.calls.clear();
     w.Slides_cmb->setCurrentIndex(1);
@@ -468,6 +469,32 @@ class WindowTest : public QObject {
     QCOMPARE(e.calls, QStringList{"SeekMs 10000"});
     QCOMPARE(w.Slides_cmb->currentIndex(), -1);
     QCOMPARE(w.Slide_txt->text(), "Title 2");
+  }
+
+  // A long strip holds the pictures of the thumbnails near its window only; the others show the
+  // picture taken over from button 0 and get their own as they come near, so that a timeline of
+  // thousands of slides costs the memory of the few shown.
+  void farThumbnailsLoadedAsTheyComeNear() {
+    TempMedium m;
+    Presentation p;
+    p.slides = 60;
+    p.cues = false;
+    Write(m, p);
+    m.WriteJpeg("Slides/Deck/thumbs/Slide1.jpg", 80, 65, 0x22cc22);
+    medium::RecordingReporter r;
+    FakeEngine e;
+    PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
+    w.Form_Load();
+    QCOMPARE(r.Texts(), QStringList{});
+    auto colour = [&](int n) { return Thumb(w, n)->Picture().pixel(40, 30); };
+    QVERIFY(Near(colour(5), 0xcc2222));   // near the window: its own
+    QVERIFY(Near(colour(59), 0x22cc22));  // far: taken over from button 0
+    w.HScroll1->setValue(w.HScroll1->maximum());
+    QVERIFY(Near(colour(59), 0xcc2222));  // came near: read again
+    QVERIFY(Near(colour(5), 0x22cc22));   // left: let go
+    QVERIFY(Near(colour(0), 0x22cc22));   // button 0 keeps its own
+    w.HScroll1->setValue(0);
+    QVERIFY(Near(colour(5), 0xcc2222));
   }
 
   void unreadableThumbnails() {
@@ -484,12 +511,12 @@ class WindowTest : public QObject {
     QCOMPARE(r.Texts(),
              (QStringList{"Invalid picture: " + m.Path("Slides/Deck/thumbs/Slide2.jpg"),
                           "File not found: " + m.Path("Slides/Deck/thumbs/Slide3.jpg")}));
-    QCOMPARE(w.ThumbnailCount(), 3);
+    QCOMPARE(Strip(w)->Count(), 3);
     for (int n = 1; n < 3; ++n) {
-      QVERIFY(!w.Thumbnail(n)->isHidden());
-      QCOMPARE(Twips(w.Thumbnail(n), "LeftTwips"), 120.0 + n * 1265);
+      QVERIFY(!Thumb(w, n)->isHidden());
+      QCOMPARE(Twips(Thumb(w, n), "LeftTwips"), 120.0 + n * 1265);
       // The picture taken over from button 0.
-      QVERIFY(Near(w.Thumbnail(n)->Picture().pixel(40, 30), 0xcc2222));
+      QVERIFY(Near(Thumb(w, n)->Picture().pixel(40, 30), 0xcc2222));
     }
   }
 
@@ -507,7 +534,7 @@ class WindowTest : public QObject {
     w.Form_Load();
     const int expected = build == PlayerBuild::Norvanta ? 3 : 2;  // + ShowControlPanelOnly
     QCOMPARE(r.Texts(), QStringList(expected, "Engine failed"));
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
     QVERIFY(w.isVisible());
   }
 
@@ -524,7 +551,7 @@ class WindowTest : public QObject {
     w.Form_Load();
     QCOMPARE(r.Texts().size(), 2);  // OpenMedia and Play
     QVERIFY(r.Texts()[0].contains("no libmpv"));
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
     w.Timer1_Timer();  // no position: nothing happens
     QVERIFY(!w.Session().Ended());
   }
@@ -637,7 +664,7 @@ class WindowTest : public QObject {
     w.Form_Load();
     QCOMPARE(r.messages.size(), size_t(1));  // nothing after the close
     QVERIFY(w.Session().Ended());
-    QVERIFY(!w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() == nullptr);
     QVERIFY(e.calls.isEmpty());
   }
 };

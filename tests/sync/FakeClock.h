@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "player/SyncDriver.h"
+#include "player/core/SyncDriver.h"
 
 class FakeClock : public SyncClock {
  public:

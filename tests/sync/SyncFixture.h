@@ -1,7 +1,7 @@
 #pragma once
-// A presentation model, a fake engine and a fake window for driving playback without media,
-// timers or waiting. Slide pictures come from a loader that counts its calls and hands out a
-// plain white picture of Slide_img's size, unless a test sets a loader of its own.
+// A presentation model, a fake engine and a view of the playing state for driving playback
+// without media, timers or waiting. Slide pictures come from a loader that counts its calls and
+// hands out a plain white picture of Slide_img's size, unless a test sets a loader of its own.
 
 #include <QColor>
 #include <QImage>
@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "medium/Error.h"
-#include "player/Annotations.h"
-#include "player/Playback.h"
+#include "player/core/Playback.h"
+#include "player/core/SlideRenderer.h"
 #include "presentation/Model.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/sync/FakeView.h"
@@ -22,24 +22,33 @@ struct SyncFixture {
   Trans_cls trans;
   int16_t slideMode = 0;
   FakeEngine engine;
-  FakeView view;
+  PlayingState state;
+  FakeView view{state};
   QStringList loaded;   // paths the loader was asked for, in order
   QStringList missing;  // paths (or parts of them) the loader treats as missing files
+  std::unique_ptr<SlideRenderer> renderer;
   std::unique_ptr<Playback> playback;
 
   explicit SyncFixture(int16_t mode = 0) : slideMode(mode) {
-    playback = std::make_unique<Playback>(
-        slides, anns, trans, slideMode, engine, view, [this](const QString& path) {
-          loaded << path;
-          for (const QString& m : missing) {
-            if (path.contains(m))
-              throw medium::AppError(medium::kFileNotFound,
-                                     QStringLiteral("File not found: ") + path);
-          }
-          QImage picture(kSlideAreaWidthPx, kSlideAreaHeightPx, QImage::Format_RGB32);
-          picture.fill(Qt::white);
-          return picture;
-        });
+    state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
+    renderer = std::make_unique<SlideRenderer>(slides, anns, [this](const QString& path) {
+      loaded << path;
+      for (const QString& m : missing) {
+        if (path.contains(m))
+          throw medium::AppError(medium::kFileNotFound, QStringLiteral("File not found: ") + path);
+      }
+      QImage picture(kSlideAreaWidthPx, kSlideAreaHeightPx, QImage::Format_RGB32);
+      picture.fill(Qt::white);
+      return picture;
+    });
+    playback = std::make_unique<Playback>(slides, anns, trans, slideMode, engine, state, *renderer);
+  }
+
+  // Slide pictures come from loader from now on.
+  void UseLoader(PictureLoader loader) {
+    playback.reset();
+    renderer = std::make_unique<SlideRenderer>(slides, anns, std::move(loader));
+    playback = std::make_unique<Playback>(slides, anns, trans, slideMode, engine, state, *renderer);
   }
 
   void AddSlide(double time, const QString& name, int16_t num = 0,
@@ -82,7 +91,7 @@ struct SyncFixture {
 
   void Tick(double position) {
     engine.position = position;
-    playback->Timer1_Timer();
+    playback->Tick();
   }
 
   // Pixels of the last picture shown that are not the white of the test slide.

@@ -213,12 +213,11 @@ void AnnotationTest::marksBeyondSmallPicture() {
   SyncFixture f;
   f.AddSlides({0});
   f.AddAnn(0, 0, 0, 4500, 6000, 4500);  // row 300, beyond a 200-pixel-high picture
-  f.playback = std::make_unique<Playback>(f.slides, f.anns, f.trans, f.slideMode, f.engine, f.view,
-                                          [](const QString&) {
-                                            QImage p(200, 200, QImage::Format_RGB32);
-                                            p.fill(Qt::white);
-                                            return p;
-                                          });
+  f.UseLoader([](const QString&) {
+    QImage p(200, 200, QImage::Format_RGB32);
+    p.fill(Qt::white);
+    return p;
+  });
   f.Tick(0);
   QCOMPARE(f.view.picture.size(), QSize(472, 360));
   QCOMPARE(f.view.picture.pixel(100, 100), qRgb(255, 255, 255));
@@ -230,12 +229,11 @@ void AnnotationTest::greyscalePictureCanBeDrawnOn() {
   SyncFixture f;
   f.AddSlides({0});
   f.AddAnn(0, 0, 0, 150, 1500, 150);
-  f.playback = std::make_unique<Playback>(f.slides, f.anns, f.trans, f.slideMode, f.engine, f.view,
-                                          [](const QString&) {
-                                            QImage p(472, 360, QImage::Format_Grayscale8);
-                                            p.fill(255);
-                                            return p;
-                                          });
+  f.UseLoader([](const QString&) {
+    QImage p(472, 360, QImage::Format_Grayscale8);
+    p.fill(255);
+    return p;
+  });
   f.Tick(0);
   QCOMPARE(f.view.picture.pixel(50, 10), qRgb(255, 0, 0));
 }

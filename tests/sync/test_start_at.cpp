@@ -12,14 +12,14 @@
 #include "medium/Paths.h"
 #include "medium/Picture.h"
 #include "medium/Report.h"
-#include "player/Annotations.h"
 #include "player/BuildProfile.h"
-#include "player/Playback.h"
 #include "player/PlayerApp.h"
 #include "player/PlayerWindow.h"
+#include "player/core/SlideRenderer.h"
 #include "player/media/EngineFactory.h"
 #include "player/media/MediaEngine.h"
 #include "presentation/MediumLayout.h"
+#include "tests/support/PlayerLook.h"
 
 #ifdef E2E_NORVANTA
 constexpr PlayerBuild kBuild = PlayerBuild::Norvanta;
@@ -69,10 +69,10 @@ void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
   medium::RecordingReporter reporter(profile.programTitle);
   PlayerWindow w(
       profile, reporter,
-      [&profile](QWidget* parent) { return CreateEngine(profile.engineKind, parent); },
+      [&profile](QWidget* parent) { return CreateEngine(profile.build, parent); },
       medium::ArgumentText(options.rest));
   StartPlayerWindow(w, options);
-  QVERIFY(w.Session().StartupFinished());
+  QVERIFY(w.Session().Sync() != nullptr);
   QCOMPARE(reporter.Texts(), QStringList{});
 
   // Before the event loop has run once: the moment is on screen as after a thumbnail click,
@@ -87,11 +87,11 @@ void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
   QImage expected = SlideCanvas(medium::LoadPicture(layout::SlidePicturePath(slide)));
   const int16_t lastMark = FindAnnIndex(anns, 1, anns.Anns.Count(), slide.SlideTime);
   QVERIFY(DrawAnnotationRange(expected, anns, kSlide, lastMark) > 0);
-  QVERIFY(SamePicture(w.SlideImage(), expected));
-  QCOMPARE(w.HighlightLeftTwips(), HighlightLeft(w.ThumbnailWidthTwips(), kSlide));
+  QVERIFY(SamePicture(w.Slide_img->Picture(), expected));
+  QCOMPARE(Strip(w)->HighlightLeftTwips(), HighlightLeft(Strip(w)->ThumbnailWidthTwips(), kSlide));
   const int16_t cue = FindTranIndex(trans, 1, trans.Trans.Count(), 14000);
   QVERIFY(cue >= 1);
-  const int language = w.SelectedLanguage() + 1;
+  const int language = w.Session().State().Language() + 1;
   QVERIFY(language >= 1 && language <= trans.Trans.Item(cue).Languages.Count());
   QCOMPARE(w.Trans_txt->toPlainText(), trans.Trans.Item(cue).Languages.Item(language));
   QVERIFY(!w.Trans_txt->toPlainText().isEmpty());
@@ -107,7 +107,7 @@ void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
     QCOMPARE(w.Slide_txt->text(), slide.SlideName);
     QTest::qWait(20);
   }
-  QCOMPARE(w.HighlightLeftTwips(), HighlightLeft(w.ThumbnailWidthTwips(), kSlide));
+  QCOMPARE(Strip(w)->HighlightLeftTwips(), HighlightLeft(Strip(w)->ThumbnailWidthTwips(), kSlide));
   QCOMPARE(reporter.Texts(), QStringList{});
   w.close();
   QVERIFY(w.Session().Ended());

@@ -163,15 +163,17 @@ void SyncTest::realPictureLoadedFromMedium() {
   Trans_cls trans;
   int16_t mode = 0;
   FakeEngine engine;
-  FakeView view;
+  PlayingState state;
+  FakeView view(state);
   Slide_cls s;
   s.SlidePres = QStringLiteral("Deck1");
   s.SlideNum = 7;
   s.SlideName = QStringLiteral("Seven");
   slides.Slides.Add(std::move(s));
-  Playback playback(slides, anns, trans, mode, engine, view);  // the real loader
+  SlideRenderer renderer(slides, anns);  // the real loader
+  Playback playback(slides, anns, trans, mode, engine, state, renderer);
   engine.position = 0;
-  playback.Timer1_Timer();
+  playback.Tick();
   QCOMPARE(view.picture.size(), QSize(472, 360));
   QVERIFY(view.picture.text(QString::fromLatin1(kMissingPictureKey)).isEmpty());
   const QColor c = view.picture.pixelColor(200, 200);
@@ -206,10 +208,10 @@ void SyncTest::transcriptEmptyAtZero() {
 void SyncTest::transcriptLanguageSwitchAtNextTick() {
   SyncFixture f;
   f.AddCue(0, {QStringLiteral("english"), QStringLiteral("francais")});
-  f.view.language = 0;
+  f.state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
   f.Tick(500);
   QCOMPARE(f.view.transcript, QStringLiteral("english"));
-  f.view.language = 1;  // the user's choice has no handler of its own
+  f.state.ChooseLanguage(1, QStringLiteral("FRENCH"));  // no handler of its own: next tick
   QCOMPARE(f.view.transcript, QStringLiteral("english"));
   f.Tick(500);
   QCOMPARE(f.view.transcript, QStringLiteral("francais"));
@@ -281,7 +283,7 @@ void SyncTest::thumbnailClickPlaysThenSeeks() {
   f.AddAnn(0, 3, 0, 0, 0, 0);  // marks are numbered along with the slides they belong to
   f.AddAnn(61500, 3, 0, 0, 0, 0);
   f.AddAnn(120000, 0, 0, 150, 1500, 150);  // drawn with slide 3
-  f.playback->Command1_Click(2);
+  f.playback->JumpToSlide(3);
   QCOMPARE(f.engine.calls, (QStringList{"Play", "SeekMs 120000"}));
   QCOMPARE(f.view.calls, (QStringList{"Picture", "Title Three", "Highlight 2630"}));
   QCOMPARE(f.loaded.size(), 1);
@@ -292,16 +294,16 @@ void SyncTest::thumbnailClickPlaysThenSeeks() {
   QVERIFY(!f.MarkedPixels().isEmpty());
 
   f.engine.calls.clear();
-  f.playback->Command1_Click(1);
+  f.playback->JumpToSlide(2);
   QCOMPARE(f.engine.calls, (QStringList{"Play", "SeekMs 61500"}));
 }
 
 void SyncTest::thumbnailClickWithoutSlidesDoesNothing() {
   SyncFixture f;
-  f.playback->Command1_Click(0);
+  f.playback->JumpToSlide(1);
   f.AddSlides({0});
-  f.playback->Command1_Click(1);  // no such slide
-  f.playback->Command1_Click(-1);
+  f.playback->JumpToSlide(2);  // no such slide
+  f.playback->JumpToSlide(0);
   QCOMPARE(f.engine.calls, QStringList{});
   QCOMPARE(f.view.calls, QStringList{});
 }
@@ -310,32 +312,26 @@ void SyncTest::slideListChoiceSeeksWithoutPlay() {
   SyncFixture f;
   f.AddSlide(0, QStringLiteral("One"));
   f.AddSlide(5000, QStringLiteral("Two"));
-  f.view.onListClick = [&] { f.playback->Slides_cmb_Click(); };
-  f.view.listSelection = 1;
-  f.playback->Slides_cmb_Click();
+  f.playback->SeekToSlide(2);  // the list's entry 1; the window then clears its selection
   QCOMPARE(f.engine.calls, QStringList{"SeekMs 5000"});
   // No highlight move: the next tick does that.
-  QCOMPARE(f.view.calls, (QStringList{"Picture", "Title Two", "ClearSelection"}));
-  QCOMPARE(f.view.listSelection, -1);
+  QCOMPARE(f.view.calls, (QStringList{"Picture", "Title Two"}));
   QVERIFY(f.loaded[0].endsWith("\\Slide2.jpg"));
 }
 
 void SyncTest::slideListSameChoiceTwiceJumpsTwice() {
   SyncFixture f;
   f.AddSlides({0, 5000});
-  f.view.onListClick = [&] { f.playback->Slides_cmb_Click(); };
-  f.view.listSelection = 0;
-  f.playback->Slides_cmb_Click();
-  f.view.listSelection = 0;
-  f.playback->Slides_cmb_Click();
+  f.playback->SeekToSlide(1);
+  f.playback->SeekToSlide(1);
   QCOMPARE(f.engine.calls, (QStringList{"SeekMs 0", "SeekMs 0"}));
 }
 
 void SyncTest::slideListWithoutSelectionDoesNothing() {
   SyncFixture f;
   f.AddSlides({0});
-  f.view.listSelection = -1;
-  f.playback->Slides_cmb_Click();
+  f.playback->SeekToSlide(0);  // no selection
+  f.playback->SeekToSlide(2);  // no such slide
   QCOMPARE(f.engine.calls, QStringList{});
   QCOMPARE(f.view.calls, QStringList{});
 }
@@ -349,14 +345,13 @@ void SyncTest::unloadStopsTicksAndClicks() {
 
   f.engine.calls.clear();
   f.view.calls.clear();
-  f.playback->Form_Unload();
-  QVERIFY(f.playback->Unloaded());
+  f.playback->Stop();
+  QVERIFY(f.playback->Stopped());
   QCOMPARE(f.engine.calls, QStringList{});  // no Play, stop or seek on the way out
-  f.playback->Timer1_Timer();
-  f.playback->Timer1_Timer();
-  f.playback->Command1_Click(1);
-  f.view.listSelection = 0;
-  f.playback->Slides_cmb_Click();
+  f.playback->Tick();
+  f.playback->Tick();
+  f.playback->JumpToSlide(2);
+  f.playback->SeekToSlide(1);
   QCOMPARE(f.engine.calls, QStringList{});
   QCOMPARE(f.view.calls, QStringList{});
 }
@@ -392,15 +387,17 @@ void SyncTest::undecodablePictureShowsPlaceholder() {
   Trans_cls trans;
   int16_t mode = 0;
   FakeEngine engine;
-  FakeView view;
+  PlayingState state;
+  FakeView view(state);
   Slide_cls s;
   s.SlidePres = QStringLiteral("D");
   s.SlideNum = 1;
   s.SlideName = QStringLiteral("Broken");
   slides.Slides.Add(std::move(s));
-  Playback playback(slides, anns, trans, mode, engine, view);
+  SlideRenderer renderer(slides, anns);
+  Playback playback(slides, anns, trans, mode, engine, state, renderer);
   engine.position = 100;
-  playback.Timer1_Timer();
+  playback.Tick();
   QVERIFY(view.picture.text(QString::fromLatin1(kMissingPictureKey)).endsWith("Slide1.jpg"));
   QCOMPARE(view.title, QStringLiteral("Broken"));
   QCOMPARE(view.highlight, 100.0f);
@@ -411,7 +408,7 @@ void SyncTest::missingPictureOnJump() {
   f.AddSlide(0, QStringLiteral("One"));
   f.AddSlide(1000, QStringLiteral("Two"));
   f.missing << QStringLiteral("Slide2.jpg");
-  f.playback->Command1_Click(1);
+  f.playback->JumpToSlide(2);
   QCOMPARE(f.engine.calls, (QStringList{"Play", "SeekMs 1000"}));
   QCOMPARE(f.view.calls, (QStringList{"Picture", "Title Two", "Highlight 1365"}));
   QVERIFY(!f.view.picture.text(QString::fromLatin1(kMissingPictureKey)).isEmpty());
@@ -451,7 +448,7 @@ void SyncTest::transcriptWithoutText() {
   Tran_cls cue;
   for (int i = 0; i < texts; ++i) cue.Languages.Add(QStringLiteral("text %1").arg(i));
   f.trans.Trans.Add(std::move(cue));
-  f.view.language = language;
+  f.state.ChooseLanguage(language, QString());
   f.Tick(3000);
   QCOMPARE(f.view.transcript, QString());
   QCOMPARE(f.view.title, QStringLiteral("Only"));  // the rest of the tick goes on
@@ -472,27 +469,25 @@ void SyncTest::failingEngineInThumbnailClick() {
   SyncFixture f;
   f.AddSlides({0, 1000});
   f.engine.failing = true;
-  f.playback->Command1_Click(1);
+  f.playback->JumpToSlide(2);
   QCOMPARE(f.engine.calls, QStringList{"Play"});
   QCOMPARE(f.view.calls, QStringList{});
   f.engine.failing = false;
-  f.playback->Command1_Click(1);
+  f.playback->JumpToSlide(2);
   QCOMPARE(f.view.title, QStringLiteral("Slide 2"));
 }
 
 void SyncTest::failingEngineInSlideList() {
   SyncFixture f;
   f.AddSlides({0, 1000});
-  f.view.onListClick = [&] { f.playback->Slides_cmb_Click(); };
   f.engine.failing = true;
-  f.view.listSelection = 1;
-  f.playback->Slides_cmb_Click();
+  f.playback->SeekToSlide(2);
   QCOMPARE(f.engine.calls, QStringList{"SeekMs 1000"});
-  // No slide shown; the list is left without a selection so the title can be chosen again.
-  QCOMPARE(f.view.calls, QStringList{"ClearSelection"});
+  // No slide shown (the window leaves its list without a selection so the title can be chosen
+  // again).
+  QCOMPARE(f.view.calls, QStringList{});
   f.engine.failing = false;
-  f.view.listSelection = 1;
-  f.playback->Slides_cmb_Click();
+  f.playback->SeekToSlide(2);
   QCOMPARE(f.view.title, QStringLiteral("Slide 2"));
 }
 

@@ -210,7 +210,7 @@ class StartupMessagesTest : public QObject {
     FakeEngine e;
     PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), gate.reporter, Borrow(e), "-p P");
     w.Form_Load();
-    QVERIFY(w.Session().StartupFinished());
+    QVERIFY(w.Session().Sync() != nullptr);
     QVERIFY(w.isVisible());
     QCOMPARE(gate.box.asked.size(), 10);
     QCOMPARE(gate.standardError.size(), expected - 10);

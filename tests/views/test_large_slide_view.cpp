@@ -12,15 +12,20 @@
 
 namespace {
 
-// A window for playback that also tells the large view what it shows, as the player window does.
-class ForwardingView : public FakeView {
- public:
-  LargeSlideView* large = nullptr;
-  void SlideShown(int n, int first, int last) override {
-    calls << QStringLiteral("SlideShown %1 %2 %3").arg(n).arg(first).arg(last);
-    if (large) large->ShowSlide(n, first, last);
+// What playback tells the views of the slide and the transcript through the playing state.
+struct Told {
+  QStringList calls;
+  explicit Told(PlayingState& state) {
+    QObject::connect(&state, &PlayingState::changed, [this, &state](PlayingState::Parts parts) {
+      if (parts & PlayingState::Transcript) calls << QStringLiteral("CueShown %1").arg(state.Cue());
+      if (parts & PlayingState::Picture) {
+        calls << QStringLiteral("SlideShown %1 %2 %3")
+                     .arg(state.Slide())
+                     .arg(state.FirstMark())
+                     .arg(state.LastMark());
+      }
+    });
   }
-  void CueShown(int k) override { calls << QStringLiteral("CueShown %1").arg(k); }
 };
 
 // Slides at 0 and 10 s on white pictures; one red line per slide, each at its slide's start,
@@ -30,8 +35,10 @@ struct Show {
   Anns_cls anns;
   Trans_cls trans;
   FakeEngine engine;
-  ForwardingView view;
+  PlayingState state;
+  Told view{state};
   LargeSlideView large;
+  std::unique_ptr<SlideRenderer> renderer;
   std::unique_ptr<Playback> playback;
   QStringList loaded;
 
@@ -60,12 +67,15 @@ struct Show {
       return picture;
     };
     large.SetPresentation(&slides, &anns, loader);
-    view.large = &large;
-    playback = std::make_unique<Playback>(slides, anns, trans, int16_t(0), engine, view, loader);
+    large.Follow(state);  // as the player window has it
+    state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
+    renderer = std::make_unique<SlideRenderer>(slides, anns, loader);
+    playback =
+        std::make_unique<Playback>(slides, anns, trans, int16_t(0), engine, state, *renderer);
   }
   void Tick(double position) {
     engine.position = position;
-    playback->Timer1_Timer();
+    playback->Tick();
   }
 };
 
@@ -220,7 +230,7 @@ class LargeSlideViewTest : public QObject {
     QVERIFY(f.large.windowTitle().contains(QStringLiteral("Slide 2 of 2")));
 
     // A thumbnail click on slide 1: at once, without marks.
-    f.playback->Command1_Click(0);
+    f.playback->JumpToSlide(1);
     QCOMPARE(f.large.ShownSlide(), 1);
     QCOMPARE(f.large.Title(), QStringLiteral("Slide 1"));
     QCOMPARE(markRow(), -1);
@@ -241,8 +251,7 @@ class LargeSlideViewTest : public QObject {
     });
     f.large.ShowSlide(2, 2, 2);
     QCOMPARE(f.large.ShownSlide(), 2);
-    const QImage r = f.large.RenderedSlide();
-    QVERIFY(!r.isNull());
+    QVERIFY(!f.large.SlideRect().isEmpty());  // something is drawn
     // The placeholder is grey, and no mark is drawn over it.
     f.large.resize(600, 500);
     const QImage shot = Shot(f.large);
@@ -283,10 +292,9 @@ class LargeSlideViewTest : public QObject {
     } else if (words.first() == "tick") {
       f.Tick(value);
     } else if (words.first() == "thumbnail") {
-      f.playback->Command1_Click(int16_t(value));
+      f.playback->JumpToSlide(int(value) + 1);
     } else {
-      f.view.listSelection = int(value);
-      f.playback->Slides_cmb_Click();
+      f.playback->SeekToSlide(int(value) + 1);  // the list's entry value
     }
     QStringList shown;
     for (const QString& call : f.view.calls)

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "player/TranscriptWindow.h"
+#include "tests/support/PlayerLook.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ class TranscriptWindowTest : public QObject {
     w.window.SetLanguage(language, name);
     QCOMPARE(w.window.CueCount(), 4);
     QStringList shown;
-    for (int k = 1; k <= 4; ++k) shown << w.window.RowText(k);
+    for (int k = 1; k <= 4; ++k) shown << RowText(w.window, k);
     QCOMPARE(shown, rows);
     QCOMPARE(w.window.RowMissing(4), language != 0);
     QVERIFY(!w.window.RowMissing(1) || language < 0);
@@ -224,10 +225,10 @@ class TranscriptWindowTest : public QObject {
     QFETCH(QList<int>, cues);
     Window w;
     w.window.SetLanguage(language, language ? "FRENCH" : "ENGLISH");
-    w.window.SearchField()->setText(needle);
+    SearchField(w.window)->setText(needle);
     QCOMPARE(w.window.MatchCount(), int(cues.size()));
     QList<int> found;
-    for (int i = 0; i < w.window.MatchCount(); ++i) found << w.window.CueOfMatch(i);
+    for (int i = 0; i < w.window.MatchCount(); ++i) found << CueOfMatch(w.window, i);
     QCOMPARE(found, cues);
     auto* count = w.window.findChild<QLabel*>(QStringLiteral("TranscriptMatches"));
     QVERIFY(count);
@@ -240,15 +241,15 @@ class TranscriptWindowTest : public QObject {
   void searchMovesWithEnterAndF3() {
     Window w;
     w.window.show();
-    QLineEdit* field = w.window.SearchField();
+    QLineEdit* field = SearchField(w.window);
     w.window.FocusSearch();
     QTest::keyClicks(field, "PREMIERE");
     QCOMPARE(w.window.MatchCount(), 2);
     QCOMPARE(w.window.MatchCountText(), QStringLiteral("1 of 2"));
-    QCOMPARE(w.window.CueOfMatch(w.window.CurrentMatch()), 1);
+    QCOMPARE(CueOfMatch(w.window, w.window.CurrentMatch()), 1);
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(w.window.MatchCountText(), QStringLiteral("2 of 2"));
-    QCOMPARE(w.window.CueOfMatch(w.window.CurrentMatch()), 3);
+    QCOMPARE(CueOfMatch(w.window, w.window.CurrentMatch()), 3);
     QTest::keyClick(field, Qt::Key_Return);  // round the end
     QCOMPARE(w.window.MatchCountText(), QStringLiteral("1 of 2"));
     QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
@@ -279,18 +280,18 @@ class TranscriptWindowTest : public QObject {
     w.window.show();
     w.window.List()->setFocus();
     QTest::keyClick(w.window.List(), Qt::Key_F, Qt::ControlModifier);
-    QCOMPARE(w.window.focusWidget(), static_cast<QWidget*>(w.window.SearchField()));
+    QCOMPARE(w.window.focusWidget(), static_cast<QWidget*>(SearchField(w.window)));
   }
 
   void searchSurvivesLanguageChange() {
     Window w;
-    w.window.SearchField()->setText("premiere");
+    SearchField(w.window)->setText("premiere");
     QCOMPARE(w.window.MatchCount(), 2);
     w.window.SetCurrentCue(2);
     w.window.SetLanguage(1, "FRENCH");
-    QCOMPARE(w.window.RowText(2), QStringLiteral("0:05\tLa première diapositive"));
+    QCOMPARE(RowText(w.window, 2), QStringLiteral("0:05\tLa première diapositive"));
     QCOMPARE(w.window.MatchCount(), 2);
-    QCOMPARE(w.window.CueOfMatch(1), 2);
+    QCOMPARE(CueOfMatch(w.window, 1), 2);
     QCOMPARE(w.window.CurrentCue(), 2);
   }
 
@@ -316,7 +317,7 @@ class TranscriptWindowTest : public QObject {
   void accessibleNames() {
     Window w;
     QVERIFY(!w.window.accessibleName().isEmpty());
-    QVERIFY(!w.window.SearchField()->accessibleName().isEmpty());
+    QVERIFY(!SearchField(w.window)->accessibleName().isEmpty());
     QVERIFY(!w.window.List()->accessibleName().isEmpty());
     QVERIFY(!w.window.List()->accessibleDescription().isEmpty());
   }

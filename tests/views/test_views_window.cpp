@@ -21,6 +21,7 @@
 #include "player/TranscriptWindow.h"
 #include "player/media/ControlPanel.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/PlayerLook.h"
 #include "tests/support/TempMedium.h"
 
 namespace {
@@ -87,9 +88,9 @@ class ViewsWindowTest : public QObject {
   void keyFOpensLargeViewOnCurrentSlide() {
     Player p;
     p.Tick(12000);
-    QVERIFY(!p.window->LargeView());
+    QVERIFY(!p.window->findChild<LargeSlideView*>());
     QTest::keyClick(p.window->Slide_img, Qt::Key_F);
-    LargeSlideView* view = p.window->LargeView();
+    LargeSlideView* view = p.window->findChild<LargeSlideView*>();
     QVERIFY(view);
     QVERIFY(view->isVisible());
     QVERIFY(view->isWindow());
@@ -122,8 +123,9 @@ class ViewsWindowTest : public QObject {
     auto* target = p.window->findChild<QWidget*>(control);
     QVERIFY(target);
     QTest::keyClick(target, Qt::Key(key));
-    QWidget* opened = key == Qt::Key_F ? static_cast<QWidget*>(p.window->LargeView())
-                                       : static_cast<QWidget*>(p.window->Transcript());
+    QWidget* opened = key == Qt::Key_F
+                          ? static_cast<QWidget*>(p.window->findChild<LargeSlideView*>())
+                          : static_cast<QWidget*>(p.window->findChild<TranscriptWindow*>());
     QVERIFY(opened);
     QVERIFY(opened->isVisible());
   }
@@ -132,16 +134,16 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.Tick(100);
     QTest::mouseDClick(p.window->Slide_img, Qt::LeftButton, {}, QPoint(100, 100));
-    QVERIFY(p.window->LargeView());
-    QVERIFY(p.window->LargeView()->isVisible());
-    QCOMPARE(p.window->LargeView()->ShownSlide(), 1);
+    QVERIFY(p.window->findChild<LargeSlideView*>());
+    QVERIFY(p.window->findChild<LargeSlideView*>()->isVisible());
+    QCOMPARE(p.window->findChild<LargeSlideView*>()->ShownSlide(), 1);
   }
 
   void closingLargeViewChangesNothingElse() {
     Player p;
     p.Tick(100);
     p.window->OpenLargeSlideView();
-    LargeSlideView* view = p.window->LargeView();
+    LargeSlideView* view = p.window->findChild<LargeSlideView*>();
     QTest::keyClick(view, Qt::Key_Escape);
     QVERIFY(!view->isVisible());
     QVERIFY(p.window->isVisible());
@@ -153,7 +155,7 @@ class ViewsWindowTest : public QObject {
     QCOMPARE(p.window->Slide_txt->text(), QStringLiteral("Title 3"));
     p.window->OpenLargeSlideView();
     QCOMPARE(view->ShownSlide(), 3);
-    QCOMPARE(p.window->LargeView(), view);
+    QCOMPARE(p.window->findChild<LargeSlideView*>(), view);
   }
 
   // Keys the large view has no use for run the player window's key table, as there.
@@ -172,7 +174,7 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.Tick(100);
     p.window->OpenLargeSlideView();
-    LargeSlideView* view = p.window->LargeView();
+    LargeSlideView* view = p.window->findChild<LargeSlideView*>();
     QVERIFY(view);
     p.engine.paused = false;
     QTest::keyClick(view, Qt::Key(key));
@@ -186,11 +188,11 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.Tick(100);
     p.window->OpenLargeSlideView();
-    QVERIFY(!p.window->KeyHelp());
-    QTest::keyClick(p.window->LargeView(), Qt::Key_F1);
-    QVERIFY(p.window->KeyHelp());
-    QVERIFY(p.window->KeyHelp()->isVisible());
-    QTableWidget* table = p.window->KeyHelp()->Table();
+    QVERIFY(!p.window->findChild<KeyHelpWindow*>());
+    QTest::keyClick(p.window->findChild<LargeSlideView*>(), Qt::Key_F1);
+    QVERIFY(p.window->findChild<KeyHelpWindow*>());
+    QVERIFY(p.window->findChild<KeyHelpWindow*>()->isVisible());
+    QTableWidget* table = p.window->findChild<KeyHelpWindow*>()->Table();
     QStringList rows;
     for (int r = 0; r < table->rowCount(); ++r)
       rows << table->item(r, 0)->text() + " | " + table->item(r, 1)->text();
@@ -203,21 +205,21 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.Tick(100);
     p.window->OpenLargeSlideView();
-    QVERIFY(!p.window->Transcript());
-    QTest::keyClick(p.window->LargeView(), Qt::Key_T);
-    QVERIFY(p.window->Transcript());
-    QVERIFY(p.window->Transcript()->isVisible());
+    QVERIFY(!p.window->findChild<TranscriptWindow*>());
+    QTest::keyClick(p.window->findChild<LargeSlideView*>(), Qt::Key_T);
+    QVERIFY(p.window->findChild<TranscriptWindow*>());
+    QVERIFY(p.window->findChild<TranscriptWindow*>()->isVisible());
   }
 
   void keyTOpensTranscriptFollowingPlayback() {
     Player p;
     p.Tick(6000);
     QTest::keyClick(p.window->Slide_img, Qt::Key_T);
-    TranscriptWindow* t = p.window->Transcript();
+    TranscriptWindow* t = p.window->findChild<TranscriptWindow*>();
     QVERIFY(t);
     QVERIFY(t->isVisible());
     QCOMPARE(t->CueCount(), 2);
-    QCOMPARE(t->RowText(1), QStringLiteral("0:00\tWelcome to the première"));
+    QCOMPARE(RowText(*t, 1), QStringLiteral("0:00\tWelcome to the première"));
     QCOMPARE(t->CurrentCue(), 2);
     p.Tick(1000);
     QCOMPARE(t->CurrentCue(), 1);
@@ -227,13 +229,13 @@ class ViewsWindowTest : public QObject {
   void reopeningKeepsTheReadersPlace() {
     Player p;
     p.window->OpenTranscriptWindow();
-    TranscriptWindow* t = p.window->Transcript();
-    t->SearchField()->setText("again");
+    TranscriptWindow* t = p.window->findChild<TranscriptWindow*>();
+    SearchField(*t)->setText("again");
     QTextCursor cursor(t->List()->document());
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     t->List()->setTextCursor(cursor);
     QTest::keyClick(p.window->Slide_img, Qt::Key_T);
-    QCOMPARE(p.window->Transcript(), t);
+    QCOMPARE(p.window->findChild<TranscriptWindow*>(), t);
     QVERIFY(t->List()->textCursor().hasSelection());
     QCOMPARE(t->MatchCount(), 1);
   }
@@ -241,10 +243,10 @@ class ViewsWindowTest : public QObject {
   void languageChangeRebuildsAtOnce() {
     Player p;
     p.window->OpenTranscriptWindow();
-    TranscriptWindow* t = p.window->Transcript();
-    QCOMPARE(t->RowText(2), QStringLiteral("0:05\tAgain"));
+    TranscriptWindow* t = p.window->findChild<TranscriptWindow*>();
+    QCOMPARE(RowText(*t, 2), QStringLiteral("0:05\tAgain"));
     p.window->Transcript_cmb->setCurrentIndex(1);
-    QCOMPARE(t->RowText(2), QStringLiteral("0:05\tEncore"));
+    QCOMPARE(RowText(*t, 2), QStringLiteral("0:05\tEncore"));
     QVERIFY(t->windowTitle().contains(QStringLiteral("FRENCH")));
     QVERIFY(p.engine.calls.isEmpty());  // no tick was needed
   }
@@ -253,14 +255,14 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.window->show();
     QTest::keyClick(p.window->Slide_img, Qt::Key_F, Qt::ControlModifier);
-    TranscriptWindow* t = p.window->Transcript();
+    TranscriptWindow* t = p.window->findChild<TranscriptWindow*>();
     QVERIFY(t);
     QVERIFY(t->isVisible());
-    QCOMPARE(t->focusWidget(), static_cast<QWidget*>(t->SearchField()));
-    QTest::keyClicks(t->SearchField(), "PREMIERE");
+    QCOMPARE(t->focusWidget(), static_cast<QWidget*>(SearchField(*t)));
+    QTest::keyClicks(SearchField(*t), "PREMIERE");
     QCOMPARE(t->MatchCount(), 1);
     QCOMPARE(t->MatchCountText(), QStringLiteral("1 of 1"));
-    QVERIFY(!p.window->LargeView());  // Ctrl+F is not F
+    QVERIFY(!p.window->findChild<LargeSlideView*>());  // Ctrl+F is not F
   }
 
   // A section's click plays from its time as a thumbnail click does, and the player shows that
@@ -269,7 +271,7 @@ class ViewsWindowTest : public QObject {
     Player p;
     p.Tick(21000);
     p.window->OpenTranscriptWindow();
-    TranscriptWindow* t = p.window->Transcript();
+    TranscriptWindow* t = p.window->findChild<TranscriptWindow*>();
     QTextBrowser* list = t->List();
     QTextCursor cursor(list->document()->findBlockByNumber(1));
     cursor.movePosition(QTextCursor::EndOfBlock);
@@ -277,7 +279,7 @@ class ViewsWindowTest : public QObject {
     QCOMPARE(p.engine.calls, (QStringList{"Play", "SeekMs 5000"}));
     QCOMPARE(p.window->Slide_txt->text(), QStringLiteral("Title 1"));
     QCOMPARE(p.window->Trans_txt->toPlainText(), QStringLiteral("Again"));
-    QCOMPARE(p.window->HighlightLeftTwips(), 100.0f);
+    QCOMPARE(Strip(*p.window)->HighlightLeftTwips(), 100.0f);
     QCOMPARE(t->CurrentCue(), 2);
   }
 
@@ -306,17 +308,17 @@ class ViewsWindowTest : public QObject {
     QVERIFY(transcript);
     QVERIFY(!large->toolTip().isEmpty());
     large->click();
-    QVERIFY(w.LargeView() && w.LargeView()->isVisible());
+    QVERIFY(w.findChild<LargeSlideView*>() && w.findChild<LargeSlideView*>()->isVisible());
     transcript->click();
-    QVERIFY(w.Transcript() && w.Transcript()->isVisible());
+    QVERIFY(w.findChild<TranscriptWindow*>() && w.findChild<TranscriptWindow*>()->isVisible());
   }
 
   void closeWithThePlayer() {
     Player p;
     p.window->OpenLargeSlideView();
     p.window->OpenTranscriptWindow();
-    QPointer<LargeSlideView> view = p.window->LargeView();
-    QPointer<TranscriptWindow> t = p.window->Transcript();
+    QPointer<LargeSlideView> view = p.window->findChild<LargeSlideView*>();
+    QPointer<TranscriptWindow> t = p.window->findChild<TranscriptWindow*>();
     QVERIFY(view->isVisible() && t->isVisible());
     p.window->close();
     QVERIFY(!view->isVisible());
@@ -364,7 +366,8 @@ class ViewsWindowTest : public QObject {
     PlayerWindow w(ProfileFor(PlayerBuild::Tavisco), r, Borrow(e), "-p P");
     w.Form_Load();
     w.OpenLargeSlideView();
-    const QImage shown = w.LargeView()->RenderedSlide();
+    LargeSlideView* view = w.findChild<LargeSlideView*>();
+    const QImage shown = view->grab(view->SlideRect()).toImage();
     QVERIFY(!shown.isNull());
     const QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
     QVERIFY2(centre.green() > 150 && centre.red() < 90, qPrintable(centre.name()));

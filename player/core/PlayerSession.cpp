@@ -1,4 +1,4 @@
-#include "player/PlayerSession.h"
+#include "player/core/PlayerSession.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,13 +34,13 @@ class MissingEngine : public MediaEngine {
                            QStringLiteral("The media engine is not available: %1").arg(reason_));
   }
   QString reason_;
-  int top_ = 88;
-  int height_ = 260;
+  int top_ = kEngineBox.top();
+  int height_ = kEngineBox.height();
 };
 
 }  // namespace
 
-PlayerSession::PlayerSession(const BuildProfile& profile, medium::Reporter& reporter,
+PlayerSession::PlayerSession(const SessionProfile& profile, medium::Reporter& reporter,
                              StartupView& view, const EngineFactory& factory, QWidget* parent,
                              QString argumentText)
     : profile_(profile),
@@ -70,7 +70,7 @@ void PlayerSession::SetTranscriptSourceFactory(TranscriptSourceFactory factory) 
 
 // ---- start-up --------------------------------------------------------------------------------
 
-void PlayerSession::Form_Load() {
+void PlayerSession::Start() {
   if (loaded_) return;
   loaded_ = true;
   reporter_.BeginStartup();
@@ -91,9 +91,11 @@ void PlayerSession::Form_Load() {
   if (!presentation_.slides) presentation_.slides = std::make_unique<Slides_cls>();
   if (!presentation_.trans) presentation_.trans = std::make_unique<Trans_cls>();
   if (!presentation_.anns) presentation_.anns = std::make_unique<Anns_cls>();
+  renderer_ =
+      std::make_unique<SlideRenderer>(*presentation_.slides, *presentation_.anns, pictureLoader_);
   playback_ =
       std::make_unique<Playback>(*presentation_.slides, *presentation_.anns, *presentation_.trans,
-                                 SlideMode, *engine_, view_, pictureLoader_);
+                                 SlideMode, *engine_, state_, *renderer_);
   if (profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
   StartRecording();
   if (!profile_.showWindowBeforeMedia) Step([&] { view_.ShowWindow(); });
@@ -119,6 +121,7 @@ void PlayerSession::StartSync() {
     if (ended_ || !playback_) return;
     RunHandler([&] { playback_->SyncToPosition(position); });
   });
+  driver_->SetState(&state_);
   engine_->SetListener(driver_.get());
   playback_->SetTickPositionFilter([this](double ms) { return driver_->TickPosition(ms); });
   playback_->SetJumpListener([this](double ms) { driver_->SeekedTo(ms); });
@@ -147,6 +150,7 @@ void PlayerSession::SettingsRead(const Settings& settings) {
 
 void PlayerSession::LanguagesListed(const LanguageList& languages) {
   view_.SetLanguages(languages.names, languages.selected);
+  state_.ChooseLanguage(languages.selected, languages.names.value(languages.selected));
 }
 
 void PlayerSession::TimelineRead(const LoadedPresentation& presentation) {
@@ -180,22 +184,33 @@ void PlayerSession::AddSlideTitle(const QString& title) {
 
 void PlayerSession::SlideAppended(const Slide_cls& slide, int16_t k) {
   const int n = k - 1;
-  Step([&] { view_.WidenStrip(); });
+  Step([&] { view_.Strip().WidenStrip(); });
   if (n > 0) {
     bool added = false;
     Step([&] {
-      view_.AddThumbnailButton(n);
+      view_.Strip().AddThumbnailButton(n);
       added = true;
     });
     if (!added) return;
-    Step([&] { view_.PlaceThumbnailAfterPrevious(n); });
-    Step([&] { view_.SizeThumbnailAsPrevious(n); });
-    Step([&] { view_.ShowThumbnailButton(n); });
-    Step([&] { view_.SetThumbnailPicture(n, medium::LoadPicture(layout::ThumbnailPath(slide))); });
-    if (n >= 5) Step([&] { view_.ExtendStripScrollBar(); });
+    Step([&] { view_.Strip().PlaceThumbnailAfterPrevious(n); });
+    Step([&] { view_.Strip().SizeThumbnailAsPrevious(n); });
+    Step([&] { view_.Strip().ShowThumbnailButton(n); });
+    Step([&] {
+      view_.Strip().SetThumbnailPicture(n, medium::LoadPicture(layout::ThumbnailPath(slide)));
+    });
+    if (n >= 5) Step([&] { view_.Strip().ExtendStripScrollBar(); });
   } else {
-    Step([&] { view_.SetThumbnailPicture(0, medium::LoadPicture(layout::ThumbnailPath(slide))); });
+    Step([&] {
+      view_.Strip().SetThumbnailPicture(0, medium::LoadPicture(layout::ThumbnailPath(slide)));
+    });
   }
+}
+
+QImage PlayerSession::ThumbnailPicture(int n) const {
+  const Slides_cls* slides = presentation_.slides.get();
+  if (!slides || n < 1 || n > slides->Slides.Count())
+    throw medium::AppError(medium::kInvalidCall, QStringLiteral("No slide %1").arg(n));
+  return medium::LoadPicture(layout::ThumbnailPath(slides->Slides.Item(n)));
 }
 
 void PlayerSession::StartRecording() {
@@ -207,20 +222,26 @@ void PlayerSession::StartRecording() {
 
 // ---- handlers --------------------------------------------------------------------------------
 
-void PlayerSession::Timer1_Timer() {
+void PlayerSession::Tick() {
   // Ticks that come while a start-up message waits do nothing until start-up is over.
   if (!startupFinished_ || ended_ || !playback_) return;
-  RunHandler([&] { playback_->Timer1_Timer(); });
+  RunHandler([&] { playback_->Tick(); });
 }
 
-void PlayerSession::Command1_Click(int16_t index) {
+void PlayerSession::JumpToSlide(int n) {
   if (!startupFinished_ || !playback_) return;
-  RunHandler([&] { playback_->Command1_Click(index); });
+  RunHandler([&] { playback_->JumpToSlide(n); });
 }
 
-void PlayerSession::Slides_cmb_Click() {
+void PlayerSession::SeekToSlide(int n) {
   if (!startupFinished_ || !playback_) return;
-  RunHandler([&] { playback_->Slides_cmb_Click(); });
+  RunHandler([&] { playback_->SeekToSlide(n); });
+}
+
+void PlayerSession::ChooseLanguage(int position, const QString& name) {
+  // Trans_txt follows at the next tick, as the designed list has no handler; the views that
+  // show the whole transcript follow at once.
+  state_.ChooseLanguage(position, name);
 }
 
 void PlayerSession::PlayFrom(double ms) {
@@ -278,13 +299,12 @@ void PlayerSession::SeekBy(double ms) {
 
 void PlayerSession::StepSlide(int delta) {
   if (!startupFinished_ || !playback_ || playback_->SlideCount() < 1) return;
-  const int n = std::clamp(playback_->ShownSlide() + delta, 1, playback_->SlideCount());
-  Command1_Click(static_cast<int16_t>(n - 1));
+  JumpToSlide(std::clamp(state_.Slide() + delta, 1, playback_->SlideCount()));
 }
 
 void PlayerSession::FirstSlide() {
   if (!startupFinished_ || !playback_ || playback_->SlideCount() < 1) return;
-  Command1_Click(0);
+  JumpToSlide(1);
 }
 
 void PlayerSession::ChangeVolume(int delta) {
@@ -317,6 +337,6 @@ void PlayerSession::End(int code) {
   ended_ = true;
   exitCode_ = code;
   if (driver_) driver_->Stop();
-  if (playback_) playback_->Form_Unload();
+  if (playback_) playback_->Stop();
   view_.ProgramEnded(code);
 }

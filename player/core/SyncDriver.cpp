@@ -1,4 +1,4 @@
-#include "player/SyncDriver.h"
+#include "player/core/SyncDriver.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -69,7 +69,6 @@ SyncDriver::~SyncDriver() {
 
 void SyncDriver::Stop() {
   stopped_ = true;
-  armed_ = false;
   clock_.Disarm();
 }
 
@@ -106,7 +105,6 @@ void SyncDriver::SyncAt(double position, bool force) {
   if (!force && segment == shownSegment_) return;
   shownSegment_ = segment;
   shownAt_ = position;
-  ++syncs_;
   if (sync_) sync_(position);
 }
 
@@ -157,6 +155,7 @@ void SyncDriver::EngineSpeed(double speed) {
   const double estimate = EstimateMs();
   if (estimate >= 0) Anchor(estimate);
   speed_ = speed;
+  if (state_) state_->SetSpeed(speed);
   Aim();
 }
 
@@ -168,7 +167,6 @@ void SyncDriver::SeekedTo(double ms) {
 }
 
 void SyncDriver::Aim() {
-  armed_ = false;
   clock_.Disarm();
   if (stopped_ || !playing_ || anchorMs_ < 0) return;
   const int next = std::max(0, shownSegment_);
@@ -176,12 +174,10 @@ void SyncDriver::Aim() {
   const double wait = (times_[next] - EstimateMs()) / speed_;
   // Beyond the reach of the clock the shot only asks the engine again.
   const double untilStale = kMaxExtrapolationMs - (clock_.NowMs() - anchorAt_);
-  armed_ = true;
   clock_.Arm(std::max(0.0, std::min(wait, std::max(untilStale, 1.0))), [this] { Fire(); });
 }
 
 void SyncDriver::Fire() {
-  armed_ = false;
   if (stopped_ || !playing_) return;
   double ms = -1;
   try {

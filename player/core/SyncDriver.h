@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "player/core/PlayingState.h"
 #include "player/media/MediaEngine.h"
 
 // A monotonic clock in milliseconds and one single-shot timer on it (tests use a fake).
@@ -52,9 +53,8 @@ class SyncDriver : public MediaEngineListener {
 
   bool Playing() const { return playing_; }
   double Speed() const { return speed_; }
-  bool Armed() const { return armed_; }
-  // How many syncs the driver has made (tests and the benchmark).
-  int Syncs() const { return syncs_; }
+  // Where the speed the engine tells is written for the views (none: nowhere).
+  void SetState(PlayingState* state) { state_ = state; }
 
   // Extrapolation stops this long (wall time) after the last sample: a recording that stalls
   // shows nothing ahead of itself.
@@ -78,11 +78,10 @@ class SyncDriver : public MediaEngineListener {
   SyncFn sync_;
   bool stopped_ = false;
   bool playing_ = false;
-  bool armed_ = false;
   double speed_ = 1.0;
   double anchorMs_ = -1;   // recording time of the latest sample
   double anchorAt_ = 0;    // clock time it was taken
   int shownSegment_ = -1;  // boundaries at or before what the window shows; -1: nothing yet
   double shownAt_ = -1;    // the position last synced
-  int syncs_ = 0;
+  PlayingState* state_ = nullptr;
 };

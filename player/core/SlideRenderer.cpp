@@ -1,4 +1,4 @@
-#include "player/Annotations.h"
+#include "player/core/SlideRenderer.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -8,38 +8,27 @@
 #include <algorithm>
 #include <cmath>
 
-#include "medium/Convert.h"
 #include "medium/Error.h"
-#include "ui/DesignFonts.h"
+#include "medium/Paths.h"
+#include "medium/Picture.h"
+#include "presentation/MediumLayout.h"
 
 namespace {
 
-// One colour component; nullopt when the text cannot be a component at all.
-std::optional<int> Component(const QString& text) {
-  int16_t value = 0;
-  try {
-    value = medium::ToInt16(text);
-  } catch (const medium::AppError&) {
-    return std::nullopt;
-  }
-  if (value < 0) return std::nullopt;
-  return std::min<int>(value, 255);
-}
-
 // The text of a mark is drawn in pixels from the mark's point, its top-left corner, so that it
 // reads the same at every scale of the twips painter; unsmoothed, like the lines.
-void DrawTextMark(QPainter& painter, const Ann_cls& ann, const QColor& colour, double scale) {
-  if (ann.AnnText.isEmpty()) return;
+void DrawTextMark(QPainter& painter, const ResolvedMark& mark, double scale) {
+  if (mark.text.isEmpty()) return;
   painter.save();
-  const QPointF at = painter.transform().map(QPointF(ann.AnnX, ann.AnnY));
+  const QPointF at = painter.transform().map(QPointF(mark.from));
   painter.resetTransform();
   QFont font = TextMarkFont();
   // On an enlarged canvas the text grows with the picture, as the lines do.
   if (scale != 1.0) font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * scale))));
   painter.setFont(font);
-  painter.setPen(colour);
+  painter.setPen(mark.colour);
   painter.drawText(QPointF(std::floor(at.x()), std::floor(at.y()) + QFontMetricsF(font).ascent()),
-                   ann.AnnText);
+                   mark.text);
   painter.restore();
 }
 
@@ -50,20 +39,10 @@ bool Paintable(QImage::Format format) {
 
 }  // namespace
 
-std::optional<QColor> AnnotationColour(const Ann_cls& ann) {
-  const auto red = Component(ann.AnnRed);
-  const auto green = Component(ann.AnnGreen);
-  const auto blue = Component(ann.AnnBlue);
-  if (!red || !green || !blue) return std::nullopt;
-  return QColor(*red, *green, *blue);
-}
-
-bool IsTextMark(const Ann_cls& ann) {
-  return ann.AnnType == 2 && ann.AnnWidth == 0 && ann.AnnHeight == 0;
-}
-
 QFont TextMarkFont() {
-  QFont font = ui::DesignFontInPixels("Arial", 8);
+  // Arial as the old players had it; the program maps it to an installed face of the same metrics.
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(static_cast<int>(kTextMarkPoints * 96.0 / 72.0 + 0.5));
   font.setStyleHint(QFont::SansSerif);
   font.setStyleStrategy(QFont::NoAntialias);
   return font;
@@ -75,33 +54,30 @@ void BeginTwipsPainting(QPainter& painter, double scale) {
 }
 
 bool DrawAnnotation(QPainter& painter, const Ann_cls& ann, double scale) {
-  const std::optional<QColor> colour = AnnotationColour(ann);
-  if (!colour) return false;
+  const ResolvedMark mark = ResolveMark(ann);
+  if (!mark.colour.isValid()) return false;
   // A cosmetic pen stays one picture pixel wide under the twips scale, whole canvas pixels wide.
   const double width = std::max(1.0, std::round(scale));
-  QPen pen(*colour, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  QPen pen(mark.colour, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
   pen.setCosmetic(true);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-
-  // The second point is given as coordinates, not as extents from the first.
-  const QPointF a(ann.AnnX, ann.AnnY);
-  const QPointF b(ann.AnnWidth, ann.AnnHeight);
-  if (IsTextMark(ann)) {
-    DrawTextMark(painter, ann, *colour, scale);
-    return true;
-  }
-  switch (ann.AnnType) {
-    case 0:
+  const QPointF a(mark.from);
+  const QPointF b(mark.to);
+  switch (mark.shape) {
+    case MarkShape::Line:
       painter.drawLine(a, b);
       break;
-    case 2: {
+    case MarkShape::Rectangle: {
       // Drawn as four sides, so that a rectangle of zero height or width still shows as a line.
       const QPointF outline[] = {a, QPointF(b.x(), a.y()), b, QPointF(a.x(), b.y()), a};
       painter.drawPolyline(outline, 5);
       break;
     }
-    default:
+    case MarkShape::Text:
+      DrawTextMark(painter, mark, scale);
+      break;
+    case MarkShape::None:
       break;
   }
   return true;
@@ -147,4 +123,45 @@ QImage MissingSlidePicture(const QString& file, const QString& reason) {
   painter.drawText(QRect(16, 16, kSlideAreaWidthPx - 32, kSlideAreaHeightPx - 32),
                    Qt::AlignCenter | Qt::TextWrapAnywhere, text);
   return picture;
+}
+
+QImage RenderLargeSlide(const QImage& picture, const Anns_cls* anns, int firstMark, int lastMark,
+                        const QSize& deviceSize) {
+  if (picture.isNull() || deviceSize.isEmpty()) return {};
+  QImage canvas = picture.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  if (anns && !anns->Anns.IsEmpty() && lastMark >= firstMark) {
+    // Marks are placed in the picture's own pixels (15 twips each), so they scale with it.
+    const double scale = double(deviceSize.width()) / picture.width();
+    DrawAnnotationRange(canvas, *anns, std::max(1, firstMark),
+                        std::min<int>(lastMark, anns->Anns.Count()), scale);
+  }
+  return canvas;
+}
+
+SlideRenderer::SlideRenderer(const Slides_cls& slides, const Anns_cls& anns, PictureLoader loader)
+    : slides_(slides),
+      anns_(anns),
+      loader_(loader ? std::move(loader) : PictureLoader(&medium::LoadPicture)) {}
+
+SlideRenderer::Loaded SlideRenderer::Load(int n) const {
+  QString path;
+  QString reason;
+  try {
+    path = layout::SlidePicturePath(slides_.Slides.Item(n));
+    QImage picture = loader_(path);
+    if (!picture.isNull()) return {std::move(picture), false};
+    reason = QStringLiteral("Invalid picture: %1").arg(medium::NativePath(path));
+  } catch (const medium::AppError& e) {
+    reason = e.description();
+  }
+  return {MissingSlidePicture(medium::NativePath(path), reason), true};
+}
+
+QImage SlideRenderer::AtOwnSize(int n, int first, int last) const {
+  const Loaded loaded = Load(n);
+  if (loaded.missing) return loaded.picture;
+  QImage canvas = SlideCanvas(loaded.picture);
+  DrawAnnotationRange(canvas, anns_, first, last);
+  return canvas;
 }

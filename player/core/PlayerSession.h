@@ -1,8 +1,9 @@
 #pragma once
 // One run of a player: the presentation read from the medium, its settings, the transcript texts,
-// the engine and playback. The session runs the start-up steps in their order against the window
-// through StartupView, so the window only builds its controls, shows what it is told and hands its
-// handlers on; nothing here is a widget, and tests drive a session without a window.
+// the engine, playback and the playing state that every view follows. The session runs the
+// start-up steps in their order against the window through StartupView; afterwards the window
+// and the windows beside it follow the playing state, and their handlers come back here with
+// what the user chose. Nothing here is a widget, and tests drive a session without a window.
 
 #include <QImage>
 #include <QString>
@@ -11,52 +12,20 @@
 #include <functional>
 #include <memory>
 
+#include "medium/PlayerBuild.h"
 #include "medium/Report.h"
-#include "player/BuildProfile.h"
-#include "player/Playback.h"
-#include "player/SyncDriver.h"
+#include "player/core/Playback.h"
+#include "player/core/PlayingState.h"
+#include "player/core/SessionProfile.h"
+#include "player/core/SlideRenderer.h"
+#include "player/core/StartupView.h"
+#include "player/core/SyncDriver.h"
 #include "presentation/Model.h"
 #include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
 
 class MediaEngine;
 class QWidget;
-
-// What start-up changes in the window besides pictures and texts, each one step of its own.
-enum class StartupChange {
-  HideTransTxt,       // no transcript
-  HideTranscriptCmb,  //
-  HideSlideTxt,       // one still picture: no slide title, list or strip
-  HideSlidesCmb,      //
-  HideOuterFrame,     //
-  HideHScroll1,       //
-  ShrinkWindow,       // neither: the window loses its lower part
-  MoveUserDef1Up,     //
-};
-
-// The player window as start-up and playback see it.
-class StartupView : public PlayerView {
- public:
-  virtual void SetUserDefinedText(const QString& text) = 0;               // UserDef1_txt
-  virtual void ShowStillPicture(const QImage& picture) = 0;               // Slide_img, SlideMode 2
-  virtual void ShowAudioPicture(const QImage& picture) = 0;               // Audio_img, MediaMode 2
-  virtual void SetLanguages(const QStringList& names, int selected) = 0;  // Transcript_cmb
-  virtual void AddSlideTitle(const QString& title) = 0;                   // Slides_cmb
-  // The thumbnail strip, one slide at a time (n counts from 0: button Command1(n)).
-  virtual void WidenStrip() = 0;
-  virtual void AddThumbnailButton(int n) = 0;  // takes button 0's picture and size
-  virtual void PlaceThumbnailAfterPrevious(int n) = 0;
-  virtual void SizeThumbnailAsPrevious(int n) = 0;
-  virtual void ShowThumbnailButton(int n) = 0;
-  virtual void SetThumbnailPicture(int n, const QImage& picture) = 0;
-  virtual void ExtendStripScrollBar() = 0;  // one more step for each slide beyond five
-  virtual void Apply(StartupChange change) = 0;
-  virtual void SetDetailsText(const QString& text) = 0;  // every line followed by CR LF
-  virtual void ShowWindow() = 0;
-  virtual void FocusSlidePicture() = 0;
-  // The program has ended (the window closed, or a handler failed) with this exit code.
-  virtual void ProgramEnded(int code) = 0;
-};
 
 class PlayerSession : private PresentationListener {
  public:
@@ -65,26 +34,27 @@ class PlayerSession : private PresentationListener {
 
   // The engine is made at once by factory (with parent as its control's parent); a factory that
   // fails leaves an engine whose every call fails, and start-up reports those calls.
-  PlayerSession(const BuildProfile& profile, medium::Reporter& reporter, StartupView& view,
+  PlayerSession(const SessionProfile& profile, medium::Reporter& reporter, StartupView& view,
                 const EngineFactory& factory, QWidget* parent, QString argumentText);
   ~PlayerSession() override;
 
   // The benchmark replaces the indexed transcripts with another source.
   void SetTranscriptSourceFactory(TranscriptSourceFactory factory);
-  // The clock of the on-time sync (tests pass a fake one); before Form_Load.
+  // The clock of the on-time sync (tests pass a fake one); before Start.
   void SetSyncClock(std::unique_ptr<SyncClock> clock) { clock_ = std::move(clock); }
   // How playback loads slide pictures (empty: from the medium).
   void SetPictureLoader(PictureLoader loader) { pictureLoader_ = std::move(loader); }
 
   // Start-up: reads the presentation, shapes the window and starts the recording; shows the
   // window at the step the build says. Runs once.
-  void Form_Load();
+  void Start();
 
-  // The handlers. Outside start-up an error in them is shown with its number and description and
-  // ends the program.
-  void Timer1_Timer();
-  void Command1_Click(int16_t index);
-  void Slides_cmb_Click();
+  // What the window's handlers ask for. Outside start-up an error in them is shown with its
+  // number and description and ends the program.
+  void Tick();
+  void JumpToSlide(int n);  // a thumbnail (from 1): Play, seek, show it at once
+  void SeekToSlide(int n);  // a title of the slide list: seek without Play, show it at once
+  void ChooseLanguage(int position, const QString& name);  // the transcript's language
   // Plays from a moment chosen outside the designed window (a transcript section): as a thumbnail
   // click, Play and a seek, and everything shown for that moment at once.
   void PlayFrom(double ms);
@@ -95,10 +65,8 @@ class PlayerSession : private PresentationListener {
   void FirstSlide();
   void ChangeVolume(int delta);
   void ToggleMute();
-  void ChangeSpeed(double delta);  // held to 0.5 .. 2
+  void ChangeSpeed(double delta);  // held to kMinSpeed .. kMaxSpeed
   void SetSpeed(double speed);
-  static constexpr double kMinSpeed = 0.5;
-  static constexpr double kMaxSpeed = 2.0;
 
   template <class Handler>
   void RunHandler(Handler&& handler) {
@@ -108,18 +76,20 @@ class PlayerSession : private PresentationListener {
   // Ends the program at once: no engine call, nothing saved, no tick afterwards.
   void End(int code);
 
-  const BuildProfile& Profile() const { return profile_; }
   MediaEngine& Engine() { return *engine_; }
-  bool StartupFinished() const { return startupFinished_; }
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
   // Null until start-up has finished.
   SyncDriver* Sync() const { return driver_.get(); }
-  const Playback* PlaybackCore() const { return playback_.get(); }
+  // What is shown now; the views follow it.
+  PlayingState& State() { return state_; }
+  const SlideRenderer& Renderer() const { return *renderer_; }
   // The model; null until start-up has made the lists.
   const Slides_cls* SlidesList() const { return presentation_.slides.get(); }
   const Anns_cls* AnnsList() const { return presentation_.anns.get(); }
   const Trans_cls* TransList() const { return presentation_.trans.get(); }
+  // The thumbnail of slide n (from 1), read from the medium again; throws when it cannot be.
+  QImage ThumbnailPicture(int n) const;
   // details.txt exactly as read (every line followed by CR LF).
   const QString& DetailsText() const { return presentation_.details; }
 
@@ -163,7 +133,7 @@ class PlayerSession : private PresentationListener {
     const bool& ended_;
   };
 
-  const BuildProfile& profile_;
+  const SessionProfile profile_;
   bool ended_ = false;
   EndAwareReporter reporter_;
   StartupView& view_;
@@ -172,6 +142,8 @@ class PlayerSession : private PresentationListener {
   TranscriptSourceFactory transcriptFactory_;
   PictureLoader pictureLoader_;
   LoadedPresentation presentation_;
+  PlayingState state_;
+  std::unique_ptr<SlideRenderer> renderer_;
   std::unique_ptr<Playback> playback_;
   std::unique_ptr<SyncClock> clock_;
   std::unique_ptr<SyncDriver> driver_;
