@@ -234,7 +234,7 @@ class ExportTest : public QObject {
     // itself stands in the manifest.
     QCOMPARE(a["metadata"].toObject()["preview"].toString(),
              "data://image/jpeg;base64," +
-                 QString::fromLatin1(Read(kSample + "/Images/Interview/slide.jpg").toBase64()));
+                 QString::fromLatin1(ReadBytes(kSample + "/Images/Interview/slide.jpg").toBase64()));
     QVERIFY(!a.contains("frameList"));
   }
 
@@ -486,7 +486,10 @@ class ExportTest : public QObject {
     QVERIFY2(said.size() == 1, qPrintable(kinds.join('|')));
     QVERIFY2(!rm.isEmpty() && rm.filter("(Norvanta plays it)").size() == rm.size(),
              qPrintable(rm.join('|')));
-    // The checker, reading it through, places it within a second or two.
+    // The export places it by the time its output had reached, which trails the decoding by the
+    // frames the encoder holds back (its lookahead runs on a thread of its own, so how many
+    // varies with the load): never later than the checker, reading it through, and at this
+    // recording's 5 frames/s a few seconds earlier at most.
     const checker::CheckResult check = checker::CheckMedium();
     QString checked;
     for (const auto& pres : check.presentations) {
@@ -495,8 +498,8 @@ class ExportTest : public QObject {
       }
     }
     QVERIFY2(!checked.isEmpty(), qPrintable(checker::FormatText(check)));
-    QVERIFY2(std::abs(FirstTime(checked) - FirstTime(said[0])) <= 2.0,
-             qPrintable(checked + " / " + said[0]));
+    const double early = FirstTime(checked) - FirstTime(said[0]);
+    QVERIFY2(early >= -0.5 && early <= 5.0, qPrintable(checked + " / " + said[0]));
   }
 
   // Ctrl-C, a logout, a service manager's stop while ffmpeg transcodes: the child stops, the

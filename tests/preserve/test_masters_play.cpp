@@ -59,7 +59,7 @@ class MastersPlayTest : public QObject {
     TempMedium copy;
     copy.Write("Media/P/media.mkv", Read(job.master));
     QWidget window;
-    auto engine = CreateEngine(EngineKind::WindowsMedia, &window, {true, false});
+    auto engine = CreateEngine(PlayerBuild::Tavisco, &window, {true, false});
     engine->OpenMedia(medium::BuildPath({medium::ApplicationFolder(), "\\Media\\P\\media.mkv"}));
     engine->Play();
     QElapsedTimer clock;
