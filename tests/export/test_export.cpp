@@ -232,9 +232,10 @@ class ExportTest : public QObject {
     QCOMPARE(audio["role"].toString(), QString("mainAudio"));
     // The audio canvas loads the preview relative to the page, not to the manifest: the picture
     // itself stands in the manifest.
-    QCOMPARE(a["metadata"].toObject()["preview"].toString(),
-             "data://image/jpeg;base64," +
-                 QString::fromLatin1(ReadBytes(kSample + "/Images/Interview/slide.jpg").toBase64()));
+    QCOMPARE(
+        a["metadata"].toObject()["preview"].toString(),
+        "data://image/jpeg;base64," +
+            QString::fromLatin1(ReadBytes(kSample + "/Images/Interview/slide.jpg").toBase64()));
     QVERIFY(!a.contains("frameList"));
   }
 
