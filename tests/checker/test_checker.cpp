@@ -19,6 +19,7 @@
 #include "checker/MediumCheck.h"
 #include "checker/PictureCheck.h"
 #include "medium/Paths.h"
+#include "tests/support/FileTree.h"
 #include "tests/support/TempMedium.h"
 
 namespace {
@@ -100,20 +101,6 @@ void CutInHalf(const QString& path) {
   QFile f(path);
   QVERIFY(f.open(QIODevice::ReadWrite));
   QVERIFY(f.resize(f.size() / 2));
-}
-
-// Overwrites 4 KiB in the middle of a file with bytes that mean nothing, as a scratch does.
-void ScratchMiddle(const QString& path) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::ReadWrite));
-  QVERIFY(f.seek(f.size() / 2));
-  QByteArray noise(4096, Qt::Uninitialized);
-  quint32 x = 0x12345678;
-  for (char& c : noise) {
-    x = x * 1664525u + 1013904223u;  // the same noise on every run
-    c = char(x >> 24);
-  }
-  f.write(noise);
 }
 
 // A recording made by ffmpeg in place of one of the medium's; arguments before the output path.

@@ -89,20 +89,6 @@ QJsonObject DataOf(const QString& folder, bool video) {
   return PageData(c, RecordingOutput{OutputFileName(info), info});
 }
 
-// Overwrites 4 KiB in the middle of a file with noise, the same on every run, as a scratch does.
-void ScratchMiddle(const QString& path) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::ReadWrite));
-  QVERIFY(f.seek(f.size() / 2));
-  QByteArray noise(4096, Qt::Uninitialized);
-  quint32 x = 0x12345678;
-  for (char& c : noise) {
-    x = x * 1664525u + 1013904223u;
-    c = char(x >> 24);
-  }
-  f.write(noise);
-}
-
 // The first time a report's sentence names ("at 0:24.0", "from 0:24.0 to ..."), in seconds.
 double FirstTime(const QString& message) {
   const QRegularExpressionMatch m = QRegularExpression("(\\d+):(\\d\\d\\.\\d)").match(message);
@@ -520,15 +506,7 @@ class ExportTest : public QObject {
     QProcess p;
     p.start(kAmbrel, {"--export", out, "--medium", kSample});
     QVERIFY(p.waitForStarted());
-    qint64 ffmpeg = 0;
-    QElapsedTimer clock;
-    clock.start();
-    while (ffmpeg == 0 && clock.elapsed() < 120000 && p.state() == QProcess::Running) {
-      for (const auto& [pid, name] : Children(p.processId())) {
-        if (name == "ffmpeg") ffmpeg = pid;
-      }
-      if (ffmpeg == 0) QTest::qSleep(5);
-    }
+    const qint64 ffmpeg = WaitForChild(p, "ffmpeg", 120000);
     QVERIFY2(ffmpeg != 0, "no ffmpeg seen while exporting");
     QCOMPARE(::kill(pid_t(p.processId()), signal), 0);
     QVERIFY(p.waitForFinished(30000));

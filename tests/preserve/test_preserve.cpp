@@ -532,15 +532,7 @@ class PreserveTest : public QObject {
     QProcess p;
     p.start(kAmbrel, {"--preserve", out.path(), "--masters", medium.Root()});
     QVERIFY(p.waitForStarted());
-    qint64 ffmpeg = 0;
-    QElapsedTimer clock;
-    clock.start();
-    while (ffmpeg == 0 && clock.elapsed() < 120000 && p.state() == QProcess::Running) {
-      for (const auto& [pid, name] : Children(p.processId())) {
-        if (name == "ffmpeg") ffmpeg = pid;
-      }
-      if (ffmpeg == 0) QTest::qSleep(5);
-    }
+    const qint64 ffmpeg = WaitForChild(p, "ffmpeg", 120000);
     QVERIFY2(ffmpeg != 0, "no ffmpeg seen while making masters");
     QCOMPARE(::kill(pid_t(p.processId()), signal), 0);
     QVERIFY(p.waitForFinished(30000));

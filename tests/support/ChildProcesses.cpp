@@ -42,3 +42,15 @@ bool EndsWithin(qint64 pid, int ms) {
   }
   return true;
 }
+
+qint64 WaitForChild(const QProcess& program, const QString& name, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms && program.state() == QProcess::Running) {
+    for (const auto& [pid, childName] : Children(program.processId())) {
+      if (childName == name) return pid;
+    }
+    QTest::qSleep(5);
+  }
+  return 0;
+}

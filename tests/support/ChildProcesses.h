@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QProcess>
 #include <QString>
 
 // The children of a process, with their command names.
@@ -12,3 +13,6 @@ QList<QPair<qint64, QString>> Children(qint64 parent);
 bool Ended(qint64 pid);
 // Waits up to ms for the process to end.
 bool EndsWithin(qint64 pid, int ms);
+// The first child of that name the running program starts, waited for up to ms; 0 if none
+// came (or the program ended first).
+qint64 WaitForChild(const QProcess& program, const QString& name, int ms);

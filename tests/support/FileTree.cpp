@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QtTest>
 
 QByteArray ReadBytes(const QString& path) {
   QFile f(path);
@@ -22,4 +23,17 @@ QStringList TreeSnapshot(const QString& root) {
   }
   out.sort();
   return out;
+}
+
+void ScratchMiddle(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::ReadWrite));
+  QVERIFY(f.seek(f.size() / 2));
+  QByteArray noise(4096, Qt::Uninitialized);
+  quint32 x = 0x12345678;
+  for (char& c : noise) {
+    x = x * 1664525u + 1013904223u;
+    c = char(x >> 24);
+  }
+  QCOMPARE(f.write(noise), noise.size());
 }

@@ -10,3 +10,6 @@
 QByteArray ReadBytes(const QString& path);
 // Every file and folder below root (hidden ones too) with its size and modification time, sorted.
 QStringList TreeSnapshot(const QString& root);
+// Overwrites 4 KiB in the middle of a file with bytes that mean nothing, the same on every run,
+// as a scratch on a disc does.
+void ScratchMiddle(const QString& path);
