@@ -30,18 +30,30 @@ void PlaceTwips(QWidget* w, const QRectF& twips) {
   w->setGeometry(TwipsRect(twips.left(), twips.top(), twips.width(), twips.height()));
 }
 
+void PlaceTwips(ThumbnailButton* b, const QRectF& twips) {
+  b->PlaceTwips(twips);
+}
+
 }  // namespace
 
 // ---- the controls ------------------------------------------------------------------------------
 
-ThumbnailButton::ThumbnailButton(int index, QWidget* parent)
-    : QAbstractButton(parent), index_(index) {
+ThumbnailButton::ThumbnailButton(int index, ThumbnailStrip* strip, QWidget* parent)
+    : QAbstractButton(parent), index_(index), strip_(strip) {
   setObjectName(QStringLiteral("Command1"));
-  setProperty("Index", index);
   setFocusPolicy(Qt::StrongFocus);
+}
+
+QVariant ThumbnailButton::KeepsKeys() {
   // The strip is a list to the keyboard: these keys move through it and choose a slide.
-  setProperty("keepsKeys", QVariantList{Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End,
-                                        Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
+  static const QVariant keys(QVariantList{Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End,
+                                          Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
+  return keys;
+}
+
+void ThumbnailButton::PlaceTwips(const QRectF& twips) {
+  twips_ = twips;
+  setGeometry(TwipsRect(twips.left(), twips.top(), twips.width(), twips.height()));
 }
 
 void ThumbnailButton::keyPressEvent(QKeyEvent* event) {
@@ -54,7 +66,7 @@ void ThumbnailButton::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Home:
     case Qt::Key_End:
-      emit moveFocus(index_, event->key());
+      strip_->MoveFocus(index_, event->key());
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -67,7 +79,7 @@ void ThumbnailButton::keyPressEvent(QKeyEvent* event) {
 
 void ThumbnailButton::focusInEvent(QFocusEvent* event) {
   QAbstractButton::focusInEvent(event);
-  emit focused(index_);
+  strip_->EnsureThumbnailVisible(index_);
 }
 
 void ThumbnailButton::SetPicture(const QImage& picture) {
@@ -175,11 +187,9 @@ void ThumbnailStrip::MoveHighlight(int n) {
 }
 
 ThumbnailButton* ThumbnailStrip::NewButton(int index) {
-  auto* b = new ThumbnailButton(index, inner_);
+  auto* b = new ThumbnailButton(index, this, inner_);
   b->hide();
   connect(b, &QAbstractButton::clicked, this, [this, index] { emit clicked(index); });
-  connect(b, &ThumbnailButton::moveFocus, this, &ThumbnailStrip::MoveFocus);
-  connect(b, &ThumbnailButton::focused, this, &ThumbnailStrip::EnsureThumbnailVisible);
   buttons_.push_back(b);
   takenOver_.push_back(index > 0 ? buttons_.front()->Picture() : QImage());
   ownPicture_.push_back(false);
@@ -198,7 +208,9 @@ void ThumbnailStrip::NameThumbnail(int index) {
   const QString title = titleOf_ ? titleOf_(index) : QString();
   b->setAccessibleName(title.isEmpty() ? tr("Slide %1").arg(index + 1)
                                        : tr("Slide %1: %2").arg(index + 1).arg(title));
-  b->setAccessibleDescription(tr("Plays the recording from this slide"));
+  // One text shared by every thumbnail, not a copy for each.
+  static const QString description = tr("Plays the recording from this slide");
+  b->setAccessibleDescription(description);
 }
 
 // ---- growing, one slide at a time --------------------------------------------------------------

@@ -23,19 +23,33 @@ class QFrame;
 class QScrollBar;
 class QWidget;
 
+class ThumbnailStrip;
+
 // A graphical button of the Command1 array: its picture centred on a raised face, no caption.
+// A strip may hold tens of thousands of them, so what each one carries is kept small: its index,
+// place and keys are properties read from members (a dynamic property costs every button its
+// own lists), and it tells the strip of the keyboard by a call rather than by connections.
 class ThumbnailButton : public QAbstractButton {
   Q_OBJECT
+  Q_PROPERTY(int Index READ Index CONSTANT)
+  Q_PROPERTY(QVariant keepsKeys READ KeepsKeys CONSTANT)
+  Q_PROPERTY(double LeftTwips READ LeftTwips)
+  Q_PROPERTY(double TopTwips READ TopTwips)
+  Q_PROPERTY(double WidthTwips READ WidthTwips)
+  Q_PROPERTY(double HeightTwips READ HeightTwips)
  public:
-  ThumbnailButton(int index, QWidget* parent);
+  ThumbnailButton(int index, ThumbnailStrip* strip, QWidget* parent);
   int Index() const { return index_; }
   void SetPicture(const QImage& picture);
   const QImage& Picture() const { return picture_; }
-
- signals:
-  // The arrows, Home and End move through the strip; the strip moves the focus.
-  void moveFocus(int index, int key);
-  void focused(int index);
+  // Its place in InnerFrame, in twips.
+  void PlaceTwips(const QRectF& twips);
+  double LeftTwips() const { return twips_.left(); }
+  double TopTwips() const { return twips_.top(); }
+  double WidthTwips() const { return twips_.width(); }
+  double HeightTwips() const { return twips_.height(); }
+  // The keys the strip handles itself while a thumbnail has the focus.
+  static QVariant KeepsKeys();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -44,6 +58,8 @@ class ThumbnailButton : public QAbstractButton {
 
  private:
   int index_;
+  ThumbnailStrip* strip_;
+  QRectF twips_;
   QImage picture_;
 };
 
@@ -107,6 +123,7 @@ class ThumbnailStrip : public QObject, public StripSteps {
   void clicked(int index);
 
  private:
+  friend class ThumbnailButton;  // tells of the arrows, Home, End and the focus
   ThumbnailButton* NewButton(int index);
   void MoveFocus(int index, int key);
   void MoveHighlight(int n);
