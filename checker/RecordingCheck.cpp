@@ -191,6 +191,19 @@ double StatedSeconds(const QString& nativePath) {
   return double(format->duration) / AV_TIME_BASE;
 }
 
+double LengthSeconds(const QString& nativePath) {
+  const double stated = StatedSeconds(nativePath);
+  if (stated >= 0) return stated;
+  LogCounter quiet;
+  AVFormatContext* raw = nullptr;
+  const QByteArray url = "file:" + QFile::encodeName(nativePath);
+  if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0) return -1;
+  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
+  if (avformat_find_stream_info(format.get(), nullptr) < 0) return -1;
+  if (format->duration == AV_NOPTS_VALUE || format->duration <= 0) return -1;
+  return double(format->duration) / AV_TIME_BASE;
+}
+
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
                                const std::atomic<bool>* cancel, ReadDepth depth) {
   const bool decode = depth == ReadDepth::Decoded;

@@ -29,7 +29,8 @@ namespace library {
 namespace {
 
 // Raised whenever the tables or their meaning change: an index of another version is made anew.
-constexpr int kSchemaVersion = 2;
+// 3: a RealMedia talk has its estimated length (it had none).
+constexpr int kSchemaVersion = 3;
 // Passages of presentation p are rows p << kPassageBits to (p << kPassageBits) + 2^kPassageBits
 // - 1, so that a presentation's passages are found and removed by range.
 constexpr int kPassageBits = 20;
@@ -561,7 +562,7 @@ bool LibraryIndex::Impl::ReadMedium(qint64 id, const QString& path, IndexProgres
       if (entry.tavisco || entry.norvanta) {
         const QString recording = layout::RecordingPath(entry.Player(), pres.PresDir);
         files << recording;
-        const double seconds = checker::StatedSeconds(medium::OpenablePath(recording));
+        const double seconds = checker::LengthSeconds(medium::OpenablePath(recording));
         if (seconds >= 0) entry.lengthMs = qint64(seconds * 1000.0 + 0.5);
       }
     } catch (const medium::AppError&) {

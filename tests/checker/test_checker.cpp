@@ -18,6 +18,7 @@
 
 #include "checker/MediumCheck.h"
 #include "checker/PictureCheck.h"
+#include "checker/RecordingCheck.h"
 #include "medium/Paths.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/TempMedium.h"
@@ -183,6 +184,24 @@ class CheckerTest : public QObject {
     QVERIFY(show.annotations > 0);
     QVERIFY(show.cues >= 8);
     QCOMPARE(show.languages, 2);
+  }
+
+  // The library lists a length for every talk: a RealMedia header states none that FFmpeg takes,
+  // so its length is FFmpeg's estimate.
+  void lengthOfEveryRecording_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("wma") << "Media/Launch2004/media.wma" << 48.0;
+    QTest::newRow("wmv") << "Media/Launch2004Video/media.wmv" << 48.0;
+    QTest::newRow("rm, sound") << "Media/Interview/media.rm" << 32.0;
+    QTest::newRow("rm, video") << "Media/Launch2004Video/media.rm" << 48.0;
+    QTest::newRow("not a recording") << "Data/config.txt" << -1.0;
+  }
+  void lengthOfEveryRecording() {
+    QFETCH(QString, file);
+    QFETCH(double, seconds);
+    const double length = checker::LengthSeconds(kSample + "/" + file);
+    QVERIFY2(std::abs(length - seconds) < 0.5, qPrintable(QString::number(length)));
   }
 
   void damageIsFoundAtItsPlace_data() {
