@@ -175,33 +175,41 @@ bool RecordingReading::EndsEarly() const {
   return readSeconds < statedSeconds - toleranceSeconds;
 }
 
-double StatedSeconds(const QString& nativePath) {
+namespace {
+
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+// The file protocol by name, so that a colon in the path is never taken for another protocol.
+FormatPtr OpenRecording(const QString& nativePath, int* rc = nullptr) {
+  AVFormatContext* raw = nullptr;
+  const QByteArray url = "file:" + QFile::encodeName(nativePath);
+  const int opened = avformat_open_input(&raw, url.constData(), nullptr, nullptr);
+  if (rc) *rc = opened;
+  return FormatPtr(opened < 0 ? nullptr : raw);
+}
+
+// The header's statement; with estimate, FFmpeg's estimate from the first packets where the
+// header states none.
+double DurationSeconds(const QString& nativePath, bool estimate) {
   const double asf = AsfStatedSeconds(nativePath);
   if (asf >= 0) return asf;
   LogCounter quiet;
-  AVFormatContext* raw = nullptr;
-  const QByteArray url = "file:" + QFile::encodeName(nativePath);
-  if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0) return -1;
-  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
-  // The header's own statement only: no packet is read to estimate one.
-  if (format->duration == AV_NOPTS_VALUE || format->duration <= 0 ||
-      format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
-    return -1;
-  }
+  const FormatPtr format = OpenRecording(nativePath);
+  if (!format) return -1;
+  if (estimate && avformat_find_stream_info(format.get(), nullptr) < 0) return -1;
+  if (format->duration == AV_NOPTS_VALUE || format->duration <= 0) return -1;
+  if (!estimate && format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return -1;
   return double(format->duration) / AV_TIME_BASE;
 }
 
+}  // namespace
+
+double StatedSeconds(const QString& nativePath) {
+  return DurationSeconds(nativePath, false);
+}
+
 double LengthSeconds(const QString& nativePath) {
-  const double stated = StatedSeconds(nativePath);
-  if (stated >= 0) return stated;
-  LogCounter quiet;
-  AVFormatContext* raw = nullptr;
-  const QByteArray url = "file:" + QFile::encodeName(nativePath);
-  if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0) return -1;
-  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
-  if (avformat_find_stream_info(format.get(), nullptr) < 0) return -1;
-  if (format->duration == AV_NOPTS_VALUE || format->duration <= 0) return -1;
-  return double(format->duration) / AV_TIME_BASE;
+  return DurationSeconds(nativePath, true);
 }
 
 RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& progress,
@@ -210,15 +218,12 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
   RecordingReading result;
   LogCounter counter;
 
-  AVFormatContext* raw = nullptr;
-  // The file protocol by name, so that a colon in the path is never taken for another protocol.
-  const QByteArray url = "file:" + QFile::encodeName(nativePath);
-  int rc = avformat_open_input(&raw, url.constData(), nullptr, nullptr);
-  if (rc < 0) {
+  int rc = 0;
+  const FormatPtr format = OpenRecording(nativePath, &rc);
+  if (!format) {
     result.openError = QStringLiteral("cannot be opened: %1").arg(AvErrorText(rc));
     return result;
   }
-  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
   rc = avformat_find_stream_info(format.get(), nullptr);
   if (rc < 0) {
     result.openError = QStringLiteral("cannot be read: %1").arg(AvErrorText(rc));
