@@ -1,12 +1,14 @@
 #include "SyntheticCollection.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace bench {
 
@@ -142,6 +144,37 @@ bool WriteCollection(const QString& root, const CollectionShape& shape, QString*
       return false;
     }
   }
+  return true;
+}
+
+int Arg(const QStringList& args, const QString& name, int fallback) {
+  const qsizetype i = args.indexOf(name);
+  return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
+}
+
+bool PrepareCollection(const QStringList& args, BenchCollection* collection, QString* error) {
+  const qsizetype d = args.indexOf(QStringLiteral("--dir"));
+  collection->dir =
+      QDir(d >= 0 && d + 1 < args.size() ? args[d + 1] : QStringLiteral("bench-library"))
+          .absolutePath();
+  collection->shelf = collection->dir + QStringLiteral("/shelf");
+  CollectionShape& shape = collection->shape;
+  shape.media = Arg(args, QStringLiteral("--media"), shape.media);
+  shape.presentations = Arg(args, QStringLiteral("--presentations"), shape.presentations);
+  const QString marker =
+      collection->dir + QStringLiteral("/shape-%1x%2").arg(shape.media).arg(shape.presentations);
+  if (!QFile::exists(marker)) {
+    std::printf("Writing the collection into %s ...\n", qPrintable(collection->shelf));
+    std::fflush(stdout);
+    QDir(collection->shelf).removeRecursively();
+    QElapsedTimer t;
+    t.start();
+    if (!WriteCollection(collection->dir, shape, error)) return false;
+    QFile(marker).open(QIODevice::WriteOnly);
+    std::printf("  written in %.1f s\n", t.elapsed() / 1000.0);
+  }
+  std::printf("Collection: %d media x %d presentations, %d slides, %d sections x %d languages\n",
+              shape.media, shape.presentations, shape.slides, shape.sections, shape.languages);
   return true;
 }
 

@@ -42,4 +42,20 @@ class Vocabulary {
 // false with the reason when the files cannot be written.
 bool WriteCollection(const QString& root, const CollectionShape& shape, QString* error);
 
+// A number given on the command line as "NAME N", else fallback.
+int Arg(const QStringList& args, const QString& name, int fallback);
+
+// The collection the library's benches share: its folder (--dir, "bench-library" by default),
+// the media below it in shelf, and its shape (--media, --presentations).
+struct BenchCollection {
+  QString dir;
+  QString shelf;
+  CollectionShape shape;
+};
+
+// Reads the collection's options and writes it, unless a marker in its folder says a collection
+// of that shape is there already (writing takes minutes, measuring is done again and again).
+// Says what it does on standard output; false with the reason when it cannot be written.
+bool PrepareCollection(const QStringList& args, BenchCollection* collection, QString* error);
+
 }  // namespace bench

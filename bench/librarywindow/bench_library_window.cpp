@@ -45,11 +45,6 @@ Stats Summarise(std::vector<double> v) {
   return {at(0.5), at(0.95), at(0.99), v.back()};
 }
 
-int Arg(const QStringList& args, const QString& name, int fallback) {
-  const qsizetype i = args.indexOf(name);
-  return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-}
-
 class NoStarter : public launcher::ProcessStarter {
  public:
   void StartDetached(const QString&, const QStringList&) override {}
@@ -74,30 +69,16 @@ void RunUntil(const std::function<bool()>& done, std::vector<double>* gaps) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
-  const qsizetype d = args.indexOf(QStringLiteral("--dir"));
-  const QString dir =
-      QDir(d >= 0 && d + 1 < args.size() ? args[d + 1] : QStringLiteral("bench-library"))
-          .absolutePath();
-  const int queries = Arg(args, QStringLiteral("--queries"), 100);
-  bench::CollectionShape shape;
-  shape.media = Arg(args, QStringLiteral("--media"), shape.media);
-  shape.presentations = Arg(args, QStringLiteral("--presentations"), shape.presentations);
-  const QString shelf = dir + QStringLiteral("/shelf");
-  const QString marker =
-      dir + QStringLiteral("/shape-%1x%2").arg(shape.media).arg(shape.presentations);
-  if (!QFile::exists(marker)) {
-    std::printf("Writing the collection into %s ...\n", qPrintable(shelf));
-    std::fflush(stdout);
-    QDir(shelf).removeRecursively();
-    QString error;
-    if (!bench::WriteCollection(dir, shape, &error)) {
-      std::fprintf(stderr, "bench_library_window: %s\n", qPrintable(error));
-      return 2;
-    }
-    QFile(marker).open(QIODevice::WriteOnly);
+  const int queries = bench::Arg(args, QStringLiteral("--queries"), 100);
+  bench::BenchCollection collection;
+  QString why;
+  if (!bench::PrepareCollection(args, &collection, &why)) {
+    std::fprintf(stderr, "bench_library_window: %s\n", qPrintable(why));
+    return 2;
   }
-  std::printf("Collection: %d media x %d presentations, %d slides, %d sections x %d languages\n",
-              shape.media, shape.presentations, shape.slides, shape.sections, shape.languages);
+  const QString& dir = collection.dir;
+  const QString& shelf = collection.shelf;
+  const bench::CollectionShape& shape = collection.shape;
 
   const QString file = dir + QStringLiteral("/window-index.sqlite");
   const bool reopenOnly = args.contains(QStringLiteral("--reopen-only")) && QFile::exists(file);
