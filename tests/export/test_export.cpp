@@ -28,19 +28,8 @@ namespace {
 const QString kSample = QStringLiteral(SAMPLE_MEDIUM_DIR);
 const QString kAmbrel = QStringLiteral(TEST_BIN_DIR "/Ambrel");
 
-struct Run {
-  int code = -1;
-  QString out;
-  QString err;
-};
-
-Run Ambrel(const QStringList& args) {
-  QProcess p;
-  p.start(kAmbrel, args);
-  p.waitForFinished(300000);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-          QString::fromUtf8(p.readAllStandardOutput()),
-          QString::fromUtf8(p.readAllStandardError())};
+ProgramRun Ambrel(const QStringList& args) {
+  return RunProgram(kAmbrel, args);
 }
 
 QJsonObject Probe(const QString& path) {
@@ -230,7 +219,7 @@ class ExportTest : public QObject {
     QTemporaryDir tmp;
     const QString out = tmp.path() + "/web";
     const QStringList before = TreeSnapshot(kSample);
-    const Run run = Ambrel({"--export", out, "--medium", kSample});
+    const ProgramRun run = Ambrel({"--export", out, "--medium", kSample});
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
     QCOMPARE(TreeSnapshot(kSample), before);  // the medium is only read
     // Into a pipe: one plain line per presentation (no percentages written over each other),
@@ -303,13 +292,14 @@ class ExportTest : public QObject {
     QFile marker(out + "/Interview/kept.txt");
     QVERIFY(marker.open(QIODevice::WriteOnly));
     marker.close();
-    const Run again = Ambrel({"--export", out, "--medium", kSample, "Interview"});
+    const ProgramRun again = Ambrel({"--export", out, "--medium", kSample, "Interview"});
     QCOMPARE(again.code, 1);
     QVERIFY2(again.out.contains("exists already: not replaced (--force replaces it)"),
              qPrintable(again.out));
     QVERIFY(QFileInfo::exists(out + "/Interview/kept.txt"));
     // With --force the folder is made anew.
-    const Run forced = Ambrel({"--export", out, "--medium", kSample, "--force", "interview"});
+    const ProgramRun forced =
+        Ambrel({"--export", out, "--medium", kSample, "--force", "interview"});
     QVERIFY2(forced.code == 0, qPrintable(forced.out + forced.err));
     QVERIFY(!QFileInfo::exists(out + "/Interview/kept.txt"));
     QVERIFY(QFileInfo::exists(out + "/Interview/media.m4a"));
@@ -353,7 +343,7 @@ class ExportTest : public QObject {
     }
     if (!outGiven && !args.contains("--export")) full << "--export" << out;
     const QStringList before = TreeSnapshot(kSample);
-    const Run run = Ambrel(full);
+    const ProgramRun run = Ambrel(full);
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!QFileInfo::exists(out));  // refused before anything was written

@@ -30,22 +30,6 @@ namespace {
 const QString kSample = QStringLiteral(SAMPLE_MEDIUM_DIR);
 const QString kAmbrel = QStringLiteral(TEST_BIN_DIR "/Ambrel");
 
-struct Run {
-  int code = -1;
-  QString out;
-  QString err;
-};
-
-Run Program(const QString& program, const QStringList& args, const QString& dir = {}) {
-  QProcess p;
-  if (!dir.isEmpty()) p.setWorkingDirectory(dir);
-  p.start(program, args);
-  p.waitForFinished(300000);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-          QString::fromUtf8(p.readAllStandardOutput()),
-          QString::fromUtf8(p.readAllStandardError())};
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -128,7 +112,7 @@ BagSummary Preserve(const QString& root, const QString& outDir, bool masters = f
 }
 
 QJsonObject Probe(const QString& path) {
-  const Run r = Program("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
+  const ProgramRun r = RunProgram("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
   return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
@@ -238,7 +222,8 @@ class PreserveTest : public QObject {
   void sampleMediumBagIsWholeAndReadsBack() {
     QTemporaryDir out;
     const QStringList before = TreeSnapshot(kSample);
-    const Run r = Program(kAmbrel, {"--preserve", out.path(), "--masters", "--medium", kSample});
+    const ProgramRun r =
+        RunProgram(kAmbrel, {"--preserve", out.path(), "--masters", "--medium", kSample});
     QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
     QVERIFY2(r.out.endsWith("Complete.\n"), qPrintable(r.out));
     const QString bag = out.path() + "/sample-medium";
@@ -286,11 +271,11 @@ class PreserveTest : public QObject {
 
     // What sha512sum reads, and what our verifier says.
     for (const char* manifest : {"manifest-sha512.txt", "tagmanifest-sha512.txt"}) {
-      const Run sum = Program("sha512sum", {"--strict", "--quiet", "-c", manifest}, bag);
+      const ProgramRun sum = RunProgram("sha512sum", {"--strict", "--quiet", "-c", manifest}, bag);
       QVERIFY2(sum.code == 0, qPrintable(manifest + (u' ' + sum.out + sum.err)));
     }
     const qsizetype payload = files.size() + masters.size();
-    const Run verify = Program(kAmbrel, {"--verify", bag});
+    const ProgramRun verify = RunProgram(kAmbrel, {"--verify", bag});
     QCOMPARE(verify.code, 0);
     QVERIFY2(
         verify.out.contains(QStringLiteral("valid: %1 files, %2 bytes").arg(payload).arg(bytes)),
@@ -330,10 +315,10 @@ class PreserveTest : public QObject {
     QVERIFY(!events.contains(",failure,"));
 
     // A second run leaves the bag alone, unless told to replace it.
-    const Run again = Program(kAmbrel, {"--preserve", out.path(), kSample});
+    const ProgramRun again = RunProgram(kAmbrel, {"--preserve", out.path(), kSample});
     QCOMPARE(again.code, 1);
     QVERIFY2(again.out.contains("exists already"), qPrintable(again.out));
-    QCOMPARE(Program(kAmbrel, {"--preserve", out.path(), "--force", kSample}).code, 0);
+    QCOMPARE(RunProgram(kAmbrel, {"--preserve", out.path(), "--force", kSample}).code, 0);
     QCOMPARE(Leftovers(out.path()), QStringList());
     QVERIFY(!QFileInfo::exists(bag + "/data/masters"));
   }
@@ -387,7 +372,7 @@ class PreserveTest : public QObject {
     const BagSummary s = Preserve(medium.Root(), out.path());
     QVERIFY2(s.status == BagSummary::Status::Complete, qPrintable(FormatBagSummary(s)));
     Damage(s.bag, damage);
-    const Run r = Program(kAmbrel, {"--verify", s.bag});
+    const ProgramRun r = RunProgram(kAmbrel, {"--verify", s.bag});
     QCOMPARE(r.code, status);
     for (const QString& f : findings) QVERIFY2(r.out.contains(f), qPrintable(r.out));
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
@@ -433,7 +418,7 @@ class PreserveTest : public QObject {
             "this user reads files without read permission (the superuser); the rows above "
             "cover the same path through a stand-in");
       }
-      const Run r = Program(kAmbrel, {"--preserve", out.path(), medium.Root()});
+      const ProgramRun r = RunProgram(kAmbrel, {"--preserve", out.path(), medium.Root()});
       QFile::setPermissions(damaged, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
       QCOMPARE(r.code, 1);
       QVERIFY2(r.out.contains("Incomplete: 1 file"), qPrintable(r.out));
@@ -480,8 +465,8 @@ class PreserveTest : public QObject {
   void lossyMasterIsCaught() {
     // The WMA decoder gives floating point samples; FLAC would round them to integers.
     const QString input = kSample + "/Media/Interview/media.wma";
-    const Run probe =
-        Program("ffprobe", {"-v", "error", "-show_format", "-show_streams", "-of", "json", input});
+    const ProgramRun probe = RunProgram(
+        "ffprobe", {"-v", "error", "-show_format", "-show_streams", "-of", "json", input});
     MasterPlan plan = PlanMaster(QJsonDocument::fromJson(probe.out.toUtf8()).object());
     QCOMPARE(int(plan.streams.size()), 1);
     QCOMPARE(plan.streams[0].masterCodec, QString("pcm_f32le"));
@@ -590,7 +575,7 @@ class PreserveTest : public QObject {
   void refusals() {
     QFETCH(QStringList, args);
     QFETCH(QString, said);
-    const Run r = Program(kAmbrel, args);
+    const ProgramRun r = RunProgram(kAmbrel, args);
     QCOMPARE(r.code, 2);
     QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
     QVERIFY(!QFileInfo::exists(kSample + "/Data/bag"));

@@ -54,3 +54,13 @@ qint64 WaitForChild(const QProcess& program, const QString& name, int ms) {
   }
   return 0;
 }
+
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& dir) {
+  QProcess p;
+  if (!dir.isEmpty()) p.setWorkingDirectory(dir);
+  p.start(program, args);
+  p.waitForFinished(300000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}

@@ -6,6 +6,7 @@
 #include <QPair>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // The children of a process, with their command names.
 QList<QPair<qint64, QString>> Children(qint64 parent);
@@ -16,3 +17,12 @@ bool EndsWithin(qint64 pid, int ms);
 // The first child of that name the running program starts, waited for up to ms; 0 if none
 // came (or the program ended first).
 qint64 WaitForChild(const QProcess& program, const QString& name, int ms);
+
+// How a program run to its end ended and what it said; code -1 when it crashed or did not end
+// within five minutes.
+struct ProgramRun {
+  int code = -1;
+  QString out;
+  QString err;
+};
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& dir = {});
