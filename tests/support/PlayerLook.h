@@ -3,6 +3,7 @@
 // name, each thumbnail through the strip's own interface, and what the transcript window shows,
 // read from its widgets.
 
+#include <QImage>
 #include <QLineEdit>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -31,4 +32,9 @@ inline int CueOfMatch(const TranscriptWindow& t, int i) {
   const QList<QTextEdit::ExtraSelection> marks = t.List()->extraSelections();
   const int first = t.CurrentCue() >= 1 ? 1 : 0;
   return marks.value(first + i).cursor.blockNumber() + 1;
+}
+
+// Two pictures show the same, whatever format each is held in.
+inline bool SamePicture(const QImage& a, const QImage& b) {
+  return a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
 }

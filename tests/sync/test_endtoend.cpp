@@ -52,10 +52,6 @@ QImage SlidePicture(const Slides_cls& slides, int n) {
   return SlideCanvas(medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(n))));
 }
 
-bool SamePicture(const QImage& a, const QImage& b) {
-  return a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
-}
-
 }  // namespace
 
 class EndToEndTest : public QObject {

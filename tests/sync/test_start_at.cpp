@@ -33,10 +33,6 @@ namespace {
 const QString kFolder = QStringLiteral("Launch2004");
 constexpr int kSlide = 3;
 
-bool SamePicture(const QImage& a, const QImage& b) {
-  return a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
-}
-
 }  // namespace
 
 class StartAtTest : public QObject {
