@@ -50,11 +50,13 @@ using PictureMemo = QHash<QString, PictureOutcome>;
 // Collects what the readers report, with the file and the line the stream stood at.
 class ProblemReporter : public medium::Reporter {
  public:
-  explicit ProblemReporter(std::vector<Problem>& out, PictureMemo* pictures = nullptr)
-      : Reporter("check"), out_(out), pictures_(pictures) {}
+  ProblemReporter(const layout::MediumLayout& medium, std::vector<Problem>& out,
+                  PictureMemo* pictures = nullptr)
+      : Reporter("check"), medium_(medium), out_(out), pictures_(pictures) {}
   PictureMemo* Pictures() const { return pictures_; }
+  const layout::MediumLayout& Medium() const { return medium_; }
   void At(const QString& mediumPath, const medium::TextStream* stream = nullptr) {
-    file_ = RelativeToMedium(mediumPath);
+    file_ = medium_.Relative(mediumPath);
     stream_ = stream;
   }
   void Show(const medium::Message& message) override {
@@ -68,7 +70,7 @@ class ProblemReporter : public medium::Reporter {
   }
   void Add(const QString& mediumPath, int line, const QString& text,
            Severity severity = Severity::Problem) {
-    out_.push_back(Problem{RelativeToMedium(mediumPath), line, text, severity});
+    out_.push_back(Problem{medium_.Relative(mediumPath), line, text, severity});
   }
   void Add(const Problem& problem) { out_.push_back(problem); }
   // For places already relative to the root.
@@ -77,6 +79,7 @@ class ProblemReporter : public medium::Reporter {
   }
 
  private:
+  const layout::MediumLayout& medium_;
   std::vector<Problem>& out_;
   PictureMemo* pictures_;
   QString file_;
@@ -154,13 +157,14 @@ void CheckPicture(ProblemReporter& reporter, const QString& mediumPath, const QS
 // Turns a missing transcript section into a message that names the language file.
 class CheckedTexts : public TranscriptTexts {
  public:
-  CheckedTexts(const QString& transcripts, const QStringList& languages)
-      : index_(transcripts, languages) {}
+  CheckedTexts(const layout::MediumLayout& medium, const QString& transcripts,
+               const QStringList& languages)
+      : medium_(medium), index_(transcripts, languages) {}
   QString GetTranscriptText(int16_t languagePosition, int16_t section) override {
     try {
       return index_.GetTranscriptText(languagePosition, section);
     } catch (const medium::AppError& e) {
-      const QString file = RelativeToMedium(index_.FilePath(languagePosition));
+      const QString file = medium_.Relative(index_.FilePath(languagePosition));
       if (e.number() == medium::kFileNotFound) throw;
       throw medium::AppError(
           e.number(),
@@ -169,6 +173,7 @@ class CheckedTexts : public TranscriptTexts {
   }
 
  private:
+  layout::MediumLayout medium_;
   TranscriptIndex index_;
 };
 
@@ -219,7 +224,8 @@ void CheckColour(ProblemReporter& reporter, const QString& events, int line, con
 // Reads each recording a player would play once, however many presentations share it.
 class RecordingReader {
  public:
-  explicit RecordingReader(const CheckOptions& options) : options_(options) {}
+  RecordingReader(const layout::MediumLayout& medium, const CheckOptions& options)
+      : medium_(medium), options_(options) {}
   QStringList Damage(const QString& mediumPath) {
     const QString native = medium::OpenablePath(mediumPath);
     for (const QString& elsewhere : options_.recordingsReadElsewhere) {
@@ -227,7 +233,7 @@ class RecordingReader {
     }
     const auto known = seen_.constFind(native);
     if (known != seen_.cend()) return known.value();
-    const QString shown = RelativeToMedium(mediumPath);
+    const QString shown = medium_.Relative(mediumPath);
     ReadProgress progress;
     if (options_.progress) {
       progress = [&](double fraction) { options_.progress(shown, fraction); };
@@ -240,6 +246,7 @@ class RecordingReader {
   }
 
  private:
+  const layout::MediumLayout& medium_;
   const CheckOptions& options_;
   QHash<QString, QStringList> seen_;
 };
@@ -248,7 +255,8 @@ class RecordingReader {
 // player cannot play is normal; one that neither can is a problem.
 void CheckRecordings(ProblemReporter& reporter, const QString& folder, const CheckOptions& options,
                      RecordingReader& recordings) {
-  const QString media = layout::MediaFolderPath(folder);
+  const layout::MediumLayout& medium = reporter.Medium();
+  const QString media = medium.MediaFolderPath(folder);
   struct Found {
     PlayerBuild build;
     QStringList names;
@@ -288,7 +296,7 @@ void CheckRecordings(ProblemReporter& reporter, const QString& folder, const Che
   for (const Found& f : players) {
     if (f.path.isEmpty()) continue;
     for (const QString& damage : recordings.Damage(f.path)) {
-      reporter.Add(RecordingProblem(f.path, f.build, damage));
+      reporter.Add(RecordingProblem(medium, f.path, f.build, damage));
     }
   }
 }
@@ -311,27 +319,27 @@ class CheckListener : public PresentationListener {
   }
   void SettingsRead(const Settings& settings) override {
     if (settings.SlideMode == 2) {
-      CheckPicture(reporter_, layout::StillPicturePath(result_.folder),
+      CheckPicture(reporter_, Medium().StillPicturePath(result_.folder),
                    QStringLiteral("still picture"));
     }
     if (settings.MediaMode == 2) {
-      CheckPicture(reporter_, layout::AudioPicturePath(result_.folder),
+      CheckPicture(reporter_, Medium().AudioPicturePath(result_.folder),
                    QStringLiteral("audio picture"));
     }
   }
   void LanguagesListed(const LanguageList& languages) override {
     result_.languages = static_cast<int>(languages.names.size());
-    const TranscriptIndex files(layout::TranscriptsFolderPath(result_.folder), languages.names);
+    const TranscriptIndex files(Medium().TranscriptsFolderPath(result_.folder), languages.names);
     for (int i = 0; i < languages.names.size(); ++i) CheckCase(reporter_, files.FilePath(i));
     // The timeline's own problems stand in the timeline again.
-    reporter_.At(layout::TimelinePath(result_.folder), stream_);
+    reporter_.At(Medium().TimelinePath(result_.folder), stream_);
   }
   void SlideAppended(const Slide_cls& slide, int16_t) override {
     const int line = stream_->LineNumber() - 1;
     lines_.slides.push_back(line);
     CheckPicture(
-        reporter_, [&] { return layout::ThumbnailPath(slide); }, QStringLiteral("thumbnail"),
-        RelativeToMedium(layout::TimelinePath(result_.folder)), line);
+        reporter_, [&] { return Medium().ThumbnailPath(slide); }, QStringLiteral("thumbnail"),
+        Medium().Relative(Medium().TimelinePath(result_.folder)), line);
   }
   void LineRead() override {
     const int line = stream_->LineNumber() - 1;
@@ -343,6 +351,7 @@ class CheckListener : public PresentationListener {
   void TimelineRead(const LoadedPresentation& p) override;
 
  private:
+  const layout::MediumLayout& Medium() const { return reporter_.Medium(); }
   ProblemReporter& reporter_;
   PresentationResult& result_;
   const LoadedPresentation& presentation_;
@@ -351,7 +360,7 @@ class CheckListener : public PresentationListener {
 };
 
 void CheckListener::TimelineRead(const LoadedPresentation& p) {
-  const QString events = layout::TimelinePath(result_.folder);
+  const QString events = Medium().TimelinePath(result_.folder);
   reporter_.At(events);
   const Slides_cls& slides = *p.slides;
   const Anns_cls& anns = *p.anns;
@@ -393,33 +402,34 @@ void CheckListener::TimelineRead(const LoadedPresentation& p) {
   }
   for (int k = 1; k <= slides.Slides.Count(); ++k) {
     CheckPicture(
-        reporter_, [&] { return layout::SlidePicturePath(slides.Slides.Item(k)); },
-        QStringLiteral("slide picture"), RelativeToMedium(events), LineOf(lines_.slides, k));
+        reporter_, [&] { return Medium().SlidePicturePath(slides.Slides.Item(k)); },
+        QStringLiteral("slide picture"), Medium().Relative(events), LineOf(lines_.slides, k));
   }
 }
 
-PresentationResult CheckPresentation(const QString& name, const QString& folder, int configLine,
+PresentationResult CheckPresentation(const layout::MediumLayout& medium, const QString& name,
+                                     const QString& folder, int configLine,
                                      const CheckOptions& options, RecordingReader& recordings,
                                      PictureMemo& pictures) {
   PresentationResult result;
   result.name = name;
   result.folder = folder;
-  ProblemReporter reporter(result.problems, &pictures);
+  ProblemReporter reporter(medium, result.problems, &pictures);
 
   // A folder name that leads outside the medium: the players refuse every file of it.
   try {
     medium::RequireInsideMedium(folder, QStringLiteral("presentation folder"));
   } catch (const medium::AppError& e) {
-    reporter.Add(layout::ConfigPath(), configLine, e.description());
+    reporter.Add(medium.ConfigPath(), configLine, e.description());
     return result;
   }
 
   LoadedPresentation presentation;
   CheckListener listener(reporter, result, presentation);
-  PresentationLoader loader(reporter, listener);
+  PresentationLoader loader(medium, reporter, listener);
   // A missing section is named with its language's file.
-  loader.SetTranscriptSource([](const QString& transcripts, const QStringList& languages) {
-    return std::make_unique<CheckedTexts>(transcripts, languages);
+  loader.SetTranscriptSource([&medium](const QString& transcripts, const QStringList& languages) {
+    return std::make_unique<CheckedTexts>(medium, transcripts, languages);
   });
   loader.Load(folder, presentation);
 
@@ -443,18 +453,10 @@ int Count(const CheckResult& result, Severity severity) {
 
 }  // namespace
 
-QString RelativeToMedium(const QString& mediumPath) {
-  const QString root = medium::ApplicationFolder();
-  QString rel = mediumPath;
-  if (rel.startsWith(root)) rel = rel.mid(root.size());
-  while (rel.startsWith(u'\\')) rel.remove(0, 1);
-  while (rel.endsWith(u'\\')) rel.chop(1);
-  return rel.replace(u'\\', u'/');
-}
-
-Problem RecordingProblem(const QString& mediumPath, PlayerBuild player, const QString& damage) {
+Problem RecordingProblem(const layout::MediumLayout& medium, const QString& mediumPath,
+                         PlayerBuild player, const QString& damage) {
   return Problem{
-      RelativeToMedium(mediumPath), 0,
+      medium.Relative(mediumPath), 0,
       QStringLiteral("recording: %1 (%2 plays it)").arg(damage, layout::PlayerName(player)),
       Severity::Problem};
 }
@@ -467,26 +469,20 @@ int CheckResult::NoteCount() const {
   return Count(*this, Severity::Note);
 }
 
-CheckResult CheckMedium(const CheckOptions& options) {
+CheckResult CheckMedium(const layout::MediumLayout& medium, const CheckOptions& options) {
   CheckResult result;
-  result.root = medium::NativePath(medium::ApplicationFolder());
+  result.root = medium.NativeRoot();
   PictureMemo pictures;
-  ProblemReporter reporter(result.problems, &pictures);
-  const QString config = layout::ConfigPath();
+  ProblemReporter reporter(medium, result.problems, &pictures);
+  const QString config = medium.ConfigPath();
   reporter.At(config);
   CheckCase(reporter, config);
-  launcher::ConfigReader reader(reporter);
-  reader.ReadCount();
-  PresArr_cls list;
-  launcher::FillPresentationList(reporter, reader, list, [](const QString&) {});
-  reader.Release();
+  const PresArr_cls list = launcher::ReadPresentationList(medium, reporter);
 
-  for (const char* picture : {"button1", "button1b", "button2", "button2b", "button3", "button3b",
-                              "button4", "button4b"}) {
-    CheckPicture(reporter, layout::LauncherPicturePath(QLatin1String(picture)),
-                 QStringLiteral("launcher picture"));
+  for (const QString& picture : layout::LauncherPictureNames()) {
+    CheckPicture(reporter, medium.LauncherPicturePath(picture), QStringLiteral("launcher picture"));
   }
-  RecordingReader recordings(options);
+  RecordingReader recordings(medium, options);
   for (int k = 1; k <= list.arr.Count(); ++k) {
     if (options.cancel && options.cancel->load()) break;
     const Pres_cls& p = list.arr.Item(k);
@@ -499,7 +495,7 @@ CheckResult CheckMedium(const CheckOptions& options) {
     }
     // The folder name of presentation k is line 2k + 1 of config.txt.
     result.presentations.push_back(
-        CheckPresentation(p.PresName, p.PresDir, 2 * k + 1, options, recordings, pictures));
+        CheckPresentation(medium, p.PresName, p.PresDir, 2 * k + 1, options, recordings, pictures));
   }
   if (options.progress) options.progress(QString(), 1.0);
   return result;
@@ -564,12 +560,12 @@ QByteArray FormatJson(const CheckResult& result) {
 }
 
 int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
-  const QString folder = mediumFolder.value_or(medium::NativePath(medium::ApplicationFolder()));
+  const QString folder = mediumFolder.value_or(layout::Current().NativeRoot());
   if (!medium::IsReadableFolder(folder)) {
     std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(folder)));
     return 2;
   }
-  if (mediumFolder) medium::SetApplicationFolder(*mediumFolder);
+  const layout::MediumLayout medium(folder);
   CheckOptions options;
 #ifdef Q_OS_UNIX
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
@@ -588,7 +584,7 @@ int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
       std::fflush(stderr);
     };
   }
-  const CheckResult result = CheckMedium(options);
+  const CheckResult result = CheckMedium(medium, options);
   if (json) {
     const QByteArray out = FormatJson(result);
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);

@@ -61,15 +61,13 @@ struct CheckOptions {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-// A medium-form path relative to the medium's root, '/' separated, as reports name files.
-QString RelativeToMedium(const QString& mediumPath);
-
 // What a recording a player plays suffers from (a sentence of DescribeDamage), as the report
 // names it: "recording: cut short: ... (Tavisco plays it)".
-Problem RecordingProblem(const QString& mediumPath, PlayerBuild player, const QString& damage);
+Problem RecordingProblem(const layout::MediumLayout& medium, const QString& mediumPath,
+                         PlayerBuild player, const QString& damage);
 
-// Checks the medium at medium::ApplicationFolder().
-CheckResult CheckMedium(const CheckOptions& options = {});
+// Checks the medium. Any number of media may be checked at once, each on a thread of its own.
+CheckResult CheckMedium(const layout::MediumLayout& medium, const CheckOptions& options = {});
 
 QString FormatText(const CheckResult& result);
 QByteArray FormatJson(const CheckResult& result);

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QStringList>
+#include <mutex>
 
 namespace checker {
 namespace {
@@ -64,30 +65,40 @@ QString JpegStructure(const QByteArray& b) {
   return CutAt(n);
 }
 
-DecoderWarnings* g_innermost = nullptr;
+// Each thread collects its own decoder's warnings: checks run on several threads at once, and
+// Qt has one message handler for the whole process. That handler is installed once and never
+// taken back (another piece may have installed its own after it); outside a collecting scope it
+// passes every message on.
+thread_local DecoderWarnings* t_innermost = nullptr;
+QtMessageHandler g_previous = nullptr;
+
+void Collect(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (t_innermost && context.category &&
+      QLatin1String(context.category).startsWith(QLatin1String("qt.gui.imageio"))) {
+    t_innermost->Add(text);
+    return;
+  }
+  if (g_previous) {
+    g_previous(type, context, text);
+  } else {
+    qt_message_output(type, context, text);
+  }
+}
+
+void InstallCollectorOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { g_previous = qInstallMessageHandler(&Collect); });
+}
 
 }  // namespace
 
-DecoderWarnings::DecoderWarnings() : outer_(g_innermost) {
-  g_innermost = this;
-  previous_ = qInstallMessageHandler(&DecoderWarnings::Collect);
+DecoderWarnings::DecoderWarnings() : outer_(t_innermost) {
+  InstallCollectorOnce();
+  t_innermost = this;
 }
 
 DecoderWarnings::~DecoderWarnings() {
-  qInstallMessageHandler(previous_);
-  g_innermost = outer_;
-}
-
-void DecoderWarnings::Collect(QtMsgType type, const QMessageLogContext& context,
-                              const QString& text) {
-  if (g_innermost && context.category &&
-      QLatin1String(context.category).startsWith(QLatin1String("qt.gui.imageio"))) {
-    g_innermost->texts_ << text;
-    return;
-  }
-  // Anything else goes where it went before.
-  DecoderWarnings* scope = g_innermost;
-  if (scope && scope->previous_) scope->previous_(type, context, text);
+  t_innermost = outer_;
 }
 
 QString PictureDamage(const QByteArray& bytes) {

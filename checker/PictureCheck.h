@@ -9,8 +9,9 @@
 
 namespace checker {
 
-// While it lives, what the picture decoder warns is collected here instead of being printed:
-// the decoder conceals damage and only warns. Scopes nest.
+// While it lives, what the picture decoder warns on this thread is collected here instead of
+// being printed: the decoder conceals damage and only warns. Scopes nest; each thread has its
+// own, so pictures may be checked on several threads at once.
 class DecoderWarnings {
  public:
   DecoderWarnings();
@@ -18,12 +19,11 @@ class DecoderWarnings {
   DecoderWarnings(const DecoderWarnings&) = delete;
   DecoderWarnings& operator=(const DecoderWarnings&) = delete;
   const QStringList& Texts() const { return texts_; }
+  void Add(const QString& text) { texts_ << text; }
 
  private:
-  static void Collect(QtMsgType type, const QMessageLogContext& context, const QString& text);
   QStringList texts_;
   DecoderWarnings* outer_ = nullptr;
-  QtMessageHandler previous_ = nullptr;
 };
 
 // What is wrong with the bytes of a picture that loads: "cut short ..." when a JPEG ends before

@@ -26,12 +26,6 @@ namespace exporter {
 
 namespace {
 
-class SilentReporter : public medium::Reporter {
- public:
-  SilentReporter() : Reporter(QStringLiteral("export")) {}
-  void Show(const medium::Message&) override {}
-};
-
 // A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
 // descends.
 bool IsPlainFolderName(const QString& name) {
@@ -54,6 +48,7 @@ constexpr QFileDevice::Permissions kFilePermissions =
     QFileDevice::ReadOther;
 
 struct Context {
+  const layout::MediumLayout& medium;
   const ExportRequest& request;
   ExportObserver* observer;
   const std::atomic<bool>* cancel;
@@ -101,7 +96,7 @@ void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
     const QString target = dir_ + u'/' + file.target;
     QDir().mkpath(QFileInfo(target).path());
     if (!QFile::copy(found.path, target)) {
-      Problem(checker::RelativeToMedium(file.source),
+      Problem(ctx_.medium.Relative(file.source),
               QStringLiteral("cannot copy to %1").arg(QDir::toNativeSeparators(target)));
       continue;
     }
@@ -132,9 +127,9 @@ bool Export::Run() {
     }
   }
 
-  const PresentationContent content = ReadPresentationContent(outcome_.name, folder);
+  const PresentationContent content = ReadPresentationContent(ctx_.medium, outcome_.name, folder);
   if (content.recording.isEmpty()) {
-    Problem(checker::RelativeToMedium(layout::MediaFolderPath(folder)),
+    Problem(ctx_.medium.Relative(ctx_.medium.MediaFolderPath(folder)),
             QStringLiteral("no media.wma, media.wmv or media.rm: nothing to play, not exported"));
     return true;
   }
@@ -147,13 +142,13 @@ bool Export::Run() {
   if (Cancelled()) return false;
   auto recordingProblems = [&] {
     for (const QString& damage : checker::DescribeDamage(reading)) {
-      outcome_.problems.push_back(
-          checker::RecordingProblem(content.recording, content.recordingPlayer, damage));
+      outcome_.problems.push_back(checker::RecordingProblem(ctx_.medium, content.recording,
+                                                            content.recordingPlayer, damage));
     }
   };
   if (!reading.openError.isEmpty()) {
     outcome_.problems.push_back(
-        checker::RecordingProblem(content.recording, content.recordingPlayer,
+        checker::RecordingProblem(ctx_.medium, content.recording, content.recordingPlayer,
                                   reading.openError + QStringLiteral(": not exported")));
     return true;
   }
@@ -162,7 +157,7 @@ bool Export::Run() {
   if (Cancelled()) return false;
   if (!info) {
     recordingProblems();
-    Problem(checker::RelativeToMedium(content.recording), error + QStringLiteral(": not exported"));
+    Problem(ctx_.medium.Relative(content.recording), error + QStringLiteral(": not exported"));
     return true;
   }
 
@@ -222,7 +217,7 @@ bool Export::Run() {
   }
   recordingProblems();
   if (!result.ok) {
-    Problem(checker::RelativeToMedium(content.recording),
+    Problem(ctx_.medium.Relative(content.recording),
             result.error + QStringLiteral(": not exported"));
     return true;
   }
@@ -290,8 +285,8 @@ QByteArray ListingPage(const std::vector<std::pair<QString, QString>>& namesAndF
   return FillTemplate(page, {{QStringLiteral("ITEMS"), items}}).toUtf8();
 }
 
-ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observer,
-                           const std::atomic<bool>* cancel) {
+ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportRequest& request,
+                           ExportObserver* observer, const std::atomic<bool>* cancel) {
   ExportSummary summary;
   auto fail = [&](ExportSummary::Status status, const QString& error) {
     summary.status = status;
@@ -302,26 +297,20 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
     return fail(ExportSummary::Status::UsageError,
                 QStringLiteral("no output folder given: --export OUTDIR"));
   }
-  const QString root = medium::NativePath(medium::ApplicationFolder());
+  const QString root = medium.NativeRoot();
   if (!medium::IsReadableFolder(root)) {
     return fail(ExportSummary::Status::UnreadableMedium, medium::UnreadableMediumText(root));
   }
-  if (!medium::FileExists(layout::ConfigPath())) {
+  if (!medium::FileExists(medium.ConfigPath())) {
     return fail(ExportSummary::Status::UnreadableMedium,
                 QStringLiteral("The medium folder %1 holds no Data/config.txt: no presentation "
                                "can be read from it.")
                     .arg(QDir::toNativeSeparators(root)));
   }
-  Context ctx{request, observer, cancel, QFileInfo(root).canonicalFilePath(), {}};
+  Context ctx{medium, request, observer, cancel, QFileInfo(root).canonicalFilePath(), {}};
 
-  PresArr_cls list;
-  {
-    SilentReporter reporter;
-    launcher::ConfigReader reader(reporter);
-    reader.ReadCount();
-    launcher::FillPresentationList(reporter, reader, list, [](const QString&) {});
-    reader.Release();
-  }
+  medium::SilentReporter reporter;
+  const PresArr_cls list = launcher::ReadPresentationList(medium, reporter);
 
   // Which presentations, in the medium's order; a folder the medium does not list is a mistake
   // of the command, found before anything is written.
@@ -373,13 +362,13 @@ ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observe
     const QString& dir = list.arr.Item(k).PresDir;
     checkOptions.folders << dir;
     if (IsPlainFolderName(dir)) {
-      const QString recording = ChooseRecording(dir);
+      const QString recording = ChooseRecording(medium, dir);
       if (!recording.isEmpty()) checkOptions.recordingsReadElsewhere << recording;
     }
   }
-  const checker::CheckResult check = checker::CheckMedium(checkOptions);
+  const checker::CheckResult check = checker::CheckMedium(medium, checkOptions);
   for (const checker::Problem& p : check.problems) {
-    if (p.file.compare(checker::RelativeToMedium(layout::ConfigPath()), Qt::CaseInsensitive) == 0) {
+    if (p.file.compare(medium.Relative(medium.ConfigPath()), Qt::CaseInsensitive) == 0) {
       summary.problems.push_back(p);
     }
   }
@@ -544,13 +533,12 @@ QString FormatSummary(const ExportSummary& summary) {
 
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
               const QStringList& folders) {
-  if (mediumFolder) {
-    if (!medium::IsReadableFolder(*mediumFolder)) {
-      std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(*mediumFolder)));
-      return 2;
-    }
-    medium::SetApplicationFolder(*mediumFolder);
+  if (mediumFolder && !medium::IsReadableFolder(*mediumFolder)) {
+    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(*mediumFolder)));
+    return 2;
   }
+  const layout::MediumLayout medium =
+      mediumFolder ? layout::MediumLayout(*mediumFolder) : layout::Current();
   for (const QString& f : folders) {
     if (f.startsWith(u'-')) {
       std::fprintf(stderr, "Ambrel: unknown option %s for --export\n", qPrintable(f));
@@ -561,13 +549,13 @@ int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir,
   request.outDir = outDir;
   request.force = force;
   request.folders = folders;
-  return RunExportRequest(request);
+  return RunExportRequest(medium, request);
 }
 
-int RunExportRequest(const ExportRequest& request) {
+int RunExportRequest(const layout::MediumLayout& medium, const ExportRequest& request) {
   ProgressLines observer(stdout, IsTerminal(stdout));
   medium::Interruption interruption;
-  ExportSummary summary = ExportMedium(request, &observer, interruption.CancelFlag());
+  ExportSummary summary = ExportMedium(medium, request, &observer, interruption.CancelFlag());
   if (summary.status == ExportSummary::Status::UsageError ||
       summary.status == ExportSummary::Status::UnreadableMedium) {
     std::fprintf(stderr, "Ambrel: %s\n", qPrintable(summary.error));

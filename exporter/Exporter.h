@@ -86,10 +86,10 @@ class ProgressLines : public ExportObserver {
 
 bool IsTerminal(std::FILE* file);
 
-// Exports the medium at medium::ApplicationFolder(). A set cancel flag stops at once: the
-// presentation in the making is thrown away and no later one is begun.
-ExportSummary ExportMedium(const ExportRequest& request, ExportObserver* observer,
-                           const std::atomic<bool>* cancel = nullptr);
+// Exports the medium. A set cancel flag stops at once: the presentation in the making is thrown
+// away and no later one is begun.
+ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportRequest& request,
+                           ExportObserver* observer, const std::atomic<bool>* cancel = nullptr);
 
 // The presentation folders that exist in outDir, in the medium's order, for its index.html.
 QByteArray ListingPage(const std::vector<std::pair<QString, QString>>& namesAndFolders);
@@ -107,8 +107,8 @@ QString FormatSummary(const ExportSummary& summary);
 // removed, the summary says what was left undone, and the program ends by that signal.
 int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
               const QStringList& folders);
-// The same for a request on the medium at medium::ApplicationFolder() (each medium of a
-// library in turn): the lines, the summary, the exit code; a usage error is said on stderr.
-int RunExportRequest(const ExportRequest& request);
+// The same for a request on one medium (each medium of a library in turn): the lines, the
+// summary, the exit code; a usage error is said on stderr.
+int RunExportRequest(const layout::MediumLayout& medium, const ExportRequest& request);
 
 }  // namespace exporter

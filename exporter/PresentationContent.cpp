@@ -37,14 +37,15 @@ std::optional<QStringList> DeckParts(const QString& deck) {
   return parts;
 }
 
-std::optional<PackageFile> DeckFile(const Slide_cls& slide, bool thumb) {
+std::optional<PackageFile> DeckFile(const layout::MediumLayout& medium, const Slide_cls& slide,
+                                    bool thumb) {
   const std::optional<QStringList> deck = DeckParts(slide.SlidePres);
   if (!deck) return std::nullopt;
   QStringList parts = QStringList{QStringLiteral("Slides")} + *deck;
   if (thumb) parts << QStringLiteral("thumbs");
   parts << QStringLiteral("Slide%1.jpg").arg(slide.SlideNum);
   PackageFile file;
-  file.source = thumb ? layout::ThumbnailPath(slide) : layout::SlidePicturePath(slide);
+  file.source = thumb ? medium.ThumbnailPath(slide) : medium.SlidePicturePath(slide);
   file.target = parts.join(u'/');
   file.url = RelativeUrl(file.target);
   return file;
@@ -71,9 +72,10 @@ double Seconds(double ms) {
 
 }  // namespace
 
-QString ChooseRecording(const QString& presFolder, PlayerBuild* player) {
+QString ChooseRecording(const layout::MediumLayout& medium, const QString& presFolder,
+                        PlayerBuild* player) {
   for (const PlayerBuild build : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
-    const QString path = layout::RecordingPath(build, presFolder);
+    const QString path = medium.RecordingPath(build, presFolder);
     if (medium::FileExists(path)) {
       if (player) *player = build;
       return path;
@@ -82,11 +84,13 @@ QString ChooseRecording(const QString& presFolder, PlayerBuild* player) {
   return {};
 }
 
-PresentationContent ReadPresentationContent(const QString& name, const QString& folder) {
+PresentationContent ReadPresentationContent(const layout::MediumLayout& medium, const QString& name,
+                                            const QString& folder) {
   PresentationContent c;
+  c.mediumRoot = medium.Root();
   c.name = name;
   c.folder = folder;
-  LoadedPresentation p = LoadPresentation(folder);
+  LoadedPresentation p = LoadPresentation(medium, folder);
   QSet<QString> taken;
   for (int i = 0; i < p.languages.names.size(); ++i) {
     LanguageTrack track;
@@ -102,7 +106,7 @@ PresentationContent ReadPresentationContent(const QString& name, const QString& 
   if (p.anns) c.anns = std::move(*p.anns);
   if (p.trans) c.trans = std::move(*p.trans);
   c.details = p.details;
-  c.recording = ChooseRecording(folder, &c.recordingPlayer);
+  c.recording = ChooseRecording(medium, folder, &c.recordingPlayer);
   return c;
 }
 
@@ -114,22 +118,24 @@ QString RelativeUrl(const QString& target) {
   return parts.join(u'/');
 }
 
-std::optional<PackageFile> SlidePictureFile(const Slide_cls& slide) {
-  return DeckFile(slide, false);
+std::optional<PackageFile> SlidePictureFile(const layout::MediumLayout& medium,
+                                            const Slide_cls& slide) {
+  return DeckFile(medium, slide, false);
 }
 
-std::optional<PackageFile> ThumbnailFile(const Slide_cls& slide) {
-  return DeckFile(slide, true);
+std::optional<PackageFile> ThumbnailFile(const layout::MediumLayout& medium,
+                                         const Slide_cls& slide) {
+  return DeckFile(medium, slide, true);
 }
 
 std::optional<PackageFile> StillPictureFile(const PresentationContent& content) {
   if (content.settings.SlideMode != 2) return std::nullopt;
-  return PackageFile{layout::StillPicturePath(content.folder), QStringLiteral("slide.jpg"),
+  return PackageFile{content.Medium().StillPicturePath(content.folder), QStringLiteral("slide.jpg"),
                      QStringLiteral("slide.jpg")};
 }
 
 std::optional<PackageFile> AudioPictureFile(const PresentationContent& content, bool audioOnly) {
-  const QString source = layout::AudioPicturePath(content.folder);
+  const QString source = content.Medium().AudioPicturePath(content.folder);
   // The player shows it for an audio-only presentation; a recording without a picture stream
   // shows it as well when the medium has one.
   if (content.settings.MediaMode != 2 && !(audioOnly && medium::FileExists(source))) {
@@ -148,9 +154,10 @@ std::vector<PackageFile> PictureFiles(const PresentationContent& content, bool a
   };
   add(StillPictureFile(content));
   add(AudioPictureFile(content, audioOnly));
+  const layout::MediumLayout medium = content.Medium();
   for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
-    add(SlidePictureFile(content.slides.Slides.Item(k)));
-    add(ThumbnailFile(content.slides.Slides.Item(k)));
+    add(SlidePictureFile(medium, content.slides.Slides.Item(k)));
+    add(ThumbnailFile(medium, content.slides.Slides.Item(k)));
   }
   return files;
 }
@@ -235,11 +242,12 @@ QByteArray TranscriptVtt(const PresentationContent& content, int language, doubl
 
 QJsonObject PageData(const PresentationContent& content, const RecordingOutput& recording) {
   const bool audioOnly = !recording.info.hasVideo;
+  const layout::MediumLayout medium = content.Medium();
   QJsonArray slides;
   for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
     const Slide_cls& s = content.slides.Slides.Item(k);
-    const auto picture = SlidePictureFile(s);
-    const auto thumb = ThumbnailFile(s);
+    const auto picture = SlidePictureFile(medium, s);
+    const auto thumb = ThumbnailFile(medium, s);
     slides.append(QJsonObject{{"time", s.SlideTime},
                               {"title", s.SlideName},
                               {"picture", picture ? picture->url : QString()},
@@ -319,12 +327,13 @@ QByteArray PageDataScript(const QJsonObject& data) {
 
 QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOutput& recording) {
   const bool audioOnly = !recording.info.hasVideo;
+  const layout::MediumLayout medium = content.Medium();
   QJsonArray frames;
   std::optional<PackageFile> preview;
   for (int k = 1; k <= content.slides.Slides.Count(); ++k) {
     const Slide_cls& s = content.slides.Slides.Item(k);
-    const auto picture = SlidePictureFile(s);
-    const auto thumb = ThumbnailFile(s);
+    const auto picture = SlidePictureFile(medium, s);
+    const auto thumb = ThumbnailFile(medium, s);
     if (!picture || !thumb) continue;
     if (!preview) preview = picture;
     frames.append(QJsonObject{{"id", QStringLiteral("frame_%1").arg(k)},

@@ -26,6 +26,7 @@ struct LanguageTrack {
 };
 
 struct PresentationContent {
+  QString mediumRoot;  // the medium it was read from (medium form)
   QString name;
   QString folder;
   Settings settings;
@@ -37,14 +38,18 @@ struct PresentationContent {
   QString details;
   QString recording;  // medium-form path of the recording the export takes; empty: none
   PlayerBuild recordingPlayer = PlayerBuild::Tavisco;  // the player that plays it
+
+  layout::MediumLayout Medium() const { return layout::MediumLayout(mediumRoot); }
 };
 
 // Reads everything of one presentation. Problems are not reported here: the checker names them.
-PresentationContent ReadPresentationContent(const QString& name, const QString& folder);
+PresentationContent ReadPresentationContent(const layout::MediumLayout& medium, const QString& name,
+                                            const QString& folder);
 
 // The recording the Windows Media player would play, else the RealMedia one; empty when the
 // folder holds neither. *player tells which player plays it.
-QString ChooseRecording(const QString& presFolder, PlayerBuild* player = nullptr);
+QString ChooseRecording(const layout::MediumLayout& medium, const QString& presFolder,
+                        PlayerBuild* player = nullptr);
 
 // A file of the package: where it comes from on the medium (medium form), where it goes in the
 // package ('/' separated, relative) and the same as a relative URL for the page.
@@ -60,8 +65,10 @@ QString RelativeUrl(const QString& target);
 // The slide picture and the thumbnail of a slide in the package: "Slides/<deck>/Slide<n>.jpg"
 // and "Slides/<deck>/thumbs/Slide<n>.jpg". Nothing when the deck name would lead out of the
 // package (an empty part, "." or "..").
-std::optional<PackageFile> SlidePictureFile(const Slide_cls& slide);
-std::optional<PackageFile> ThumbnailFile(const Slide_cls& slide);
+std::optional<PackageFile> SlidePictureFile(const layout::MediumLayout& medium,
+                                            const Slide_cls& slide);
+std::optional<PackageFile> ThumbnailFile(const layout::MediumLayout& medium,
+                                         const Slide_cls& slide);
 
 // The still picture and the audio picture, when the presentation shows them, as "slide.jpg" and
 // "audio.jpg".

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(QStringLiteral("Data/config.txt"), bytes);
 
   fuzz::DiscardingReporter reporter;
-  launcher::ConfigReader reader(reporter);
+  launcher::ConfigReader reader(layout::Current(), reporter);
   reader.ReadCount();
   PresArr_cls list;
   int entries = 0;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::DiscardingReporter reporter;
   medium::TextStream stream;
   QString text;
-  ReadDetails(stream, layout::DetailsPath(fuzz::kPresentation), reporter, text);
+  ReadDetails(stream, layout::Current().DetailsPath(fuzz::kPresentation), reporter, text);
   FUZZ_REQUIRE(reporter.count == 0, QString::number(reporter.count));
   FUZZ_REQUIRE(!stream.IsOpen(), QStringLiteral("the stream is left open"));
 

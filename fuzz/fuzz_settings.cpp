@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::DiscardingReporter reporter;
   medium::TextStream stream;
   Settings settings;
-  ReadSettings(stream, layout::SettingsPath(fuzz::kPresentation), reporter, settings);
+  ReadSettings(stream, layout::Current().SettingsPath(fuzz::kPresentation), reporter, settings);
   // The file was there, so the open and the close cannot have been what failed; at most the four
   // lines did.
   FUZZ_REQUIRE(reporter.count <= 4, QString::number(reporter.count));

@@ -66,8 +66,8 @@ void CheckFields(const QString& line) {
 void ReadOnce(int16_t slideMode, const QStringList& languages, int expectedLines) {
   fuzz::DiscardingReporter reporter;
   medium::TextStream stream;
-  stream.Open(layout::TimelinePath(fuzz::kPresentation));
-  TranscriptIndex texts(layout::TranscriptsFolderPath(fuzz::kPresentation), languages);
+  stream.Open(layout::Current().TimelinePath(fuzz::kPresentation));
+  TranscriptIndex texts(layout::Current().TranscriptsFolderPath(fuzz::kPresentation), languages);
   Slides_cls slides;
   Anns_cls anns;
   Trans_cls trans;

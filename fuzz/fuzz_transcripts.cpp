@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(folder + QStringLiteral("french.HTML"), bytes);
 
   fuzz::DiscardingReporter reporter;
-  const QString transcripts = layout::TranscriptsFolderPath(fuzz::kPresentation);
+  const QString transcripts = layout::Current().TranscriptsFolderPath(fuzz::kPresentation);
   const LanguageList languages = ListTranscriptLanguages(transcripts, reporter);
   const QStringList expectedNames{QStringLiteral("English"), QStringLiteral("french"),
                                   QStringLiteral("french")};

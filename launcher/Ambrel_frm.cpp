@@ -258,7 +258,7 @@ void Ambrel_frm::Form_Load() {
   if (!installed.value(1, false)) RealFound = false;
 
   // 5 to 9, then 10 or 11a to 11d; from here on each failed step is reported and skipped.
-  ConfigReader reader(reporter);
+  ConfigReader reader(layout::Current(), reporter);
   reader.ReadCount();
   const bool multi = FillPresentationList(reporter, reader, PresList, [this](const QString& name) {
     Presentation_cmb->addItem(name);
@@ -272,8 +272,9 @@ void Ambrel_frm::Form_Load() {
     ReportAndContinue(reporter, [&] { Multi_lbl->hide(); });
     ReportAndContinue(reporter, [&] { Single_lbl->show(); });
     QString folder;
-    ReportAndContinue(reporter,
-                      [&] { folder = layout::MediaFolderPath(PresList.arr.Item(1).PresDir); });
+    ReportAndContinue(reporter, [&] {
+      folder = layout::Current().MediaFolderPath(PresList.arr.Item(1).PresDir);
+    });
     ReportAndContinue(reporter, [&] {
       Command1->setEnabled(layout::HasRecording(PlayerBuild::Tavisco, folder) && WinMediaFound);
     });
@@ -323,7 +324,8 @@ void Ambrel_frm::FocusFirstTabStop() {
 void Ambrel_frm::SetButtonsFor(const Pres_cls& pres) {
   // A folder name that leads outside the medium is reported and plays nowhere.
   QString folder;
-  ReportAndContinue(*services_.reporter, [&] { folder = layout::MediaFolderPath(pres.PresDir); });
+  ReportAndContinue(*services_.reporter,
+                    [&] { folder = layout::Current().MediaFolderPath(pres.PresDir); });
   const ButtonStates states = ButtonRule(folder, WinMediaFound, RealFound);
   Command1->setEnabled(states.command1);
   Command2->setEnabled(states.command2);
@@ -372,21 +374,20 @@ void Ambrel_frm::LaunchPlayer(PlayerBuild player) {
 void Ambrel_frm::ShowPictures(Hovered hovered) {
   struct Slot {
     Hovered who;
-    const char* normal;
-    const char* hover;
     std::function<void(const QImage&)> set;
   };
+  // In the order of the picture names: each control's picture, then its hover picture.
   const Slot targets[] = {
-      {Hovered::Command1, "button1", "button1b",
-       [this](const QImage& p) { Command1->SetPicture(p); }},
-      {Hovered::Command2, "button2", "button2b",
-       [this](const QImage& p) { Command2->SetPicture(p); }},
-      {Hovered::Image1, "button3", "button3b", [this](const QImage& p) { Image1->SetPicture(p); }},
-      {Hovered::Image2, "button4", "button4b", [this](const QImage& p) { Image2->SetPicture(p); }},
+      {Hovered::Command1, [this](const QImage& p) { Command1->SetPicture(p); }},
+      {Hovered::Command2, [this](const QImage& p) { Command2->SetPicture(p); }},
+      {Hovered::Image1, [this](const QImage& p) { Image1->SetPicture(p); }},
+      {Hovered::Image2, [this](const QImage& p) { Image2->SetPicture(p); }},
   };
-  for (const Slot& slot : targets) {
-    const QString name = QLatin1String(slot.who == hovered ? slot.hover : slot.normal);
-    const QString path = layout::LauncherPicturePath(name);
+  const QStringList names = layout::LauncherPictureNames();
+  for (int i = 0; i < 4; ++i) {
+    const Slot& slot = targets[i];
+    const QString name = names.value(2 * i + (slot.who == hovered ? 1 : 0));
+    const QString path = layout::Current().LauncherPicturePath(name);
     try {
       slot.set(services_.loadPicture(path));
     } catch (...) {

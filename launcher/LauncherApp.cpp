@@ -12,6 +12,7 @@
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "library/LibraryCommands.h"
+#include "library/LibraryFolders.h"
 #include "library/MediaDiscovery.h"
 #include "librarywindow/LibraryApp.h"
 #include "medium/CommandLineOptions.h"
@@ -89,7 +90,7 @@ int PreserveLibrary(const QString& outDir, bool masters, bool force, const QStri
 }
 
 bool HasOwnMedium() {
-  return medium::FileExists(layout::ConfigPath());
+  return medium::FileExists(layout::Current().ConfigPath());
 }
 
 }  // namespace
@@ -143,7 +144,7 @@ int RunLauncher(int argc, char** argv) {
       std::fprintf(stderr,
                    "Ambrel: no medium found: %s holds no Data/config.txt. Name the medium's "
                    "folder: Ambrel --check DIR\n",
-                   qPrintable(medium::NativePath(medium::ApplicationFolder())));
+                   qPrintable(layout::Current().NativeRoot()));
       return 2;
     }
     return checker::RunCheck(options.medium, options.json);

@@ -58,20 +58,10 @@ void ShowReportWindow(QWidget* parent, const QString& title, const QString& text
   dialog.exec();
 }
 
-class SilentReporter : public medium::Reporter {
- public:
-  SilentReporter() : Reporter(QStringLiteral("Ambrel")) {}
-  void Show(const medium::Message&) override {}
-};
-
 // The presentation folders of the medium that a folder holds already.
-QStringList ExistingPresentations(const QString& outDir) {
-  SilentReporter reporter;
-  ConfigReader reader(reporter);
-  reader.ReadCount();
-  PresArr_cls list;
-  FillPresentationList(reporter, reader, list, [](const QString&) {});
-  reader.Release();
+QStringList ExistingPresentations(const layout::MediumLayout& medium, const QString& outDir) {
+  medium::SilentReporter reporter;
+  const PresArr_cls list = ReadPresentationList(medium, reporter);
   QStringList existing;
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const QString& folder = list.arr.Item(k).PresDir;
@@ -133,7 +123,11 @@ MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs, bool asContextMenu)
   if (!dialogs_.chooseFolder) dialogs_.chooseFolder = &ChooseFolderDialog;
   if (!dialogs_.confirmReplace) dialogs_.confirmReplace = &ConfirmReplaceDialog;
   if (!dialogs_.showReport) dialogs_.showReport = &ShowReportWindow;
-  if (!dialogs_.choosePreservation) dialogs_.choosePreservation = &AskPreserveChoice;
+  if (!dialogs_.choosePreservation) {
+    dialogs_.choosePreservation = [this](QWidget* parent) {
+      return AskPreserveChoice(parent, bagName_);
+    };
+  }
   if (!dialogs_.startProgram) {
     dialogs_.startProgram = [](const QString& program, const QStringList& arguments) {
       DetachedProcessStarter().StartDetached(program, arguments);
@@ -149,18 +143,17 @@ MediumMenu::MediumMenu(QWidget* window, Dialogs dialogs, bool asContextMenu)
 
 QMenu* MediumMenu::BuildMenu() {
   auto* menu = new QMenu(window_);
-  connect(menu->addAction(CheckText()), &QAction::triggered, this, &MediumMenu::CheckMedium);
-  connect(menu->addAction(ExportText()), &QAction::triggered, this, &MediumMenu::ExportToWebPage);
+  connect(menu->addAction(CheckText()), &QAction::triggered, this, [this] { CheckMedium(); });
+  connect(menu->addAction(ExportText()), &QAction::triggered, this, [this] { ExportToWebPage(); });
   connect(menu->addAction(PreserveText()), &QAction::triggered, this,
-          &MediumMenu::PreserveThisMedium);
+          [this] { PreserveThisMedium(); });
   menu->addSeparator();
   connect(menu->addAction(LibraryText()), &QAction::triggered, this, &MediumMenu::OpenLibrary);
   return menu;
 }
 
 void MediumMenu::OpenLibrary() {
-  // A program of its own: the library reads one medium after another through the process-wide
-  // medium folder, which the launcher window goes on using.
+  // A program of its own, with a window of its own, that outlives the launcher.
   try {
     dialogs_.startProgram(QCoreApplication::applicationFilePath(), {QStringLiteral("--library")});
   } catch (const medium::AppError& e) {
@@ -168,19 +161,19 @@ void MediumMenu::OpenLibrary() {
   }
 }
 
-void MediumMenu::CheckMedium() {
+void MediumMenu::CheckMedium(const layout::MediumLayout& medium) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const QString text = checker::FormatText(checker::CheckMedium());
+  const QString text = checker::FormatText(checker::CheckMedium(medium));
   QApplication::restoreOverrideCursor();
   dialogs_.showReport(window_, QStringLiteral("Ambrel - check of the medium"), text);
 }
 
-void MediumMenu::ExportToWebPage() {
+void MediumMenu::ExportToWebPage(const layout::MediumLayout& medium) {
   const QString outDir = dialogs_.chooseFolder(window_);
   if (outDir.isEmpty()) return;
   exporter::ExportRequest request;
   request.outDir = outDir;
-  const QStringList existing = ExistingPresentations(outDir);
+  const QStringList existing = ExistingPresentations(medium, outDir);
   if (!existing.isEmpty()) {
     if (!dialogs_.confirmReplace(window_, existing)) return;
     request.force = true;
@@ -192,7 +185,7 @@ void MediumMenu::ExportToWebPage() {
       window_, QStringLiteral("Ambrel - export to a web page"),
       [&](QProgressDialog* dialog, const std::atomic<bool>* cancel) {
         DialogObserver observer(dialog);
-        summary = exporter::ExportMedium(request, &observer, cancel);
+        summary = exporter::ExportMedium(medium, request, &observer, cancel);
       },
       dialogs_.progressShown);
 
@@ -212,10 +205,11 @@ void MediumMenu::ExportToWebPage() {
   dialogs_.showReport(window_, QStringLiteral("Ambrel - export to a web page"), text);
 }
 
-void MediumMenu::PreserveThisMedium() {
+void MediumMenu::PreserveThisMedium(const layout::MediumLayout& medium) {
+  bagName_ = BagName(medium);
   const std::optional<PreserveChoice> choice = dialogs_.choosePreservation(window_);
   if (!choice) return;
-  const QString text = PreserveWithProgress(window_, *choice, dialogs_.progressShown);
+  const QString text = PreserveWithProgress(window_, medium, *choice, dialogs_.progressShown);
   dialogs_.showReport(window_, QStringLiteral("Ambrel - preserve this medium"), text);
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "launcher/PreserveDialog.h"
+#include "presentation/MediumLayout.h"
 
 class QMenu;
 class QProgressDialog;
@@ -43,11 +44,13 @@ class MediumMenu : public QObject {
   // window offers the actions in a menu of its own). Missing dialogs are the real ones.
   explicit MediumMenu(QWidget* window, Dialogs dialogs = {}, bool asContextMenu = true);
 
-  // The menu as the right click shows it; the caller owns it.
+  // The menu as the right click shows it, on the medium the launcher plays; the caller owns it.
   QMenu* BuildMenu();
-  void CheckMedium();
-  void ExportToWebPage();
-  void PreserveThisMedium();
+  // Each action works on the medium it is given (the library window gives each of its media),
+  // by default the one the launcher plays.
+  void CheckMedium(const layout::MediumLayout& medium = layout::Current());
+  void ExportToWebPage(const layout::MediumLayout& medium = layout::Current());
+  void PreserveThisMedium(const layout::MediumLayout& medium = layout::Current());
   // Starts this program with --library: the folders remembered from the last time.
   void OpenLibrary();
 
@@ -59,6 +62,7 @@ class MediumMenu : public QObject {
  private:
   QWidget* window_;
   Dialogs dialogs_;
+  QString bagName_;  // of the medium being preserved, for the real dialog's question
 };
 
 }  // namespace launcher

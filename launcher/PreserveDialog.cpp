@@ -21,12 +21,12 @@
 
 namespace launcher {
 
-QString BagName() {
-  const QString root = medium::NativePath(medium::ApplicationFolder());
+QString BagName(const layout::MediumLayout& medium) {
+  const QString root = medium.NativeRoot();
   return QFileInfo(QFileInfo(root).canonicalFilePath()).fileName();
 }
 
-std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent) {
+std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent, const QString& bagName) {
   QDialog dialog(parent);
   dialog.setWindowTitle(QStringLiteral("Ambrel - preserve this medium"));
   auto* layout = new QVBoxLayout(&dialog);
@@ -64,7 +64,7 @@ std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent) {
   });
   bool replace = false;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-    const QString bag = QDir(folder->text().trimmed()).filePath(BagName());
+    const QString bag = QDir(folder->text().trimmed()).filePath(bagName);
     replace = QFileInfo::exists(bag);
     if (replace &&
         QMessageBox::question(&dialog, QStringLiteral("Ambrel"),
@@ -118,13 +118,14 @@ std::pair<QString, int> Describe(const preserver::PreserveProgress& p) {
 
 }  // namespace
 
-QString PreserveWithProgress(QWidget* parent, const PreserveChoice& choice,
+QString PreserveWithProgress(QWidget* parent, const layout::MediumLayout& medium,
+                             const PreserveChoice& choice,
                              const std::function<void(QProgressDialog&)>& shown) {
   preserver::PreserveRequest request;
   request.outDir = choice.outDir;
   request.masters = choice.masters;
   request.force = choice.replace;
-  const QString root = medium::NativePath(medium::ApplicationFolder());
+  const QString root = medium.NativeRoot();
   preserver::BagSummary summary;
   RunWithProgress(
       parent, QStringLiteral("Ambrel - preserve this medium"),

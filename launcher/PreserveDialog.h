@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+#include "presentation/MediumLayout.h"
+
 class QProgressDialog;
 class QWidget;
 
@@ -20,16 +22,16 @@ struct PreserveChoice {
 };
 
 // The folder for the bag and the masters question in one small dialog, and whether to replace
-// the bag of this medium that the folder holds; nothing when cancelled.
-std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent);
+// the bag of the medium (bagName) that the folder holds; nothing when cancelled.
+std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent, const QString& bagName);
 
-// Preserves the medium at medium::ApplicationFolder() into choice.outDir with a progress
-// dialog; shown is told of the dialog once it exists (tests cancel through it). Returns the
-// report for the user.
-QString PreserveWithProgress(QWidget* parent, const PreserveChoice& choice,
+// Preserves the medium into choice.outDir with a progress dialog; shown is told of the dialog
+// once it exists (tests cancel through it). Returns the report for the user.
+QString PreserveWithProgress(QWidget* parent, const layout::MediumLayout& medium,
+                             const PreserveChoice& choice,
                              const std::function<void(QProgressDialog&)>& shown);
 
-// The name of the bag of the medium at medium::ApplicationFolder().
-QString BagName();
+// The name of the bag of a medium.
+QString BagName(const layout::MediumLayout& medium);
 
 }  // namespace launcher

@@ -14,6 +14,7 @@
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
 #include "library/CollectionPage.h"
+#include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
 #include "medium/Paths.h"
 
@@ -103,29 +104,6 @@ QString HitLine(const SearchHit& h) {
 
 }  // namespace
 
-std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error) {
-  if (!given.isEmpty()) {
-    for (const QString& f : given) {
-      if (f.startsWith(u'-')) {
-        *error = QStringLiteral("unknown option %1").arg(f);
-        return std::nullopt;
-      }
-    }
-    RememberFolders(given);
-    QStringList clean;
-    for (const QString& f : given) clean << QDir::cleanPath(QDir(f).absolutePath());
-    return clean;
-  }
-  const QStringList remembered = RememberedFolders();
-  if (remembered.isEmpty()) {
-    *error = QStringLiteral(
-        "no library: name the folders that hold its media once, as Ambrel --library DIR...; "
-        "they are remembered");
-    return std::nullopt;
-  }
-  return remembered;
-}
-
 int RunSearch(const QString& query, bool json, const QStringList& given) {
   QString error;
   const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
@@ -179,13 +157,11 @@ int RunLibraryCheck(const QStringList& given, bool json) {
     Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
     return 2;
   }
-  const QString before = medium::ApplicationFolder();
   int problems = 0;
   QJsonArray media;
   QString text;
   for (const QString& m : found.media) {
-    medium::SetApplicationFolder(m);
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::MediumLayout(m));
     problems += result.ProblemCount();
     if (json) {
       media.append(QJsonDocument::fromJson(checker::FormatJson(result)).object());
@@ -193,7 +169,6 @@ int RunLibraryCheck(const QStringList& given, bool json) {
       Print(checker::FormatText(result) + u'\n');
     }
   }
-  medium::SetApplicationFolder(before);
   if (json) {
     QJsonArray skipped;
     for (const SkippedFolder& s : found.skipped)
@@ -249,7 +224,6 @@ int RunLibraryExport(const QString& outDir, bool force, const QStringList& given
     Say(error);
     return 2;
   }
-  const QString before = medium::ApplicationFolder();
   int status = 0;
   for (size_t i = 0; i < media.size(); ++i) {
     const MediumEntry& m = media[i];
@@ -260,14 +234,12 @@ int RunLibraryExport(const QString& outDir, bool force, const QStringList& given
       status = 1;
       continue;
     }
-    medium::SetApplicationFolder(m.path);
     exporter::ExportRequest request;
     request.outDir = target;
     request.force = force;
-    const int code = exporter::RunExportRequest(request);
+    const int code = exporter::RunExportRequest(layout::MediumLayout(m.path), request);
     status = std::max(status, code == 2 ? 1 : code);
   }
-  medium::SetApplicationFolder(before);
   if (!collection.Write(*u->index, media, &error)) {
     Say(error);
     return 1;

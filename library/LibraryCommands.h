@@ -10,10 +10,6 @@
 
 namespace library {
 
-// The library's folders: those given, which are then remembered for the next time, else the
-// ones remembered. Nothing, with the message for the user in *error, when there are none.
-std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error);
-
 // "Ambrel --search QUERY [--json] [--library DIR...]": 0 hits found, 1 none, 2 usage error or no
 // library.
 int RunSearch(const QString& query, bool json, const QStringList& folders);

@@ -9,7 +9,8 @@
 // file carries a schema version; one that is older, damaged or no SQLite at all is made anew.
 // Two programs may use it at once: a writer makes the other wait (busy timeout), readers go on
 // beside it. When the cache folder cannot be written the index is kept in memory for this run
-// (InMemory(), said by Notice()).
+// (InMemory(), said by Notice()). Each medium goes in with one transaction: a program stopped
+// while it writes leaves that medium as it was.
 //
 // How the window uses it:
 //   LibraryIndex index;                    // one object per thread: Qt SQL connections belong
@@ -18,10 +19,8 @@
 //   index.Media(roots)                     // what the window lists
 //   index.Search(text, roots)              // as the user types (LibrarySearch.h)
 //
-// Reading a medium sets the process-wide medium folder (medium::ApplicationFolder()), which
-// every path of presentation/ is built from. The media are therefore read one after another,
-// and nothing else in the process may build medium paths while Update runs; the folder is set
-// back to what it was when Update returns.
+// An update reads the media it needs on threads of their own, as many at once as the machine
+// has cores, while it writes the one read before; nothing else in the process waits for it.
 
 #include <QString>
 #include <QStringList>
@@ -41,16 +40,14 @@ struct PresentationEntry {
   qint64 id = 0;
   QString title;  // the name config.txt gives it
   QString folder;
-  qint64 lengthMs = -1;  // the recording's length as its header states it; -1 unknown
+  qint64 lengthMs = -1;  // the recording's length (stated, else FFmpeg's estimate); -1 unknown
   int slides = 0;
   int sections = 0;  // transcript cues
   QStringList languages;
   bool tavisco = false;   // a recording Tavisco plays is there (media.wma or media.wmv)
   bool norvanta = false;  // media.rm is there
-  // The player that opens it: Tavisco where it can play it, else Norvanta.
-  PlayerBuild Player() const {
-    return tavisco || !norvanta ? PlayerBuild::Tavisco : PlayerBuild::Norvanta;
-  }
+  // The player that opens it.
+  PlayerBuild Player() const { return layout::PreferredPlayer(tavisco, norvanta); }
 };
 
 struct MediumEntry {
@@ -119,8 +116,8 @@ class LibraryIndex {
   QString File() const;
 
   // Finds the media at the roots and below, reads those that are new or changed and marks those
-  // no longer found as absent. A set cancel flag stops after the presentation being read; the
-  // media before it are done, and the one being read is read again at the next update.
+  // no longer found as absent. A set cancel flag stops at once: the media written before it are
+  // done, and those being read are left as the index held them, to be read at the next update.
   UpdateResult Update(const QStringList& roots, const ProgressFn& progress = {},
                       const std::atomic<bool>* cancel = nullptr);
 

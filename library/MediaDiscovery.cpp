@@ -88,6 +88,21 @@ class Walk {
 
 }  // namespace
 
+QString NativeClean(const QString& folder) {
+  return QDir::toNativeSeparators(QDir::cleanPath(QDir(folder).absolutePath()));
+}
+
+bool UnderRoots(const QString& path, const QStringList& roots) {
+  if (roots.isEmpty()) return true;
+  for (const QString& r : roots) {
+    const QString root = NativeClean(r);
+    if (path == root) return true;
+    const QString prefix = root.endsWith(QDir::separator()) ? root : root + QDir::separator();
+    if (path.startsWith(prefix)) return true;
+  }
+  return false;
+}
+
 bool IsMedium(const QString& folder) {
   return medium::FileExists(layout::ConfigPathOf(folder));
 }

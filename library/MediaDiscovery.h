@@ -4,8 +4,7 @@
 // copies is often joined by links; a loop, a folder that cannot be read or one that vanishes
 // while it is looked at is skipped and named, so the search always ends.
 //
-// GUI-free and free of the process-wide medium folder (medium::ApplicationFolder()): it may run
-// on any thread.
+// GUI-free and free of any process-wide state: it may run on any thread.
 
 #include <QString>
 #include <QStringList>
@@ -38,6 +37,12 @@ bool IsMedium(const QString& folder);
 // are not searched further. A set cancel flag ends the search with what was found so far.
 Discovery FindMedia(const QStringList& roots, int maxDepth = kMaxDiscoveryDepth,
                     const std::atomic<bool>* cancel = nullptr);
+
+// A folder as the index keeps it: absolute, clean, with native separators.
+QString NativeClean(const QString& folder);
+// Whether path (as the index keeps it) is one of the roots or lies below one; every path does
+// when roots is empty.
+bool UnderRoots(const QString& path, const QStringList& roots);
 
 // The skipped folders as lines for a terminal or a window: "  <folder>: <reason>".
 QString DescribeSkipped(const std::vector<SkippedFolder>& skipped);

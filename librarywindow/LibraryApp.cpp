@@ -7,6 +7,7 @@
 
 #include "launcher/ProcessStarter.h"
 #include "library/LibraryCommands.h"
+#include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
 #include "librarywindow/LibraryWindow.h"
 #include "ui/MessageBoxReporter.h"

@@ -106,20 +106,6 @@ class SnippetDelegate : public QStyledItemDelegate {
   }
 };
 
-// Sets the process-wide medium folder for one of the launcher's actions and back afterwards.
-class MediumFolderScope {
- public:
-  explicit MediumFolderScope(const QString& folder) : before_(medium::ApplicationFolder()) {
-    medium::SetApplicationFolder(folder);
-  }
-  ~MediumFolderScope() { medium::SetApplicationFolder(before_); }
-  MediumFolderScope(const MediumFolderScope&) = delete;
-  MediumFolderScope& operator=(const MediumFolderScope&) = delete;
-
- private:
-  QString before_;
-};
-
 }  // namespace
 
 LibraryWindow::LibraryWindow(QStringList roots, LibraryWindowServices services, QWidget* parent)
@@ -465,8 +451,7 @@ QTreeWidget* LibraryWindow::VisibleList() const {
 // ---- the index beside the window ---------------------------------------------------------------
 
 void LibraryWindow::UpdateIndex() {
-  // A check or an export reads its medium through the process-wide medium folder meanwhile.
-  if (worker_ || mediumActionRunning_) return;
+  if (worker_) return;
   cancel_ = false;
   Progress_bar->setValue(0);
   Progress_bar->setFormat(QStringLiteral("Looking for media\u2026"));
@@ -630,29 +615,21 @@ void LibraryWindow::ShowMenu(QTreeWidget* list, const QPoint& pos) {
     menu.setDefaultAction(play);
     menu.addSeparator();
   }
-  const QString later = Updating() ? QStringLiteral(" (once the index is up to date)") : QString();
-  QAction* check = menu.addAction(launcher::MediumMenu::CheckText() + later, this,
-                                  [this, t = *target] { CheckMedium(t); });
-  QAction* exportAction = menu.addAction(launcher::MediumMenu::ExportText() + later, this,
-                                         [this, t = *target] { ExportMedium(t); });
-  // The index reads media through the process-wide medium folder, which the actions set.
-  check->setEnabled(!Updating());
-  exportAction->setEnabled(!Updating());
+  // Each medium is read through a layout of its own: these run while the index is updated.
+  menu.addAction(launcher::MediumMenu::CheckText(), this, [this, t = *target] { CheckMedium(t); });
+  menu.addAction(launcher::MediumMenu::ExportText(), this,
+                 [this, t = *target] { ExportMedium(t); });
+  menu.addAction(launcher::MediumMenu::PreserveText(), this,
+                 [this, t = *target] { PreserveMedium(t); });
   const QRect rect = list->visualItemRect(item);
   const QPoint at = pos.x() >= 0 ? pos : rect.bottomLeft();
   menu.exec(list->viewport()->mapToGlobal(at));
 }
 
-bool LibraryWindow::RunOnMedium(const Target& target, void (launcher::MediumMenu::*action)()) {
-  if (Updating()) return false;
+bool LibraryWindow::RunOnMedium(const Target& target,
+                                void (launcher::MediumMenu::*action)(const layout::MediumLayout&)) {
   if (SayWhereExpected(target)) return false;
-  MediumFolderScope scope(target.mediumPath);
-  struct Running {
-    bool& flag;
-    ~Running() { flag = false; }
-  } running{mediumActionRunning_};
-  mediumActionRunning_ = true;
-  (menu_->*action)();
+  (menu_->*action)(layout::MediumLayout(target.mediumPath));
   return true;
 }
 
@@ -662,6 +639,10 @@ void LibraryWindow::CheckMedium(const Target& target) {
 
 void LibraryWindow::ExportMedium(const Target& target) {
   RunOnMedium(target, &launcher::MediumMenu::ExportToWebPage);
+}
+
+void LibraryWindow::PreserveMedium(const Target& target) {
+  RunOnMedium(target, &launcher::MediumMenu::PreserveThisMedium);
 }
 
 // ---- keys --------------------------------------------------------------------------------------

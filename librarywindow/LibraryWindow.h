@@ -104,8 +104,10 @@ class LibraryWindow : public QWidget {
   void ShowMenu(QTreeWidget* list, const QPoint& pos);
   void CheckMedium(const Target& target);
   void ExportMedium(const Target& target);
+  void PreserveMedium(const Target& target);
   // Runs one of the launcher's medium actions on this medium; false when it cannot now.
-  bool RunOnMedium(const Target& target, void (launcher::MediumMenu::*action)());
+  bool RunOnMedium(const Target& target,
+                   void (launcher::MediumMenu::*action)(const layout::MediumLayout&));
   bool SayWhereExpected(const Target& target);
   QTreeWidget* VisibleList() const;
 
@@ -119,7 +121,6 @@ class LibraryWindow : public QWidget {
   launcher::MediumMenu* menu_ = nullptr;
   QThread* worker_ = nullptr;
   std::atomic<bool> cancel_{false};
-  bool mediumActionRunning_ = false;  // a check or an export of one medium
 };
 
 }  // namespace librarywindow

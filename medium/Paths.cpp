@@ -41,12 +41,16 @@ QString ApplicationFolder() {
   return f.isEmpty() ? ProgramFolder() : f;
 }
 
-void SetApplicationFolder(const QString& folder) {
+QString AbsoluteMediumForm(const QString& folder) {
   QString native = folder;
 #ifndef Q_OS_WIN
   native.replace(u'\\', u'/');
 #endif
-  FolderOverride() = ToMediumForm(QDir::cleanPath(QDir(native).absolutePath()));
+  return ToMediumForm(QDir::cleanPath(QDir(native).absolutePath()));
+}
+
+void SetApplicationFolder(const QString& folder) {
+  FolderOverride() = AbsoluteMediumForm(folder);
 }
 
 QString RepairBackslashes(const QString& path) {

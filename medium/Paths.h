@@ -14,8 +14,11 @@ namespace medium {
 // The folder the programs read the medium from, in the medium's form (backslashes, no trailing
 // backslash except at the root). Defaults to the folder of the running program.
 QString ApplicationFolder();
-// Sets it from a native or medium-form folder (made absolute).
+// Sets it from a native or medium-form folder (made absolute). Only the programs' main does,
+// once: everything else is handed the medium it reads (layout::MediumLayout).
 void SetApplicationFolder(const QString& folder);
+// A native or medium-form folder, made absolute, in the medium's form.
+QString AbsoluteMediumForm(const QString& folder);
 // The folder of the running program itself (where the players stand beside the launcher).
 QString ProgramFolder();
 // Turns a native folder into the medium's form: backslashes, no trailing one except at the root.

@@ -44,6 +44,14 @@ class Reporter {
   QString title_;
 };
 
+// For programs that keep only what can be read and say nothing of the rest (the exporter, the
+// library, the preserver): every message goes nowhere.
+class SilentReporter : public Reporter {
+ public:
+  SilentReporter() : Reporter(QStringLiteral("silent")) {}
+  void Show(const Message&) override {}
+};
+
 // Used in tests: keeps every message in order and never blocks.
 class RecordingReporter : public Reporter {
  public:

@@ -119,7 +119,8 @@ void LargeSlideView::SetPresentation(const Slides_cls* slides, const Anns_cls* a
   anns_ = anns;
   renderer_.reset();
   if (slides && anns)
-    renderer_ = std::make_unique<SlideRenderer>(*slides, *anns, std::move(loader));
+    renderer_ =
+        std::make_unique<SlideRenderer>(layout::Current(), *slides, *anns, std::move(loader));
 }
 
 void LargeSlideView::Follow(const PlayingState& state) {

@@ -10,7 +10,7 @@ using medium::ReportAndContinue;
 
 void ConfigReader::ReadCount() {
   ReportAndContinue(reporter_, [&] { stream_.emplace(); });
-  ReportAndContinue(reporter_, [&] { path_ = layout::ConfigPath(); });
+  ReportAndContinue(reporter_, [&] { path_ = medium_.ConfigPath(); });
   ReportAndContinue(reporter_, [&] {
     if (!stream_) throw medium::AppError(medium::kNoOpenFile, QStringLiteral("No open file"));
     stream_->Open(path_);
@@ -53,6 +53,15 @@ bool FillPresentationList(medium::Reporter& reporter, ConfigReader& reader, Pres
   reader.ReadField(pres.PresDir);
   ReportAndContinue(reporter, [&] { list.arr.Add(pres); });
   return false;
+}
+
+PresArr_cls ReadPresentationList(const layout::MediumLayout& medium, medium::Reporter& reporter) {
+  ConfigReader reader(medium, reporter);
+  reader.ReadCount();
+  PresArr_cls list;
+  FillPresentationList(reporter, reader, list, [](const QString&) {});
+  reader.Release();
+  return list;
 }
 
 }  // namespace launcher

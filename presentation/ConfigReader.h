@@ -10,13 +10,15 @@
 
 #include "medium/Report.h"
 #include "medium/TextStream.h"
+#include "presentation/MediumLayout.h"
 #include "presentation/PresList.h"
 
 namespace launcher {
 
 class ConfigReader {
  public:
-  explicit ConfigReader(medium::Reporter& reporter) : reporter_(reporter) {}
+  ConfigReader(const layout::MediumLayout& medium, medium::Reporter& reporter)
+      : medium_(medium), reporter_(reporter) {}
 
   // Creates the text stream, builds the path, opens the file, reads and splits line 1 and takes
   // the count from its second piece: one step each.
@@ -32,6 +34,7 @@ class ConfigReader {
   const QString& Path() const { return path_; }
 
  private:
+  layout::MediumLayout medium_;
   medium::Reporter& reporter_;
   std::optional<medium::TextStream> stream_;
   QString path_;
@@ -44,5 +47,10 @@ class ConfigReader {
 // Returns true for the multi case.
 bool FillPresentationList(medium::Reporter& reporter, ConfigReader& reader, PresArr_cls& list,
                           const std::function<void(const QString&)>& addEntry);
+
+// The whole list of a medium's presentations, read as the launcher reads it (the count, the
+// pairs, the file closed), every failed step reported. What the checker, the exporter, the
+// preserver and the library read; the launcher's window reads it step by step to fill its list.
+PresArr_cls ReadPresentationList(const layout::MediumLayout& medium, medium::Reporter& reporter);
 
 }  // namespace launcher

@@ -25,7 +25,7 @@ MediumChoice ChooseMedium(const std::optional<QString>& given, FolderChooser* ch
     if (!IsReadableFolder(*given)) return {MediumChoice::Kind::Unreadable, *given};
     return {MediumChoice::Kind::Folder, *given};
   }
-  const bool ownMedium = FileExists(layout::ConfigPath());
+  const bool ownMedium = FileExists(layout::Current().ConfigPath());
   if (ownMedium || !chooser) return {MediumChoice::Kind::OwnFolder, {}};
   const std::optional<QString> picked = chooser->Choose();
   if (!picked || picked->isEmpty()) return {MediumChoice::Kind::Cancelled, {}};

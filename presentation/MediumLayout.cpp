@@ -5,7 +5,6 @@
 
 namespace layout {
 
-using medium::ApplicationFolder;
 using medium::BuildPath;
 
 namespace {
@@ -27,68 +26,12 @@ QString PlayerName(PlayerBuild player) {
   return player == PlayerBuild::Norvanta ? QStringLiteral("Norvanta") : QStringLiteral("Tavisco");
 }
 
-QString ConfigPath() {
-  return ConfigPathOf(ApplicationFolder());
+PlayerBuild PreferredPlayer(bool taviscoPlays, bool norvantaPlays) {
+  return taviscoPlays || !norvantaPlays ? PlayerBuild::Tavisco : PlayerBuild::Norvanta;
 }
 
 QString ConfigPathOf(const QString& mediumFolder) {
   return BuildPath({medium::ToMediumForm(mediumFolder), QStringLiteral("\\Data\\config.txt")});
-}
-
-QString LauncherPicturePath(const QString& name) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Images\\"), Inside(name, "picture name"),
-                    QStringLiteral(".jpg")});
-}
-
-QString PresentationDataPath(const QString& presFolder, const QString& file) {
-  return BuildPath(
-      {ApplicationFolder(), QStringLiteral("\\Data\\"), PresFolderInside(presFolder), file});
-}
-
-QString PresentationImagePath(const QString& presFolder, const QString& file) {
-  return BuildPath(
-      {ApplicationFolder(), QStringLiteral("\\Images\\"), PresFolderInside(presFolder), file});
-}
-
-QString SettingsPath(const QString& presFolder) {
-  return PresentationDataPath(presFolder, QStringLiteral("\\database.txt"));
-}
-
-QString TimelinePath(const QString& presFolder) {
-  return PresentationDataPath(presFolder, QStringLiteral("\\events.txt"));
-}
-
-QString DetailsPath(const QString& presFolder) {
-  return PresentationDataPath(presFolder, QStringLiteral("\\details.txt"));
-}
-
-QString TranscriptsFolderPath(const QString& presFolder) {
-  return PresentationDataPath(presFolder, QStringLiteral("\\transcripts\\"));
-}
-
-QString StillPicturePath(const QString& presFolder) {
-  return PresentationImagePath(presFolder, QStringLiteral("\\slide.jpg"));
-}
-
-QString AudioPicturePath(const QString& presFolder) {
-  return PresentationImagePath(presFolder, QStringLiteral("\\audio.jpg"));
-}
-
-QString SlidePicturePath(const Slide_cls& slide) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"),
-                    Inside(slide.SlidePres, "slide deck"), QStringLiteral("\\Slide"),
-                    QString::number(slide.SlideNum), QStringLiteral(".jpg")});
-}
-
-QString ThumbnailPath(const Slide_cls& slide) {
-  return BuildPath({ApplicationFolder(), QStringLiteral("\\Slides\\"),
-                    Inside(slide.SlidePres, "slide deck"), QStringLiteral("\\thumbs\\Slide"),
-                    QString::number(slide.SlideNum), QStringLiteral(".jpg")});
-}
-
-QString MediaFolderPath(const QString& presFolder) {
-  return BuildPath(
-      {ApplicationFolder(), QStringLiteral("\\Media\\"), PresFolderInside(presFolder)});
 }
 
 QStringList RecordingFiles(PlayerBuild player) {
@@ -96,14 +39,12 @@ QStringList RecordingFiles(PlayerBuild player) {
   return {QStringLiteral("\\media.wma"), QStringLiteral("\\media.wmv")};
 }
 
-QString RecordingPath(PlayerBuild player, const QString& presFolder) {
-  const QString folder = MediaFolderPath(presFolder);
-  QString path;
-  for (const QString& file : RecordingFiles(player)) {
-    path = BuildPath({folder, file});
-    if (medium::FileExists(path)) break;
+QStringList AllRecordingNames() {
+  QStringList names;
+  for (const PlayerBuild player : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
+    for (const QString& file : RecordingFiles(player)) names << file.mid(1);
   }
-  return path;
+  return names;
 }
 
 bool HasRecording(PlayerBuild player, const QString& mediaFolder) {
@@ -113,6 +54,99 @@ bool HasRecording(PlayerBuild player, const QString& mediaFolder) {
     if (medium::FileExists(mediaFolder + file)) return true;
   }
   return false;
+}
+
+QStringList LauncherPictureNames() {
+  return {QStringLiteral("button1"),  QStringLiteral("button1b"), QStringLiteral("button2"),
+          QStringLiteral("button2b"), QStringLiteral("button3"),  QStringLiteral("button3b"),
+          QStringLiteral("button4"),  QStringLiteral("button4b")};
+}
+
+MediumLayout::MediumLayout(const QString& root) : root_(medium::AbsoluteMediumForm(root)) {}
+
+MediumLayout MediumLayout::Current() {
+  MediumLayout current;
+  current.root_ = medium::ApplicationFolder();
+  return current;
+}
+
+QString MediumLayout::NativeRoot() const {
+  return medium::NativePath(root_);
+}
+
+QString MediumLayout::Relative(const QString& mediumPath) const {
+  QString rel = mediumPath;
+  if (rel.startsWith(root_)) rel = rel.mid(root_.size());
+  while (rel.startsWith(u'\\')) rel.remove(0, 1);
+  while (rel.endsWith(u'\\')) rel.chop(1);
+  return rel.replace(u'\\', u'/');
+}
+
+QString MediumLayout::ConfigPath() const {
+  return ConfigPathOf(root_);
+}
+
+QString MediumLayout::LauncherPicturePath(const QString& name) const {
+  return BuildPath(
+      {root_, QStringLiteral("\\Images\\"), Inside(name, "picture name"), QStringLiteral(".jpg")});
+}
+
+QString MediumLayout::PresentationDataPath(const QString& presFolder, const QString& file) const {
+  return BuildPath({root_, QStringLiteral("\\Data\\"), PresFolderInside(presFolder), file});
+}
+
+QString MediumLayout::PresentationImagePath(const QString& presFolder, const QString& file) const {
+  return BuildPath({root_, QStringLiteral("\\Images\\"), PresFolderInside(presFolder), file});
+}
+
+QString MediumLayout::SettingsPath(const QString& presFolder) const {
+  return PresentationDataPath(presFolder, QStringLiteral("\\database.txt"));
+}
+
+QString MediumLayout::TimelinePath(const QString& presFolder) const {
+  return PresentationDataPath(presFolder, QStringLiteral("\\events.txt"));
+}
+
+QString MediumLayout::DetailsPath(const QString& presFolder) const {
+  return PresentationDataPath(presFolder, QStringLiteral("\\details.txt"));
+}
+
+QString MediumLayout::TranscriptsFolderPath(const QString& presFolder) const {
+  return PresentationDataPath(presFolder, QStringLiteral("\\transcripts\\"));
+}
+
+QString MediumLayout::StillPicturePath(const QString& presFolder) const {
+  return PresentationImagePath(presFolder, QStringLiteral("\\slide.jpg"));
+}
+
+QString MediumLayout::AudioPicturePath(const QString& presFolder) const {
+  return PresentationImagePath(presFolder, QStringLiteral("\\audio.jpg"));
+}
+
+QString MediumLayout::SlidePicturePath(const Slide_cls& slide) const {
+  return BuildPath({root_, QStringLiteral("\\Slides\\"), Inside(slide.SlidePres, "slide deck"),
+                    QStringLiteral("\\Slide"), QString::number(slide.SlideNum),
+                    QStringLiteral(".jpg")});
+}
+
+QString MediumLayout::ThumbnailPath(const Slide_cls& slide) const {
+  return BuildPath({root_, QStringLiteral("\\Slides\\"), Inside(slide.SlidePres, "slide deck"),
+                    QStringLiteral("\\thumbs\\Slide"), QString::number(slide.SlideNum),
+                    QStringLiteral(".jpg")});
+}
+
+QString MediumLayout::MediaFolderPath(const QString& presFolder) const {
+  return BuildPath({root_, QStringLiteral("\\Media\\"), PresFolderInside(presFolder)});
+}
+
+QString MediumLayout::RecordingPath(PlayerBuild player, const QString& presFolder) const {
+  const QString folder = MediaFolderPath(presFolder);
+  QString path;
+  for (const QString& file : RecordingFiles(player)) {
+    path = BuildPath({folder, file});
+    if (medium::FileExists(path)) break;
+  }
+  return path;
 }
 
 }  // namespace layout

@@ -3,16 +3,6 @@
 #include "medium/Error.h"
 #include "presentation/MediumLayout.h"
 
-namespace {
-
-class SilentReporter : public medium::Reporter {
- public:
-  SilentReporter() : Reporter(QStringLiteral("load")) {}
-  void Show(const medium::Message&) override {}
-};
-
-}  // namespace
-
 std::vector<std::optional<QString>> LoadedPresentation::SectionTexts(int language) const {
   std::vector<std::optional<QString>> sections;
   if (!trans || !texts) return sections;
@@ -28,8 +18,9 @@ std::vector<std::optional<QString>> LoadedPresentation::SectionTexts(int languag
   return sections;
 }
 
-PresentationLoader::PresentationLoader(medium::Reporter& reporter, PresentationListener& listener)
-    : reporter_(reporter), listener_(listener) {}
+PresentationLoader::PresentationLoader(const layout::MediumLayout& medium,
+                                       medium::Reporter& reporter, PresentationListener& listener)
+    : medium_(medium), reporter_(reporter), listener_(listener) {}
 
 template <class StepFn>
 bool PresentationLoader::Step(StepFn&& step) {
@@ -43,7 +34,7 @@ void PresentationLoader::Load(const QString& folder, LoadedPresentation& out) {
   // The settings. A folder name refused for leaving the medium is reported where each file's
   // path is built; none of its files is read.
   QString settingsPath;
-  Step([&] { settingsPath = layout::SettingsPath(folder); });
+  Step([&] { settingsPath = medium_.SettingsPath(folder); });
   if (!listener_.Stopped() && !settingsPath.isEmpty()) {
     listener_.Reading(settingsPath, &stream_);
     ReadSettings(stream_, settingsPath, reporter_, out.settings);
@@ -53,7 +44,7 @@ void PresentationLoader::Load(const QString& folder, LoadedPresentation& out) {
   // The timeline is opened before the lists exist, and the languages are listed before its
   // first line is read, since every cue line fetches its section in each language.
   Step([&] {
-    const QString path = layout::TimelinePath(folder);
+    const QString path = medium_.TimelinePath(folder);
     listener_.Reading(path, &stream_);
     stream_.Open(path);
   });
@@ -62,7 +53,7 @@ void PresentationLoader::Load(const QString& folder, LoadedPresentation& out) {
   Step([&] { out.anns = std::make_unique<Anns_cls>(); });
   if (listener_.Stopped()) return;
 
-  Step([&] { out.transcriptsFolder = layout::TranscriptsFolderPath(folder); });
+  Step([&] { out.transcriptsFolder = medium_.TranscriptsFolderPath(folder); });
   listener_.Reading(out.transcriptsFolder, nullptr);
   // An empty folder (its name was refused) lists nothing.
   out.languages = ListTranscriptLanguages(out.transcriptsFolder, reporter_);
@@ -81,7 +72,7 @@ void PresentationLoader::Load(const QString& folder, LoadedPresentation& out) {
 
   // The details.
   QString detailsPath;
-  Step([&] { detailsPath = layout::DetailsPath(folder); });
+  Step([&] { detailsPath = medium_.DetailsPath(folder); });
   if (!listener_.Stopped() && !detailsPath.isEmpty()) {
     listener_.Reading(detailsPath, &stream_);
     ReadDetails(stream_, detailsPath, reporter_, out.details);
@@ -89,10 +80,10 @@ void PresentationLoader::Load(const QString& folder, LoadedPresentation& out) {
   }
 }
 
-LoadedPresentation LoadPresentation(const QString& folder) {
-  SilentReporter reporter;
+LoadedPresentation LoadPresentation(const layout::MediumLayout& medium, const QString& folder) {
+  medium::SilentReporter reporter;
   PresentationListener nobody;
-  PresentationLoader loader(reporter, nobody);
+  PresentationLoader loader(medium, reporter, nobody);
   LoadedPresentation out;
   loader.Load(folder, out);
   return out;

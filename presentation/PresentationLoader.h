@@ -12,6 +12,7 @@
 
 #include "medium/Report.h"
 #include "medium/TextStream.h"
+#include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
 #include "presentation/Readers.h"
 
@@ -58,17 +59,19 @@ class PresentationLoader {
   using TranscriptSource = std::function<std::unique_ptr<TranscriptTexts>(
       const QString& transcriptsFolder, const QStringList& languages)>;
 
-  PresentationLoader(medium::Reporter& reporter, PresentationListener& listener);
+  PresentationLoader(const layout::MediumLayout& medium, medium::Reporter& reporter,
+                     PresentationListener& listener);
   void SetTranscriptSource(TranscriptSource source) { source_ = std::move(source); }
 
-  // Reads the presentation in folder of the medium at medium::ApplicationFolder(). Every step
-  // that fails is reported and the next one taken; a step never throws out of here.
+  // Reads the presentation in folder of the medium. Every step that fails is reported and the
+  // next one taken; a step never throws out of here.
   void Load(const QString& folder, LoadedPresentation& out);
 
  private:
   template <class StepFn>
   bool Step(StepFn&& step);
 
+  layout::MediumLayout medium_;
   medium::Reporter& reporter_;
   PresentationListener& listener_;
   TranscriptSource source_;
@@ -77,4 +80,4 @@ class PresentationLoader {
 
 // Reads a presentation with no one listening and nothing reported: for programs that only keep
 // what can be read (the exporter, the library). The checker names the problems.
-LoadedPresentation LoadPresentation(const QString& folder);
+LoadedPresentation LoadPresentation(const layout::MediumLayout& medium, const QString& folder);

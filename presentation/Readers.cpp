@@ -60,10 +60,13 @@ TranscriptIndex::TranscriptIndex(QString transcriptsFolder, QStringList language
       languages_(std::move(languages)),
       files_(static_cast<size_t>(languages_.size())) {}
 
-QString TranscriptIndex::FilePath(int languagePosition) const {
+QString TranscriptFilePath(const QString& transcriptsFolder, const QString& language) {
   // The name is appended after the repair, as the file name may itself begin oddly.
-  return medium::RepairBackslashes(folder_) + languages_.value(languagePosition) +
-         QStringLiteral(".html");
+  return medium::RepairBackslashes(transcriptsFolder) + language + QStringLiteral(".html");
+}
+
+QString TranscriptIndex::FilePath(int languagePosition) const {
+  return TranscriptFilePath(folder_, languages_.value(languagePosition));
 }
 
 namespace {

@@ -53,6 +53,9 @@ class TranscriptTexts {
 // Reads each language's file once, when it is first asked for, and indexes its markers, so a
 // lookup costs no rescan. The answers are those of a scan from the top for every call: a line
 // holding SECTION12 also marks sections 1 and 12, and the first such line wins.
+// The file of a language's transcript: the folder (repaired) + name + ".html".
+QString TranscriptFilePath(const QString& transcriptsFolder, const QString& language);
+
 class TranscriptIndex : public TranscriptTexts {
  public:
   TranscriptIndex(QString transcriptsFolder, QStringList languages);

@@ -33,12 +33,6 @@ namespace {
 
 const QString kAgent = QStringLiteral("Ambrel " PROJECT_VERSION_TEXT);
 
-class SilentReporter : public medium::Reporter {
- public:
-  SilentReporter() : Reporter(QStringLiteral("preserve")) {}
-  void Show(const medium::Message&) override {}
-};
-
 QString Now() {
   return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
 }
@@ -125,7 +119,7 @@ class BagWriter {
   bool WriteManifest();
   bool CheckPayload();
   bool WriteTagFiles();
-  QStringList Titles();
+  QStringList Titles(const layout::MediumLayout& medium);
   void Report(const PreserveProgress& p) {
     if (progress_) progress_(p);
   }
@@ -259,13 +253,9 @@ bool BagWriter::CopyMedium() {
   return true;
 }
 
-QStringList BagWriter::Titles() {
-  SilentReporter reporter;
-  launcher::ConfigReader reader(reporter);
-  reader.ReadCount();
-  PresArr_cls list;
-  launcher::FillPresentationList(reporter, reader, list, [](const QString&) {});
-  reader.Release();
+QStringList BagWriter::Titles(const layout::MediumLayout& medium) {
+  medium::SilentReporter reporter;
+  const PresArr_cls list = launcher::ReadPresentationList(medium, reporter);
   QStringList titles;
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const QString name = list.arr.Item(k).PresName.trimmed();
@@ -329,9 +319,8 @@ bool BagWriter::Describe() {
   }
 
   // The checker and the titles read the bag's copy: the medium is read once, by the copy.
-  const QString previous = medium::ApplicationFolder();
-  medium::SetApplicationFolder(copy);
-  titles_ = Titles();
+  const layout::MediumLayout copied(copy);
+  titles_ = Titles(copied);
   checker::CheckOptions options;
   options.progress = [&](const QString& file, double fraction) {
     p.item = file;
@@ -339,8 +328,7 @@ bool BagWriter::Describe() {
     p.itemTotal = 100;
     Report(p);
   };
-  checker::CheckResult check = checker::CheckMedium(options);
-  medium::SetApplicationFolder(previous);
+  checker::CheckResult check = checker::CheckMedium(copied, options);
   check.root = QDir::toNativeSeparators(root_);
   if (!WriteTag(QStringLiteral("metadata/check.json"), checker::FormatJson(check))) return false;
   events_.Add(QStringLiteral("validation"), QStringLiteral("data/medium"),
@@ -753,13 +741,12 @@ class ProgressLine {
 
 int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDir, bool masters,
                 bool force) {
-  const QString root = mediumFolder.value_or(medium::NativePath(medium::ApplicationFolder()));
+  const QString root = mediumFolder.value_or(layout::Current().NativeRoot());
   if (!medium::IsReadableFolder(root)) {
     std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(root)));
     return 2;
   }
-  medium::SetApplicationFolder(root);
-  if (!medium::FileExists(layout::ConfigPath())) {
+  if (!medium::FileExists(layout::MediumLayout(root).ConfigPath())) {
     std::fprintf(stderr, "Ambrel: the folder %s holds no Data/config.txt: it is not a medium\n",
                  qPrintable(QDir::toNativeSeparators(root)));
     return 2;

@@ -49,12 +49,6 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-class Quiet : public medium::Reporter {
- public:
-  Quiet() : Reporter("bench") {}
-  void Show(const medium::Message&) override {}
-};
-
 bool CopyTree(const QString& from, const QString& to) {
   QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
   while (it.hasNext()) {
@@ -124,7 +118,7 @@ int main(int argc, char** argv) {
     }
     mediumDir = copy;
   }
-  medium::SetApplicationFolder(mediumDir);
+  const layout::MediumLayout medium(mediumDir);
   const exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
 
   // The whole export, as "Ambrel --export" does it.
@@ -139,7 +133,7 @@ int main(int argc, char** argv) {
     const double childrenBefore = ChildrenCpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    const exporter::ExportSummary s = exporter::ExportMedium(request, nullptr);
+    const exporter::ExportSummary s = exporter::ExportMedium(medium, request, nullptr);
     whole.push_back(timer.nsecsElapsed() / 1e9);
     ownCpu.push_back(CpuSeconds(RUSAGE_SELF) - selfBefore);
     childCpu.push_back(ChildrenCpuSeconds() - childrenBefore);
@@ -155,18 +149,14 @@ int main(int argc, char** argv) {
       qPrintable(mediumDir), runs, Median(whole), Median(ownCpu), Median(childCpu));
 
   // Each recording on its own.
-  Quiet quiet;
-  launcher::ConfigReader reader(quiet);
-  reader.ReadCount();
-  PresArr_cls list;
-  launcher::FillPresentationList(quiet, reader, list, [](const QString&) {});
-  reader.Release();
+  medium::SilentReporter quiet;
+  const PresArr_cls list = launcher::ReadPresentationList(medium, quiet);
   std::printf("%-18s %-10s %8s %10s %8s %10s %8s\n", "presentation", "output", "length", "wall",
               "x real", "cpu", "x real");
   double totalLength = 0, totalWall = 0, totalCpu = 0;
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const QString folder = list.arr.Item(k).PresDir;
-    const QString recording = exporter::ChooseRecording(folder);
+    const QString recording = exporter::ChooseRecording(medium, folder);
     if (recording.isEmpty()) continue;
     const QString input = medium::OpenablePath(recording);
     QString error;

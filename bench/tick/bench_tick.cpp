@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
   state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
   KeepingView view(state);
   int loads = 0;
-  const SlideRenderer renderer(slides, anns, [&](const QString& path) {
+  const SlideRenderer renderer(layout::Current(), slides, anns, [&](const QString& path) {
     ++loads;
     return medium::LoadPicture(path);
   });
@@ -194,10 +194,12 @@ int main(int argc, char** argv) {
   });
   const auto decode = Measure(ticks, [&](int i) {
     const auto n = static_cast<int16_t>(positionOf(i) / 1000.0 + 1);
-    volatile int w = medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(n))).width();
+    volatile int w =
+        medium::LoadPicture(layout::Current().SlidePicturePath(slides.Slides.Item(n))).width();
     (void)w;
   });
-  const QImage picture = medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(1)));
+  const QImage picture =
+      medium::LoadPicture(layout::Current().SlidePicturePath(slides.Slides.Item(1)));
   const auto draw = Measure(ticks, [&](int i) {
     QImage canvas = SlideCanvas(picture);
     const int s = static_cast<int>(positionOf(i) / 1000.0) + 1;

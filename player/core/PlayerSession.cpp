@@ -79,11 +79,12 @@ void PlayerSession::Start() {
     ~StartupEnd() { reporter.EndStartup(); }
   } startupEnd{reporter_};
 
-  // 1. The command line.
+  // 1. The command line; the medium is the one the program stands on, or --medium's.
   PresFolder = ReadCommandLine(argumentText_, reporter_);
+  medium_ = layout::Current();
 
   // 2-13. The presentation's files, with the window shaped as each one arrives.
-  PresentationLoader loader(reporter_, *this);
+  PresentationLoader loader(medium_, reporter_, *this);
   if (transcriptFactory_) loader.SetTranscriptSource(transcriptFactory_);
   loader.Load(PresFolder, presentation_);
 
@@ -91,8 +92,8 @@ void PlayerSession::Start() {
   if (!presentation_.slides) presentation_.slides = std::make_unique<Slides_cls>();
   if (!presentation_.trans) presentation_.trans = std::make_unique<Trans_cls>();
   if (!presentation_.anns) presentation_.anns = std::make_unique<Anns_cls>();
-  renderer_ =
-      std::make_unique<SlideRenderer>(*presentation_.slides, *presentation_.anns, pictureLoader_);
+  renderer_ = std::make_unique<SlideRenderer>(medium_, *presentation_.slides, *presentation_.anns,
+                                              pictureLoader_);
   playback_ =
       std::make_unique<Playback>(*presentation_.slides, *presentation_.anns, *presentation_.trans,
                                  SlideMode, *engine_, state_, *renderer_);
@@ -135,7 +136,7 @@ void PlayerSession::SettingsRead(const Settings& settings) {
   // 4. One still picture instead of a slide show.
   if (SlideMode == 2) {
     Step(
-        [&] { view_.ShowStillPicture(medium::LoadPicture(layout::StillPicturePath(PresFolder))); });
+        [&] { view_.ShowStillPicture(medium::LoadPicture(medium_.StillPicturePath(PresFolder))); });
   }
 
   // 5. An audio-only recording: the engine shrinks to its control strip over the audio picture.
@@ -144,7 +145,7 @@ void PlayerSession::SettingsRead(const Settings& settings) {
     Step([&] { engine_->SetTop(profile_.audioOnlyTopPx); });
     Step([&] { engine_->SetHeight(40); });
     Step(
-        [&] { view_.ShowAudioPicture(medium::LoadPicture(layout::AudioPicturePath(PresFolder))); });
+        [&] { view_.ShowAudioPicture(medium::LoadPicture(medium_.AudioPicturePath(PresFolder))); });
   }
 }
 
@@ -196,12 +197,12 @@ void PlayerSession::SlideAppended(const Slide_cls& slide, int16_t k) {
     Step([&] { view_.Strip().SizeThumbnailAsPrevious(n); });
     Step([&] { view_.Strip().ShowThumbnailButton(n); });
     Step([&] {
-      view_.Strip().SetThumbnailPicture(n, medium::LoadPicture(layout::ThumbnailPath(slide)));
+      view_.Strip().SetThumbnailPicture(n, medium::LoadPicture(medium_.ThumbnailPath(slide)));
     });
     if (n >= 5) Step([&] { view_.Strip().ExtendStripScrollBar(); });
   } else {
     Step([&] {
-      view_.Strip().SetThumbnailPicture(0, medium::LoadPicture(layout::ThumbnailPath(slide)));
+      view_.Strip().SetThumbnailPicture(0, medium::LoadPicture(medium_.ThumbnailPath(slide)));
     });
   }
 }
@@ -210,12 +211,12 @@ QImage PlayerSession::ThumbnailPicture(int n) const {
   const Slides_cls* slides = presentation_.slides.get();
   if (!slides || n < 1 || n > slides->Slides.Count())
     throw medium::AppError(medium::kInvalidCall, QStringLiteral("No slide %1").arg(n));
-  return medium::LoadPicture(layout::ThumbnailPath(slides->Slides.Item(n)));
+  return medium::LoadPicture(medium_.ThumbnailPath(slides->Slides.Item(n)));
 }
 
 void PlayerSession::StartRecording() {
   QString path;
-  Step([&] { path = layout::RecordingPath(profile_.build, PresFolder); });
+  Step([&] { path = medium_.RecordingPath(profile_.build, PresFolder); });
   Step([&] { engine_->OpenMedia(medium::OpenablePath(path)); });
   Step([&] { engine_->Play(); });
 }

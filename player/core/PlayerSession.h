@@ -20,6 +20,7 @@
 #include "player/core/SlideRenderer.h"
 #include "player/core/StartupView.h"
 #include "player/core/SyncDriver.h"
+#include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
 #include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
@@ -134,6 +135,7 @@ class PlayerSession : private PresentationListener {
   };
 
   const SessionProfile profile_;
+  layout::MediumLayout medium_ = layout::Current();
   bool ended_ = false;
   EndAwareReporter reporter_;
   StartupView& view_;

@@ -139,8 +139,10 @@ QImage RenderLargeSlide(const QImage& picture, const Anns_cls* anns, int firstMa
   return canvas;
 }
 
-SlideRenderer::SlideRenderer(const Slides_cls& slides, const Anns_cls& anns, PictureLoader loader)
-    : slides_(slides),
+SlideRenderer::SlideRenderer(const layout::MediumLayout& medium, const Slides_cls& slides,
+                             const Anns_cls& anns, PictureLoader loader)
+    : medium_(medium),
+      slides_(slides),
       anns_(anns),
       loader_(loader ? std::move(loader) : PictureLoader(&medium::LoadPicture)) {}
 
@@ -148,7 +150,7 @@ SlideRenderer::Loaded SlideRenderer::Load(int n) const {
   QString path;
   QString reason;
   try {
-    path = layout::SlidePicturePath(slides_.Slides.Item(n));
+    path = medium_.SlidePicturePath(slides_.Slides.Item(n));
     QImage picture = loader_(path);
     if (!picture.isNull()) return {std::move(picture), false};
     reason = QStringLiteral("Invalid picture: %1").arg(medium::NativePath(path));

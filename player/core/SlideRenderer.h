@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "presentation/Marks.h"
+#include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
 
 class QFont;
@@ -63,7 +64,8 @@ QImage RenderLargeSlide(const QImage& picture, const Anns_cls* anns, int firstMa
 class SlideRenderer {
  public:
   // An empty loader means medium::LoadPicture.
-  SlideRenderer(const Slides_cls& slides, const Anns_cls& anns, PictureLoader loader = {});
+  SlideRenderer(const layout::MediumLayout& medium, const Slides_cls& slides, const Anns_cls& anns,
+                PictureLoader loader = {});
 
   // Slide n's picture (from 1) as its file gives it; missing (with the placeholder naming the
   // file instead) when it cannot be loaded. One damaged file on an old disc must not end the
@@ -80,6 +82,7 @@ class SlideRenderer {
   const Anns_cls& Anns() const { return anns_; }
 
  private:
+  layout::MediumLayout medium_;
   const Slides_cls& slides_;
   const Anns_cls& anns_;
   PictureLoader loader_;

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <functional>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -175,7 +176,7 @@ class CheckerTest : public QObject {
 
   void sampleMediumIsClean() {
     medium::SetApplicationFolder(kSample);
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     QVERIFY2(result.ProblemCount() == 0, qPrintable(Describe(result)));
     QCOMPARE(result.presentations.size(), size_t(3));
     const auto& show = result.presentations[0];
@@ -287,7 +288,7 @@ class CheckerTest : public QObject {
     CopyTree(kSample, copy.Root());
     damage(copy.Root());
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     QVERIFY2(Has(result, file, line, text), qPrintable(Describe(result)));
   }
 
@@ -397,11 +398,47 @@ class CheckerTest : public QObject {
     damage(copy.Root());
     QVERIFY(SizeOf(target) <= before);
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     const auto found = Find(result, file, QRegularExpression(pattern));
     QVERIFY2(!found.empty(), qPrintable(Describe(result)));
     for (const auto& p : found) QCOMPARE(int(p.severity), int(checker::Severity::Problem));
     QVERIFY(result.ProblemCount() >= 1);
+  }
+
+  // Checks run on several threads at once (the library window checks a medium while its index
+  // reads others): each check reads its own medium, and what the picture decoder warns on one
+  // thread never lands in another's verdict.
+  void twoMediaCheckedAtOnce() {
+    TempMedium damaged;
+    TempMedium clean;
+    CopyTree(kSample, damaged.Root());
+    CopyTree(kSample, clean.Root());
+    QByteArray garbled = Encoded("JPEG");
+    for (qsizetype i = garbled.size() / 2; i < garbled.size() / 2 + 64; ++i) garbled[i] = '\0';
+    QFile slide(damaged.Root() + "/Slides/ZentoLaunch/Slide3.jpg");
+    QVERIFY(slide.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    slide.write(garbled);
+    slide.close();
+    QVERIFY2(checker::PictureDamage(garbled).startsWith("damaged: "),
+             qPrintable(checker::PictureDamage(garbled)));
+
+    checker::CheckOptions quick;
+    quick.readRecordings = false;
+    for (int round = 0; round < 3; ++round) {
+      checker::CheckResult one;
+      checker::CheckResult other;
+      std::thread a(
+          [&] { one = checker::CheckMedium(layout::MediumLayout(damaged.Root()), quick); });
+      std::thread b(
+          [&] { other = checker::CheckMedium(layout::MediumLayout(clean.Root()), quick); });
+      a.join();
+      b.join();
+      QCOMPARE(one.root, QDir::toNativeSeparators(damaged.Root()));
+      QCOMPARE(other.root, QDir::toNativeSeparators(clean.Root()));
+      QVERIFY2(Has(one, "Slides/ZentoLaunch/Slide3.jpg", -1, "slide picture: damaged: "),
+               qPrintable(Describe(one)));
+      QVERIFY2(other.ProblemCount() == 0, qPrintable(Describe(other)));
+    }
   }
 
   // A picture is decoded once per check, yet named at every line that shows it: the two
@@ -411,7 +448,7 @@ class CheckerTest : public QObject {
     CopyTree(kSample, copy.Root());
     CutInHalf(copy.Root() + "/Slides/ZentoLaunch/Slide3.jpg");
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     const auto found = Find(result, "Slides/ZentoLaunch/Slide3.jpg",
                             QRegularExpression("^slide picture: cut short"));
     QStringList places;
@@ -443,7 +480,7 @@ class CheckerTest : public QObject {
     CopyTree(kSample, copy.Root());
     make(copy.Root());
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     QVERIFY2(Find(result, file, QRegularExpression(".")).empty(), qPrintable(Describe(result)));
   }
 
@@ -489,7 +526,7 @@ class CheckerTest : public QObject {
     CopyTree(kSample, copy.Root());
     damage(copy.Root());
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     const auto found = Find(result, file, QRegularExpression(QRegularExpression::escape(text)));
     QVERIFY2(found.size() == 1, qPrintable(Describe(result)));
     const auto expected = note ? checker::Severity::Note : checker::Severity::Problem;
@@ -534,7 +571,7 @@ class CheckerTest : public QObject {
     CopyTree(kSample, copy.Root());
     damage(copy.Root());
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     QVERIFY2(Has(result, file, line, text), qPrintable(Describe(result)));
     QVERIFY(result.ProblemCount() >= 1);
     // Nothing outside the medium is named in the report.
@@ -568,7 +605,7 @@ class CheckerTest : public QObject {
       QVERIFY(QFile::link("/dev/zero", path));
     }
     medium::SetApplicationFolder(copy.Root());
-    const checker::CheckResult result = checker::CheckMedium();
+    const checker::CheckResult result = checker::CheckMedium(layout::Current());
     QVERIFY2(Has(result, file, -1, "is " + text + ", not a file"), qPrintable(Describe(result)));
     QCOMPARE(result.presentations.size(), size_t(3));
   }

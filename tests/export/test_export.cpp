@@ -69,7 +69,7 @@ void CopyTree(const QString& from, const QString& to) {
 }
 
 QJsonObject DataOf(const QString& folder, bool video) {
-  const PresentationContent c = ReadPresentationContent(folder, folder);
+  const PresentationContent c = ReadPresentationContent(layout::Current(), folder, folder);
   MediaInfo info;
   info.durationS = 48;
   info.hasVideo = video;
@@ -163,7 +163,8 @@ class ExportTest : public QObject {
   }
 
   void paellaManifest() {
-    const PresentationContent c = ReadPresentationContent("Keynote", "Launch2004Video");
+    const PresentationContent c =
+        ReadPresentationContent(layout::Current(), "Keynote", "Launch2004Video");
     MediaInfo info;
     info.durationS = 48.0004;
     info.hasVideo = true;
@@ -197,7 +198,8 @@ class ExportTest : public QObject {
                  {"lang", "en"}, {"text", "ENGLISH"}, {"format", "vtt"}, {"url", "ENGLISH.vtt"}}));
 
     // Sound alone plays through Paella's audio canvas, with a picture to show.
-    const PresentationContent interview = ReadPresentationContent("Interview", "Interview");
+    const PresentationContent interview =
+        ReadPresentationContent(layout::Current(), "Interview", "Interview");
     const QJsonObject a =
         PaellaManifest(interview, RecordingOutput{"media.m4a", MediaInfo{32, false, 0, 0}});
     const QJsonObject audio = a["streams"].toArray()[0].toObject();
@@ -362,7 +364,7 @@ class ExportTest : public QObject {
     medium::SetApplicationFolder(copy);
     ExportRequest request;
     request.outDir = tmp.path() + "/web";
-    const ExportSummary s = ExportMedium(request, nullptr);
+    const ExportSummary s = ExportMedium(layout::Current(), request, nullptr);
     QCOMPARE(s.ExitCode(), 1);
     QCOMPARE(s.presentations.size(), size_t(1));
     QVERIFY(!s.presentations[0].exported);
@@ -385,7 +387,7 @@ class ExportTest : public QObject {
     ExportRequest request;
     request.outDir = tmp.path() + "/web";
     request.folders = {"Launch2004Video"};
-    const ExportSummary s = ExportMedium(request, nullptr);
+    const ExportSummary s = ExportMedium(layout::Current(), request, nullptr);
     QCOMPARE(s.presentations.size(), size_t(1));
     QVERIFY(s.presentations[0].exported);
     // Names found only in another case are notes, as --check has them: status 0, counted apart.
@@ -446,7 +448,7 @@ class ExportTest : public QObject {
     ExportRequest request;
     request.outDir = tmp.path() + "/web";
     request.folders = {folder};
-    const ExportSummary s = ExportMedium(request, nullptr);
+    const ExportSummary s = ExportMedium(layout::Current(), request, nullptr);
     QCOMPARE(s.presentations.size(), size_t(1));
     QVERIFY(s.presentations[0].exported);  // what plays is exported still
     QCOMPARE(s.ExitCode(), 1);
@@ -467,7 +469,7 @@ class ExportTest : public QObject {
     // frames the encoder holds back (its lookahead runs on a thread of its own, so how many
     // varies with the load): never later than the checker, reading it through, and at this
     // recording's 5 frames/s a few seconds earlier at most.
-    const checker::CheckResult check = checker::CheckMedium();
+    const checker::CheckResult check = checker::CheckMedium(layout::Current());
     QString checked;
     for (const auto& pres : check.presentations) {
       for (const auto& p : pres.problems) {
@@ -545,7 +547,7 @@ class ExportTest : public QObject {
     request.outDir = tmp.path() + "/web";
     std::atomic<bool> flag{false};
     CancelAt observer(at, flag);
-    const ExportSummary s = ExportMedium(request, &observer, &flag);
+    const ExportSummary s = ExportMedium(layout::Current(), request, &observer, &flag);
     QCOMPARE(s.status, ExportSummary::Status::Cancelled);
     QCOMPARE(s.ExitCode(), 1);
     QCOMPARE(observer.started.size(), at);  // nothing later is begun

@@ -126,7 +126,7 @@ class ExportUnitsTest : public QObject {
     m.Write("Data/Talk/transcripts/ENGLISH.html",
             "<p>SECTION1</p>\r\n\x93Quoted\x94 costs \x80 5 & <more>\r\nSECTION2\r\nTwo\r\n");
     m.Write("Data/Talk/transcripts/FRENCH.html", "SECTION2\r\nDeux \xE9t\xE9\r\n");
-    const PresentationContent c = ReadPresentationContent("Talk", "Talk");
+    const PresentationContent c = ReadPresentationContent(layout::Current(), "Talk", "Talk");
     QCOMPARE(c.languages.size(), size_t(2));
     QCOMPARE(c.selectedLanguage, 0);
     QCOMPARE(c.languages[1].vttFile, QString("FRENCH.vtt"));
@@ -149,7 +149,7 @@ class ExportUnitsTest : public QObject {
     m.WriteLines("Data/T/events.txt", {"2~0~1"});
     m.Write("Data/T/transcripts/ENGLISH.html", "SECTION1\r\na\r\n");
     m.Write("Data/T/transcripts/english.old.html", "SECTION1\r\nb\r\n");
-    const PresentationContent c = ReadPresentationContent("T", "T");
+    const PresentationContent c = ReadPresentationContent(layout::Current(), "T", "T");
     QCOMPARE(c.languages.size(), size_t(2));
     QVERIFY(c.languages[0].vttFile.toLower() != c.languages[1].vttFile.toLower());
   }
@@ -332,8 +332,8 @@ class ExportUnitsTest : public QObject {
     Slide_cls slide;
     slide.SlidePres = deck;
     slide.SlideNum = static_cast<int16_t>(number);
-    const auto p = SlidePictureFile(slide);
-    const auto t = ThumbnailFile(slide);
+    const auto p = SlidePictureFile(layout::Current(), slide);
+    const auto t = ThumbnailFile(layout::Current(), slide);
     QCOMPARE(p ? p->target : QString(), picture);
     QCOMPARE(t ? t->target : QString(), thumb);
     QCOMPARE(p ? p->url : QString(), url);

@@ -143,7 +143,7 @@ void LauncherEndToEndTest::initTestCase() {
   medium::SetApplicationFolder(mediumDir_);
 
   medium::RecordingReporter reporter(QStringLiteral("Ambrel"));
-  ConfigReader reader(reporter);
+  ConfigReader reader(layout::Current(), reporter);
   reader.ReadCount();
   PresArr_cls list;
   FillPresentationList(reporter, reader, list, [](const QString&) {});

@@ -34,7 +34,7 @@ struct Reading {
 
 Reading ReadList() {
   medium::RecordingReporter reporter(QStringLiteral("Ambrel"));
-  ConfigReader reader(reporter);
+  ConfigReader reader(layout::Current(), reporter);
   reader.ReadCount();
   PresArr_cls list;
   Reading r;
@@ -157,7 +157,7 @@ void LauncherLogicTest::readsTheList() {
 void LauncherLogicTest::missingConfigGivesFiveMessagesAndOneEmptyPresentation() {
   TempMedium medium;
   const Reading r = ReadList();
-  const QString shown = medium::NativePath(layout::ConfigPath());
+  const QString shown = medium::NativePath(layout::Current().ConfigPath());
   QCOMPARE(r.messages, (QStringList{"File not found: " + shown, "No open file",
                                     "Subscript out of range", "No open file", "No open file"}));
   QVERIFY(!r.multi);
@@ -167,8 +167,8 @@ void LauncherLogicTest::missingConfigGivesFiveMessagesAndOneEmptyPresentation() 
 
 void LauncherLogicTest::configPathAtTheRoot() {
   medium::SetApplicationFolder(QStringLiteral("/"));
-  QCOMPARE(layout::ConfigPath(), QStringLiteral("\\Data\\config.txt"));
-  QCOMPARE(layout::MediaFolderPath(QStringLiteral("Q1")), QStringLiteral("\\Media\\Q1"));
+  QCOMPARE(layout::Current().ConfigPath(), QStringLiteral("\\Data\\config.txt"));
+  QCOMPARE(layout::Current().MediaFolderPath(QStringLiteral("Q1")), QStringLiteral("\\Media\\Q1"));
 }
 
 void LauncherLogicTest::buttonRule_data() {
@@ -202,7 +202,7 @@ void LauncherLogicTest::buttonRule() {
   medium.MakeDir(QStringLiteral("Media/Talk"));
   for (const QString& f : files) medium.Write("Media/Talk/" + f, "x");
   const ButtonStates states =
-      ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), winMedia, real);
+      ButtonRule(layout::Current().MediaFolderPath(QStringLiteral("Talk")), winMedia, real);
   QCOMPARE(states.command1, command1);
   QCOMPARE(states.command2, command2);
 }
@@ -211,10 +211,11 @@ void LauncherLogicTest::buttonRuleIgnoresFoldersAndHiddenFiles() {
   TempMedium medium;
   medium.MakeDir(QStringLiteral("Media/Talk/media.wma"));
   medium.Write(QStringLiteral("Media/Talk/.media.rm"), "x");
-  QCOMPARE(ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), true, true), ButtonStates{});
+  QCOMPARE(ButtonRule(layout::Current().MediaFolderPath(QStringLiteral("Talk")), true, true),
+           ButtonStates{});
   // Recordings copied from a case-blind medium still count.
   medium.Write(QStringLiteral("Media/Talk/MEDIA.RM"), "x");
-  QCOMPARE(ButtonRule(layout::MediaFolderPath(QStringLiteral("Talk")), true, true),
+  QCOMPARE(ButtonRule(layout::Current().MediaFolderPath(QStringLiteral("Talk")), true, true),
            (ButtonStates{false, true}));
 }
 

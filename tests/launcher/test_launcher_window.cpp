@@ -340,7 +340,7 @@ void LauncherWindowTest::missingConfig() {
   Rig rig;
   rig.medium.Write(QStringLiteral("Media/stray.rm"), "x");
   Ambrel_frm& f = rig.Load();
-  const QString shown = medium::NativePath(layout::ConfigPath());
+  const QString shown = medium::NativePath(layout::Current().ConfigPath());
   QCOMPARE(rig.reporter.texts,
            (QStringList{"File not found: " + shown, "No open file", "Subscript out of range",
                         "No open file", "No open file"}));

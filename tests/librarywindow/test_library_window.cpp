@@ -2,7 +2,7 @@
 // only in RealMedia), with the index in a temporary cache: indexing beside the window, the
 // listing, a search typed into the field, Enter on a hit and on a presentation starting the
 // right player with the right arguments, an absent medium, a read-only cache, and the medium's
-// menu reached with the keyboard.
+// menu reached with the keyboard, also while the index is being updated.
 
 #include <QAccessible>
 #include <QDir>
@@ -12,11 +12,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "launcher/MediumMenu.h"
+#include "library/LibraryIndex.h"
 #include "librarywindow/LibraryWindow.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -94,6 +97,7 @@ class LibraryWindowTest : public QObject {
   void absentMediumIsListedAndSaysWhere();
   void readOnlyCacheGivesAnIndexInMemory();
   void mediumMenuChecksThatMedium();
+  void mediumActionsWhileTheIndexUpdates();
 
  private:
   LibraryWindowServices Services(const QString& indexFile) {
@@ -324,13 +328,69 @@ void LibraryWindowTest::mediumMenuChecksThatMedium() {
   QStringList seen;
   ChooseInMenuSoon(launcher::MediumMenu::CheckText(), &seen);
   QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
-  QCOMPARE(seen, (QStringList{"Play", "", launcher::MediumMenu::CheckText(),
-                              launcher::MediumMenu::ExportText()}));
+  QCOMPARE(seen,
+           (QStringList{"Play", "", launcher::MediumMenu::CheckText(),
+                        launcher::MediumMenu::ExportText(), launcher::MediumMenu::PreserveText()}));
   QCOMPARE(reports.size(), size_t(1));
   QVERIFY2(reports[0].second.startsWith("Medium " + QDir::toNativeSeparators(tiny)),
            qPrintable(reports[0].second));
   QVERIFY2(reports[0].second.contains("A tiny talk"), qPrintable(reports[0].second));
   QCOMPARE(medium::ApplicationFolder(), before);
+}
+
+// Each medium is read through a value of its own, so the medium's actions need not wait for the
+// index: they are offered, and work, while an update runs. The test holds the index's write lock,
+// so that the update is still running when the check is done.
+void LibraryWindowTest::mediumActionsWhileTheIndexUpdates() {
+  const QString file = cache_.filePath("during.sqlite");
+  {
+    library::LibraryIndex index(file);
+    QVERIFY(index.Open());
+    QVERIFY(index.Update({shelf_.path()}).error.isEmpty());
+  }
+  // A medium changed since: the window's update reads it again, and waits to write it.
+  QFile config(disc2_ + "/Data/config.txt");
+  QVERIFY(config.open(QIODevice::ReadWrite));
+  QVERIFY(config.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                             QFileDevice::FileModificationTime));
+  config.close();
+  QSqlDatabase blocker = QSqlDatabase::addDatabase("QSQLITE", "blocker");
+  blocker.setDatabaseName(file);
+  QVERIFY(blocker.open());
+  QVERIFY(QSqlQuery(blocker).exec("BEGIN IMMEDIATE"));
+
+  std::vector<QString> reports;
+  LibraryWindowServices services = Services(file);
+  services.menuDialogs.showReport = [&](QWidget*, const QString&, const QString& text) {
+    reports.push_back(text);
+  };
+  {
+    LibraryWindow w({shelf_.path()}, services);
+    w.Start();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* tree = w.findChild<QTreeWidget*>("Media_tree");
+    QCOMPARE(tree->topLevelItemCount(), 2);
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QStringList seen;
+    ChooseInMenuSoon(launcher::MediumMenu::CheckText(), &seen);
+    QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(seen,
+             (QStringList{launcher::MediumMenu::CheckText(), launcher::MediumMenu::ExportText(),
+                          launcher::MediumMenu::PreserveText()}));
+    QCOMPARE(reports.size(), size_t(1));
+    QVERIFY2(reports[0].startsWith("Medium " + QDir::toNativeSeparators(disc1_)),
+             qPrintable(reports[0]));
+    QVERIFY(w.Updating());
+
+    QVERIFY(QSqlQuery(blocker).exec("ROLLBACK"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+    QCOMPARE(tree->topLevelItemCount(), 2);
+  }
+  blocker.close();
+  blocker = QSqlDatabase();
+  QSqlDatabase::removeDatabase("blocker");
 }
 
 QTEST_MAIN(LibraryWindowTest)

@@ -216,17 +216,19 @@ class MediumTest : public QObject {
     slide.SlidePres = name;
     slide.SlideNum = 1;
     const std::vector<std::pair<const char*, std::function<QString()>>> paths = {
-        {"settings", [&] { return layout::SettingsPath(name); }},
-        {"timeline", [&] { return layout::TimelinePath(name); }},
-        {"details", [&] { return layout::DetailsPath(name); }},
-        {"transcripts", [&] { return layout::TranscriptsFolderPath(name); }},
-        {"still picture", [&] { return layout::StillPicturePath(name); }},
-        {"audio picture", [&] { return layout::AudioPicturePath(name); }},
-        {"media folder", [&] { return layout::MediaFolderPath(name); }},
-        {"Tavisco recording", [&] { return layout::RecordingPath(PlayerBuild::Tavisco, name); }},
-        {"Norvanta recording", [&] { return layout::RecordingPath(PlayerBuild::Norvanta, name); }},
-        {"slide picture", [&] { return layout::SlidePicturePath(slide); }},
-        {"thumbnail", [&] { return layout::ThumbnailPath(slide); }},
+        {"settings", [&] { return layout::Current().SettingsPath(name); }},
+        {"timeline", [&] { return layout::Current().TimelinePath(name); }},
+        {"details", [&] { return layout::Current().DetailsPath(name); }},
+        {"transcripts", [&] { return layout::Current().TranscriptsFolderPath(name); }},
+        {"still picture", [&] { return layout::Current().StillPicturePath(name); }},
+        {"audio picture", [&] { return layout::Current().AudioPicturePath(name); }},
+        {"media folder", [&] { return layout::Current().MediaFolderPath(name); }},
+        {"Tavisco recording",
+         [&] { return layout::Current().RecordingPath(PlayerBuild::Tavisco, name); }},
+        {"Norvanta recording",
+         [&] { return layout::Current().RecordingPath(PlayerBuild::Norvanta, name); }},
+        {"slide picture", [&] { return layout::Current().SlidePicturePath(slide); }},
+        {"thumbnail", [&] { return layout::Current().ThumbnailPath(slide); }},
     };
     for (const auto& [what, path] : paths) {
       const QString failure = FailureOf(path);
@@ -327,8 +329,8 @@ class MediumTest : public QObject {
     for (const char* d : {"", "/Data", "/Data/P", "/Images", "/Images/P"}) {
       QVERIFY(::chmod(QFile::encodeName(m.Root() + d).constData(), 0755) == 0);
     }
-    const QString events = layout::TimelinePath("P");
-    const QString still = layout::StillPicturePath("P");
+    const QString events = layout::Current().TimelinePath("P");
+    const QString still = layout::Current().StillPicturePath("P");
     const int status = AsOrdinaryUser([&] {
       TextStream ts;
       const QString text = FailureOf([&] { ts.Open(events); });
@@ -348,10 +350,11 @@ class MediumTest : public QObject {
     TempMedium m;
     m.Write("Data/P/events.txt", "one\r\ntwo\r\n");
     TextStream ts;
-    ts.Open(layout::TimelinePath("P"));
+    ts.Open(layout::Current().TimelinePath("P"));
     QCOMPARE(ReadAll(ts), (QStringList{"one", "two"}));
-    QCOMPARE(ReadRegularFile(layout::TimelinePath("P")), QByteArray("one\r\ntwo\r\n"));
-    QCOMPARE(ErrorOf([&] { ReadRegularFile(layout::TimelinePath("P"), 4); }), int(kPathAccess));
+    QCOMPARE(ReadRegularFile(layout::Current().TimelinePath("P")), QByteArray("one\r\ntwo\r\n"));
+    QCOMPARE(ErrorOf([&] { ReadRegularFile(layout::Current().TimelinePath("P"), 4); }),
+             int(kPathAccess));
   }
 
   void lineEnds_data() {

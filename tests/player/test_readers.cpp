@@ -122,7 +122,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r("Tavisco");
     medium::TextStream s;
     Settings settings;
-    ReadSettings(s, layout::PresentationDataPath("P", "\\database.txt"), r, settings);
+    ReadSettings(s, layout::Current().PresentationDataPath("P", "\\database.txt"), r, settings);
     QCOMPARE(int(settings.SlideMode), slideMode);
     QCOMPARE(int(settings.MediaMode), mediaMode);
     QCOMPARE(settings.UserDef1.value_or("<none>"), userDef);
@@ -135,7 +135,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r("Norvanta");
     medium::TextStream s;
     Settings settings;
-    const QString path = layout::PresentationDataPath("Nowhere", "\\database.txt");
+    const QString path = layout::Current().PresentationDataPath("Nowhere", "\\database.txt");
     ReadSettings(s, path, r, settings);
     QCOMPARE(r.Texts(), (QStringList{"File not found: " + medium::NativePath(path), "No open file",
                                      "No open file", "No open file", "No open file"}));
@@ -176,7 +176,8 @@ class ReadersTest : public QObject {
     m.MakeDir("Data/P/transcripts/ENGLISH.dir");  // a sub-folder is no language
     m.Write("Data/P/transcripts/.ENGLISH.html", "hidden");
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
+    const LanguageList list =
+        ListTranscriptLanguages(layout::Current().TranscriptsFolderPath("P"), r);
     QCOMPARE(list.names, names);
     QCOMPARE(list.selected, selected);
     QCOMPARE(int(r.messages.size()), messages);
@@ -186,7 +187,8 @@ class ReadersTest : public QObject {
   void languagesMissingFolder() {
     TempMedium m;
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
+    const LanguageList list =
+        ListTranscriptLanguages(layout::Current().TranscriptsFolderPath("P"), r);
     QVERIFY(list.names.isEmpty());
     QCOMPARE(list.selected, -1);
     QVERIFY(r.messages.empty());
@@ -226,7 +228,7 @@ class ReadersTest : public QObject {
     QFETCH(QString, outcome);
     TempMedium m;
     m.Write("Data/P/transcripts/ENGLISH.html", file);
-    const QString folder = layout::TranscriptsFolderPath("P");
+    const QString folder = layout::Current().TranscriptsFolderPath("P");
     TranscriptIndex index(folder, {"ENGLISH"});
     QCOMPARE(Outcome([&] { return index.GetTranscriptText(0, int16_t(section)); }), outcome);
     QCOMPARE(Outcome([&] { return NaiveSection(folder + "ENGLISH.html", section); }), outcome);
@@ -236,7 +238,7 @@ class ReadersTest : public QObject {
   void indexAgreesWithScan() {
     TempMedium m;
     QRandomGenerator rng(4711);
-    const QString folder = layout::TranscriptsFolderPath("P");
+    const QString folder = layout::Current().TranscriptsFolderPath("P");
     for (int round = 0; round < 6; ++round) {
       QStringList lines;
       const int count = 20 + int(rng.bounded(60));
@@ -269,7 +271,7 @@ class ReadersTest : public QObject {
   void transcriptFileIsReadOnce() {
     TempMedium m;
     m.Write("Data/P/transcripts/ENGLISH.html", "SECTION1\r\nOne\r\nSECTION2\r\nTwo\r\n");
-    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"ENGLISH"});
+    TranscriptIndex index(layout::Current().TranscriptsFolderPath("P"), {"ENGLISH"});
     QCOMPARE(index.GetTranscriptText(0, 1), "One");
     QVERIFY(QFile::remove(m.Path("Data/P/transcripts/ENGLISH.html")));
     QCOMPARE(index.GetTranscriptText(0, 2), "Two");
@@ -278,7 +280,7 @@ class ReadersTest : public QObject {
   void transcriptFileMissingFailsEveryTime() {
     TempMedium m;
     m.MakeDir("Data/P/transcripts");
-    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"ENGLISH"});
+    TranscriptIndex index(layout::Current().TranscriptsFolderPath("P"), {"ENGLISH"});
     for (int i = 0; i < 2; ++i) {
       try {
         index.GetTranscriptText(0, 1);
@@ -296,9 +298,10 @@ class ReadersTest : public QObject {
     m.Write("Data/P/transcripts/ENGLISH.old.html", "SECTION1\r\nold\r\n");
     m.Write("Data/P/transcripts/ENGLISH.html", "SECTION1\r\nnew\r\n");
     medium::RecordingReporter r;
-    const LanguageList list = ListTranscriptLanguages(layout::TranscriptsFolderPath("P"), r);
+    const LanguageList list =
+        ListTranscriptLanguages(layout::Current().TranscriptsFolderPath("P"), r);
     QCOMPARE(list.names, (QStringList{"ENGLISH", "ENGLISH"}));
-    TranscriptIndex index(layout::TranscriptsFolderPath("P"), list.names);
+    TranscriptIndex index(layout::Current().TranscriptsFolderPath("P"), list.names);
     QCOMPARE(index.GetTranscriptText(0, 1), "new");
     QCOMPARE(index.GetTranscriptText(1, 1), "new");
   }
@@ -310,7 +313,7 @@ class ReadersTest : public QObject {
       page += "<p>SECTION" + QByteArray::number(i) + "</p>\r\n" + QByteArray(100, 'x') + "\r\n";
     page += "SECTION-1\r\n" + QByteArray(100 * 1024, 'L') + "\r\n";
     m.Write("Data/P/transcripts/BIG.html", page);
-    TranscriptIndex index(layout::TranscriptsFolderPath("P"), {"BIG"});
+    TranscriptIndex index(layout::Current().TranscriptsFolderPath("P"), {"BIG"});
     QElapsedTimer t;
     t.start();
     for (int i = 1; i <= 30000; i += 7)
@@ -325,7 +328,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r;
     medium::TextStream s;
     QString text;
-    ReadDetails(s, layout::PresentationDataPath("P", "\\details.txt"), r, text);
+    ReadDetails(s, layout::Current().PresentationDataPath("P", "\\details.txt"), r, text);
     QCOMPARE(text, "Speaker: A. Person\r\n\r\nRecorded 2003\r\n");
     QVERIFY(r.messages.empty());
     QVERIFY(!s.IsOpen());
@@ -336,7 +339,7 @@ class ReadersTest : public QObject {
     medium::RecordingReporter r;
     medium::TextStream s;
     QString text = "kept";
-    ReadDetails(s, layout::PresentationDataPath("P", "\\details.txt"), r, text);
+    ReadDetails(s, layout::Current().PresentationDataPath("P", "\\details.txt"), r, text);
     QCOMPARE(text, "kept");
     QCOMPARE(int(r.messages.size()), 1);
     QVERIFY(r.messages[0].text.startsWith("File not found: "));
@@ -519,7 +522,7 @@ class ReadersTest : public QObject {
       void DetailsRead(const QString& text) override { seen << "details " + text.trimmed(); }
     } steps;
     medium::RecordingReporter reporter;
-    PresentationLoader loader(reporter, steps);
+    PresentationLoader loader(layout::Current(), reporter, steps);
     LoadedPresentation p;
     loader.Load("Talk", p);
     QCOMPARE(steps.seen, (QStringList{"read database.txt", "settings Free text", "read events.txt",
@@ -530,10 +533,10 @@ class ReadersTest : public QObject {
 
     // A folder that leads off the medium is refused at every file and nothing throws.
     reporter.Clear();
-    const LoadedPresentation refused = LoadPresentation("..\\Talk");
+    const LoadedPresentation refused = LoadPresentation(layout::Current(), "..\\Talk");
     QVERIFY(refused.slides && refused.slides->Slides.IsEmpty());
     PresentationListener nobody;
-    PresentationLoader quiet(reporter, nobody);
+    PresentationLoader quiet(layout::Current(), reporter, nobody);
     LoadedPresentation q;
     quiet.Load("..\\Talk", q);
     QCOMPARE(int(reporter.messages.size()), 4);  // settings, timeline, transcripts, details

@@ -124,7 +124,8 @@ class SessionTest : public QObject {
     }
     expected << "Details Speaker: A.%0D%0A";
     const bool tav = build == PlayerBuild::Tavisco;
-    const QString open = "OpenMedia " + medium::OpenablePath(layout::RecordingPath(build, "P"));
+    const QString open =
+        "OpenMedia " + medium::OpenablePath(layout::Current().RecordingPath(build, "P"));
     QVERIFY(open.endsWith(tav ? "media.wma" : "media.rm"));
     expected << "ShowWindow" << (tav ? QStringLiteral("engine: ") : "engine: " + open + "|Play")
              << "Focus";

@@ -31,23 +31,25 @@ struct SyncFixture {
 
   explicit SyncFixture(int16_t mode = 0) : slideMode(mode) {
     state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
-    renderer = std::make_unique<SlideRenderer>(slides, anns, [this](const QString& path) {
-      loaded << path;
-      for (const QString& m : missing) {
-        if (path.contains(m))
-          throw medium::AppError(medium::kFileNotFound, QStringLiteral("File not found: ") + path);
-      }
-      QImage picture(kSlideAreaWidthPx, kSlideAreaHeightPx, QImage::Format_RGB32);
-      picture.fill(Qt::white);
-      return picture;
-    });
+    renderer = std::make_unique<SlideRenderer>(
+        layout::Current(), slides, anns, [this](const QString& path) {
+          loaded << path;
+          for (const QString& m : missing) {
+            if (path.contains(m))
+              throw medium::AppError(medium::kFileNotFound,
+                                     QStringLiteral("File not found: ") + path);
+          }
+          QImage picture(kSlideAreaWidthPx, kSlideAreaHeightPx, QImage::Format_RGB32);
+          picture.fill(Qt::white);
+          return picture;
+        });
     playback = std::make_unique<Playback>(slides, anns, trans, slideMode, engine, state, *renderer);
   }
 
   // Slide pictures come from loader from now on.
   void UseLoader(PictureLoader loader) {
     playback.reset();
-    renderer = std::make_unique<SlideRenderer>(slides, anns, std::move(loader));
+    renderer = std::make_unique<SlideRenderer>(layout::Current(), slides, anns, std::move(loader));
     playback = std::make_unique<Playback>(slides, anns, trans, slideMode, engine, state, *renderer);
   }
 

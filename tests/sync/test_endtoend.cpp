@@ -49,7 +49,8 @@ QStringList PresentationFolders() {
 
 // Slide n's picture as the medium holds it, on the canvas Slide_img is given.
 QImage SlidePicture(const Slides_cls& slides, int n) {
-  return SlideCanvas(medium::LoadPicture(layout::SlidePicturePath(slides.Slides.Item(n))));
+  return SlideCanvas(
+      medium::LoadPicture(layout::Current().SlidePicturePath(slides.Slides.Item(n))));
 }
 
 }  // namespace
@@ -81,7 +82,7 @@ void EndToEndTest::initTestCase() {
   const BuildProfile& profile = ProfileFor(kBuild);
   // The first presentation with a recording for this player and at least three slides.
   for (const QString& folder : PresentationFolders()) {
-    if (!layout::HasRecording(profile.build, layout::MediaFolderPath(folder))) continue;
+    if (!layout::HasRecording(profile.build, layout::Current().MediaFolderPath(folder))) continue;
     reporter_ = std::make_unique<medium::RecordingReporter>(profile.programTitle);
     window_ = std::make_unique<PlayerWindow>(
         profile, *reporter_,

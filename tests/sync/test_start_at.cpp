@@ -54,7 +54,7 @@ void StartAtTest::initTestCase() {
 
 void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
   const BuildProfile& profile = ProfileFor(kBuild);
-  QVERIFY(layout::HasRecording(profile.build, layout::MediaFolderPath(kFolder)));
+  QVERIFY(layout::HasRecording(profile.build, layout::Current().MediaFolderPath(kFolder)));
   // The options as the program reads them: --at stands before -p like the other options.
   const medium::ProgramOptions options = medium::ParseProgramOptions(
       {QStringLiteral("--at"), QStringLiteral("0:14"), QStringLiteral("-p"), kFolder},
@@ -80,7 +80,7 @@ void StartAtTest::showsTheMomentAtOnceAndPlaysOnFromIt() {
   const Slide_cls& slide = slides.Slides.Item(kSlide);
   QVERIFY(slide.SlideTime <= 14000 && slides.Slides.Item(kSlide + 1).SlideTime > 16500);
   QCOMPARE(w.Slide_txt->text(), slide.SlideName);
-  QImage expected = SlideCanvas(medium::LoadPicture(layout::SlidePicturePath(slide)));
+  QImage expected = SlideCanvas(medium::LoadPicture(layout::Current().SlidePicturePath(slide)));
   const int16_t lastMark = FindAnnIndex(anns, 1, anns.Anns.Count(), slide.SlideTime);
   QVERIFY(DrawAnnotationRange(expected, anns, kSlide, lastMark) > 0);
   QVERIFY(SamePicture(w.Slide_img->Picture(), expected));

@@ -170,7 +170,7 @@ void SyncTest::realPictureLoadedFromMedium() {
   s.SlideNum = 7;
   s.SlideName = QStringLiteral("Seven");
   slides.Slides.Add(std::move(s));
-  SlideRenderer renderer(slides, anns);  // the real loader
+  SlideRenderer renderer(layout::Current(), slides, anns);  // the real loader
   Playback playback(slides, anns, trans, mode, engine, state, renderer);
   engine.position = 0;
   playback.Tick();
@@ -394,7 +394,7 @@ void SyncTest::undecodablePictureShowsPlaceholder() {
   s.SlideNum = 1;
   s.SlideName = QStringLiteral("Broken");
   slides.Slides.Add(std::move(s));
-  SlideRenderer renderer(slides, anns);
+  SlideRenderer renderer(layout::Current(), slides, anns);
   Playback playback(slides, anns, trans, mode, engine, state, renderer);
   engine.position = 100;
   playback.Tick();

@@ -69,7 +69,7 @@ struct Show {
     large.SetPresentation(&slides, &anns, loader);
     large.Follow(state);  // as the player window has it
     state.ChooseLanguage(0, QStringLiteral("ENGLISH"));
-    renderer = std::make_unique<SlideRenderer>(slides, anns, loader);
+    renderer = std::make_unique<SlideRenderer>(layout::Current(), slides, anns, loader);
     playback =
         std::make_unique<Playback>(slides, anns, trans, int16_t(0), engine, state, *renderer);
   }

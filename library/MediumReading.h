@@ -1,0 +1,55 @@
+#pragma once
+// Reading one medium for the library, with the players' own loader and no index in sight: every
+// presentation with what the library lists of it and every passage it holds, what could not be
+// read, and the sizes and times of the files read, by which a later update knows an unchanged
+// medium without reading it. Nothing here touches the database or any process-wide state, so
+// several media are read at once, each on a thread of its own, while the index writes another.
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <vector>
+
+#include "library/LibraryIndex.h"
+
+namespace library {
+
+// One passage of a presentation as it goes into the index.
+struct PassageRecord {
+  Place place = Place::Title;
+  QString text;
+  QString language;
+  qint64 atMs = 0;
+};
+
+struct PresentationRecord {
+  PresentationEntry entry;
+  std::vector<PassageRecord> passages;
+};
+
+struct MediumContent {
+  QString path;                                   // native, as discovery found it
+  std::vector<PresentationRecord> presentations;  // in the order of config.txt
+  QStringList problems;    // at most kMaxProblemsPerMedium, then "... and n more"
+  QString stamps;          // the files read, "size<TAB>modified<TAB>path" a line each
+  bool vanished = false;   // the medium went away while it was read: nothing of it is kept
+  bool cancelled = false;  // the cancel flag was set: nothing of it is kept
+};
+
+// Where a reading stands, for a progress line while another thread reads.
+struct ReadingProgress {
+  std::atomic<int> presentation{0};
+  std::atomic<int> presentations{0};
+};
+
+// More problems than this per medium are counted, not listed.
+inline constexpr int kMaxProblemsPerMedium = 50;
+
+// Reads the medium at path (native) whole.
+MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* cancel = nullptr,
+                                ReadingProgress* progress = nullptr);
+
+// Whether the files noted at the last reading are all there with their size and time.
+bool StampsUnchanged(const QString& stamps);
+
+}  // namespace library
