@@ -13,12 +13,9 @@
 #include <functional>
 #include <optional>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "checker/PictureCheck.h"
 #include "checker/RecordingCheck.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Error.h"
 
 #include "medium/Convert.h"
@@ -567,21 +564,16 @@ int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
   }
   const layout::MediumLayout medium(folder);
   CheckOptions options;
-#ifdef Q_OS_UNIX
-  const bool terminal = ::isatty(STDERR_FILENO) != 0;
-#else
-  const bool terminal = false;
-#endif
-  if (terminal) {
-    // One line, rewritten in place, and wiped when the reading is done.
-    options.progress = [](const QString& file, double fraction) {
+  jobs::TerminalLine line;
+  if (line.Active()) {
+    options.progress = [&line](const QString& file, double fraction) {
       if (file.isEmpty()) {
-        std::fputs("\r\033[K", stderr);
+        line.Clear();
       } else {
-        std::fprintf(stderr, "\r\033[KReading recording %s: %3d%%", qPrintable(file),
-                     static_cast<int>(fraction * 100));
+        line.Show(QStringLiteral("Reading recording %1: %2%")
+                      .arg(file)
+                      .arg(static_cast<int>(fraction * 100), 3));
       }
-      std::fflush(stderr);
     };
   }
   const CheckResult result = CheckMedium(medium, options);

@@ -14,7 +14,9 @@
 #endif
 
 #include "exporter/PresentationContent.h"
-#include "exporter/StagingFolder.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -25,13 +27,6 @@
 namespace exporter {
 
 namespace {
-
-// A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
-// descends.
-bool IsPlainFolderName(const QString& name) {
-  return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-         !name.contains(u'/') && !name.contains(u'\\') && !name.startsWith(u'.');
-}
 
 bool WriteFile(const QString& path, const QByteArray& bytes, QString* error) {
   QSaveFile file(path);
@@ -106,7 +101,7 @@ void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
 
 bool Export::Run() {
   const QString folder = outcome_.folder;
-  if (!IsPlainFolderName(folder)) {
+  if (!jobs::IsPlainFolderName(folder)) {
     Problem(QStringLiteral("Data/config.txt"),
             QStringLiteral("the folder name \"%1\" cannot be a folder of the package: not exported")
                 .arg(folder));
@@ -115,14 +110,9 @@ bool Export::Run() {
   const QString target = ctx_.outDir + u'/' + folder;
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (!ctx_.request.force) {
-      Problem(QDir::toNativeSeparators(target),
-              QStringLiteral("exists already: not replaced (--force replaces it)"));
-      return true;
-    }
-    if (IsWithin(ctx_.mediumRoot, ResolvedAbsolute(target))) {
-      Problem(QDir::toNativeSeparators(target),
-              QStringLiteral("holds the medium itself: not replaced"));
+    const QString why = jobs::ReplaceReason(target, ctx_.mediumRoot, ctx_.request.force);
+    if (!why.isEmpty()) {
+      Problem(QDir::toNativeSeparators(target), why);
       return true;
     }
   }
@@ -161,7 +151,7 @@ bool Export::Run() {
     return true;
   }
 
-  StagingFolder staging(ctx_.outDir, folder, QStringLiteral("export"));
+  jobs::StagingFolder staging(ctx_.outDir, folder, QStringLiteral("export"));
   if (!staging.IsValid()) {
     Problem(QDir::toNativeSeparators(ctx_.outDir),
             QStringLiteral("cannot make a folder here: %1").arg(staging.ErrorString()));
@@ -339,18 +329,12 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
     selected.push_back(k);
   }
 
-  const QString out = ResolvedAbsolute(request.outDir);
-  if (IsWithin(out, ctx.mediumRoot)) {
-    return fail(ExportSummary::Status::UsageError,
-                QStringLiteral("%1 lies on the medium, which is never written to")
-                    .arg(QDir::toNativeSeparators(out)));
-  }
-  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
-    return fail(
-        ExportSummary::Status::UsageError,
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
-  }
-  ctx.outDir = QFileInfo(out).canonicalFilePath();
+  const QString out = jobs::ResolvedAbsolute(request.outDir);
+  const QString onMedium = jobs::OnMediumReason(out, ctx.mediumRoot);
+  if (!onMedium.isEmpty()) return fail(ExportSummary::Status::UsageError, onMedium);
+  QString error;
+  ctx.outDir = jobs::MakeOutputFolder(out, &error);
+  if (ctx.outDir.isEmpty()) return fail(ExportSummary::Status::UsageError, error);
   summary.outDir = ctx.outDir;
 
   // The checker's problems, by presentation: it reads the same list in the same order.
@@ -361,7 +345,7 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
   for (const int k : selected) {
     const QString& dir = list.arr.Item(k).PresDir;
     checkOptions.folders << dir;
-    if (IsPlainFolderName(dir)) {
+    if (jobs::IsPlainFolderName(dir)) {
       const QString recording = ChooseRecording(medium, dir);
       if (!recording.isEmpty()) checkOptions.recordingsReadElsewhere << recording;
     }
@@ -407,12 +391,11 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
   QSet<QString> seen;
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const Pres_cls& p = list.arr.Item(k);
-    if (!IsPlainFolderName(p.PresDir) || seen.contains(p.PresDir)) continue;
+    if (!jobs::IsPlainFolderName(p.PresDir) || seen.contains(p.PresDir)) continue;
     if (!QFileInfo::exists(ctx.outDir + u'/' + p.PresDir + QStringLiteral("/index.html"))) continue;
     seen.insert(p.PresDir);
     listed.emplace_back(p.PresName, p.PresDir);
   }
-  QString error;
   const QString index = ctx.outDir + QStringLiteral("/index.html");
   if (!WriteFile(index, ListingPage(listed), &error)) {
     summary.problems.push_back(checker::Problem{QDir::toNativeSeparators(index), 0, error});
@@ -475,15 +458,6 @@ void ProgressLines::End(const QString& state) {
   std::fflush(out_);
   open_ = false;
   width_ = 0;
-}
-
-bool IsTerminal(std::FILE* file) {
-#ifdef Q_OS_UNIX
-  return ::isatty(::fileno(file)) != 0;
-#else
-  (void)file;
-  return false;
-#endif
 }
 
 QString FormatSummary(const ExportSummary& summary) {
@@ -553,7 +527,7 @@ int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir,
 }
 
 int RunExportRequest(const layout::MediumLayout& medium, const ExportRequest& request) {
-  ProgressLines observer(stdout, IsTerminal(stdout));
+  ProgressLines observer(stdout, jobs::IsTerminal(stdout));
   medium::Interruption interruption;
   ExportSummary summary = ExportMedium(medium, request, &observer, interruption.CancelFlag());
   if (summary.status == ExportSummary::Status::UsageError ||

@@ -21,7 +21,7 @@ struct ExportRequest {
   QString outDir;       // native path; created when missing
   bool force = false;   // replace presentation folders that exist already
   QStringList folders;  // only these presentation folders; empty: all of config.txt
-  FfmpegTools tools = FfmpegTools::FromPath();
+  jobs::FfmpegTools tools = jobs::FfmpegTools::FromPath();
 };
 
 struct PresentationOutcome {
@@ -83,8 +83,6 @@ class ProgressLines : public ExportObserver {
   int width_ = 0;
   bool open_ = false;
 };
-
-bool IsTerminal(std::FILE* file);
 
 // Exports the medium. A set cancel flag stops at once: the presentation in the making is thrown
 // away and no later one is begun.

@@ -9,23 +9,23 @@
 
 namespace exporter {
 
-std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error,
-                                    const std::atomic<bool>* cancel) {
-  ToolOptions options;
+std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QString& path,
+                                    QString* error, const std::atomic<bool>* cancel) {
+  jobs::ToolOptions options;
   options.cancel = cancel;
   options.timeoutMs = 60000;
-  const ToolResult run =
-      RunTool(tools.ffprobe,
-              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-               QStringLiteral("format=duration:stream=codec_type,width,height:"
-                              "stream_disposition=attached_pic:stream_tags=language"),
-               QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
-              options);
+  const jobs::ToolResult run =
+      jobs::RunTool(tools.ffprobe,
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                     QStringLiteral("format=duration:stream=codec_type,width,height:"
+                                    "stream_disposition=attached_pic:stream_tags=language"),
+                     QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
+                    options);
   switch (run.end) {
-    case ToolResult::End::NotStarted:
+    case jobs::ToolResult::End::NotStarted:
       if (error) *error = QStringLiteral("ffprobe could not be started (is ffmpeg installed?)");
       return std::nullopt;
-    case ToolResult::End::Cancelled:
+    case jobs::ToolResult::End::Cancelled:
       if (error) *error = QStringLiteral("cancelled");
       return std::nullopt;
     default:
@@ -154,8 +154,9 @@ constexpr int kKeptErrorLines = 20;
 
 }  // namespace
 
-TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const QString& output,
-                          const MediaInfo& info, const std::function<void(int)>& progress,
+TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
+                          const QString& output, const MediaInfo& info,
+                          const std::function<void(int)>& progress,
                           const std::atomic<bool>* cancel) {
   TranscodeResult result;
   // The progress goes to standard error with the errors, so that each error stands between the
@@ -177,7 +178,7 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
   double reached = 0;           // the output time ffmpeg had reached
   std::optional<double> since;  // errors met since the output stood here
   QByteArray lastErrors;        // the end of what ffmpeg said, for a failure
-  ToolOptions options;
+  jobs::ToolOptions options;
   options.cancel = cancel;
   options.errorLine = [&](const QByteArray& line) {
     if (line.trimmed().isEmpty()) return;
@@ -203,12 +204,12 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
       if (progress) progress(*p);
     }
   };
-  const ToolResult run = RunTool(tools.ffmpeg, args, options);
+  const jobs::ToolResult run = jobs::RunTool(tools.ffmpeg, args, options);
   switch (run.end) {
-    case ToolResult::End::NotStarted:
+    case jobs::ToolResult::End::NotStarted:
       result.error = QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
       return result;
-    case ToolResult::End::Cancelled:
+    case jobs::ToolResult::End::Cancelled:
       result.cancelled = true;
       return result;
     default:

@@ -7,12 +7,9 @@
 #include <QJsonObject>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
+#include "jobs/TerminalLine.h"
 #include "library/CollectionPage.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
@@ -24,14 +21,6 @@ namespace {
 
 void Say(const QString& text) {
   std::fputs(qPrintable(QStringLiteral("Ambrel: ") + text + u'\n'), stderr);
-}
-
-bool StderrIsTerminal() {
-#ifdef Q_OS_UNIX
-  return ::isatty(STDERR_FILENO) != 0;
-#else
-  return false;
-#endif
 }
 
 void Print(const QString& text) {
@@ -59,16 +48,11 @@ std::optional<Updated> OpenAndUpdate(const QStringList& folders) {
     return std::nullopt;
   }
   if (!u.index->Notice().isEmpty()) Say(u.index->Notice());
-  const bool terminal = StderrIsTerminal();
+  jobs::TerminalLine line;
   ProgressFn progress;
-  if (terminal) {
-    progress = [](const IndexProgress& p) {
-      std::fprintf(stderr, "\r\033[K%s", qPrintable(p.Line()));
-      std::fflush(stderr);
-    };
-  }
+  if (line.Active()) progress = [&line](const IndexProgress& p) { line.Show(p.Line()); };
   u.update = u.index->Update(folders, progress);
-  if (terminal) std::fputs("\r\033[K", stderr);
+  line.Clear();
   for (const SkippedFolder& s : u.update.skipped)
     Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
   if (!u.update.error.isEmpty())

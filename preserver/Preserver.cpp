@@ -15,7 +15,9 @@
 
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
-#include "exporter/StagingFolder.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -282,22 +284,22 @@ bool BagWriter::Describe() {
     ++p.index;
     p.item = r.relative;
     Report(p);
-    exporter::ToolOptions options;
+    jobs::ToolOptions options;
     options.cancel = cancel_;
-    const exporter::ToolResult run = exporter::RunTool(
+    const jobs::ToolResult run = jobs::RunTool(
         request_.tools.ffprobe,
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
          QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
          QStringLiteral("--"), copy + u'/' + r.relative},
         options);
-    if (run.end == exporter::ToolResult::End::Cancelled) {
+    if (run.end == jobs::ToolResult::End::Cancelled) {
       Cancelled();
       return false;
     }
     QJsonObject probe = QJsonDocument::fromJson(run.output).object();
     if (!run.Ok() || probe.isEmpty()) {
       const QString why =
-          run.end == exporter::ToolResult::End::NotStarted
+          run.end == jobs::ToolResult::End::NotStarted
               ? QStringLiteral("ffprobe could not be started (is ffmpeg installed?)")
           : run.Ok() ? QStringLiteral("ffprobe gave no description")
                      : QStringLiteral("ffprobe cannot read it: %1").arg(run.LastWords());
@@ -340,8 +342,8 @@ bool BagWriter::Describe() {
   return true;
 }
 
-QString FfmpegVersion(const exporter::FfmpegTools& tools) {
-  const exporter::ToolResult run = exporter::RunTool(tools.ffmpeg, {QStringLiteral("-version")});
+QString FfmpegVersion(const jobs::FfmpegTools& tools) {
+  const jobs::ToolResult run = jobs::RunTool(tools.ffmpeg, {QStringLiteral("-version")});
   const QString first = QString::fromUtf8(run.output).section(u'\n', 0, 0);
   const QStringList words = first.split(u' ');
   return words.size() >= 3 ? words[0] + u' ' + words[2] : QStringLiteral("ffmpeg");
@@ -587,8 +589,8 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   s.medium = QDir::toNativeSeparators(root);
   if (request.outDir.isEmpty())
     return refuse(QStringLiteral("no output folder given: --preserve OUTDIR"));
-  const QString out = exporter::ResolvedAbsolute(request.outDir);
-  if (exporter::IsWithin(out, root)) {
+  const QString out = jobs::ResolvedAbsolute(request.outDir);
+  if (jobs::IsWithin(out, root)) {
     return refuse(QStringLiteral("%1 lies on the medium, which is never written to")
                       .arg(QDir::toNativeSeparators(out)));
   }
@@ -598,7 +600,7 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   s.bag = QDir::toNativeSeparators(target);
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (exporter::IsWithin(root, exporter::ResolvedAbsolute(target))) {
+    if (jobs::IsWithin(root, jobs::ResolvedAbsolute(target))) {
       return fail(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
     }
     if (!request.force) {
@@ -611,7 +613,7 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
         QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
   }
   const QString outDir = QFileInfo(out).canonicalFilePath();
-  exporter::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
+  jobs::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
   if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
     s.error = QStringLiteral("cannot make a folder in %1: %2")
@@ -722,19 +724,13 @@ class ProgressLine {
                    .arg(Megabytes(p.done), Megabytes(p.total));
         break;
     }
-    if (text == last_) return;
-    last_ = text;
-    if (text.size() > 78) text = text.left(75) + QStringLiteral("...");
-    std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
-    std::fflush(stderr);
+    line_.Show(text);
   }
-  void Clear() {
-    if (!last_.isEmpty()) std::fputs("\r\033[K", stderr);
-    last_.clear();
-  }
+  void Clear() { line_.Clear(); }
+  bool Active() const { return line_.Active(); }
 
  private:
-  QString last_;
+  jobs::TerminalLine line_;
 };
 
 }  // namespace
@@ -755,14 +751,13 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
 }
 
 int RunPreserveMedia(const QStringList& media, const QString& outDir, bool masters, bool force) {
-  const bool terminal = exporter::IsTerminal(stderr);
   PreserveRequest request;
   request.outDir = outDir;
   request.masters = masters;
   request.force = force;
   ProgressLine line;
   PreserveProgressFn progress;
-  if (terminal) progress = [&line](const PreserveProgress& p) { line.Show(p); };
+  if (line.Active()) progress = [&line](const PreserveProgress& p) { line.Show(p); };
   medium::Interruption interruption;
   QSet<QString> taken;
   int status = 0;

@@ -24,7 +24,7 @@ struct PreserveRequest {
   bool masters = false;  // also the lossless masters and their proofs
   bool force = false;    // replace a bag of that name
   int threads = 2;       // for checking what was written
-  exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
+  jobs::FfmpegTools tools = jobs::FfmpegTools::FromPath();
   SourceOpener openSource = OpenLocalFile;
 };
 

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     mediumDir = copy;
   }
   const layout::MediumLayout medium(mediumDir);
-  const exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
+  const jobs::FfmpegTools tools = jobs::FfmpegTools::FromPath();
 
   // The whole export, as "Ambrel --export" does it.
   // CPU time counts ours (the check, the pictures, the pages) and ffmpeg's apart; on a machine

@@ -11,7 +11,7 @@
 #include <atomic>
 #include <functional>
 
-namespace exporter {
+namespace jobs {
 
 // Where ffmpeg and ffprobe are: found on PATH unless given (tests, other installs).
 struct FfmpegTools {
@@ -53,4 +53,4 @@ ToolResult RunTool(const QString& program, const QStringList& arguments,
 // Makes a process started later end with the thread that starts it (Linux; elsewhere nothing).
 void EndWithParent(QProcess& process);
 
-}  // namespace exporter
+}  // namespace jobs

@@ -1,4 +1,4 @@
-#include "exporter/ToolRunner.h"
+#include "jobs/ToolRunner.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>
@@ -10,7 +10,7 @@
 #include <csignal>
 #endif
 
-namespace exporter {
+namespace jobs {
 
 FfmpegTools FfmpegTools::FromPath() {
   FfmpegTools tools;
@@ -125,4 +125,4 @@ ToolResult RunTool(const QString& program, const QStringList& arguments,
   return result;
 }
 
-}  // namespace exporter
+}  // namespace jobs
