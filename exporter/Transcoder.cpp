@@ -111,29 +111,6 @@ QStringList EncodingArguments(const MediaInfo& info) {
           QStringLiteral("-f"),         QStringLiteral("mp4")};
 }
 
-std::optional<double> ProgressSeconds(const QString& progressLine) {
-  // out_time_ms carries microseconds as well, an old naming slip ffmpeg keeps.
-  const QString line = progressLine.trimmed();
-  const qsizetype eq = line.indexOf(u'=');
-  if (eq < 0) return std::nullopt;
-  const QStringView key = QStringView(line).left(eq);
-  if (key != QLatin1String("out_time_us") && key != QLatin1String("out_time_ms")) {
-    return std::nullopt;
-  }
-  bool ok = false;
-  const double us = line.mid(eq + 1).toDouble(&ok);
-  if (!ok) return std::nullopt;
-  return us / 1e6;
-}
-
-std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
-  if (progressLine.trimmed() == QLatin1String("progress=end")) return 100;
-  const std::optional<double> seconds = ProgressSeconds(progressLine);
-  if (!seconds || !(durationS > 0)) return std::nullopt;
-  const double percent = std::floor(*seconds / durationS * 100.0);
-  return static_cast<int>(std::clamp(percent, 0.0, 99.0));
-}
-
 namespace {
 
 // A line of "-progress": key=value, the key in lower case letters, digits and '_'.
@@ -191,14 +168,14 @@ TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
       return;
     }
     const QString text = QString::fromLatin1(line);
-    if (const std::optional<double> at = ProgressSeconds(text)) {
+    if (const std::optional<double> at = jobs::ProgressSeconds(text)) {
       if (since && *at > *since) {
         checker::AddDamage(result.damaged, *since, *at);
         since.reset();
       }
       reached = std::max(reached, *at);
     }
-    const std::optional<int> p = ProgressPercent(text, info.durationS);
+    const std::optional<int> p = jobs::ProgressPercent(text, info.durationS);
     if (p && *p != last && *p < 100) {
       last = *p;
       if (progress) progress(*p);

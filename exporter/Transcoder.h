@@ -45,10 +45,6 @@ std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QStrin
 QString OutputFileName(const MediaInfo& info);
 QStringList EncodingArguments(const MediaInfo& info);
 
-// The percentage 0..100 done from one "-progress" block's out_time (microseconds) and the
-// duration; nothing when the line carries no time.
-std::optional<int> ProgressPercent(const QString& progressLine, double durationS);
-
 struct TranscodeResult {
   bool ok = false;
   bool cancelled = false;
@@ -59,9 +55,6 @@ struct TranscodeResult {
   std::vector<checker::Stretch> damaged;
   QStringList errorLines;  // the first of ffmpeg's error lines, for whoever wants its words
 };
-
-// The time one line of "-progress" output gives (out_time_us, in seconds); nothing otherwise.
-std::optional<double> ProgressSeconds(const QString& progressLine);
 
 // Runs ffmpeg from input to output (native paths), calling progress with each new percentage.
 // A set cancel flag kills ffmpeg within a fraction of a second; the caller removes the output.

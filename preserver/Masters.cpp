@@ -206,8 +206,7 @@ MasterResult MakeMaster(const jobs::FfmpegTools& tools, const MasterPlan& plan,
   jobs::ToolOptions options;
   options.cancel = cancel;
   options.outputLine = [&](const QByteArray& line) {
-    const std::optional<int> p =
-        exporter::ProgressPercent(QString::fromLatin1(line), plan.durationS);
+    const std::optional<int> p = jobs::ProgressPercent(QString::fromLatin1(line), plan.durationS);
     // The master's share of the work; decoding it again for its proof is the rest.
     if (p && *p != last && *p < 100) {
       last = *p;

@@ -14,7 +14,7 @@
 #include <functional>
 #include <vector>
 
-#include "exporter/Transcoder.h"
+#include "jobs/ToolRunner.h"
 
 namespace preserver {
 

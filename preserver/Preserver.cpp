@@ -14,7 +14,6 @@
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
-#include "exporter/Exporter.h"
 #include "jobs/OutputFolder.h"
 #include "jobs/StagingFolder.h"
 #include "jobs/TerminalLine.h"

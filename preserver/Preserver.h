@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "exporter/Transcoder.h"
+#include "jobs/ToolRunner.h"
 #include "preserver/FileCopy.h"
 
 namespace preserver {

@@ -358,7 +358,7 @@ class ExportUnitsTest : public QObject {
     QFETCH(QString, line);
     QFETCH(double, duration);
     QFETCH(std::optional<int>, expected);
-    QCOMPARE(ProgressPercent(line, duration), expected);
+    QCOMPARE(jobs::ProgressPercent(line, duration), expected);
   }
 
   void encoding() {
