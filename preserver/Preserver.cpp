@@ -589,29 +589,20 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   if (request.outDir.isEmpty())
     return refuse(QStringLiteral("no output folder given: --preserve OUTDIR"));
   const QString out = jobs::ResolvedAbsolute(request.outDir);
-  if (jobs::IsWithin(out, root)) {
-    return refuse(QStringLiteral("%1 lies on the medium, which is never written to")
-                      .arg(QDir::toNativeSeparators(out)));
-  }
-  QString name = request.bagName.isEmpty() ? QFileInfo(root).fileName() : request.bagName;
-  if (name.isEmpty() || name.startsWith(u'.')) name = QStringLiteral("medium") + name;
+  const QString onMedium = jobs::OnMediumReason(out, root);
+  if (!onMedium.isEmpty()) return refuse(onMedium);
+  const QString name =
+      request.bagName.isEmpty() ? jobs::MediumFolderNames({root}).value(root) : request.bagName;
   const QString target = out + u'/' + name;
   s.bag = QDir::toNativeSeparators(target);
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (jobs::IsWithin(root, jobs::ResolvedAbsolute(target))) {
-      return fail(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
-    }
-    if (!request.force) {
-      return fail(
-          QStringLiteral("%1 exists already: not replaced (--force replaces it)").arg(s.bag));
-    }
+    const QString why = jobs::ReplaceReason(target, root, request.force);
+    if (!why.isEmpty()) return fail(s.bag + u' ' + why);
   }
-  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
-    return refuse(
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
-  }
-  const QString outDir = QFileInfo(out).canonicalFilePath();
+  QString error;
+  const QString outDir = jobs::MakeOutputFolder(out, &error);
+  if (outDir.isEmpty()) return refuse(error);
   jobs::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
   if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
@@ -628,7 +619,6 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
     s.status = BagSummary::Status::Cancelled;
     return s;
   }
-  QString error;
   if (!staging.PutInPlace(&error)) {
     s.status = BagSummary::Status::Failed;
     s.error = QStringLiteral("%1 %2").arg(s.bag, error);
@@ -758,7 +748,7 @@ int RunPreserveMedia(const QStringList& media, const QString& outDir, bool maste
   PreserveProgressFn progress;
   if (line.Active()) progress = [&line](const PreserveProgress& p) { line.Show(p); };
   medium::Interruption interruption;
-  QSet<QString> taken;
+  const QHash<QString, QString> names = jobs::MediumFolderNames(media);
   int status = 0;
   int complete = 0;
   QStringList notBegun;
@@ -767,14 +757,9 @@ int RunPreserveMedia(const QStringList& media, const QString& outDir, bool maste
       notBegun << QDir::toNativeSeparators(root);
       continue;
     }
-    // Two media of one name (two copies of a disc, say) get bags of their own: "-2", "-3" ...
-    QString base = QFileInfo(QFileInfo(root).canonicalFilePath()).fileName();
-    if (base.isEmpty() || base.startsWith(u'.')) base = QStringLiteral("medium") + base;
-    request.bagName = base;
-    for (int n = 2; taken.contains(request.bagName.toLower()); ++n) {
-      request.bagName = QStringLiteral("%1-%2").arg(base).arg(n);
-    }
-    taken.insert(request.bagName.toLower());
+    // Two media of one name (two copies of a disc, say) get bags of their own, named as the
+    // export of the same shelf names its folders.
+    request.bagName = names.value(root);
     BagSummary s = PreserveMedium(root, request, progress, interruption.CancelFlag());
     line.Clear();
     if (interruption.Interrupted() && s.status == BagSummary::Status::Cancelled) {
