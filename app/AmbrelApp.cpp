@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <cstdio>
 
+#include "checker/CheckCommand.h"
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "jobs/TerminalLine.h"
 #include "library/CollectionPage.h"

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"

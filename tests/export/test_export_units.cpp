@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"
