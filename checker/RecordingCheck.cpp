@@ -204,10 +204,6 @@ double DurationSeconds(const QString& nativePath, bool estimate) {
 
 }  // namespace
 
-double StatedSeconds(const QString& nativePath) {
-  return DurationSeconds(nativePath, false);
-}
-
 double LengthSeconds(const QString& nativePath) {
   return DurationSeconds(nativePath, true);
 }

@@ -50,9 +50,6 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
 // (closer than a second).
 void AddDamage(std::vector<Stretch>& damaged, double from, double to);
 
-// The length a recording's header states, in seconds, read from the header alone (no packet is
-// read); -1 when it states none or cannot be opened. For listing presentations quickly.
-double StatedSeconds(const QString& nativePath);
 // The length to show for a recording: the header's statement, else FFmpeg's estimate from its
 // first packets (a RealMedia header states none that FFmpeg takes); -1 when neither is known.
 double LengthSeconds(const QString& nativePath);

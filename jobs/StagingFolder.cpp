@@ -35,7 +35,6 @@ bool StagingFolder::PutInPlace(QString* error) {
     return false;
   }
   temp_.setAutoRemove(false);
-  inPlace_ = true;
   if (!old.isEmpty()) {
     const QFileInfo info(old);
     if (info.isSymLink() || info.isFile()) {

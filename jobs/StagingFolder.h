@@ -30,7 +30,6 @@ class StagingFolder {
   // symbolic link); what stood there is removed only once the new folder is in its place, and is
   // put back when the rename fails. False with the reason (about the target) in *error.
   bool PutInPlace(QString* error);
-  bool IsInPlace() const { return inPlace_; }
 
   static constexpr QFileDevice::Permissions kFolderPermissions =
       QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
@@ -43,7 +42,6 @@ class StagingFolder {
   QString purpose_;
   QString target_;
   QTemporaryDir temp_;
-  bool inPlace_ = false;
 };
 
 // A path made absolute, symbolic links resolved as far as the folders exist: a folder that is
