@@ -10,7 +10,7 @@ namespace {
 // Whether a code point is shown as itself.
 bool Prints(char32_t c) {
   if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return false;  // C0, DEL, C1
-  if (c == 0x2028 || c == 0x2029) return false;            // line and paragraph separators
+  if (c == 0x2028 || c == 0x2029) return false;           // line and paragraph separators
   // Format characters: invisible, and some turn the text after them around (U+202E), so that
   // what is shown is not what was read.
   switch (QChar::category(c)) {

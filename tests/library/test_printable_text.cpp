@@ -38,8 +38,8 @@ class PrintableTextTest : public QObject {
     QTest::newRow("zero width space") << QStringLiteral("a\u200Bb") << 300 << "a\\u200Bb";
     QTest::newRow("byte order mark") << QStringLiteral("\uFEFFtext") << 300 << "\\uFEFFtext";
     QTest::newRow("noncharacter") << QStringLiteral("a\uFFFF") << 300 << "a\\uFFFF";
-    QTest::newRow("a half surrogate pair") << QString::fromUtf16(u"a\xD800z", 3) << 300
-                                           << "a\\uD800z";
+    QTest::newRow("a half surrogate pair")
+        << QString::fromUtf16(u"a\xD800z", 3) << 300 << "a\\uD800z";
     QTest::newRow("replacement character stays")
         << QStringLiteral("bad \uFFFD byte") << 300 << QStringLiteral("bad \uFFFD byte");
     QTest::newRow("exactly the length") << QString(300, u'x') << 300 << QString(300, u'x');
@@ -91,12 +91,12 @@ class PrintableTextTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("maxLines");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("every line end") << "one\r\ntwo\nthree\rfour" << 10
-                                    << QStringList{"one", "two", "three", "four"};
+    QTest::newRow("every line end")
+        << "one\r\ntwo\nthree\rfour" << 10 << QStringList{"one", "two", "three", "four"};
     QTest::newRow("a last line end adds no line") << "one\n" << 10 << QStringList{"one"};
     QTest::newRow("empty lines stay") << "a\n\nb" << 10 << QStringList{"a", "", "b"};
-    QTest::newRow("the rest counted") << "1\n2\n3\n4" << 2
-                                      << QStringList{"1", "2", QStringLiteral("… and 2 more lines")};
+    QTest::newRow("the rest counted")
+        << "1\n2\n3\n4" << 2 << QStringList{"1", "2", QStringLiteral("… and 2 more lines")};
     QTest::newRow("one more") << "1\n2\n3" << 2
                               << QStringList{"1", "2", QStringLiteral("… and 1 more line")};
     QTest::newRow("each line printable") << "a\x1b\nb\tc" << 10 << QStringList{"a\\x1B", "b c"};
