@@ -43,6 +43,16 @@ double ResidentMiB() {
   return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024 * 1024) : 0;
 }
 
+// The most resident memory this process has had, in MiB.
+double PeakResidentMiB() {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024.0;
+  }
+  return 0;
+}
+
 // CPU time of this thread, in ms: on a machine shared with other work the wall clock also
 // counts the waiting, the CPU time only what the library itself did.
 double ThreadCpuMs() {
@@ -234,8 +244,11 @@ int main(int argc, char** argv) {
       bytes += it.nextFileInfo().size();
       ++files;
     }
-    std::printf("collection page written in %.1f s (CPU %.1f s; %.1f MiB in %lld files)\n", written,
-                (ThreadCpuMs() - cpu) / 1000.0, bytes / 1048576.0, static_cast<long long>(files));
+    std::printf(
+        "collection page written in %.1f s (CPU %.1f s; %.1f MiB in %lld files; resident at most "
+        "%.0f MiB)\n",
+        written, (ThreadCpuMs() - cpu) / 1000.0, bytes / 1048576.0, static_cast<long long>(files),
+        PeakResidentMiB());
     const QString script = QStringLiteral(BENCH_SOURCE_DIR "/page_timing.py");
     // Debian's python, which has python3-selenium; a python of its own on the PATH may not.
     QString python = QStringLiteral("/usr/bin/python3");
@@ -247,11 +260,18 @@ int main(int argc, char** argv) {
                   << word() + u' ' + word();
       QStringList wordList;
       for (int i = 0; i < 10; ++i) wordList << (i % 3 == 2 ? v.Accented()[i] : word());
+      // Kept beside the collection, so that page_timing.py can measure another page (an older
+      // export, say) with the same queries.
+      QFile lists(dir + QStringLiteral("/page-queries.txt"));
+      if (lists.open(QIODevice::WriteOnly))
+        lists.write((queryList.join(u'|') + u'\n' + wordList.join(u'|') + u'\n').toUtf8());
+      lists.close();
       const QString hitsFile = dir + QStringLiteral("/page-hits.json");
       QFile::remove(hitsFile);
       QProcess p;
       p.setProcessChannelMode(QProcess::ForwardedChannels);
-      p.start(python, {script, out, queryList.join(u'|'), wordList.join(u'|'), hitsFile});
+      p.start(python, {script, out, queryList.join(u'|'), wordList.join(u'|'), hitsFile,
+                       QStringLiteral("one word|accented word|prefix|two words")});
       p.waitForFinished(-1);
       met = met && p.exitCode() == 0;
       if (QFile::exists(hitsFile)) met = SameHits(index, media, shelf, hitsFile) && met;

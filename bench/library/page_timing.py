@@ -14,10 +14,11 @@ a local web server (python3 -m http.server bound to 127.0.0.1), with the Perform
 Prints the figures and exits 1 when a goal is missed: first load at most 1 MB, one word at most
 300 kB with the page's own script, p95 from input to hits at most 100 ms, open under 1 s.
 
-Usage: page_timing.py OUTDIR QUERIES WORDS [HITS_JSON]
+Usage: page_timing.py OUTDIR QUERIES WORDS [HITS_JSON [KINDS]]
   QUERIES and WORDS are separated by "|". HITS_JSON, when given, receives the hits the page
   drew for each query over HTTP ([talk, place, atMs, language] each), for comparing them with
-  the program's.
+  the program's. KINDS names the queries' kinds in turn ("|"-separated, repeated over the
+  queries), for a line of figures per kind.
 """
 import json
 import os
@@ -164,7 +165,7 @@ class Page:
         return self.driver.execute_async_script(TYPE, query)
 
 
-def measure(outdir, base, mode, queries, words, hits_out):
+def measure(outdir, base, mode, queries, words, hits_out, kinds):
     ok = True
     page = Page(outdir, base)
     try:
@@ -219,6 +220,10 @@ def measure(outdir, base, mode, queries, words, hits_out):
                 "return document.querySelectorAll('#hits li').length")
             if hits is not None:
                 drawn[q] = hits
+        for k, kind in enumerate(kinds):
+            of_kind = times[k::len(kinds)]
+            print("%-5s   %-13s p50 %6.2f ms  p95 %6.2f ms  max %7.2f ms" % (
+                mode, kind, percentile(of_kind, 0.5), percentile(of_kind, 0.95), max(of_kind)))
         every = times + keystrokes
         print("%-5s queries       p50 %6.2f ms  p95 %6.2f ms  max %7.2f ms  (%d queries, %.1f "
               "hits shown each)" % (mode, percentile(times, 0.5), percentile(times, 0.95),
@@ -242,8 +247,9 @@ def main():
     queries = sys.argv[2].split("|")
     words = sys.argv[3].split("|")
     hits_out = sys.argv[4] if len(sys.argv) > 4 else None
+    kinds = sys.argv[5].split("|") if len(sys.argv) > 5 else []
     ok = measure(outdir, "file://" + urllib.parse.quote(outdir) + "/", "file", queries, words,
-                 None)
+                 None, kinds)
     port = free_port()
     server = subprocess.Popen(
         [sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "--directory", outdir,
@@ -256,7 +262,7 @@ def main():
                 break
             except OSError:
                 time.sleep(0.1)
-        ok = measure(outdir, base, "http", queries, words, hits_out) and ok
+        ok = measure(outdir, base, "http", queries, words, hits_out, kinds) and ok
     finally:
         server.terminate()
         server.wait()

@@ -278,7 +278,7 @@ function idf(found) {
 }
 
 // A search of several words: the passages that hold them all, by their lists.
-async function searchPhrases(query, entries) {
+async function searchPhrases(query, entries, current) {
   var last = query.words.length - 1;
   // Every list file of the words, loaded together.
   var names = new Set();
@@ -291,9 +291,11 @@ async function searchPhrases(query, entries) {
   await Promise.all(Array.from(names).map(function (f) {
     return load(SEARCH + 'l/' + f).then(function (data) { files.set(f, data); });
   }));
+  current();
   var lists = await Promise.all(entries.map(function (e, i) {
     return phraseList(e, i !== last || !query.prefix, files);
   }));
+  current();
   names.forEach(function (f) { forget(SEARCH + 'l/' + f); });
   // The shortest list first; the others looked up in it.
   var order = lists.map(function (l, i) { return i; })
@@ -374,7 +376,13 @@ async function withTexts(ids) {
   });
 }
 
-async function search(text) {
+// A search overtaken by a later one (the user typed on) stops at its next step: the lists of a
+// word's first letters are long, and nobody waits for them.
+function Overtaken() {}
+
+// current() throws Overtaken once a later search has begun.
+async function search(text, current) {
+  current = current || function () {};
   var query = parseQuery(text);
   var result = { query: query, hits: [], count: 0, ranked: true };
   if (!query.words.length) return result;
@@ -395,7 +403,8 @@ async function search(text) {
     });
     return result;
   }
-  var found = await searchPhrases(query, entries);
+  current();
+  var found = await searchPhrases(query, entries, current);
   result.count = found.count;
   result.ranked = found.ranked;
   result.waiting = found.chosen.slice(PAGE_HITS);
@@ -673,12 +682,20 @@ var latest = 0;
 
 function run(text) {
   var ticket = ++latest;
-  return search(text).then(function (result) {
+  var current = function () { if (ticket !== latest) throw new Overtaken(); };
+  var done = false;
+  // A search that takes long says so; one that answers at once never shows it.
+  setTimeout(function () {
+    if (ticket === latest && !done) document.getElementById('status').textContent = 'Searching…';
+  }, 150);
+  return search(text, current).then(function (result) {
+    done = true;
     if (ticket !== latest) return;
     show(result);
     document.dispatchEvent(new CustomEvent('collectionhits', { detail: { query: text } }));
   }, function (error) {
-    if (ticket !== latest) return;
+    done = true;
+    if (ticket !== latest || error instanceof Overtaken) return;
     // A file of the site missing or damaged: said, rather than a search that never ends.
     document.getElementById('hits').textContent = '';
     document.getElementById('status').textContent = 'The search failed: ' + error.message;
