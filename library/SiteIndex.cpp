@@ -734,10 +734,13 @@ struct SiteIndexWriter::Impl {
       }
       lists += "],\"";
       int last = 0;
+      // Each passage as twice its step from the one before, plus one when a shape other than
+      // the commonest follows: most passages of a word have the commonest and take no more.
       for (const Entry& e : entries) {
-        AppendDigits(lists, quint64(e.passage - last));
+        const int shape = shapeIndex.value((qint64(e.lengthPlace) << 20) | e.times);
+        AppendDigits(lists, quint64(e.passage - last) * 2 + (shape != 0 ? 1 : 0));
         last = e.passage;
-        AppendDigits(lists, quint64(shapeIndex.value((qint64(e.lengthPlace) << 20) | e.times)));
+        if (shape != 0) AppendDigits(lists, quint64(shape));
       }
       lists += "\"]";
       fileOf[s] = file;

@@ -87,9 +87,9 @@ bool SameHits(const library::LibraryIndex& index, const std::vector<library::Med
   for (auto it = drawn.begin(); it != drawn.end(); ++it) {
     const library::SearchResult result = index.Search(it.key(), {shelf}, 50);
     const QJsonArray hits = it.value().toArray();
-    // A search of several words draws its best hits ten at a time: those drawn are compared.
+    // A search of several words draws its best hits five at a time: those drawn are compared.
     bool equal = hits.size() <= qsizetype(result.hits.size()) &&
-                 hits.size() >= std::min<qsizetype>(10, qsizetype(result.hits.size()));
+                 hits.size() >= std::min<qsizetype>(5, qsizetype(result.hits.size()));
     for (qsizetype i = 0; equal && i < hits.size(); ++i) {
       const QJsonArray h = hits[i].toArray();
       const library::SearchHit& s = result.hits[size_t(i)];

@@ -21,8 +21,9 @@ var BLOCK = 64;
 var BLOCKS_PER_FOLDER = 1024;
 // Words' passage lists kept decoded, for the next search that has them.
 var KEPT_LISTS = 64;
-// Hits of several words drawn at once; the next as many come when asked for.
-var PAGE_HITS = 10;
+// Hits of several words drawn at once; the next as many come when asked for. Each hit's text is
+// a file of its own to load, and a file costs a few milliseconds however small it is.
+var PAGE_HITS = 5;
 
 var site = null;
 
@@ -186,30 +187,29 @@ async function findEntry(word, exact) {
 
 var decodedLists = new Map();
 
-// A word's passages: their numbers (ascending), and for each its length in words, its place and
-// how often the word stands in it.
+// A word's passages: their numbers (ascending), and for each its shape, an index into the word's
+// table of shapes (length in words, place, times the word stands there; three numbers each).
 function decodeList(entry) {
-  var shapes = entry[0], text = entry[1];
-  var ids = new Int32Array(text.length >> 1);
-  var shape = new Int32Array(text.length >> 1);
-  var n = 0, at = 0, acc = 0, second = false;
+  var text = entry[1];
+  var ids = new Int32Array(text.length);
+  var shape = new Int32Array(text.length);
+  var n = 0, at = 0, acc = 0, shapeNext = false;
   for (var i = 0; i < text.length; i++) {
     var v = DIGIT_VALUE[text.charCodeAt(i)];
     if (v >= 32) { acc = acc * 32 + (v - 32); continue; }
     var number = acc * 32 + v;
     acc = 0;
-    if (!second) { at += number; ids[n] = at; } else { shape[n++] = number; }
-    second = !second;
+    if (shapeNext) {
+      shape[n++] = number;
+      shapeNext = false;
+    } else {
+      // Twice the step, plus one when the shape follows; else it is the commonest (0).
+      at += Math.floor(number / 2);
+      ids[n] = at;
+      if (number % 2) shapeNext = true; else shape[n++] = 0;
+    }
   }
-  var list = { ids: ids.slice(0, n), length: new Int32Array(n), place: new Uint8Array(n),
-               times: new Int32Array(n) };
-  for (var k = 0; k < n; k++) {
-    var s = shape[k] * 3;
-    list.length[k] = shapes[s];
-    list.place[k] = shapes[s + 1];
-    list.times[k] = shapes[s + 2];
-  }
-  return list;
+  return { ids: ids.subarray(0, n), shape: shape.subarray(0, n), shapes: entry[0] };
 }
 
 async function termList(term, file) {
@@ -228,39 +228,53 @@ async function termList(term, file) {
   return list;
 }
 
-// The passages of either list, each once, the times of both added.
-function union(a, b) {
-  var n = a.ids.length + b.ids.length;
-  var out = { ids: new Int32Array(n), length: new Int32Array(n), place: new Uint8Array(n),
-              times: new Int32Array(n) };
-  var i = 0, j = 0, k = 0;
-  function take(l, x) {
-    out.ids[k] = l.ids[x]; out.length[k] = l.length[x]; out.place[k] = l.place[x];
-    out.times[k] = l.times[x];
-  }
-  while (i < a.ids.length || j < b.ids.length) {
-    if (j >= b.ids.length || (i < a.ids.length && a.ids[i] < b.ids[j])) take(a, i++);
-    else if (i >= a.ids.length || b.ids[j] < a.ids[i]) take(b, j++);
-    else { take(a, i); out.times[k] += b.times[j]; i++; j++; }
-    k++;
-  }
-  return { ids: out.ids.subarray(0, k), length: out.length.subarray(0, k),
-           place: out.place.subarray(0, k), times: out.times.subarray(0, k) };
-}
-
-// The passages of a phrase: one word, or every word that begins with the last one typed.
-async function phraseList(entry, exact, files) {
+// The lists of a phrase: one word, or every word that begins with the last one typed.
+function phraseLists(entry, exact, files) {
   var first = entry[3], last = exact ? entry[3] : entry[4];
   var loads = [];
-  for (var t = first; t <= last; t++) loads.push(termList(t, exact ? entry[5] : fileOf(t, entry, files)));
-  var lists = await Promise.all(loads);
-  while (lists.length > 1) {
-    var merged = [];
-    for (var i = 0; i + 1 < lists.length; i += 2) merged.push(union(lists[i], lists[i + 1]));
-    if (lists.length % 2) merged.push(lists[lists.length - 1]);
-    lists = merged;
+  for (var t = first; t <= last; t++) {
+    loads.push(termList(t, exact || decodedLists.has(t) ? entry[5] : fileOf(t, entry, files)));
   }
-  return lists[0];
+  return Promise.all(loads);
+}
+
+// Every passage of the lists, once, ascending.
+function unionIds(lists) {
+  if (lists.length === 1) return lists[0].ids;
+  var total = 0;
+  lists.forEach(function (l) { total += l.ids.length; });
+  var all = new Int32Array(total);
+  var k = 0;
+  lists.forEach(function (l) { all.set(l.ids, k); k += l.ids.length; });
+  all.sort();
+  var n = 0;
+  for (var i = 0; i < all.length; i++) if (i === 0 || all[i] !== all[i - 1]) all[n++] = all[i];
+  return all.subarray(0, n);
+}
+
+// How often a phrase's words stand in each candidate (0: not at all), and the candidates'
+// lengths and places. A list is walked beside the candidates, never merged into a list of its
+// own: the words beginning with two letters may stand in a million passages.
+function probe(lists, candidates) {
+  var times = new Int32Array(candidates.length);
+  var length = new Int32Array(candidates.length);
+  var place = new Uint8Array(candidates.length);
+  lists.forEach(function (l) {
+    var ids = l.ids, j = 0;
+    for (var i = 0; i < ids.length && j < candidates.length; i++) {
+      var id = ids[i];
+      if (id < candidates[j]) continue;
+      while (j < candidates.length && candidates[j] < id) j++;
+      if (j < candidates.length && candidates[j] === id) {
+        var s = l.shape[i] * 3;
+        length[j] = l.shapes[s];
+        place[j] = l.shapes[s + 1];
+        times[j] += l.shapes[s + 2];
+        j++;
+      }
+    }
+  });
+  return { times: times, length: length, place: place };
 }
 
 // The file of word t: the words' lists fill the files in order, so the file is found among
@@ -280,11 +294,15 @@ function idf(found) {
 // A search of several words: the passages that hold them all, by their lists.
 async function searchPhrases(query, entries, current) {
   var last = query.words.length - 1;
-  // Every list file of the words, loaded together.
+  // Every list file of the words, loaded together; not those whose words are at hand already
+  // (the words typed before the one being typed).
   var names = new Set();
   entries.forEach(function (e, i) {
     var exact = i !== last || !query.prefix;
     var to = exact ? e[5] : e[6];
+    var all = true;
+    for (var t = e[3]; t <= (exact ? e[3] : e[4]) && all; t++) all = decodedLists.has(t);
+    if (all) return;
     for (var f = e[5]; f <= to; f++) names.add(f);
   });
   var files = new Map();
@@ -293,51 +311,58 @@ async function searchPhrases(query, entries, current) {
   }));
   current();
   var lists = await Promise.all(entries.map(function (e, i) {
-    return phraseList(e, i !== last || !query.prefix, files);
+    return phraseLists(e, i !== last || !query.prefix, files);
   }));
   current();
   names.forEach(function (f) { forget(SEARCH + 'l/' + f); });
-  // The shortest list first; the others looked up in it.
-  var order = lists.map(function (l, i) { return i; })
-      .sort(function (a, b) { return lists[a].ids.length - lists[b].ids.length; });
-  var found = lists[order[0]].ids;
-  var at = lists.map(function () { return null; });
-  at[order[0]] = found.map(function (v, k) { return k; });
-  for (var o = 1; o < order.length && found.length; o++) {
-    var l = lists[order[o]];
-    var keep = [], positions = [], j = 0;
-    for (var i = 0; i < found.length; i++) {
-      while (j < l.ids.length && l.ids[j] < found[i]) j++;
-      if (j < l.ids.length && l.ids[j] === found[i]) { keep.push(i); positions.push(j); }
+  // The candidates: the passages of the phrase found in fewest, narrowed by each other phrase
+  // in turn, from the next fewest on.
+  var sizes = entries.map(function (e, i) { return i !== last || !query.prefix ? e[7] : e[1]; });
+  var order = sizes.map(function (n, i) { return i; })
+      .sort(function (a, b) { return sizes[a] - sizes[b]; });
+  var found = unionIds(lists[order[0]]);
+  var seen = [];
+  order.forEach(function (i) {
+    var p = probe(lists[i], found);
+    var keep = 0;
+    for (var k = 0; k < found.length; k++) if (p.times[k] > 0) keep++;
+    if (keep < found.length) {
+      var all = found.length, times = p.times;
+      var narrow = function (array) {
+        var out = new array.constructor(keep), n = 0;
+        for (var k = 0; k < all; k++) if (times[k] > 0) out[n++] = array[k];
+        return out;
+      };
+      seen.forEach(function (q) { q.times = narrow(q.times); });
+      p.length = narrow(p.length);
+      p.place = narrow(p.place);
+      found = narrow(found);
+      p.times = narrow(p.times);
     }
-    found = Int32Array.from(keep, function (i) { return found[i]; });
-    for (var p = 0; p < o; p++) {
-      var prior = at[order[p]];
-      at[order[p]] = Int32Array.from(keep, function (i) { return prior[i]; });
-    }
-    at[order[o]] = Int32Array.from(positions);
-  }
+    p.phrase = i;
+    seen.push(p);
+  });
+  var byPhrase = [];
+  seen.forEach(function (p) { byPhrase[p.phrase] = p; });
+  var shape = seen[seen.length - 1];
   var count = found.length;
   var ranked = count <= site.rankAll;
   var chosen;
   if (ranked) {
     var average = site.words / site.passages;
-    var phrases = lists.map(function (l, i) {
-      var e = entries[i];
-      var exact = i !== last || !query.prefix;
-      return { list: l, at: at[i], idf: idf(exact ? e[7] : e[1]) };
-    });
+    var idfs = entries.map(function (e, i) { return idf(sizes[i]); });
     var scored = [];
     for (var x = 0; x < count; x++) {
       // Phrase by phrase in the order typed, operation for operation as SQLite's bm25, so that
       // equal passages tie as they do there (and then the older one comes first).
       var score = 0.0;
-      for (var q = 0; q < phrases.length; q++) {
-        var ph = phrases[q], k = ph.at[x];
+      var weight = PLACE_WEIGHT[shape.place[x]];
+      var length = shape.length[x];
+      for (var q = 0; q < byPhrase.length; q++) {
         var frequency = 0;
-        for (var n = 0; n < ph.list.times[k]; n++) frequency += PLACE_WEIGHT[ph.list.place[k]];
-        score += ph.idf * ((frequency * (K1 + 1.0)) /
-                           (frequency + K1 * (1 - B + B * ph.list.length[k] / average)));
+        for (var n = 0; n < byPhrase[q].times[x]; n++) frequency += weight;
+        score += idfs[q] * ((frequency * (K1 + 1.0)) /
+                            (frequency + K1 * (1 - B + B * length / average)));
       }
       scored.push({ id: found[x], rank: -1.0 * score });
     }
@@ -345,9 +370,8 @@ async function searchPhrases(query, entries, current) {
     chosen = scored.slice(0, site.hits).map(function (s) { return s.id; });
   } else {
     // Too many to rank: the first found, titles before slide titles before the rest.
-    var placeList = lists[order[0]];
     chosen = Array.from(found.subarray(0, site.hits), function (id, k) {
-      return { id: id, place: placeList.place[at[order[0]][k]], k: k };
+      return { id: id, place: shape.place[k], k: k };
     }).sort(function (a, b) { return a.place - b.place || a.k - b.k; })
       .map(function (h) { return h.id; });
   }

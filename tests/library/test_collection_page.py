@@ -294,12 +294,12 @@ def check_site(driver, base, mode, work, expected):
               "%s: one word loads only the dictionary and its best hits: %s" % (mode, names))
 
     # The program's hits, in its order: a search of one word shows its best 50 at once, one of
-    # several words the best 10, and 10 more each time they are asked for.
+    # several words the best 5, and 5 more each time they are asked for.
     for query in QUERIES:
         page = driver.execute_async_script(TYPE, query)
         mine = [key_of_page(h) for h in page["hits"]]
         theirs = [key_of_program(h) for h in expected[query]]
-        shown = HITS if len(query.split()) == 1 else 10
+        shown = HITS if len(query.split()) == 1 else 5
         if "More than" in page["status"]:
             # Not ranked: the first 50 found by the page, the first 100 by the command line
             # (its limit), each sorted titles first; the page's are among them, in that order.
@@ -311,7 +311,7 @@ def check_site(driver, base, mode, work, expected):
                   "%s: %r draws the program's best %d in its order (%s)"
                   % (mode, query, len(mine), page["status"]))
     page = driver.execute_async_script(TYPE, "alpha beta gamma")
-    for _ in range(4):
+    for _ in range(9):
         driver.execute_async_script(MORE)
     mine = [key_of_page(h) for h in driver.execute_script(HITS_SHOWN)]
     check(mine == [key_of_program(h) for h in expected["alpha beta gamma"]][:HITS],
