@@ -9,9 +9,11 @@
 #include <numeric>
 
 #include "exporter/PresentationContent.h"
-#include "library/PrintableText.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
+#include "medium/PrintableText.h"
 #include "presentation/PresentationLoader.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
@@ -42,15 +44,6 @@ bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error) {
   return true;
 }
 
-bool IsPlainName(const QString& name) {
-  return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-         !name.contains(u'/') && !name.contains(u'\\') && !name.startsWith(u'.');
-}
-
-bool IsWithin(const QString& path, const QString& folder) {
-  return path == folder || path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
-
 QByteArray Resource(const QString& name) {
   InitLibraryResources();
   QFile f(QStringLiteral(":/library/page/") + name);
@@ -60,7 +53,7 @@ QByteArray Resource(const QString& name) {
 
 QByteArray Script(const QString& name) {
   QByteArray out;
-  AppendScriptString(out, name);
+  exporter::AppendScriptString(out, name);
   return out;
 }
 
@@ -87,25 +80,19 @@ class NoTexts : public TranscriptTexts {
   QString GetTranscriptText(int16_t, int16_t) override { return QString(); }
 };
 
-class Quiet : public medium::Reporter {
- public:
-  Quiet() : Reporter(QStringLiteral("collection")) {}
-  void Show(const medium::Message&) override {}
-};
-
-// The first slide's thumbnail of a presentation of the medium at medium::ApplicationFolder(),
-// or nothing when it has no slide or the picture cannot be read.
-QByteArray FirstThumbnail(const QString& folder) {
-  Quiet reporter;
+// The first slide's thumbnail of a presentation of a medium, or nothing when it has no slide or
+// the picture cannot be read.
+QByteArray FirstThumbnail(const layout::MediumLayout& medium, const QString& folder) {
+  medium::SilentReporter reporter;
   FirstSlide listener;
-  PresentationLoader loader(reporter, listener);
+  PresentationLoader loader(medium, reporter, listener);
   loader.SetTranscriptSource(
       [](const QString&, const QStringList&) { return std::make_unique<NoTexts>(); });
   LoadedPresentation loaded;
   loader.Load(folder, loaded);
   const std::optional<Slide_cls> slide = listener.Slide();
   if (!slide) return {};
-  const std::optional<exporter::PackageFile> file = exporter::ThumbnailFile(*slide);
+  const std::optional<exporter::PackageFile> file = exporter::ThumbnailFile(medium, *slide);
   if (!file) return {};
   try {
     return medium::ReadRegularFile(file->source, kMaxPictureBytes);
@@ -117,29 +104,22 @@ QByteArray FirstThumbnail(const QString& folder) {
 }  // namespace
 
 bool CollectionExport::Prepare(const std::vector<MediumEntry>& media, QString* error) {
-  const QString out = QDir::cleanPath(QDir(outDir_).absolutePath());
-  if (!QDir().mkpath(out)) {
-    *error =
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out));
-    return false;
-  }
-  outDir_ = QFileInfo(out).canonicalFilePath();
-  QSet<QString> taken{kSiteFolder};
-  names_.clear();
+  const QString out = jobs::ResolvedAbsolute(outDir_);
+  QStringList paths;
   for (const MediumEntry& m : media) {
-    const QString real = QFileInfo(m.path).canonicalFilePath();
-    if (!real.isEmpty() && IsWithin(outDir_, real)) {
-      *error = QStringLiteral("%1 lies on the medium %2, which is never written to")
-                   .arg(QDir::toNativeSeparators(outDir_), m.path);
+    const QString onMedium = jobs::OnMediumReason(out, QFileInfo(m.path).canonicalFilePath());
+    if (!onMedium.isEmpty()) {
+      *error = onMedium;
       return false;
     }
-    QString base = IsPlainName(m.name) ? m.name : QStringLiteral("medium");
-    QString name = base;
-    for (int n = 2; taken.contains(name.toLower()); ++n)
-      name = QStringLiteral("%1-%2").arg(base).arg(n);
-    taken.insert(name.toLower());
-    names_ << name;
+    paths << m.path;
   }
+  outDir_ = jobs::MakeOutputFolder(out, error);
+  if (outDir_.isEmpty()) return false;
+  // The site's own folder stands beside the media's.
+  const QHash<QString, QString> names = jobs::MediumFolderNames(paths, {kSiteFolder});
+  names_.clear();
+  for (const MediumEntry& m : media) names_ << names.value(m.path);
   return true;
 }
 
@@ -188,23 +168,19 @@ bool CollectionExport::Write(const LibraryIndex& index, const std::vector<Medium
   }
 
   // Each talk's first slide's thumbnail, from the media that are there.
-  const QString before = medium::ApplicationFolder();
   for (size_t n = 0; n < talks.size(); ++n) {
     const MediumEntry& m = media[talks[n].medium];
     if (!m.present) continue;
-    if (n == 0 || talks[n - 1].medium != talks[n].medium) medium::SetApplicationFolder(m.path);
-    const QByteArray picture = FirstThumbnail(talks[n].entry->folder);
+    const QByteArray picture = FirstThumbnail(layout::MediumLayout(m.path), talks[n].entry->folder);
     if (picture.isEmpty()) continue;
     QFile f(site + QStringLiteral("/pictures/%1.jpg").arg(n));
     if (!f.open(QIODevice::WriteOnly) || f.write(picture) != picture.size()) {
-      medium::SetApplicationFolder(before);
       *error = QStringLiteral("cannot write %1: %2")
                    .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
       return false;
     }
     talks[n].picture = true;
   }
-  medium::SetApplicationFolder(before);
 
   // The listing, a page of talks to a file.
   const int pages = int((talks.size() + kListingPageTalks - 1) / kListingPageTalks);
@@ -218,13 +194,13 @@ bool CollectionExport::Write(const LibraryIndex& index, const std::vector<Medium
       if (n > from) out += ',';
       // [title, folder, page or null, length in ms (-1 unknown), slides, languages, picture]
       out += '[';
-      AppendScriptString(out, p.title.isEmpty() ? p.folder : p.title);
+      exporter::AppendScriptString(out, p.title.isEmpty() ? p.folder : p.title);
       out += ',';
-      AppendScriptString(out, p.folder);
+      exporter::AppendScriptString(out, p.folder);
       out += ',';
       out += talks[n].href.isEmpty() ? QByteArray("null") : Script(talks[n].href);
       out += ',' + QByteArray::number(p.lengthMs) + ',' + QByteArray::number(p.slides) + ',';
-      AppendScriptString(out, p.languages.join(QStringLiteral(", ")));
+      exporter::AppendScriptString(out, p.languages.join(QStringLiteral(", ")));
       out += talks[n].picture ? ",1]" : ",0]";
     }
     out += "]);\n";
@@ -265,7 +241,7 @@ bool CollectionExport::Write(const LibraryIndex& index, const std::vector<Medium
   const QStringList languages = writer.Languages();
   for (int i = 0; i < languages.size(); ++i) {
     if (i > 0) data += ',';
-    AppendScriptString(data, languages[i]);
+    exporter::AppendScriptString(data, languages[i]);
   }
   data += "],\"media\":[";
   size_t first = 0;
@@ -273,9 +249,9 @@ bool CollectionExport::Write(const LibraryIndex& index, const std::vector<Medium
     const MediumEntry& m = media[i];
     if (i > 0) data += ',';
     data += "{\"name\":";
-    AppendScriptString(data, PrintableLine(m.name));
+    exporter::AppendScriptString(data, medium::PrintableText(m.name));
     data += ",\"path\":";
-    AppendScriptString(data, PrintableLine(m.path));
+    exporter::AppendScriptString(data, medium::PrintableText(m.path));
     data += ",\"present\":";
     data += m.present ? "true" : "false";
     data += ",\"first\":" + QByteArray::number(qulonglong(first));
@@ -283,11 +259,11 @@ bool CollectionExport::Write(const LibraryIndex& index, const std::vector<Medium
     data += ",\"problems\":[";
     for (int k = 0; k < m.problems.size() && k < kMaxShownProblems; ++k) {
       if (k > 0) data += ',';
-      AppendScriptString(data, PrintableLine(m.problems[k]));
+      exporter::AppendScriptString(data, medium::PrintableText(m.problems[k]));
     }
     if (m.problems.size() > kMaxShownProblems) {
       data += ',';
-      AppendScriptString(
+      exporter::AppendScriptString(
           data, QStringLiteral("… and %1 more").arg(m.problems.size() - kMaxShownProblems));
     }
     data += "]}";

@@ -236,58 +236,6 @@ constexpr int kSnippetWords = 24;
 
 }  // namespace
 
-void AppendScriptString(QByteArray& out, QStringView text) {
-  out += '"';
-  const char16_t* s = text.utf16();
-  const qsizetype n = text.size();
-  qsizetype i = 0;
-  while (i < n) {
-    const char16_t u = s[i];
-    if (u >= 0x80) {
-      qsizetype j = i;
-      while (j < n && s[j] >= 0x80 && s[j] != 0x2028 && s[j] != 0x2029) ++j;
-      if (j > i) {
-        out += QStringView(s + i, j - i).toUtf8();
-        i = j;
-      } else {
-        out += u == 0x2028 ? "\\u2028" : "\\u2029";
-        ++i;
-      }
-      continue;
-    }
-    switch (u) {
-      case u'"':
-        out += "\\\"";
-        break;
-      case u'\\':
-        out += "\\\\";
-        break;
-      case u'\n':
-        out += "\\n";
-        break;
-      case u'\r':
-        out += "\\r";
-        break;
-      case u'\t':
-        out += "\\t";
-        break;
-      case u'/':
-        out += "\\/";
-        break;
-      default:
-        if (u < 0x20) {
-          out += "\\u00";
-          out += "0123456789abcdef"[u >> 4];
-          out += "0123456789abcdef"[u & 15];
-        } else {
-          out += char(u);
-        }
-    }
-    ++i;
-  }
-  out += '"';
-}
-
 void ForEachWord(QStringView text,
                  const std::function<void(qsizetype start, qsizetype end, QStringView)>& take) {
   std::u16string word;
@@ -355,7 +303,7 @@ struct SiteIndexWriter::Impl {
   QString Path(const QString& relative) const { return folder + u'/' + relative; }
   QByteArray Name(const QString& relative) const {
     QByteArray out;
-    AppendScriptString(out, QString(name + u'/' + relative));
+    exporter::AppendScriptString(out, QString(name + u'/' + relative));
     return out;
   }
 
@@ -449,14 +397,14 @@ struct SiteIndexWriter::Impl {
     out += '[';
     AppendNumber(out, t.listing);
     out += ',';
-    AppendScriptString(out, t.title);
+    exporter::AppendScriptString(out, t.title);
     out += ',';
-    AppendScriptString(out, t.folder);
+    exporter::AppendScriptString(out, t.folder);
     out += ',';
     if (t.href.isEmpty()) {
       out += "null";
     } else {
-      AppendScriptString(out, t.href);
+      exporter::AppendScriptString(out, t.href);
     }
     out += ']';
   }
@@ -663,7 +611,7 @@ struct SiteIndexWriter::Impl {
         data += ',';
         AppendNumber(data, atOf[size_t(passage)]);
         data += ',';
-        AppendScriptString(data, Snippet(texts.value(passage), node));
+        exporter::AppendScriptString(data, Snippet(texts.value(passage), node));
         data += ']';
       }
       data += "],\"talks\":[";
@@ -752,7 +700,7 @@ struct SiteIndexWriter::Impl {
 
   void AppendNode(QByteArray& out, const Node& node, const std::vector<int>& fileOf) const {
     out += '[';
-    AppendScriptString(out, node.text);
+    exporter::AppendScriptString(out, node.text);
     out += ',';
     AppendNumber(out, prefixes[size_t(node.prefix)].count);
     out += ',';
@@ -805,7 +753,7 @@ struct SiteIndexWriter::Impl {
         size_t j = i;
         while (j < to && nodes[j].text.startsWith(child)) ++j;
         if (!split.isEmpty()) split += ',';
-        AppendScriptString(split, child);
+        exporter::AppendScriptString(split, child);
         if (!WriteShard(child, nodes, i, j, fileOf, error)) return false;
         i = j;
       }
@@ -908,7 +856,7 @@ bool SiteIndexWriter::Add(int talk, const StoredPassage& passage, QString* error
   d.blockPassages += ',';
   d.blockTextAt.push_back(quint32(d.blockPassages.size()));
   d.textAt.push_back(0);
-  AppendScriptString(d.blockPassages, passage.text);
+  exporter::AppendScriptString(d.blockPassages, passage.text);
   d.blockPassages += ']';
   return true;
 }

@@ -31,6 +31,7 @@
 #include <memory>
 #include <vector>
 
+#include "exporter/ScriptText.h"
 #include "library/LibraryIndex.h"
 
 namespace library {
@@ -39,10 +40,6 @@ namespace library {
 inline constexpr int kSiteRankAll = 20000;
 // Hits a search shows.
 inline constexpr int kSiteHits = 50;
-
-// Appends text as a JSON string that may stand in a script (line and paragraph separators
-// escaped, no "</"), in UTF-8.
-void AppendScriptString(QByteArray& out, QStringView text);
 
 // The words of a text as the index's tokenizer cuts and folds them: runs of letters, digits,
 // marks and private-use characters; case folded, the accents of Latin letters and every

@@ -3,10 +3,10 @@
 
 #include <QtTest>
 
-#include "library/PrintableText.h"
+#include "medium/PrintableText.h"
 
-using library::PrintableLine;
-using library::PrintableLines;
+using medium::PrintableText;
+using medium::PrintableTextLines;
 
 class PrintableTextTest : public QObject {
   Q_OBJECT
@@ -55,7 +55,7 @@ class PrintableTextTest : public QObject {
     QFETCH(QString, text);
     QFETCH(int, max);
     QFETCH(QString, shown);
-    const QString line = PrintableLine(QStringView(text), max);
+    const QString line = PrintableText(QStringView(text), max);
     QCOMPARE(line, shown);
     QVERIFY(line.size() <= max);
   }
@@ -77,12 +77,12 @@ class PrintableTextTest : public QObject {
   void Bytes() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
-    QCOMPARE(PrintableLine(QByteArrayView(bytes)), shown);
+    QCOMPARE(PrintableText(QByteArrayView(bytes)), shown);
   }
 
   void BytesCut() {
     const QByteArray bytes = QByteArray(1000, '\xff');
-    const QString line = PrintableLine(QByteArrayView(bytes), 30);
+    const QString line = PrintableText(QByteArrayView(bytes), 30);
     // Seven escapes of four characters, then the mark.
     QCOMPARE(line, QString("\\xFF").repeated(7) + QChar(0x2026));
   }
@@ -105,7 +105,7 @@ class PrintableTextTest : public QObject {
     QFETCH(QString, text);
     QFETCH(int, maxLines);
     QFETCH(QStringList, shown);
-    QCOMPARE(PrintableLines(QStringView(text), maxLines), shown);
+    QCOMPARE(PrintableTextLines(QStringView(text), maxLines), shown);
   }
 };
 
