@@ -28,6 +28,10 @@ struct MediaInfo {
   int width = 0;
   int height = 0;
   std::vector<AudioTrack> audioTracks;  // in the recording's order; every one is kept
+  // Who speaks in ffmpeg's log while it reads the recording: the demultiplexer ("rm") and the
+  // decoders of its sound and picture streams ("cook", "wmv2").
+  QString demuxer;
+  QStringList decoders;
 };
 
 // A language as a recording names it ("eng", "fre", "en-us", ...) as a BCP 47 tag and a name
@@ -53,11 +57,12 @@ struct TranscodeResult {
   bool ok = false;
   bool cancelled = false;
   QString error;  // ffmpeg's last words when it failed
-  // Where ffmpeg met errors while it read and decoded the recording: between the output times it
-  // had reached just before and just after (within a second or so of the place in the
-  // recording), joined as the checker joins damaged stretches.
+  // Where ffmpeg's decoders met errors: between the output times it had reached just before and
+  // just after (within a second or so of the place in the recording), joined as the checker
+  // joins damaged stretches. What the demultiplexer says of the container is not counted here:
+  // the export's reading of the packets judges the container, as the checker does.
   std::vector<checker::Stretch> damaged;
-  QStringList errorLines;  // the first of ffmpeg's error lines, for whoever wants its words
+  QStringList errorLines;  // the first of ffmpeg's error lines of any kind, for its words
 };
 
 // The time one line of "-progress" output gives (out_time_us, in seconds); nothing otherwise.
