@@ -101,6 +101,28 @@ QString Megabytes(qint64 bytes) {
   return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
+QString LeftFolderText(const exporter::LeftFolder& left) {
+  switch (left.fate) {
+    case exporter::LeftFolder::Fate::Removed:
+      return QStringLiteral(
+                 "%1: a bag left unfinished by a --preserve that was stopped (%2): "
+                 "removed")
+          .arg(left.path, Megabytes(left.bytes));
+    case exporter::LeftFolder::Fate::PutBack:
+      return QStringLiteral(
+                 "%1: a bag set aside by a --preserve --force that was stopped: put "
+                 "back as %2")
+          .arg(left.path, left.why);
+    case exporter::LeftFolder::Fate::InUse:
+      return QStringLiteral("%1: being filled by another --preserve still running: left alone")
+          .arg(left.path);
+    case exporter::LeftFolder::Fate::Kept:
+      break;
+  }
+  return QStringLiteral("%1: left by a --preserve that did not finish: %2; left alone")
+      .arg(left.path, left.why);
+}
+
 class BagWriter {
  public:
   BagWriter(const QString& root, const PreserveRequest& request, const PreserveProgressFn& progress,
@@ -655,6 +677,12 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
         QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
   }
   const QString outDir = QFileInfo(out).canonicalFilePath();
+  // A run that was killed (SIGKILL, a power cut) leaves its bag in the making behind; whether its
+  // run is gone is told by the lock a running one holds.
+  for (const exporter::LeftFolder& left :
+       exporter::ClearAbandonedFolders(outDir, QStringLiteral("preserve"))) {
+    s.leftovers << LeftFolderText(left);
+  }
   exporter::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
   if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
@@ -684,6 +712,7 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
 
 QString FormatBagSummary(const BagSummary& s) {
   QString out;
+  for (const QString& left : s.leftovers) out += left + u'\n';
   switch (s.status) {
     case BagSummary::Status::Refused:
     case BagSummary::Status::Failed:

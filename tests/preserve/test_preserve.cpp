@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -1058,6 +1059,49 @@ class PreserveTest : public QObject {
                  said.contains("data/medium/Media/Talk/big.bin: the disk is full"),
              qPrintable(said));
     QVERIFY2(!said.contains("Unknown error"), qPrintable(said));
+  }
+
+  // What a --preserve killed outright (SIGKILL) left behind is named and removed by the next
+  // --preserve into that folder; a bag another run is still filling is named and left alone.
+  void leftoversOfKilledRuns() {
+    TempMedium medium;
+    QDirIterator it(kSample, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString file = it.next().mid(kSample.size() + 1);
+      if (!file.startsWith("Media/Launch2004"))
+        medium.Write(file, ReadBytes(kSample + u'/' + file));
+    }
+    QTemporaryDir out;
+    QProcess killed;
+    killed.start(kAmbrel, {"--preserve", out.path(), "--masters", medium.Root()});
+    QVERIFY(killed.waitForStarted());
+    QVERIFY2(WaitForChild(killed, "ffmpeg", 120000) != 0, "no ffmpeg seen while making masters");
+    QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
+    QVERIFY(killed.waitForFinished(30000));
+    const QStringList left = Leftovers(out.path());
+    QCOMPARE(left.size(), 1);  // a kill leaves the bag in the making behind
+
+    // Another run at work: it holds the lock on its folder.
+    const QString busy = out.path() + "/.preserve-other-Ab12Cd";
+    QVERIFY(QDir().mkpath(busy + "/data"));
+    const int lock = ::open(QFile::encodeName(busy).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(lock >= 0);
+    QCOMPARE(::flock(lock, LOCK_EX), 0);
+
+    TempMedium small;
+    MakeSmallMedium(small);
+    const ProgramRun r = RunProgram(kAmbrel, {"--preserve", out.path(), small.Root()});
+    ::close(lock);
+    QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("%1/%2: a bag left unfinished by a --preserve that was "
+                                           "stopped (")
+                                .arg(out.path(), left[0])) &&
+                 r.out.contains(" MB): removed\n"),
+             qPrintable(r.out));
+    QVERIFY2(r.out.contains(busy + ": being filled by another --preserve still running: left "
+                                   "alone\n"),
+             qPrintable(r.out));
+    QCOMPARE(Leftovers(out.path()), QStringList{".preserve-other-Ab12Cd"});
   }
 
   void refusals_data() {
