@@ -44,6 +44,13 @@ bool IsSystemLitter(const QByteArray& path) {
          lower == "ehthumbs.db" || lower == "desktop.ini";
 }
 
+// The names the format gives tag files at the top of a bag.
+bool IsTagFileName(const QByteArray& path) {
+  if (path == "bagit.txt" || path == "bag-info.txt" || path == "fetch.txt") return true;
+  return (path.startsWith("manifest-") || path.startsWith("tagmanifest-")) &&
+         path.endsWith(".txt") && !path.contains('/');
+}
+
 // A name as systems that compare names in another Unicode normalization or case see it.
 QString FoldedName(const QByteArray& path) {
   return QString::fromUtf8(path).normalized(QString::NormalizationForm_C).toCaseFolded();
@@ -176,6 +183,11 @@ void Verification::ListBag() {
         }
         break;
       case EntryKind::Folder:
+        // A folder under a tag file's name leaves that file unread: a bag without it.
+        if (IsTagFileName(e.path)) {
+          irregular_.insert(e.path);
+          Find(shown, QStringLiteral("a folder, not a file"));
+        }
         break;
       case EntryKind::Link:
         irregular_.insert(e.path);

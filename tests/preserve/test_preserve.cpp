@@ -268,6 +268,7 @@ enum Damage {
   kDataLink,
   kBagInfoLink,
   kNameNotUtf8,
+  kManifestFolder,
 };
 
 void Damage(const QString& bag, int damage) {
@@ -472,6 +473,10 @@ void Damage(const QString& bag, int damage) {
     }
     case kNameNotUtf8:
       WriteNamed(QFile::encodeName(bag) + "/data/medium/extra\xFF.bin", "not bagged");
+      break;
+    case kManifestFolder:
+      QFile::remove(bag + "/manifest-sha512.txt");
+      QDir().mkpath(bag + "/manifest-sha512.txt");
       break;
   }
 }
@@ -718,6 +723,9 @@ class PreserveTest : public QObject {
     QTest::newRow("payload name not UTF-8")
         << int(kNameNotUtf8) << 1
         << QStringList{"data/medium/extra\\xFF.bin: not in manifest-sha512.txt", "Payload-Oxum"};
+    QTest::newRow("the manifest a folder")
+        << int(kManifestFolder) << 1
+        << QStringList{"manifest-sha512.txt: a folder, not a file", "invalid: "};
   }
   void verifyFindsEveryDamage() {
     QFETCH(int, damage);
