@@ -360,6 +360,13 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
   return result;
 }
 
+QString DecoderName(const QString& codecName) {
+  const QByteArray name = codecName.toLatin1();
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get_by_name(name.constData());
+  const AVCodec* decoder = descriptor ? avcodec_find_decoder(descriptor->id) : nullptr;
+  return decoder ? QString::fromLatin1(decoder->name) : codecName;
+}
+
 QStringList DescribeDamage(const RecordingReading& reading) {
   QStringList out;
   if (!reading.openError.isEmpty()) {
