@@ -20,8 +20,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
   services.starter = &starter;
   services.indexFile = file;
   const auto listed = [&](librarywindow::LibraryWindow& w) {
-    return w.Media_tree->topLevelItemCount() == shape.media;
+    return w.Media_tree->model()->rowCount() == shape.media;
   };
 
   // The first index, built beside the window.
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
         t.elapsed() / 1000.0, g.p50, g.p99, g.max, gaps.size());
     if (!listed(w)) {
       std::fprintf(stderr, "bench_library_window: the window lists %d media\n",
-                   w.Media_tree->topLevelItemCount());
+                   w.Media_tree->model()->rowCount());
       return 1;
     }
     met = met && g.max <= 250;
@@ -167,7 +168,7 @@ int main(int argc, char** argv) {
       t.restart();
       w.SearchNow();
       times.push_back(t.nsecsElapsed() / 1e6);
-      hits += static_cast<size_t>(w.Hits_lst->topLevelItemCount());
+      hits += static_cast<size_t>(w.Hits_lst->model()->rowCount());
     }
     const Stats q = Summarise(times);
     std::printf(

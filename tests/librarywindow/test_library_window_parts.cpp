@@ -1,8 +1,10 @@
 // The library window's rooms on their own: the slide pictures read from a copy of the sample
 // medium (the slide at a moment, the medium's own thumbnails, the cache beside the index that an
 // absent medium is shown from, a changed medium read again, the store's worker under a flood of
-// requests and going away while it reads), and a medium's problems grouped and folded.
+// requests and going away while it reads), a new listing merged into the media model, and a
+// medium's problems grouped and folded.
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QtTest>
 
 #include "library/LibraryIndex.h"
+#include "librarywindow/MediaModel.h"
 #include "librarywindow/ProblemGroups.h"
 #include "librarywindow/SlidePictures.h"
 #include "tests/support/FileTree.h"
@@ -40,6 +43,41 @@ bool CopyTree(const QString& from, const QString& to) {
   return true;
 }
 
+// "path=folder,folder" into a medium as the index lists it.
+library::MediumEntry Medium(const QString& spec) {
+  library::MediumEntry m;
+  m.path = spec.section(u'=', 0, 0);
+  m.name = m.path.section(u'/', -1);
+  m.present = true;
+  const QString folders = spec.section(u'=', 1);
+  for (const QString& f : folders.split(u',', Qt::SkipEmptyParts)) {
+    library::PresentationEntry p;
+    p.folder = f;
+    p.title = QStringLiteral("Talk ") + f;
+    m.presentations.push_back(p);
+  }
+  return m;
+}
+
+std::vector<library::MediumEntry> Media(const QStringList& specs) {
+  std::vector<library::MediumEntry> media;
+  for (const QString& s : specs) media.push_back(Medium(s));
+  return media;
+}
+
+// The model's media as "path=folder,folder", in its order.
+QStringList Listed(const librarywindow::MediaModel& model) {
+  QStringList out;
+  for (int r = 0; r < model.rowCount(); ++r) {
+    const QModelIndex m = model.index(r, 0);
+    QStringList folders;
+    for (int p = 0; p < model.rowCount(m); ++p)
+      folders << model.index(p, librarywindow::MediaModel::kFolder, m).data().toString();
+    out << model.MediumAt(m)->path + u'=' + folders.join(u',');
+  }
+  return out;
+}
+
 const QString kKeynote = QStringLiteral("Launch2004");
 
 }  // namespace
@@ -54,6 +92,10 @@ class LibraryWindowPartsTest : public QObject {
   void absentMediumIsShownFromTheCache();
   void changedMediumIsReadAgain();
   void storeUnderAFloodOfRequests();
+  void listingMergedIntoTheModel_data();
+  void listingMergedIntoTheModel();
+  void sortingKeepsMediaTogether_data();
+  void sortingKeepsMediaTogether();
   void problemsGroupedAndFolded_data();
   void problemsGroupedAndFolded();
 
@@ -231,6 +273,135 @@ void LibraryWindowPartsTest::storeUnderAFloodOfRequests() {
   }
 }
 
+void LibraryWindowPartsTest::listingMergedIntoTheModel_data() {
+  QTest::addColumn<QStringList>("before");
+  QTest::addColumn<QStringList>("after");
+  QTest::addColumn<int>("inserted");  // media rows
+  QTest::addColumn<int>("removed");
+  QTest::addColumn<bool>("reset");
+  QTest::addColumn<QString>("kept");  // "path=folder": a row that must stay where it is
+
+  QTest::newRow("the same") << QStringList{"/a=x,y", "/b=z"} << QStringList{"/a=x,y", "/b=z"} << 0
+                            << 0 << false << "/a=y";
+  QTest::newRow("from nothing") << QStringList{} << QStringList{"/a=x", "/b=y"} << 2 << 0 << false
+                                << "";
+  QTest::newRow("a medium found between two")
+      << QStringList{"/a=x", "/c=z"} << QStringList{"/a=x", "/b=y", "/c=z"} << 1 << 0 << false
+      << "/c=z";
+  QTest::newRow("media found at both ends")
+      << QStringList{"/b=y"} << QStringList{"/a=x", "/b=y", "/c=z", "/d=w"} << 3 << 0 << false
+      << "/b=y";
+  QTest::newRow("a medium gone") << QStringList{"/a=x", "/b=y", "/c=z"}
+                                 << QStringList{"/a=x", "/c=z"} << 0 << 1 << false << "/c=z";
+  QTest::newRow("one gone, one found")
+      << QStringList{"/a=x", "/b=y", "/d=w"} << QStringList{"/a=x", "/c=z", "/d=w"} << 1 << 1
+      << false << "/d=w";
+  QTest::newRow("a medium's presentations changed")
+      << QStringList{"/a=x,y", "/b=z"} << QStringList{"/a=x,q,y", "/b=z"} << 0 << 0 << false
+      << "/b=z";
+  QTest::newRow("all gone") << QStringList{"/a=x", "/b=y"} << QStringList{} << 0 << 2 << false
+                            << "";
+  QTest::newRow("another order: listed anew")
+      << QStringList{"/a=x", "/b=y"} << QStringList{"/b=y", "/a=x"} << 0 << 0 << true << "";
+}
+
+void LibraryWindowPartsTest::listingMergedIntoTheModel() {
+  QFETCH(QStringList, before);
+  QFETCH(QStringList, after);
+  QFETCH(int, inserted);
+  QFETCH(int, removed);
+  QFETCH(bool, reset);
+  QFETCH(QString, kept);
+  librarywindow::MediaModel model(nullptr);
+  // Qt's own checks of a model's promises, after every change.
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+  model.SetMedia(Media(before));
+  QCOMPARE(Listed(model), before);
+
+  QPersistentModelIndex keep;
+  if (!kept.isEmpty()) {
+    keep = model.Find(kept.section(u'=', 0, 0), kept.section(u'=', 1));
+    QVERIFY(keep.isValid());
+  }
+  int insertedRows = 0;
+  int removedRows = 0;
+  connect(&model, &QAbstractItemModel::rowsInserted, this,
+          [&](const QModelIndex& parent, int first, int last) {
+            if (!parent.isValid()) insertedRows += last - first + 1;
+          });
+  connect(&model, &QAbstractItemModel::rowsRemoved, this,
+          [&](const QModelIndex& parent, int first, int last) {
+            if (!parent.isValid()) removedRows += last - first + 1;
+          });
+  QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+  model.SetMedia(Media(after));
+  QCOMPARE(Listed(model), after);
+  QCOMPARE(insertedRows, inserted);
+  QCOMPARE(removedRows, removed);
+  QCOMPARE(resets.size(), reset ? 1 : 0);
+  if (!kept.isEmpty()) {
+    // The row that was current is still the same presentation.
+    QVERIFY(keep.isValid());
+    QCOMPARE(model.MediumAt(keep)->path, kept.section(u'=', 0, 0));
+    QCOMPARE(model.PresentationAt(keep)->folder, kept.section(u'=', 1));
+  }
+  int presentations = 0;
+  for (const library::MediumEntry& m : Media(after)) presentations += int(m.presentations.size());
+  QCOMPARE(model.PresentationCount(), presentations);
+}
+
+void LibraryWindowPartsTest::sortingKeepsMediaTogether_data() {
+  QTest::addColumn<int>("column");
+  QTest::addColumn<bool>("descending");
+  QTest::addColumn<QStringList>("shown");  // "medium: title, title"
+
+  using M = librarywindow::MediaModel;
+  QTest::newRow("no column: as the index lists them")
+      << -1 << false << QStringList{"b: Zebra, apple, Mango", "a: Kiwi, banana"};
+  QTest::newRow("by title, case-blind")
+      << int(M::kTitle) << false << QStringList{"a: banana, Kiwi", "b: apple, Mango, Zebra"};
+  QTest::newRow("by title, descending")
+      << int(M::kTitle) << true << QStringList{"b: Zebra, Mango, apple", "a: Kiwi, banana"};
+  // An unknown length comes first; the media stay in name order.
+  QTest::newRow("by length") << int(M::kLength) << false
+                             << QStringList{"a: banana, Kiwi", "b: Mango, apple, Zebra"};
+  QTest::newRow("by slides") << int(M::kSlides) << false
+                             << QStringList{"a: Kiwi, banana", "b: apple, Zebra, Mango"};
+}
+
+void LibraryWindowPartsTest::sortingKeepsMediaTogether() {
+  QFETCH(int, column);
+  QFETCH(bool, descending);
+  QFETCH(QStringList, shown);
+  const auto talk = [](const char* title, qint64 lengthMs, int slides) {
+    library::PresentationEntry p;
+    p.title = QString::fromLatin1(title);
+    p.folder = p.title;
+    p.lengthMs = lengthMs;
+    p.slides = slides;
+    return p;
+  };
+  library::MediumEntry b = Medium("/b=");
+  b.presentations = {talk("Zebra", 300000, 4), talk("apple", 100000, 2), talk("Mango", -1, 9)};
+  library::MediumEntry a = Medium("/a=");
+  a.presentations = {talk("Kiwi", 200000, 1), talk("banana", 50000, 3)};
+  librarywindow::MediaModel model(nullptr);
+  model.SetMedia({b, a});
+  librarywindow::MediaSortModel sorted;
+  sorted.setSourceModel(&model);
+  sorted.setSortRole(librarywindow::MediaModel::kSortRole);
+  sorted.sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  QStringList got;
+  for (int r = 0; r < sorted.rowCount(); ++r) {
+    const QModelIndex m = sorted.index(r, 0);
+    QStringList titles;
+    for (int p = 0; p < sorted.rowCount(m); ++p) titles << sorted.index(p, 0, m).data().toString();
+    got << model.MediumAt(sorted.mapToSource(m))->name + QStringLiteral(": ") +
+               titles.join(QStringLiteral(", "));
+  }
+  QCOMPARE(got, shown);
+}
+
 void LibraryWindowPartsTest::problemsGroupedAndFolded_data() {
   QTest::addColumn<QStringList>("presentations");  // "title|folder"
   QTest::addColumn<QStringList>("problems");       // as the index keeps them
@@ -293,6 +464,11 @@ void LibraryWindowPartsTest::problemsGroupedAndFolded() {
     groups << g.heading + QStringLiteral(": ") + g.lines.join(QStringLiteral(" / "));
   QCOMPARE(groups, shown);
   QCOMPARE(librarywindow::ProblemCount(medium), count);
+  if (count) {
+    QVERIFY2(librarywindow::MediaModel::MediumText(medium).endsWith(
+                 QStringLiteral(" \u2014 %1 problem%2").arg(count).arg(count == 1 ? "" : "s")),
+             qPrintable(librarywindow::MediaModel::MediumText(medium)));
+  }
 }
 
 QTEST_MAIN(LibraryWindowPartsTest)
