@@ -68,7 +68,9 @@ LibraryWindow::LibraryWindow(QStringList roots, LibraryWindowServices services, 
 
 LibraryWindow::~LibraryWindow() {
   updater_.reset();
-  // The models ask the pictures' store while they live: they go first.
+  // The models ask the pictures' store while they live: they go first, and nothing here hears
+  // of their going.
+  Media_tree->selectionModel()->disconnect(this);
   Media_tree->setModel(nullptr);
   Hits_lst->setModel(nullptr);
   delete sortedMedia_;
