@@ -15,10 +15,23 @@
 #include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
 #include "medium/Paths.h"
+#include "medium/PrintableText.h"
 
 namespace library {
 
 namespace {
+
+// A passage or a path may be longer than a name; each is still one line, and what damage makes
+// endless is cut.
+constexpr int kLongTextChars = 1000;
+
+QString Shown(const QString& text, int maxChars = medium::kPrintableTextLength) {
+  return medium::PrintableText(text, maxChars);
+}
+
+QString ShownLong(const QString& text) {
+  return medium::PrintableText(text, kLongTextChars);
+}
 
 void Say(const QString& text) {
   std::fputs(qPrintable(QStringLiteral("Ambrel: ") + text + u'\n'), stderr);
@@ -55,7 +68,7 @@ std::optional<Updated> OpenAndUpdate(const QStringList& folders) {
   u.update = u.index->Update(folders, progress);
   line.Clear();
   for (const SkippedFolder& s : u.update.skipped)
-    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+    Say(QStringLiteral("skipped %1: %2").arg(ShownLong(s.folder), ShownLong(s.reason)));
   if (!u.update.error.isEmpty())
     Say(QStringLiteral("the index cannot be written: ") + u.update.error);
   return u;
@@ -79,12 +92,33 @@ QJsonObject HitJson(const SearchHit& h) {
                      {"score", h.score}};
 }
 
+// A hit on one line: what the medium's files hold is shown printable (controls as \xNN).
 QString HitLine(const SearchHit& h) {
   return QStringLiteral("%1  %2  (%3%4, %5)  %6: %7\n")
       .arg(FormatMoment(h.atMs), -5)
-      .arg(h.title, h.mediumName, h.mediumPresent ? QString() : QStringLiteral(", absent"),
-           h.folder, PlaceText(h.place, h.language),
-           h.MarkedSnippet(QStringLiteral("["), QStringLiteral("]")));
+      .arg(Shown(h.title), Shown(h.mediumName),
+           h.mediumPresent ? QString() : QStringLiteral(", absent"), Shown(h.folder),
+           Shown(PlaceText(h.place, h.language)),
+           h.MarkedSnippet(QStringLiteral("["), QStringLiteral("]"), &ShownLong));
+}
+
+// A check's report with every text from the medium printable, for the terminal. JSON keeps them
+// as they are: it escapes controls itself, and a program reading it wants the text whole.
+checker::CheckResult Printable(checker::CheckResult result) {
+  const auto fix = [](std::vector<checker::Problem>& problems) {
+    for (checker::Problem& p : problems) {
+      p.file = ShownLong(p.file);
+      p.message = ShownLong(p.message);
+    }
+  };
+  result.root = ShownLong(result.root);
+  fix(result.problems);
+  for (checker::PresentationResult& p : result.presentations) {
+    p.name = Shown(p.name);
+    p.folder = Shown(p.folder);
+    fix(p.problems);
+  }
+  return result;
 }
 
 }  // namespace
@@ -137,7 +171,7 @@ int RunLibraryCheck(const QStringList& given, bool json) {
   }
   const Discovery found = FindMedia(*folders);
   for (const SkippedFolder& s : found.skipped)
-    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+    Say(QStringLiteral("skipped %1: %2").arg(ShownLong(s.folder), ShownLong(s.reason)));
   if (found.media.isEmpty()) {
     Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
     return 2;
@@ -151,7 +185,7 @@ int RunLibraryCheck(const QStringList& given, bool json) {
     if (json) {
       media.append(QJsonDocument::fromJson(checker::FormatJson(result)).object());
     } else {
-      Print(checker::FormatText(result) + u'\n');
+      Print(checker::FormatText(Printable(result)) + u'\n');
     }
   }
   if (json) {
@@ -183,9 +217,9 @@ int RunLibraryListing(const QStringList& given) {
   if (!u) return 2;
   for (const MediumEntry& m : u->index->Media(*folders)) {
     Print(QStringLiteral("Medium %1%2: %3 presentations\n")
-              .arg(m.path, m.present ? QString() : QStringLiteral(" (absent)"),
+              .arg(ShownLong(m.path), m.present ? QString() : QStringLiteral(" (absent)"),
                    QString::number(m.presentations.size())));
-    for (const QString& p : m.problems) Print(QStringLiteral("  %1\n").arg(p));
+    for (const QString& p : m.problems) Print(QStringLiteral("  %1\n").arg(Shown(p)));
   }
   return u->update.error.isEmpty() ? 0 : 1;
 }

@@ -1,110 +1,46 @@
 #include "librarywindow/LibraryWindow.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QApplication>
+#include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
-#include <QPainter>
 #include <QProgressBar>
-#include <QShortcut>
-#include <QStyledItemDelegate>
-#include <QTextDocument>
-#include <QThread>
-#include <QTreeWidget>
-#include <QVBoxLayout>
+#include <QStandardItemModel>
+#include <QTreeView>
 
 #include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
+#include "librarywindow/HitsModel.h"
+#include "librarywindow/IndexUpdater.h"
+#include "librarywindow/MediaModel.h"
+#include "librarywindow/ProblemGroups.h"
+#include "librarywindow/SlidePictures.h"
 #include "medium/Error.h"
 #include "medium/Paths.h"
+#include "medium/PrintableText.h"
 #include "medium/Report.h"
 
 namespace librarywindow {
 
 namespace {
 
-// The columns of the two lists.
-enum MediaColumn { kTitle, kFolder, kLength, kSlides, kLanguages, kPlayer, kMediaColumns };
-enum HitColumn { kHitTitle, kHitMedium, kHitMoment, kHitWhere, kHitSnippet, kHitColumns };
-
-// Where a row keeps what it stands for.
-constexpr int kMediumRole = Qt::UserRole;             // index into the media listed
-constexpr int kPresentationRole = Qt::UserRole + 1;   // index of its presentation, -1: the medium
-constexpr int kHitRole = Qt::UserRole + 2;            // index into the hits shown
-constexpr int kMarkedSnippetRole = Qt::UserRole + 3;  // the snippet as HTML, the words marked
-
 constexpr int kHitLimit = 100;
-
-QString PlayerText(const library::PresentationEntry& p) {
-  if (p.tavisco && p.norvanta) return QStringLiteral("Tavisco (also Norvanta)");
-  if (p.tavisco) return QStringLiteral("Tavisco");
-  if (p.norvanta) return QStringLiteral("Norvanta");
-  return QStringLiteral("none (no recording)");
-}
 
 // "1 hit", "3 hits".
 QString Count(qsizetype n, const char* word) {
   return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word), n == 1 ? "" : "s");
 }
 
-QString Escape(const QString& text) {
-  return text.toHtmlEscaped();
+// The pictures are kept beside the index, in the user's cache folder, never on a medium.
+QString PictureFolder(const QString& indexFile) {
+  const QString file = indexFile.isEmpty() ? library::LibraryIndex::DefaultFile() : indexFile;
+  return QFileInfo(file).path() + QStringLiteral("/thumbnails");
 }
-
-QString MediumText(const library::MediumEntry& m) {
-  QString text = m.present
-                     ? QStringLiteral("%1 \u2014 %2").arg(m.name, m.path)
-                     : QStringLiteral("%1 \u2014 absent (expected at %2)").arg(m.name, m.path);
-  if (!m.problems.isEmpty())
-    text += QStringLiteral(" \u2014 ") + Count(m.problems.size(), "problem");
-  return text;
-}
-
-// The snippet column: the passage with the words found marked, drawn from the row's HTML; the
-// row's plain text is what screen readers hear.
-class SnippetDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    const QString html = index.data(kMarkedSnippetRole).toString();
-    if (html.isEmpty()) {
-      QStyledItemDelegate::paint(painter, option, index);
-      return;
-    }
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    opt.text.clear();
-    const QWidget* widget = opt.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-
-    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
-    const bool selected = opt.state & QStyle::State_Selected;
-    const QColor ink =
-        opt.palette.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text);
-    QTextDocument doc;
-    doc.setDocumentMargin(0);
-    doc.setDefaultFont(opt.font);
-    QTextOption noWrap;
-    noWrap.setWrapMode(QTextOption::NoWrap);
-    doc.setDefaultTextOption(noWrap);
-    doc.setHtml(QStringLiteral("<span style=\"color:%1\">%2</span>").arg(ink.name(), html));
-    painter->save();
-    painter->setClipRect(area);
-    const qreal top = area.top() + (area.height() - doc.size().height()) / 2;
-    painter->translate(area.left() + 2, top);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, ink);
-    doc.documentLayout()->draw(painter, context);
-    painter->restore();
-  }
-};
 
 }  // namespace
 
@@ -116,10 +52,14 @@ LibraryWindow::LibraryWindow(QStringList roots, LibraryWindowServices services, 
   setObjectName(QStringLiteral("LibraryWindow"));
   setWindowTitle(QStringLiteral("Ambrel - library"));
   setAccessibleName(QStringLiteral("Library"));
+  pictures_ = new PictureStore(PictureFolder(services_.indexFile), this);
   BuildControls();
   BuildShortcuts();
   // The launcher's check and export, offered in this window's own menu.
   menu_ = new launcher::MediumMenu(this, services_.menuDialogs, false);
+  updater_ = std::make_unique<IndexUpdater>(
+      this, [this](const library::IndexProgress& p) { ShowProgress(p); },
+      [this](const library::UpdateResult& r) { UpdateFinished(r); });
   searchTimer_.setSingleShot(true);
   searchTimer_.setInterval(services_.searchDelayMs);
   connect(&searchTimer_, &QTimer::timeout, this, &LibraryWindow::SearchNow);
@@ -127,134 +67,15 @@ LibraryWindow::LibraryWindow(QStringList roots, LibraryWindowServices services, 
 }
 
 LibraryWindow::~LibraryWindow() {
-  if (worker_) {
-    cancel_ = true;
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
-  }
-}
-
-void LibraryWindow::BuildControls() {
-  auto* layout = new QVBoxLayout(this);
-
-  auto* searchRow = new QHBoxLayout;
-  auto* searchLabel = new QLabel(QStringLiteral("&Search:"), this);
-  searchLabel->setObjectName(QStringLiteral("Search_lbl"));
-  searchLabel->setAccessibleName(QStringLiteral("Search"));
-  Search_txt = new QLineEdit(this);
-  Search_txt->setObjectName(QStringLiteral("Search_txt"));
-  Search_txt->setAccessibleName(QStringLiteral("Search the library"));
-  Search_txt->setAccessibleDescription(
-      QStringLiteral("Titles, slide titles, transcripts in every language, details and free "
-                     "text of every medium. The hits appear below as you type; Down moves to "
-                     "them, Enter opens the one chosen."));
-  Search_txt->setPlaceholderText(
-      QStringLiteral("Search every medium: titles, slides, transcripts, details"));
-  Search_txt->setClearButtonEnabled(true);
-  Search_txt->installEventFilter(this);
-  searchLabel->setBuddy(Search_txt);
-  searchRow->addWidget(searchLabel);
-  searchRow->addWidget(Search_txt, 1);
-  layout->addLayout(searchRow);
-
-  Notice_lbl = new QLabel(this);
-  Notice_lbl->setObjectName(QStringLiteral("Notice_lbl"));
-  Notice_lbl->setAccessibleName(QStringLiteral("About the index"));
-  Notice_lbl->setWordWrap(true);
-  Notice_lbl->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  Notice_lbl->setFocusPolicy(Qt::TabFocus);
-  Notice_lbl->setFrameShape(QFrame::StyledPanel);
-  Notice_lbl->hide();
-  layout->addWidget(Notice_lbl);
-
-  Progress_bar = new QProgressBar(this);
-  Progress_bar->setObjectName(QStringLiteral("Progress_bar"));
-  Progress_bar->setAccessibleName(QStringLiteral("Indexing progress"));
-  Progress_bar->setRange(0, 1000);
-  Progress_bar->setTextVisible(true);
-  Progress_bar->hide();
-  layout->addWidget(Progress_bar);
-
-  Media_tree = new QTreeWidget(this);
-  Media_tree->setObjectName(QStringLiteral("Media_tree"));
-  Media_tree->setAccessibleName(QStringLiteral("Media and presentations"));
-  Media_tree->setAccessibleDescription(
-      QStringLiteral("Enter plays the presentation; the context menu key checks or exports its "
-                     "medium."));
-  Media_tree->setColumnCount(kMediaColumns);
-  Media_tree->setHeaderLabels({QStringLiteral("Title"), QStringLiteral("Folder"),
-                               QStringLiteral("Length"), QStringLiteral("Slides"),
-                               QStringLiteral("Languages"), QStringLiteral("Player")});
-  Media_tree->setUniformRowHeights(true);
-  Media_tree->setAllColumnsShowFocus(true);
-  Media_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-  Media_tree->header()->setStretchLastSection(false);
-  Media_tree->header()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
-  // Widths from the first rows: measuring a thousand would slow every listing.
-  Media_tree->header()->setResizeContentsPrecision(200);
-  Media_tree->installEventFilter(this);
-  layout->addWidget(Media_tree, 1);
-
-  Hits_lst = new QTreeWidget(this);
-  Hits_lst->setObjectName(QStringLiteral("Hits_lst"));
-  Hits_lst->setAccessibleName(QStringLiteral("Search results"));
-  Hits_lst->setAccessibleDescription(
-      QStringLiteral("Best hits first. Enter plays the presentation from the moment found."));
-  Hits_lst->setColumnCount(kHitColumns);
-  Hits_lst->setHeaderLabels({QStringLiteral("Presentation"), QStringLiteral("Medium"),
-                             QStringLiteral("Moment"), QStringLiteral("Where"),
-                             QStringLiteral("Found")});
-  Hits_lst->setRootIsDecorated(false);
-  Hits_lst->setUniformRowHeights(true);
-  Hits_lst->setAllColumnsShowFocus(true);
-  Hits_lst->setContextMenuPolicy(Qt::CustomContextMenu);
-  Hits_lst->setItemDelegateForColumn(kHitSnippet, new SnippetDelegate(Hits_lst));
-  Hits_lst->header()->setStretchLastSection(true);
-  Hits_lst->installEventFilter(this);
-  Hits_lst->hide();
-  layout->addWidget(Hits_lst, 1);
-
-  Status_lbl = new QLabel(this);
-  Status_lbl->setObjectName(QStringLiteral("Status_lbl"));
-  Status_lbl->setAccessibleName(QStringLiteral("Library status"));
-  layout->addWidget(Status_lbl);
-
-  for (QTreeWidget* list : {Media_tree, Hits_lst}) {
-    connect(list, &QTreeWidget::itemActivated, this, [this] { OpenCurrent(); });
-    connect(list, &QTreeWidget::customContextMenuRequested, this,
-            [this, list](const QPoint& pos) { ShowMenu(list, pos); });
-  }
-  connect(Search_txt, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (text.trimmed().isEmpty()) {
-      searchTimer_.stop();
-      ShowSearchOrMedia();
-      return;
-    }
-    searchTimer_.start();
-  });
-  setTabOrder(Search_txt, Hits_lst);
-  setTabOrder(Hits_lst, Media_tree);
-}
-
-void LibraryWindow::BuildShortcuts() {
-  const auto focusSearch = [this] {
-    Search_txt->setFocus(Qt::ShortcutFocusReason);
-    Search_txt->selectAll();
-  };
-  for (const QKeySequence& key :
-       {QKeySequence(QKeySequence::Find), QKeySequence(Qt::CTRL | Qt::Key_L)})
-    connect(new QShortcut(key, this), &QShortcut::activated, this, focusSearch);
-  connect(new QShortcut(QKeySequence(QKeySequence::Refresh), this), &QShortcut::activated, this,
-          &LibraryWindow::UpdateIndex);
-  connect(new QShortcut(QKeySequence(QKeySequence::Close), this), &QShortcut::activated, this,
-          &QWidget::close);
-  // The menu key opens the context menu by itself; Shift+F10 does so on other desktops.
-  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
-          [this] {
-            QTreeWidget* list = VisibleList();
-            if (list->hasFocus()) ShowMenu(list, QPoint(-1, -1));
-          });
+  updater_.reset();
+  // The models ask the pictures' store while they live: they go first, and nothing here hears
+  // of their going.
+  Media_tree->selectionModel()->disconnect(this);
+  Media_tree->setModel(nullptr);
+  Hits_lst->setModel(nullptr);
+  delete sortedMedia_;
+  delete media_;
+  delete hits_;
 }
 
 // ---- listing -----------------------------------------------------------------------------------
@@ -272,88 +93,78 @@ void LibraryWindow::Start() {
 }
 
 void LibraryWindow::ListMedia() {
-  // What was current stays current across a new listing.
-  QString currentMedium;
-  QString currentFolder;
-  if (const auto target = TargetOf(Media_tree->currentItem())) {
-    currentMedium = target->mediumPath;
-    currentFolder = target->folder;
+  // Merged into the rows there: what was current, open and in view stays.
+  media_->SetMedia(index_.Media(roots_));
+  if (!Media_tree->currentIndex().isValid() && sortedMedia_->rowCount() > 0) {
+    QModelIndex first = sortedMedia_->index(0, 0);
+    if (sortedMedia_->rowCount(first) > 0) first = sortedMedia_->index(0, 0, first);
+    Media_tree->setCurrentIndex(first);
   }
-  media_ = index_.Media(roots_);
-  Media_tree->setUpdatesEnabled(false);
-  Media_tree->clear();
-  QTreeWidgetItem* current = nullptr;
-  QList<QTreeWidgetItem*> tops;
-  for (size_t m = 0; m < media_.size(); ++m) {
-    const library::MediumEntry& medium = media_[m];
-    auto* top = new QTreeWidgetItem;
-    top->setText(kTitle, MediumText(medium));
-    top->setData(kTitle, kMediumRole, static_cast<int>(m));
-    top->setData(kTitle, kPresentationRole, -1);
-    if (!medium.present) {
-      QFont font = top->font(kTitle);
-      font.setItalic(true);
-      top->setFont(kTitle, font);
-    }
-    if (medium.path == currentMedium && currentFolder.isEmpty()) current = top;
-    for (size_t p = 0; p < medium.presentations.size(); ++p) {
-      const library::PresentationEntry& pres = medium.presentations[p];
-      auto* row = new QTreeWidgetItem(top);
-      row->setText(kTitle, pres.title.isEmpty() ? pres.folder : pres.title);
-      row->setText(kFolder, pres.folder);
-      row->setText(kLength, pres.lengthMs >= 0 ? library::FormatMoment(pres.lengthMs) : QString());
-      row->setText(kSlides, QString::number(pres.slides));
-      row->setText(kLanguages, pres.languages.join(QStringLiteral(", ")));
-      row->setText(kPlayer, PlayerText(pres));
-      row->setData(kTitle, kMediumRole, static_cast<int>(m));
-      row->setData(kTitle, kPresentationRole, static_cast<int>(p));
-      for (int c : {kLength, kSlides}) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-      if (medium.path == currentMedium && pres.folder == currentFolder) current = row;
-    }
-    // What could not be read, as rows of their own: reached with the keyboard and read out.
-    for (const QString& problem : medium.problems) {
-      auto* row = new QTreeWidgetItem(top);
-      row->setText(kTitle, QStringLiteral("Problem: ") + problem);
-      row->setData(kTitle, kMediumRole, static_cast<int>(m));
-      row->setData(kTitle, kPresentationRole, -1);
-    }
-    tops << top;
-  }
-  Media_tree->addTopLevelItems(tops);
-  // Spanning needs the rows in the tree.
-  for (QTreeWidgetItem* top : tops) {
-    top->setFirstColumnSpanned(true);
-    for (int k = 0; k < top->childCount(); ++k) {
-      if (top->child(k)->data(kTitle, kPresentationRole).toInt() < 0)
-        top->child(k)->setFirstColumnSpanned(true);
-    }
-    top->setExpanded(true);
-  }
-  if (!current && !tops.isEmpty())
-    current = tops.front()->childCount() ? tops.front()->child(0) : tops.front();
-  if (current) Media_tree->setCurrentItem(current);
-  for (int c = kFolder; c < kMediaColumns; ++c) Media_tree->resizeColumnToContents(c);
-  Media_tree->setUpdatesEnabled(true);
+  FitColumns();
   ShowSummary();
+  ShowProblems();
+}
+
+void LibraryWindow::FitColumns() {
+  // Each column as wide as what it holds, the title taking the rest: the languages and folders
+  // are capped, so a long one does not push the titles out of view.
+  QHeaderView* header = Media_tree->header();
+  const QAbstractItemView* view = Media_tree;  // the tree's own measure, reached as a view's
+  const int cap = fontMetrics().averageCharWidth() * 26;
+  for (int column : {MediaModel::kLength, MediaModel::kPlayer, MediaModel::kSlides,
+                     MediaModel::kLanguages, MediaModel::kFolder}) {
+    int width = std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+    if (column == MediaModel::kLanguages || column == MediaModel::kFolder)
+      width = std::min(width, cap);
+    header->resizeSection(column, width);
+  }
 }
 
 void LibraryWindow::ShowSummary() {
-  if (!Search_txt->text().trimmed().isEmpty()) return;  // the hits' own line stays
-  int presentations = 0;
-  int absent = 0;
-  for (const library::MediumEntry& m : media_) {
-    presentations += static_cast<int>(m.presentations.size());
-    if (!m.present) ++absent;
-  }
-  QString text = (media_.size() == 1 ? QStringLiteral("1 medium")
-                                     : QStringLiteral("%1 media").arg(media_.size())) +
-                 QStringLiteral(", ") + Count(presentations, "presentation");
-  if (absent > 0) text += QStringLiteral(" (%1 absent)").arg(absent);
-  if (media_.empty())
+  if (Searching()) return;  // the hits' own line stays
+  const int media = media_->MediaCount();
+  QString text = (media == 1 ? QStringLiteral("1 medium") : QStringLiteral("%1 media").arg(media)) +
+                 QStringLiteral(", ") + Count(media_->PresentationCount(), "presentation");
+  if (const int absent = media_->AbsentCount()) text += QStringLiteral(" (%1 absent)").arg(absent);
+  if (media == 0)
     text = Updating()
                ? QStringLiteral("Looking for media\u2026")
                : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
   Status_lbl->setText(text);
+}
+
+void LibraryWindow::ShowProblems() {
+  QWidget* pane = Problems_lst->parentWidget();
+  const library::MediumEntry* medium =
+      Searching() ? nullptr
+                  : media_->MediumAt(sortedMedia_->mapToSource(Media_tree->currentIndex()));
+  if (!medium || medium->problems.isEmpty()) {
+    pane->hide();
+    problemsOf_.clear();
+    return;
+  }
+  pane->show();
+  if (problemsOf_ == medium->path) return;
+  problemsOf_ = medium->path;
+  const std::vector<ProblemGroup> groups = GroupProblems(*medium);
+  Problems_lbl->setText(QStringLiteral("&Problems of %1 (%2):")
+                            .arg(medium::PrintableText(medium->name).replace(u'&', "&&"))
+                            .arg(ProblemCount(*medium)));
+  problems_->clear();
+  for (const ProblemGroup& g : groups) {
+    auto* heading = new QStandardItem(g.heading);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    for (const QString& line : g.lines) {
+      auto* row = new QStandardItem(line);
+      row->setToolTip(line);
+      heading->appendRow(row);
+    }
+    problems_->appendRow(heading);
+  }
+  Problems_lst->expandAll();
+  Problems_lst->setAccessibleDescription(ProblemsText(groups));
 }
 
 void LibraryWindow::ShowNotice(const QStringList& lines) {
@@ -365,6 +176,10 @@ void LibraryWindow::ShowNotice(const QStringList& lines) {
 }
 
 // ---- searching ---------------------------------------------------------------------------------
+
+bool LibraryWindow::Searching() const {
+  return !Search_txt->text().trimmed().isEmpty();
+}
 
 void LibraryWindow::SearchNow() {
   searchTimer_.stop();
@@ -378,35 +193,11 @@ void LibraryWindow::SearchNow() {
 }
 
 void LibraryWindow::ShowHits(const library::SearchResult& result) {
-  hits_ = result.hits;
-  Hits_lst->setUpdatesEnabled(false);
-  Hits_lst->clear();
-  QList<QTreeWidgetItem*> rows;
-  for (size_t k = 0; k < hits_.size(); ++k) {
-    const library::SearchHit& hit = hits_[k];
-    auto* row = new QTreeWidgetItem;
-    row->setText(kHitTitle, hit.title.isEmpty() ? hit.folder : hit.title);
-    row->setText(kHitMedium, hit.mediumPresent ? hit.mediumName
-                                               : QStringLiteral("%1 (absent)").arg(hit.mediumName));
-    row->setToolTip(kHitMedium, hit.mediumPath);
-    row->setText(kHitMoment, library::FormatMoment(hit.atMs));
-    row->setTextAlignment(kHitMoment, Qt::AlignRight | Qt::AlignVCenter);
-    row->setText(kHitWhere, library::PlaceText(hit.place, hit.language));
-    row->setText(kHitSnippet, hit.snippet);
-    row->setToolTip(kHitSnippet, hit.snippet);
-    row->setData(kHitSnippet, kMarkedSnippetRole,
-                 hit.MarkedSnippet(QStringLiteral("<b style=\"background-color:#ffe066;"
-                                                  "color:#000000\">"),
-                                   QStringLiteral("</b>"), &Escape));
-    row->setData(kHitTitle, kHitRole, static_cast<int>(k));
-    rows << row;
-  }
-  Hits_lst->addTopLevelItems(rows);
-  if (!rows.isEmpty()) Hits_lst->setCurrentItem(rows.front());
-  for (int c = kHitTitle; c < kHitSnippet; ++c) Hits_lst->resizeColumnToContents(c);
-  Hits_lst->setUpdatesEnabled(true);
+  hits_->SetHits(result.hits);
+  if (hits_->Count() > 0) Hits_lst->setCurrentIndex(hits_->index(0, 0));
 
   QString status;
+  const int n = hits_->Count();
   if (!result.error.isEmpty()) {
     // While an index in memory is written, it cannot be read; the search comes again after.
     status = Updating() ? QStringLiteral(
@@ -415,11 +206,10 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
                         : QStringLiteral("The index cannot be searched: %1").arg(result.error);
   } else if (result.query.IsEmpty()) {
     status = QStringLiteral("Type letters or digits to search.");
-  } else if (hits_.empty()) {
+  } else if (n == 0) {
     status = QStringLiteral("No hits.");
   } else {
-    status = result.more ? QStringLiteral("The best %1 hits.").arg(hits_.size())
-                         : Count(static_cast<qsizetype>(hits_.size()), "hit") + u'.';
+    status = result.more ? QStringLiteral("The best %1 hits.").arg(n) : Count(n, "hit") + u'.';
   }
   if (result.query.shortened)
     status +=
@@ -431,124 +221,104 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
 }
 
 void LibraryWindow::ShowSearchOrMedia() {
-  const bool searching = !Search_txt->text().trimmed().isEmpty();
+  const bool searching = Searching();
   const bool focusInList = Media_tree->hasFocus() || Hits_lst->hasFocus();
   Hits_lst->setVisible(searching);
   Media_tree->setVisible(!searching);
   if (focusInList) VisibleList()->setFocus(Qt::OtherFocusReason);
   if (!searching) {
-    hits_.clear();
-    Hits_lst->clear();
+    hits_->SetHits({});
     hitsFor_.clear();
     ShowSummary();
   }
+  ShowProblems();
 }
 
-QTreeWidget* LibraryWindow::VisibleList() const {
-  return Search_txt->text().trimmed().isEmpty() ? Media_tree : Hits_lst;
+QAbstractItemView* LibraryWindow::VisibleList() const {
+  return Searching() ? static_cast<QAbstractItemView*>(Hits_lst) : Media_tree;
 }
 
 // ---- the index beside the window ---------------------------------------------------------------
 
+bool LibraryWindow::Updating() const {
+  return updater_ && updater_->Running();
+}
+
 void LibraryWindow::UpdateIndex() {
-  if (worker_) return;
-  cancel_ = false;
+  if (!updater_->Start(roots_, services_.indexFile)) return;
   Progress_bar->setValue(0);
   Progress_bar->setFormat(QStringLiteral("Looking for media\u2026"));
   Progress_bar->show();
   ShowSummary();
-  const QStringList roots = roots_;
-  const QString file = services_.indexFile;
-  // A connection of its own on its own thread: Qt SQL connections belong to their thread, and
-  // the window goes on listing and searching through its own.
-  worker_ = QThread::create([this, roots, file] {
-    library::UpdateResult result;
-    library::LibraryIndex index(file);
-    if (!index.Open()) {
-      result.error = QStringLiteral("the index cannot be opened");
-    } else {
-      result = index.Update(
-          roots,
-          [this](const library::IndexProgress& progress) {
-            QMetaObject::invokeMethod(
-                this, [this, progress] { ShowProgress(progress); }, Qt::QueuedConnection);
-          },
-          &cancel_);
-    }
-    QMetaObject::invokeMethod(
-        this, [this, result] { UpdateFinished(result); }, Qt::QueuedConnection);
-  });
-  worker_->start();
 }
 
 void LibraryWindow::ShowProgress(const library::IndexProgress& progress) {
-  if (!worker_) return;
   Progress_bar->setValue(static_cast<int>(progress.Fraction() * 1000));
   // The bar would read "%p" and the like in a folder's name as its own placeholders.
-  Progress_bar->setFormat(progress.Line().replace(u'%', QStringLiteral("%\u200B")));
+  Progress_bar->setFormat(
+      medium::PrintableText(progress.Line()).replace(u'%', QStringLiteral("%\u200B")));
 }
 
 void LibraryWindow::UpdateFinished(const library::UpdateResult& result) {
-  if (worker_) {
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
-  }
   Progress_bar->hide();
   QStringList notes{index_.Notice()};
   if (!result.error.isEmpty())
     notes << QStringLiteral("The index could not be brought up to date: %1").arg(result.error);
   if (!result.skipped.empty()) {
-    notes << QStringLiteral("Folders that could not be looked into:\n%1")
-                 .arg(library::DescribeSkipped(result.skipped).trimmed());
+    QStringList lines;
+    for (const QString& line : library::DescribeSkipped(result.skipped).trimmed().split(u'\n'))
+      lines << medium::PrintableText(line);
+    notes << QStringLiteral("Folders that could not be looked into:\n%1").arg(lines.join(u'\n'));
   }
   if (!result.problems.isEmpty()) {
     notes << Count(result.problems.size(), "problem") +
-                 QStringLiteral(" while reading, listed under their media.");
+                 QStringLiteral(
+                     " while reading, counted beside their media; choose a medium "
+                     "to see its own.");
   }
   ShowNotice(notes);
+  // A medium read again may have other pictures: they are asked for again as they are shown.
+  pictures_->Forget();
+  problemsOf_.clear();
   ListMedia();
   // The hits of the index as it is now (also a search refused while the index was written).
-  if (!Search_txt->text().trimmed().isEmpty()) SearchNow();
+  if (Searching()) SearchNow();
 }
 
 // ---- opening -----------------------------------------------------------------------------------
 
-std::optional<LibraryWindow::Target> LibraryWindow::TargetOf(QTreeWidgetItem* item) const {
-  if (!item) return std::nullopt;
+std::optional<LibraryWindow::Target> LibraryWindow::TargetOf(const QModelIndex& index) const {
+  if (!index.isValid()) return std::nullopt;
   Target t;
-  if (item->treeWidget() == Hits_lst) {
-    const int k = item->data(kHitTitle, kHitRole).toInt();
-    if (k < 0 || k >= static_cast<int>(hits_.size())) return std::nullopt;
-    const library::SearchHit& hit = hits_[static_cast<size_t>(k)];
-    t.mediumPath = hit.mediumPath;
-    t.mediumName = hit.mediumName;
-    t.present = hit.mediumPresent;
-    t.folder = hit.folder;
-    t.title = hit.title.isEmpty() ? hit.folder : hit.title;
-    t.player = hit.player;
-    if (hit.atMs > 0) t.atMs = static_cast<double>(hit.atMs);
+  if (index.model() == hits_) {
+    const library::SearchHit* hit = hits_->HitAt(index);
+    if (!hit) return std::nullopt;
+    t.mediumPath = hit->mediumPath;
+    t.mediumName = hit->mediumName;
+    t.present = hit->mediumPresent;
+    t.folder = hit->folder;
+    t.title = hit->title.isEmpty() ? hit->folder : hit->title;
+    t.player = hit->player;
+    if (hit->atMs > 0) t.atMs = static_cast<double>(hit->atMs);
     return t;
   }
-  const int m = item->data(kTitle, kMediumRole).toInt();
-  const int p = item->data(kTitle, kPresentationRole).toInt();
-  if (m < 0 || m >= static_cast<int>(media_.size())) return std::nullopt;
-  const library::MediumEntry& medium = media_[static_cast<size_t>(m)];
-  t.mediumPath = medium.path;
-  t.mediumName = medium.name;
-  t.present = medium.present;
-  if (p >= 0 && p < static_cast<int>(medium.presentations.size())) {
-    const library::PresentationEntry& pres = medium.presentations[static_cast<size_t>(p)];
-    t.folder = pres.folder;
-    t.title = pres.title.isEmpty() ? pres.folder : pres.title;
-    t.player = pres.Player();
-    t.playable = pres.tavisco || pres.norvanta;
+  const QModelIndex source = sortedMedia_->mapToSource(index);
+  const library::MediumEntry* medium = media_->MediumAt(source);
+  if (!medium) return std::nullopt;
+  t.mediumPath = medium->path;
+  t.mediumName = medium->name;
+  t.present = medium->present;
+  if (const library::PresentationEntry* pres = media_->PresentationAt(source)) {
+    t.folder = pres->folder;
+    t.title = pres->title.isEmpty() ? pres->folder : pres->title;
+    t.player = pres->Player();
+    t.playable = pres->tavisco || pres->norvanta;
   }
   return t;
 }
 
 std::optional<LibraryWindow::Target> LibraryWindow::CurrentTarget() const {
-  return TargetOf(VisibleList()->currentItem());
+  return TargetOf(VisibleList()->currentIndex());
 }
 
 void LibraryWindow::OpenCurrent() {
@@ -563,7 +333,8 @@ bool LibraryWindow::SayWhereExpected(const Target& target) {
   services_.reporter->Report(
       QStringLiteral("The medium %1 is not present. It was expected at %2.\n\nInsert or mount it "
                      "there, or give its new place with Ambrel --library.")
-          .arg(target.mediumName, QDir::toNativeSeparators(target.mediumPath)));
+          .arg(medium::PrintableText(target.mediumName),
+               QDir::toNativeSeparators(target.mediumPath)));
   return true;
 }
 
@@ -572,7 +343,7 @@ void LibraryWindow::Play(const Target& target) {
   if (!target.playable) {
     services_.reporter->Report(
         QStringLiteral("Neither player can play \"%1\": the medium holds no recording of it.")
-            .arg(target.title));
+            .arg(medium::PrintableText(target.title)));
     return;
   }
   const QString programFolder =
@@ -587,21 +358,21 @@ void LibraryWindow::Play(const Target& target) {
     services_.reporter->Report(e.description());
     return;
   }
+  const QString title = medium::PrintableText(target.title);
   Status_lbl->setText(
-      target.atMs
-          ? QStringLiteral("%1 started: %2 at %3")
-                .arg(layout::PlayerName(target.player), target.title,
-                     library::FormatMoment(static_cast<qint64>(*target.atMs)))
-          : QStringLiteral("%1 started: %2").arg(layout::PlayerName(target.player), target.title));
+      target.atMs ? QStringLiteral("%1 started: %2 at %3")
+                        .arg(layout::PlayerName(target.player), title,
+                             library::FormatMoment(static_cast<qint64>(*target.atMs)))
+                  : QStringLiteral("%1 started: %2").arg(layout::PlayerName(target.player), title));
 }
 
 // ---- the medium's menu -------------------------------------------------------------------------
 
-void LibraryWindow::ShowMenu(QTreeWidget* list, const QPoint& pos) {
-  QTreeWidgetItem* item = pos.x() >= 0 ? list->itemAt(pos) : nullptr;
-  if (item) list->setCurrentItem(item);
-  item = list->currentItem();
-  const auto target = TargetOf(item);
+void LibraryWindow::ShowMenu(QAbstractItemView* list, const QPoint& pos) {
+  const QModelIndex at = pos.x() >= 0 ? list->indexAt(pos) : QModelIndex();
+  if (at.isValid()) list->setCurrentIndex(at);
+  const QModelIndex current = list->currentIndex();
+  const auto target = TargetOf(current);
   if (!target) return;
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("Library_menu"));
@@ -616,14 +387,16 @@ void LibraryWindow::ShowMenu(QTreeWidget* list, const QPoint& pos) {
     menu.addSeparator();
   }
   // Each medium is read through a layout of its own: these run while the index is updated.
-  menu.addAction(launcher::MediumMenu::CheckText(), this, [this, t = *target] { CheckMedium(t); });
+  menu.addAction(launcher::MediumMenu::CheckText(), this,
+                 [this, t = *target] { RunOnMedium(t, &launcher::MediumMenu::CheckMedium); });
   menu.addAction(launcher::MediumMenu::ExportText(), this,
-                 [this, t = *target] { ExportMedium(t); });
-  menu.addAction(launcher::MediumMenu::PreserveText(), this,
-                 [this, t = *target] { PreserveMedium(t); });
-  const QRect rect = list->visualItemRect(item);
-  const QPoint at = pos.x() >= 0 ? pos : rect.bottomLeft();
-  menu.exec(list->viewport()->mapToGlobal(at));
+                 [this, t = *target] { RunOnMedium(t, &launcher::MediumMenu::ExportToWebPage); });
+  menu.addAction(launcher::MediumMenu::PreserveText(), this, [this, t = *target] {
+    RunOnMedium(t, &launcher::MediumMenu::PreserveThisMedium);
+  });
+  const QRect rect = list->visualRect(current);
+  const QPoint where = pos.x() >= 0 ? pos : rect.bottomLeft();
+  menu.exec(list->viewport()->mapToGlobal(where));
 }
 
 bool LibraryWindow::RunOnMedium(const Target& target,
@@ -633,38 +406,31 @@ bool LibraryWindow::RunOnMedium(const Target& target,
   return true;
 }
 
-void LibraryWindow::CheckMedium(const Target& target) {
-  RunOnMedium(target, &launcher::MediumMenu::CheckMedium);
-}
-
-void LibraryWindow::ExportMedium(const Target& target) {
-  RunOnMedium(target, &launcher::MediumMenu::ExportToWebPage);
-}
-
-void LibraryWindow::PreserveMedium(const Target& target) {
-  RunOnMedium(target, &launcher::MediumMenu::PreserveThisMedium);
-}
-
 // ---- keys --------------------------------------------------------------------------------------
 
 bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
-  const auto* key = static_cast<QKeyEvent*>(event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  const auto toSearch = [this] {
+    Search_txt->setFocus(Qt::ShortcutFocusReason);
+    Search_txt->deselect();
+    Search_txt->end(false);
+  };
   if (watched == Search_txt) {
     switch (key->key()) {
       case Qt::Key_Down:
       case Qt::Key_PageDown: {
         if (searchTimer_.isActive()) SearchNow();
-        QTreeWidget* list = VisibleList();
-        if (!list->currentItem() && list->topLevelItemCount() > 0)
-          list->setCurrentItem(list->topLevelItem(0));
+        QAbstractItemView* list = VisibleList();
+        if (!list->currentIndex().isValid() && list->model()->rowCount() > 0)
+          list->setCurrentIndex(list->model()->index(0, 0));
         list->setFocus(Qt::TabFocusReason);
         return true;
       }
       case Qt::Key_Return:
       case Qt::Key_Enter:
         // The hits of what was typed, even when the pause has not come yet; then the best one.
-        if (Search_txt->text().trimmed().isEmpty()) return true;
+        if (!Searching()) return true;
         if (searchTimer_.isActive() || hitsFor_ != Search_txt->text()) SearchNow();
         OpenCurrent();
         return true;
@@ -676,10 +442,27 @@ bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
-  if ((watched == Media_tree || watched == Hits_lst) && key->key() == Qt::Key_Escape) {
+  if (watched != Media_tree && watched != Hits_lst) return QWidget::eventFilter(watched, event);
+  if (key->key() == Qt::Key_Escape) {
     Search_txt->setFocus(Qt::ShortcutFocusReason);
     Search_txt->selectAll();
     return true;
+  }
+  if (watched == Hits_lst) {
+    // Up from the first hit goes back to the field, its text as it was.
+    if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier &&
+        Hits_lst->currentIndex().row() <= 0) {
+      toSearch();
+      return true;
+    }
+    // Letters typed among the hits go on the query.
+    const QString text = key->text();
+    if (!text.isEmpty() && text.at(0).isPrint() &&
+        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+      toSearch();
+      Search_txt->insert(text);
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -8,7 +8,12 @@
 //   event loop meanwhile (a timer asks every 10 ms; the window must never freeze);
 // - reopening the unchanged library: from making the window to the listing shown, and to the
 //   index found up to date (no medium read);
-// - a search typed into the window: the search and the hit list filled, per query.
+// - a search typed into the window: the search and the hit list filled, per query;
+// - the pictures: the rows in view of the listing answered, then the whole listing scrolled
+//   through a page at a time while they are read (the window's longest wait meanwhile), first
+//   from the media, then from the cache beside the index; and a search to its hits in view drawn
+//   with their slides. The collection has no pictures of its own: a slide picture and its
+//   thumbnail are written for every slide number of every medium the first time.
 //
 // Run it offscreen (QT_QPA_PLATFORM=offscreen). The collection is the one bench_library writes
 // into DIR (default: bench-library in the current folder), written here when it is missing; the
@@ -17,11 +22,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -30,6 +40,7 @@
 #include "launcher/ProcessStarter.h"
 #include "library/LibraryIndex.h"
 #include "librarywindow/LibraryWindow.h"
+#include "librarywindow/SlidePictures.h"
 #include "medium/Report.h"
 
 namespace {
@@ -64,6 +75,45 @@ void RunUntil(const std::function<bool()>& done, std::vector<double>* gaps) {
   while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
+// A slide picture and its thumbnail for each slide number, on every medium of the shelf (the
+// synthetic timelines name the deck "Deck"); written once.
+bool WritePictures(const QString& shelf, int slides) {
+  QStringList media;
+  for (QDirIterator it(shelf, QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();) media << it.next();
+  if (media.isEmpty()) return false;
+  if (QFile::exists(media.front() + QStringLiteral("/Slides/Deck/thumbs/Slide1.jpg"))) return true;
+  for (int n = 1; n <= slides; ++n) {
+    QImage slide(472, 360, QImage::Format_RGB32);
+    slide.fill(QColor::fromHsv((n * 37) % 360, 60, 240));
+    {
+      QPainter p(&slide);
+      p.setPen(Qt::black);
+      QFont f = p.font();
+      f.setPixelSize(40);
+      p.setFont(f);
+      p.drawText(slide.rect(), Qt::AlignCenter, QStringLiteral("Slide %1").arg(n));
+    }
+    const QImage thumb = slide.scaled(96, 73, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (const QString& m : media) {
+      const QString deck = m + QStringLiteral("/Slides/Deck");
+      if (!QDir().mkpath(deck + QStringLiteral("/thumbs"))) return false;
+      if (!slide.save(deck + QStringLiteral("/Slide%1.jpg").arg(n), "JPG", 85) ||
+          !thumb.save(deck + QStringLiteral("/thumbs/Slide%1.jpg").arg(n), "JPG", 85))
+        return false;
+    }
+  }
+  return true;
+}
+
+// Runs the event loop until the pictures asked for are all answered (once some were asked).
+double WaitForPictures(librarywindow::LibraryWindow& w, std::vector<double>* gaps) {
+  QElapsedTimer t;
+  t.start();
+  RunUntil([&] { return w.Pictures()->Waiting() > 0 || t.elapsed() > 1000; }, gaps);
+  RunUntil([&] { return w.Pictures()->Waiting() == 0; }, gaps);
+  return t.nsecsElapsed() / 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,7 +142,7 @@ int main(int argc, char** argv) {
   services.starter = &starter;
   services.indexFile = file;
   const auto listed = [&](librarywindow::LibraryWindow& w) {
-    return w.Media_tree->topLevelItemCount() == shape.media;
+    return w.Media_tree->model()->rowCount() == shape.media;
   };
 
   // The first index, built beside the window.
@@ -111,7 +161,7 @@ int main(int argc, char** argv) {
         t.elapsed() / 1000.0, g.p50, g.p99, g.max, gaps.size());
     if (!listed(w)) {
       std::fprintf(stderr, "bench_library_window: the window lists %d media\n",
-                   w.Media_tree->topLevelItemCount());
+                   w.Media_tree->model()->rowCount());
       return 1;
     }
     met = met && g.max <= 250;
@@ -167,7 +217,7 @@ int main(int argc, char** argv) {
       t.restart();
       w.SearchNow();
       times.push_back(t.nsecsElapsed() / 1e6);
-      hits += static_cast<size_t>(w.Hits_lst->topLevelItemCount());
+      hits += static_cast<size_t>(w.Hits_lst->model()->rowCount());
     }
     const Stats q = Summarise(times);
     std::printf(
@@ -179,7 +229,62 @@ int main(int argc, char** argv) {
                 c.p95, c.max);
     met = met && q.p95 <= 50;
   }
-  std::printf("Goals (reopen 1 s, search p95 50 ms, no wait of the window over 250 ms): %s\n",
-              met ? "met" : "NOT met");
+
+  // Pictures, from the media and then from the cache beside the index.
+  if (!WritePictures(shelf, shape.slides)) {
+    std::fprintf(stderr, "bench_library_window: cannot write the slide pictures\n");
+    return 2;
+  }
+  QDir(dir + QStringLiteral("/thumbnails")).removeRecursively();
+  for (const char* from : {"from the media", "from the cache"}) {
+    librarywindow::LibraryWindow w({shelf}, services);
+    w.Start();
+    RunUntil([&] { return !w.Updating(); }, nullptr);
+    std::vector<double> gaps;
+    const double inView = WaitForPictures(w, &gaps);
+    QScrollBar* bar = w.Media_tree->verticalScrollBar();
+    QTimer scroll;
+    QObject::connect(&scroll, &QTimer::timeout, [&] {
+      bar->setValue(std::min(bar->maximum(), bar->value() + bar->pageStep()));
+    });
+    QElapsedTimer t;
+    t.start();
+    gaps.clear();
+    scroll.start(16);
+    RunUntil([&] { return bar->value() >= bar->maximum() && w.Pictures()->Waiting() == 0; }, &gaps);
+    const Stats g = Summarise(gaps);
+    std::printf(
+        "pictures %-15s rows in view %6.1f ms; whole listing scrolled %6.1f ms, event loop "
+        "waits p50 %.1f  p99 %.1f  max %.1f ms\n",
+        from, inView, t.nsecsElapsed() / 1e6, g.p50, g.p99, g.max);
+    met = met && g.max <= 100;
+  }
+  {
+    librarywindow::LibraryWindow w({shelf}, services);
+    w.Start();
+    RunUntil([&] { return !w.Updating(); }, nullptr);
+    bench::Vocabulary v;
+    std::vector<double> times;
+    std::vector<double> gaps;
+    for (int tries = 0; times.size() < 20 && tries < 200; ++tries) {
+      w.Search_txt->setText(v.Words()[200 + int(v.Next() % 3000)]);
+      QElapsedTimer t;
+      t.start();
+      w.SearchNow();
+      if (w.Hits_lst->model()->rowCount() == 0) continue;
+      WaitForPictures(w, &gaps);
+      times.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const Stats q = Summarise(times);
+    const Stats g = Summarise(gaps);
+    std::printf(
+        "search to hits drawn with their slides: p50 %6.1f ms  p95 %6.1f ms (%zu queries); "
+        "event loop waits max %.1f ms\n",
+        q.p50, q.p95, times.size(), g.max);
+  }
+  std::printf(
+      "Goals (reopen 1 s, search p95 50 ms, no wait of the window over 250 ms while indexing, "
+      "nor over 100 ms while pictures are read): %s\n",
+      met ? "met" : "NOT met");
   return met ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 // The library window on a small shelf of two copies of the sample medium (one holds the keynote
 // only in RealMedia), with the index in a temporary cache: indexing beside the window, the
 // listing, a search typed into the field, Enter on a hit and on a presentation starting the
-// right player with the right arguments, an absent medium, a read-only cache, and the medium's
-// menu reached with the keyboard, also while the index is being updated.
+// right player with the right arguments, an absent medium, a read-only cache, a medium's
+// problems in their own pane, and the medium's menu reached with the keyboard, also while the
+// index is being updated.
 
 #include <QAccessible>
 #include <QDir>
@@ -10,12 +11,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 
 #include "launcher/MediumMenu.h"
@@ -52,23 +55,40 @@ QString Name(QWidget* w) {
   return a ? a->text(QAccessible::Name) : QString();
 }
 
+// A row of a list's model by its row numbers from the top down ({0, 1}: the second row under
+// the first), at a column.
+QModelIndex At(QAbstractItemView* view, std::initializer_list<int> rows, int column = 0) {
+  QModelIndex index;
+  size_t k = 0;
+  for (int r : rows) index = view->model()->index(r, ++k == rows.size() ? column : 0, index);
+  return index;
+}
+
+QString Text(QAbstractItemView* view, std::initializer_list<int> rows, int column = 0) {
+  return At(view, rows, column).data().toString();
+}
+
+// How many rows a list has at the top, or under a row.
+int RowCount(QAbstractItemView* view, std::initializer_list<int> rows = {}) {
+  return view->model()->rowCount(rows.size() ? At(view, rows) : QModelIndex());
+}
+
 // The rows of a list as "column|column|...", top-level rows only.
-QStringList Rows(QTreeWidget* list, QList<int> columns) {
+QStringList Rows(QAbstractItemView* list, QList<int> columns) {
   QStringList rows;
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+  for (int i = 0; i < RowCount(list); ++i) {
     QStringList cells;
-    for (int c : columns) cells << list->topLevelItem(i)->text(c);
+    for (int c : columns) cells << Text(list, {i}, c);
     rows << cells.join(u'|');
   }
   return rows;
 }
 
-QTreeWidgetItem* FindHit(QTreeWidget* hits, const QString& medium, const QString& title) {
-  for (int i = 0; i < hits->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* row = hits->topLevelItem(i);
-    if (row->text(1) == medium && row->text(0) == title) return row;
+QModelIndex FindHit(QAbstractItemView* hits, const QString& medium, const QString& title) {
+  for (int i = 0; i < RowCount(hits); ++i) {
+    if (Text(hits, {i}, 1) == medium && Text(hits, {i}, 0) == title) return At(hits, {i});
   }
-  return nullptr;
+  return QModelIndex();
 }
 
 // Picks the entry of the context menu that is open once the event loop runs.
@@ -134,8 +154,8 @@ void LibraryWindowTest::indexSearchAndOpen() {
   LibraryWindow w({shelf_.path()}, Services(cache_.filePath("library.sqlite")));
   w.Start();
   auto* search = w.findChild<QLineEdit*>("Search_txt");
-  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
-  auto* hits = w.findChild<QTreeWidget*>("Hits_lst");
+  auto* tree = w.findChild<QTreeView*>("Media_tree");
+  auto* hits = w.findChild<QListView*>("Hits_lst");
   auto* progress = w.findChild<QProgressBar*>("Progress_bar");
   auto* status = w.findChild<QLabel*>("Status_lbl");
   QVERIFY(search && tree && hits && progress && status);
@@ -145,6 +165,10 @@ void LibraryWindowTest::indexSearchAndOpen() {
     auto* control = w.findChild<QWidget*>(name);
     QVERIFY2(control && !Name(control).isEmpty(), name);
   }
+  // The search field's own clear button too.
+  const QList<QToolButton*> buttons = search->findChildren<QToolButton*>();
+  QVERIFY(!buttons.isEmpty());
+  for (QToolButton* button : buttons) QCOMPARE(Name(button), QStringLiteral("Clear the search"));
   // The first index is built beside the window, which is shown with its progress bar at once,
   // the search field ready for typing.
   QVERIFY(w.isVisible());
@@ -156,32 +180,32 @@ void LibraryWindowTest::indexSearchAndOpen() {
   QVERIFY(!progress->isVisible());
 
   // Every medium with its presentations: title, folder, length, slides, languages, player.
-  QCOMPARE(tree->topLevelItemCount(), 2);
-  QVERIFY(tree->topLevelItem(0)->text(0).startsWith("disc1"));
-  QCOMPARE(tree->topLevelItem(0)->childCount(), 3);
-  QTreeWidgetItem* keynote2 = tree->topLevelItem(1)->child(0);
-  QCOMPARE(keynote2->text(0), kKeynote);
-  QCOMPARE(keynote2->text(1), QStringLiteral("Launch2004"));
-  QCOMPARE(tree->topLevelItem(0)->child(0)->text(2), QStringLiteral("0:48"));
-  QCOMPARE(keynote2->text(3), QStringLiteral("8"));
-  QVERIFY(keynote2->text(4).contains("ENGLISH") && keynote2->text(4).contains("FRENCH"));
-  QCOMPARE(keynote2->text(5), QStringLiteral("Norvanta"));
-  QCOMPARE(tree->topLevelItem(0)->child(0)->text(5), QStringLiteral("Tavisco (also Norvanta)"));
+  QCOMPARE(RowCount(tree), 2);
+  QVERIFY(Text(tree, {0}).startsWith("disc1"));
+  QCOMPARE(RowCount(tree, {0}), 3);
+  QCOMPARE(Text(tree, {1, 0}, 0), kKeynote);
+  QCOMPARE(Text(tree, {1, 0}, 1), QStringLiteral("Launch2004"));
+  QCOMPARE(Text(tree, {0, 0}, 2), QStringLiteral("0:48"));
+  QCOMPARE(Text(tree, {1, 0}, 3), QStringLiteral("8"));
+  QVERIFY(Text(tree, {1, 0}, 4).contains("ENGLISH") && Text(tree, {1, 0}, 4).contains("FRENCH"));
+  QCOMPARE(Text(tree, {1, 0}, 5), QStringLiteral("Norvanta"));
+  QCOMPARE(Text(tree, {0, 0}, 5), QStringLiteral("Tavisco (also Norvanta)"));
   QCOMPARE(status->text(), QStringLiteral("2 media, 6 presentations"));
 
   // Typed as a user types: accent-blind, the last word a prefix; the hits replace the listing.
   QTest::keyClicks(search, "annee chiff");
-  QTRY_VERIFY(hits->isVisible() && hits->topLevelItemCount() > 0);
+  QTRY_VERIFY(hits->isVisible() && RowCount(hits) > 0);
   QVERIFY(!tree->isVisible());
   // Each talk with the slide at 0:12 in both discs: found in the French transcript.
   QStringList rows = Rows(hits, {1, 2, 3});
   rows.sort();
   QCOMPARE(rows, (QStringList{"disc1|0:12|transcript (FRENCH)", "disc1|0:12|transcript (FRENCH)",
                               "disc2|0:12|transcript (FRENCH)", "disc2|0:12|transcript (FRENCH)"}));
-  QTreeWidgetItem* hit = FindHit(hits, "disc2", kKeynote);
-  QVERIFY(hit);
-  QVERIFY2(hit->text(4).contains(QString::fromUtf8("année en chiffres")), qPrintable(hit->text(4)));
-  const QString marked = hit->data(4, Qt::UserRole + 3).toString();
+  const QModelIndex hit = FindHit(hits, "disc2", kKeynote);
+  QVERIFY(hit.isValid());
+  const QString found = hit.siblingAtColumn(4).data().toString();
+  QVERIFY2(found.contains(QString::fromUtf8("année en chiffres")), qPrintable(found));
+  const QString marked = hit.siblingAtColumn(4).data(Qt::UserRole + 3).toString();
   QVERIFY2(marked.contains(QString::fromUtf8(">année</b>")) && marked.contains(">chiffres</b>"),
            qPrintable(marked));
   QCOMPARE(status->text(), QStringLiteral("4 hits."));
@@ -190,10 +214,10 @@ void LibraryWindowTest::indexSearchAndOpen() {
   // the launcher starts it, at the moment found.
   QTest::keyClick(search, Qt::Key_Down);
   QVERIFY(hits->hasFocus());
-  while (hits->currentItem() != hit) {
-    const QTreeWidgetItem* before = hits->currentItem();
+  while (hits->currentIndex() != hit) {
+    const QModelIndex before = hits->currentIndex();
     QTest::keyClick(hits, Qt::Key_Down);
-    QVERIFY(hits->currentItem() != before);
+    QVERIFY(hits->currentIndex() != before);
   }
   QTest::keyClick(hits, Qt::Key_Return);
   QCOMPARE(starter_.calls, 1);
@@ -216,7 +240,7 @@ void LibraryWindowTest::indexSearchAndOpen() {
   QVERIFY(tree->isVisible() && !hits->isVisible());
   QTest::keyClick(search, Qt::Key_Down);
   QVERIFY(tree->hasFocus());
-  tree->setCurrentItem(tree->topLevelItem(0)->child(1));
+  tree->setCurrentIndex(At(tree, {0, 1}));
   QTest::keyClick(tree, Qt::Key_Return);
   QCOMPARE(starter_.calls, 3);
   QCOMPARE(starter_.program, QStringLiteral("/opt/players/Tavisco"));
@@ -226,11 +250,11 @@ void LibraryWindowTest::indexSearchAndOpen() {
   // A query of punctuation alone, or a very long one, finds nothing and says so.
   search->setText(QStringLiteral("?!.,;"));
   w.SearchNow();
-  QCOMPARE(hits->topLevelItemCount(), 0);
+  QCOMPARE(RowCount(hits), 0);
   QCOMPARE(status->text(), QStringLiteral("Type letters or digits to search."));
   search->setText(QString(10000, u'x'));
   w.SearchNow();
-  QCOMPARE(hits->topLevelItemCount(), 0);
+  QCOMPARE(RowCount(hits), 0);
 }
 
 void LibraryWindowTest::absentMediumIsListedAndSaysWhere() {
@@ -240,20 +264,19 @@ void LibraryWindowTest::absentMediumIsListedAndSaysWhere() {
   LibraryWindow w({shelf_.path()}, Services(cache_.filePath("library.sqlite")));
   w.Start();
   QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
-  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
-  QCOMPARE(tree->topLevelItemCount(), 2);
-  QVERIFY2(tree->topLevelItem(1)->text(0).contains("absent"),
-           qPrintable(tree->topLevelItem(1)->text(0)));
+  auto* tree = w.findChild<QTreeView*>("Media_tree");
+  QCOMPARE(RowCount(tree), 2);
+  QVERIFY2(Text(tree, {1}).contains("absent"), qPrintable(Text(tree, {1})));
   QCOMPARE(w.findChild<QLabel*>("Status_lbl")->text(),
            QStringLiteral("2 media, 6 presentations (1 absent)"));
   // Still searchable; opening it says where it was expected and starts nothing.
   auto* search = w.findChild<QLineEdit*>("Search_txt");
-  auto* hits = w.findChild<QTreeWidget*>("Hits_lst");
+  auto* hits = w.findChild<QListView*>("Hits_lst");
   QTest::keyClicks(search, "diapositive trois");
-  QTRY_VERIFY(hits->topLevelItemCount() > 0);
-  QTreeWidgetItem* hit = FindHit(hits, "disc2 (absent)", kKeynote);
-  QVERIFY(hit);
-  hits->setCurrentItem(hit);
+  QTRY_VERIFY(RowCount(hits) > 0);
+  const QModelIndex hit = FindHit(hits, "disc2 (absent)", kKeynote);
+  QVERIFY(hit.isValid());
+  hits->setCurrentIndex(hit);
   const int calls = starter_.calls;
   const int messages = reporter_.Texts().size();
   QTest::keyClick(hits, Qt::Key_Return);
@@ -277,10 +300,10 @@ void LibraryWindowTest::readOnlyCacheGivesAnIndexInMemory() {
   QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
   QVERIFY2(notice->text().contains("memory"), qPrintable(notice->text()));
   // The index in memory lists and searches as the file does.
-  QCOMPARE(w.findChild<QTreeWidget*>("Media_tree")->topLevelItemCount(), 1);
+  QCOMPARE(RowCount(w.findChild<QTreeView*>("Media_tree")), 1);
   w.findChild<QLineEdit*>("Search_txt")->setText("Renaud");
   w.SearchNow();
-  QVERIFY(w.findChild<QTreeWidget*>("Hits_lst")->topLevelItemCount() > 0);
+  QVERIFY(RowCount(w.findChild<QListView*>("Hits_lst")) > 0);
 }
 
 void LibraryWindowTest::mediumMenuChecksThatMedium() {
@@ -305,18 +328,24 @@ void LibraryWindowTest::mediumMenuChecksThatMedium() {
   const QString before = medium::ApplicationFolder();
   LibraryWindow w({small.path()}, services);
   w.Start();
-  auto* tree = w.findChild<QTreeWidget*>("Media_tree");
+  auto* tree = w.findChild<QTreeView*>("Media_tree");
   QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
-  QCOMPARE(tree->topLevelItemCount(), 1);
-  // What could not be read is listed under the medium, a row the keyboard reaches.
-  QTreeWidgetItem* medium = tree->topLevelItem(0);
-  QVERIFY(medium->childCount() > 1);
-  QVERIFY2(medium->child(1)->text(0).startsWith("Problem: "),
-           qPrintable(medium->child(1)->text(0)));
+  QCOMPARE(RowCount(tree), 1);
+  // What could not be read is counted on the medium's row, the talks alone under it, and listed
+  // in the problems pane beside the list, which the keyboard reaches.
+  QCOMPARE(RowCount(tree, {0}), 1);
+  QVERIFY2(Text(tree, {0}).contains(QRegularExpression(" \u2014 \\d+ problems?$")),
+           qPrintable(Text(tree, {0})));
+  tree->setCurrentIndex(At(tree, {0}));
+  auto* problems = w.findChild<QTreeView*>("Problems_lst");
+  QVERIFY(problems && problems->isVisible() && !Name(problems).isEmpty());
+  QVERIFY(RowCount(problems) > 0 && RowCount(problems, {0}) > 0);
+  QVERIFY2(Text(problems, {0}).startsWith("A tiny talk (Talk)"), qPrintable(Text(problems, {0})));
   // The talk cannot be played: Enter says so instead of starting a player.
   tree->setFocus();
-  tree->setCurrentItem(tree->topLevelItem(0)->child(0));
-  QCOMPARE(tree->currentItem()->text(5), QStringLiteral("none (no recording)"));
+  tree->setCurrentIndex(At(tree, {0, 0}));
+  QCOMPARE(tree->currentIndex().siblingAtColumn(5).data().toString(),
+           QStringLiteral("none (no recording)"));
   const int calls = starter_.calls;
   QTest::keyClick(tree, Qt::Key_Return);
   QCOMPARE(starter_.calls, calls);
@@ -369,10 +398,10 @@ void LibraryWindowTest::mediumActionsWhileTheIndexUpdates() {
     w.Start();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    auto* tree = w.findChild<QTreeWidget*>("Media_tree");
-    QCOMPARE(tree->topLevelItemCount(), 2);
+    auto* tree = w.findChild<QTreeView*>("Media_tree");
+    QCOMPARE(RowCount(tree), 2);
     tree->setFocus();
-    tree->setCurrentItem(tree->topLevelItem(0));
+    tree->setCurrentIndex(At(tree, {0}));
     QStringList seen;
     ChooseInMenuSoon(launcher::MediumMenu::CheckText(), &seen);
     QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
@@ -386,7 +415,7 @@ void LibraryWindowTest::mediumActionsWhileTheIndexUpdates() {
 
     QVERIFY(QSqlQuery(blocker).exec("ROLLBACK"));
     QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
-    QCOMPARE(tree->topLevelItemCount(), 2);
+    QCOMPARE(RowCount(tree), 2);
   }
   blocker.close();
   blocker = QSqlDatabase();
