@@ -23,23 +23,26 @@ QString LastComponent(const QString& path) {
 }  // namespace
 
 EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
-    : QWidget(parent), core_(std::make_unique<MpvCore>(options)) {
+    : QWidget(parent),
+      // The core starts on a thread of its own: the window is built and shown meanwhile, and
+      // the recording opens once the core is there.
+      core_(std::make_unique<MpvCore>(options, MpvCore::Start::InBackground)) {
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(true);
   QPalette dark = palette();
   dark.setColor(QPalette::Window, Qt::black);
   setPalette(dark);
 
-  if (core_->IsValid() && !options.headless) {
-    picture_ = new MpvVideoWidget(core_->Handle(), this);
+  if (!options.headless) {
+    picture_ = new MpvVideoWidget(this);
     picture_->setFocusPolicy(Qt::NoFocus);
-    connect(picture_, &MpvVideoWidget::renderReady, this, &EngineControl::TryLoad);
-    connect(picture_, &MpvVideoWidget::renderFailed, this, [this] {
-      // Without OpenGL the sound still plays; the picture window stays dark.
-      renderFailed_ = true;
-      TryLoad();
-    });
   }
+  connect(core_.get(), &MpvCore::started, this, &EngineControl::OnCoreStarted);
+  connect(core_.get(), &MpvCore::startFailed, this, [this](const QString& reason) {
+    // A recording asked for meanwhile cannot be played; the panel says why.
+    if (state_ == State::Waiting)
+      Fail(QStringLiteral("The media engine could not be started: ") + reason);
+  });
   panel_ = new ControlPanel(this);
 
   connect(core_.get(), &MpvCore::fileLoaded, this, &EngineControl::OnFileLoaded);
@@ -77,13 +80,20 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
 EngineControl::~EngineControl() {
   // The picture's render context must go while the core still exists, and the core before the
   // rest of the widget.
+  if (picture_) picture_->Detach();
   delete picture_;
   picture_ = nullptr;
   core_.reset();
 }
 
+void EngineControl::OnCoreStarted() {
+  // Without a picture the sound still plays; the picture window stays dark.
+  if (picture_ && !picture_->Attach(core_->Handle())) renderFailed_ = true;
+  TryLoad();
+}
+
 void EngineControl::OpenMedia(const QString& path) {
-  if (!core_->IsValid())
+  if (!core_->IsValid() && !core_->IsStarting())
     throw medium::AppError(medium::kEngineFailure,
                            QStringLiteral("The media engine could not be started"));
   fileName_ = LastComponent(path);
@@ -109,13 +119,17 @@ bool EngineControl::UsesPicture() const {
 
 void EngineControl::TryLoad() {
   if (state_ != State::Waiting) return;
-  // With a picture window the render context must exist before the file is loaded, or the core
-  // would have nowhere to draw; the player may open the file before its window is shown.
+  // The core must have started, and with a picture window the render context must exist before
+  // the file is loaded, or the core would have nowhere to draw.
+  if (!core_->IsValid()) return;
   if (UsesPicture() && !picture_->RenderReady()) return;
   state_ = State::Loading;
+  // A seek asked for before the file could be loaded is where it starts.
+  const double start = seekPending_ ? pendingSeek_ : -1;
+  seekPending_ = false;
   // Headless cores decode the picture into nothing, so that times and seeks are those of the
   // whole recording.
-  core_->Load(nativePath_, core_->Options().headless || UsesPicture());
+  core_->Load(nativePath_, core_->Options().headless || UsesPicture(), start);
 }
 
 void EngineControl::Fail(const QString& detail) {
