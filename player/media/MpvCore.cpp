@@ -35,6 +35,11 @@ const char* const kFixedOptions[][2] = {
     {"load-osd-console", "no"},
     {"load-auto-profiles", "no"},
     {"hwdec", "no"},
+    // A frame is handed to our picture window when it is due, not up to 50 ms before: the window
+    // shows it as soon as it gets it, and the position the core reports (the time stamp of the
+    // frame handed over last) is then that of the frame on screen, at any speed, which is what
+    // brings each slide out with the frame that starts it.
+    {"video-timing-offset", "0"},
     {"audio-client-name", "presentation-player"},
 };
 
