@@ -21,7 +21,7 @@
 #include <functional>
 #include <vector>
 
-#include "bench/screen/ColourTalk.h"
+#include "tests/support/ColourTalk.h"
 #include "bench/screen/ScreenPixels.h"
 #include "bench/startup/LargePresentation.h"
 #include "tests/support/TempMedium.h"

@@ -23,7 +23,7 @@
 #include <optional>
 #include <vector>
 
-#include "bench/screen/ColourTalk.h"
+#include "tests/support/ColourTalk.h"
 #include "bench/screen/ScreenPixels.h"
 #include "tests/support/TempMedium.h"
 

@@ -1,4 +1,4 @@
-#include "bench/screen/ColourTalk.h"
+#include "tests/support/ColourTalk.h"
 
 #include <QColor>
 #include <QDir>
@@ -44,7 +44,8 @@ QList<double> KeyFrameTimes(const QString& ffprobe, const QString& path, double*
     if (!packet.value("flags").toString().startsWith(QLatin1Char('K'))) continue;
     QString t = packet.value("pts_time").toString();
     if (t.isEmpty()) t = packet.value("dts_time").toString();
-    times << t.toDouble() * 1000.0;
+    // To the microsecond: "2.046" must read as 2046 ms, not 2045.9999999999998.
+    times << static_cast<double>(qRound64(t.toDouble() * 1e6)) / 1e3;
   }
   std::sort(times.begin(), times.end());
   return times;

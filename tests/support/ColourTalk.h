@@ -1,10 +1,10 @@
 #pragma once
-// A talk made for the benches that look at the screen: every slide one flat colour, and a
-// recording whose picture turns that colour at the slide's time, so that a bench reading two
-// pixels can tell when the slide and when the frame that carries its change are on screen.
-// The recordings are made by ffmpeg (through the sample generator's tool runner) when the bench
-// runs; the times of the frames are read back from the file with ffprobe, so that everything is
-// measured against the recording's own time stamps.
+// A talk in colours: every slide one flat colour, and a recording whose picture turns that colour
+// at the slide's time, so that two pixels tell when the slide and when the frame that carries
+// its change are on screen (the benches that read the screen, and the tests that a seek lands on
+// its slide's frame). The recordings are made by ffmpeg (through the sample generator's tool
+// runner) when the test or bench runs; the times of the frames are read back from the file with
+// ffprobe, so that everything is measured against the recording's own time stamps.
 
 #include <QList>
 #include <QRgb>
