@@ -1,11 +1,7 @@
 #include "launcher/EngineProbe.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "launcher/PlayerLaunch.h"
 #include "medium/Paths.h"
@@ -26,15 +22,30 @@ std::optional<PlayerBuild> PlayerFor(const QString& identifier) {
 ProcessEngineProbe::ProcessEngineProbe(QString programFolder, int timeoutMs)
     : programFolder_(std::move(programFolder)), timeoutMs_(timeoutMs) {}
 
-QList<bool> ProcessEngineProbe::Probe(const QStringList& identifiers) {
+ProcessEngineProbe::~ProcessEngineProbe() {
+  EndAll();
+}
+
+void ProcessEngineProbe::EndAll() {
+  for (auto& process : processes_) {
+    if (process && process->state() != QProcess::NotRunning) {
+      process->kill();
+      process->waitForFinished(1000);
+    }
+  }
+  processes_.clear();
+  started_.clear();
+}
+
+void ProcessEngineProbe::Start(const QStringList& identifiers) {
+  EndAll();
   const QString folder = programFolder_.isEmpty() ? medium::ProgramFolder() : programFolder_;
-  std::vector<std::unique_ptr<QProcess>> processes;
   for (const QString& id : identifiers) {
     const auto player = PlayerFor(id);
     const QString program = player ? ProgramPath(*player, folder) : QString();
     const QFileInfo info(program);
     if (!player || !info.isFile() || !info.isExecutable()) {
-      processes.push_back(nullptr);
+      processes_.push_back(nullptr);
       continue;
     }
     auto process = std::make_unique<QProcess>();
@@ -42,24 +53,27 @@ QList<bool> ProcessEngineProbe::Probe(const QStringList& identifiers) {
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     process->start(program, {QStringLiteral("--probe")});
-    processes.push_back(std::move(process));
+    processes_.push_back(std::move(process));
   }
-
+  started_ = identifiers;
   // One deadline for all, so the probes cost the time of the slowest one, at most timeoutMs.
-  const QDeadlineTimer deadline(timeoutMs_);
+  deadline_ = QDeadlineTimer(timeoutMs_);
+}
+
+QList<bool> ProcessEngineProbe::Probe(const QStringList& identifiers) {
+  if (started_ != identifiers || processes_.size() != static_cast<size_t>(identifiers.size()))
+    Start(identifiers);
   QList<bool> answers;
-  for (auto& process : processes) {
+  for (auto& process : processes_) {
     bool installed = false;
-    if (process && process->waitForStarted(qMax<qint64>(0, deadline.remainingTime())) &&
-        process->waitForFinished(static_cast<int>(qMax<qint64>(0, deadline.remainingTime())))) {
+    if (process && process->waitForStarted(qMax<qint64>(0, deadline_.remainingTime())) &&
+        process->waitForFinished(static_cast<int>(qMax<qint64>(0, deadline_.remainingTime())))) {
       installed = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
-    }
-    if (process && process->state() != QProcess::NotRunning) {
-      process->kill();
-      process->waitForFinished(1000);
     }
     answers << installed;
   }
+  // Each answer is given once; a second call probes again.
+  EndAll();
   return answers;
 }
 

@@ -9,6 +9,7 @@
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/MediumMenu.h"
+#include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "library/LibraryCommands.h"
@@ -163,6 +164,11 @@ int RunLauncher(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  // The players answer for their engines while the launcher builds its window: a probe loads a
+  // whole playback core, which takes longer than everything else the window waits for.
+  launcher::ProcessEngineProbe probe;
+  probe.Start({launcher::ProbeIdentifier(PlayerBuild::Tavisco),
+               launcher::ProbeIdentifier(PlayerBuild::Norvanta)});
   // The window class by which docks group the window with the desktop entry.
   QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
   QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
@@ -189,7 +195,6 @@ int RunLauncher(int argc, char** argv) {
   }
   ui::InstallDesignFonts();
 
-  launcher::ProcessEngineProbe probe;
   launcher::DetachedProcessStarter starter;
   launcher::DesktopWebOpener web;
   services.reporter = &reporter;
