@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +17,7 @@
 
 namespace {
 constexpr double kKeySeekSeconds = 5;
+constexpr int kLongestWaitForScreenMs = 500;
 
 QString LastComponent(const QString& path) {
   const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf('/'));
@@ -23,10 +26,7 @@ QString LastComponent(const QString& path) {
 }  // namespace
 
 EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
-    : QWidget(parent),
-      // The core starts on a thread of its own: the window is built and shown meanwhile, and
-      // the recording opens once the core is there.
-      core_(std::make_unique<MpvCore>(options, MpvCore::Start::InBackground)) {
+    : QWidget(parent), core_(std::make_unique<MpvCore>(options, MpvCore::Start::Later)) {
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(true);
   QPalette dark = palette();
@@ -75,6 +75,31 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   panel_->SetPaused(true);
   sinceStart_.start();
   Arrange();
+  // The core starts on a thread of its own once the window is on screen, and the recording opens
+  // when it is there. Not before: loading libmpv holds the dynamic loader for all of its libraries,
+  // and the window's first painting waits for the loader too.
+  QTimer::singleShot(0, this, &EngineControl::StartCoreWhenSeen);
+}
+
+void EngineControl::StartCoreWhenSeen() {
+  // A control on a window that is to appear waits for it to be on screen; any other starts now.
+  QWindow* shown = window()->isVisible() ? window()->windowHandle() : nullptr;
+  if (!shown || shown->isExposed()) {
+    core_->StartInBackground();
+    return;
+  }
+  shown->installEventFilter(this);
+  // A window kept from the screen (covered, on another desktop) plays all the same.
+  QTimer::singleShot(kLongestWaitForScreenMs, core_.get(), &MpvCore::StartInBackground);
+}
+
+bool EngineControl::eventFilter(QObject* watched, QEvent* event) {
+  // The window paints itself while it handles its first exposure; the core starts right after.
+  if (event->type() == QEvent::Expose && watched == window()->windowHandle()) {
+    watched->removeEventFilter(this);
+    QTimer::singleShot(0, core_.get(), &MpvCore::StartInBackground);
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 EngineControl::~EngineControl() {
@@ -93,7 +118,7 @@ void EngineControl::OnCoreStarted() {
 }
 
 void EngineControl::OpenMedia(const QString& path) {
-  if (!core_->IsValid() && !core_->IsStarting())
+  if (core_->HasFailed())
     throw medium::AppError(medium::kEngineFailure,
                            QStringLiteral("The media engine could not be started"));
   fileName_ = LastComponent(path);

@@ -71,6 +71,7 @@ class EngineControl : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class State { Empty, Waiting, Loading, Open, Failed };
@@ -79,6 +80,7 @@ class EngineControl : public QWidget {
   void Arrange();
   void TryLoad();
   void Fail(const QString& detail);
+  void StartCoreWhenSeen();
   void OnCoreStarted();
   void OnFileLoaded();
   void OnEndReached(bool atEnd);

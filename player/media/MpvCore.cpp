@@ -100,11 +100,17 @@ MpvCore::MpvCore(const MpvCoreOptions& options, Start start, QObject* parent)
   // the user's locale. Set here, on the GUI thread, before any thread of the core exists.
   std::setlocale(LC_NUMERIC, "C");
   if (start == Start::Now) {
+    startAsked_ = true;
     Adopt(Make(options_));
-    return;
+  } else if (start == Start::InBackground) {
+    StartInBackground();
   }
+}
+
+void MpvCore::StartInBackground() {
+  if (startAsked_) return;
+  startAsked_ = true;
   starting_ = true;
-  made_.reset();
   starter_ = std::thread([this, options = options_] {
     auto made = std::make_unique<Made>(Make(options));
     {

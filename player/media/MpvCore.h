@@ -36,6 +36,7 @@ class MpvCore : public QObject {
   enum class Start {
     Now,           // the constructor returns with the core started (or failed)
     InBackground,  // the constructor returns at once; started() or startFailed() follows
+    Later,         // nothing yet; StartInBackground() starts it
   };
   explicit MpvCore(const MpvCoreOptions& options, Start start = Start::Now,
                    QObject* parent = nullptr);
@@ -46,9 +47,12 @@ class MpvCore : public QObject {
   // Null until the core has started, and when it could not; every call is then harmless.
   mpv_handle* Handle() const { return handle_; }
   bool IsValid() const { return handle_ != nullptr; }
+  // Starts the core in the background (once; later calls do nothing).
+  void StartInBackground();
   // Still starting in the background.
   bool IsStarting() const { return starting_; }
-  // Why the core could not start; empty while it has, or still may.
+  // The core could not start; FailureText says why.
+  bool HasFailed() const { return !failure_.isEmpty(); }
   const QString& FailureText() const { return failure_; }
   const MpvCoreOptions& Options() const { return options_; }
 
@@ -116,6 +120,7 @@ class MpvCore : public QObject {
   MpvCoreOptions options_;
   mpv_handle* handle_ = nullptr;
   bool starting_ = false;
+  bool startAsked_ = false;
   QString failure_;
   bool silenceWanted_ = false;  // the silent output was asked for first (tests, headless)
   bool soundOutputMissing_ = false;
