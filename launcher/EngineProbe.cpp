@@ -1,6 +1,7 @@
 #include "launcher/EngineProbe.h"
 
 #include <QFileInfo>
+#include <QTimer>
 #include <optional>
 
 #include "launcher/PlayerLaunch.h"
@@ -66,15 +67,49 @@ QList<bool> ProcessEngineProbe::Probe(const QStringList& identifiers) {
   QList<bool> answers;
   for (auto& process : processes_) {
     bool installed = false;
-    if (process && process->waitForStarted(qMax<qint64>(0, deadline_.remainingTime())) &&
-        process->waitForFinished(static_cast<int>(qMax<qint64>(0, deadline_.remainingTime())))) {
-      installed = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    if (process) {
+      // A probe may have ended already (its answer waited for the event loop).
+      if (process->state() != QProcess::NotRunning)
+        process->waitForFinished(static_cast<int>(qMax<qint64>(0, deadline_.remainingTime())));
+      installed = process->state() == QProcess::NotRunning &&
+                  process->error() != QProcess::FailedToStart &&
+                  process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
     }
     answers << installed;
   }
   // Each answer is given once; a second call probes again.
   EndAll();
   return answers;
+}
+
+void ProcessEngineProbe::ProbeLater(const QStringList& identifiers, Answered answered) {
+  if (started_ != identifiers || processes_.size() != static_cast<size_t>(identifiers.size()))
+    Start(identifiers);
+  answered_ = std::move(answered);
+  for (auto& process : processes_) {
+    if (!process) continue;
+    QObject::connect(process.get(), &QProcess::finished, &context_,
+                     [this] { AnswerWhenAllEnded(); });
+    QObject::connect(process.get(), &QProcess::errorOccurred, &context_,
+                     [this] { AnswerWhenAllEnded(); });
+  }
+  QTimer::singleShot(static_cast<int>(qMax<qint64>(0, deadline_.remainingTime())), &context_,
+                     [this] { Settle(); });
+  AnswerWhenAllEnded();
+}
+
+void ProcessEngineProbe::AnswerWhenAllEnded() {
+  for (const auto& process : processes_)
+    if (process && process->state() != QProcess::NotRunning) return;
+  // Not from within a process's own signal: the answer ends the processes.
+  QTimer::singleShot(0, &context_, [this] { Settle(); });
+}
+
+void ProcessEngineProbe::Settle() {
+  if (!answered_) return;
+  const Answered answered = std::move(answered_);
+  answered_ = {};
+  answered(Probe(started_));
 }
 
 }  // namespace launcher

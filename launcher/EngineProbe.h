@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,9 +15,17 @@ namespace launcher {
 
 class EngineProbe {
  public:
+  using Answered = std::function<void(const QList<bool>& installed)>;
   virtual ~EngineProbe() = default;
   // One answer per identifier, in the order given. Never reports and never throws.
   virtual QList<bool> Probe(const QStringList& identifiers) = 0;
+  // The same answers, told to answered once they are in (once): at once here; a probe that asks
+  // other programs tells them from the event loop when those have answered.
+  virtual void ProbeLater(const QStringList& identifiers, Answered answered) {
+    answered(Probe(identifiers));
+  }
+  // Answers still to come are waited for and told now.
+  virtual void Settle() {}
 };
 
 // An engine is installed when its player program stands in the launcher's folder and running it
@@ -33,15 +42,21 @@ class ProcessEngineProbe : public EngineProbe {
   void Start(const QStringList& identifiers);
   // The answers of the probes started for these identifiers (started now if they were not).
   QList<bool> Probe(const QStringList& identifiers) override;
+  // Told as soon as every probe has ended, or when the time allowed is up.
+  void ProbeLater(const QStringList& identifiers, Answered answered) override;
+  void Settle() override;
 
  private:
   void EndAll();
+  void AnswerWhenAllEnded();
 
   QString programFolder_;
   int timeoutMs_;
   QStringList started_;
   std::vector<std::unique_ptr<QProcess>> processes_;
   QDeadlineTimer deadline_;
+  Answered answered_;
+  QObject context_;  // the probes' signals and timer end with the probe
 };
 
 }  // namespace launcher
