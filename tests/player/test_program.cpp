@@ -1,5 +1,6 @@
 // The player programs load their engine (libmpv and the FFmpeg libraries behind it) only when
-// they play or probe: what opens no window (--version, --help, a usage error) answers without it.
+// they play or probe, and the launcher FFmpeg's libraries only when it reads a recording: what
+// opens no window (--version, --help, a usage error) answers without them.
 // The dynamic loader names every library it loads when asked to (LD_DEBUG), which is what these
 // tests read.
 
@@ -50,7 +51,7 @@ class ProgramTest : public QObject {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
-    for (const char* program : {"Tavisco", "Norvanta"}) {
+    for (const char* program : {"Tavisco", "Norvanta", "Ambrel"}) {
       QTest::addRow("%s --version", program) << program << QStringList{"--version"} << 0;
       QTest::addRow("%s --help", program) << program << QStringList{"--help"} << 0;
       QTest::addRow("%s usage error", program) << program << QStringList{"--bogus"} << 2;
