@@ -4,12 +4,20 @@
 #include <QTimer>
 #include <optional>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 #include "launcher/PlayerLaunch.h"
 #include "medium/Paths.h"
 
 namespace launcher {
 
 namespace {
+
+#ifdef Q_OS_UNIX
+constexpr int kProbeNiceness = 10;
+#endif
 
 std::optional<PlayerBuild> PlayerFor(const QString& identifier) {
   for (PlayerBuild p : {PlayerBuild::Tavisco, PlayerBuild::Norvanta}) {
@@ -53,6 +61,11 @@ void ProcessEngineProbe::Start(const QStringList& identifiers) {
     // Silent: whatever the probe prints goes nowhere.
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // The probes run while the launcher builds its window and must not take the processor from
+    // it: they yield to it, and use what it leaves.
+    process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, kProbeNiceness); });
+#endif
     process->start(program, {QStringLiteral("--probe")});
     processes_.push_back(std::move(process));
   }
