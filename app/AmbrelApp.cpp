@@ -11,6 +11,7 @@
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
 #include "launcher/MediumMenu.h"
+#include "launcher/PlayerLaunch.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/WebLink.h"
 #include "library/LibraryCommands.h"
@@ -171,6 +172,11 @@ int RunAmbrel(int argc, char** argv) {
     }
   }
   QApplication app(argc, argv);
+  // The players answer for their engines while the launcher builds its window: a probe loads a
+  // whole playback core, which takes longer than everything else the window waits for.
+  launcher::ProcessEngineProbe probe;
+  probe.Start({launcher::ProbeIdentifier(PlayerBuild::Tavisco),
+               launcher::ProbeIdentifier(PlayerBuild::Norvanta)});
   // The window class by which docks group the window with the desktop entry.
   QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
   QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
@@ -197,7 +203,6 @@ int RunAmbrel(int argc, char** argv) {
   }
   ui::InstallDesignFonts();
 
-  launcher::ProcessEngineProbe probe;
   launcher::DetachedProcessStarter starter;
   launcher::DesktopWebOpener web;
   services.reporter = &reporter;

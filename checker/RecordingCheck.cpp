@@ -9,15 +9,15 @@
 #include <map>
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/avutil.h>
-#include <libavutil/log.h>
-}
+#include "checker/FfmpegLibrary.h"
 
 namespace checker {
 namespace {
+
+// Only called on the paths that have loaded FFmpeg (LoadFfmpeg) first.
+const FfmpegLibrary& Av() {
+  return *LoadFfmpeg();
+}
 
 // Decoders hide much of what they meet: they conceal a damaged frame and only say so in their
 // log. The log is counted while a recording is read, and kept off the terminal.
@@ -29,29 +29,29 @@ void CountErrors(void*, int level, const char*, va_list) {
 
 class LogCounter {
  public:
-  LogCounter() { av_log_set_callback(&CountErrors); }
-  ~LogCounter() { av_log_set_callback(&av_log_default_callback); }
+  LogCounter() { Av().av_log_set_callback(&CountErrors); }
+  ~LogCounter() { Av().av_log_set_callback(Av().av_log_default_callback); }
   LogCounter(const LogCounter&) = delete;
   LogCounter& operator=(const LogCounter&) = delete;
 };
 
 QString AvErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
+  Av().av_strerror(code, text, sizeof text);
   return QString::fromLocal8Bit(text);
 }
 
 struct FormatCloser {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+  void operator()(AVFormatContext* f) const { Av().avformat_close_input(&f); }
 };
 struct CodecFreer {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+  void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
 };
 struct PacketFreer {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
+  void operator()(AVPacket* p) const { Av().av_packet_free(&p); }
 };
 struct FrameFreer {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
+  void operator()(AVFrame* f) const { Av().av_frame_free(&f); }
 };
 
 struct StreamState {
@@ -99,16 +99,16 @@ constexpr double kJoinSeconds = 1.0;
 // decoder refused it or a frame of it.
 bool Decode(AVCodecContext* codec, const AVPacket* packet, AVFrame* frame) {
   bool ok = true;
-  const int sent = avcodec_send_packet(codec, packet);
+  const int sent = Av().avcodec_send_packet(codec, packet);
   if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) ok = false;
   for (;;) {
-    const int got = avcodec_receive_frame(codec, frame);
+    const int got = Av().avcodec_receive_frame(codec, frame);
     if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) break;
     if (got < 0) {
       ok = false;
       break;
     }
-    av_frame_unref(frame);
+    Av().av_frame_unref(frame);
   }
   return ok;
 }
@@ -183,7 +183,7 @@ using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 FormatPtr OpenRecording(const QString& nativePath, int* rc = nullptr) {
   AVFormatContext* raw = nullptr;
   const QByteArray url = "file:" + QFile::encodeName(nativePath);
-  const int opened = avformat_open_input(&raw, url.constData(), nullptr, nullptr);
+  const int opened = Av().avformat_open_input(&raw, url.constData(), nullptr, nullptr);
   if (rc) *rc = opened;
   return FormatPtr(opened < 0 ? nullptr : raw);
 }
@@ -193,10 +193,11 @@ FormatPtr OpenRecording(const QString& nativePath, int* rc = nullptr) {
 double DurationSeconds(const QString& nativePath, bool estimate) {
   const double asf = AsfStatedSeconds(nativePath);
   if (asf >= 0) return asf;
+  if (!LoadFfmpeg()) return -1;
   LogCounter quiet;
   const FormatPtr format = OpenRecording(nativePath);
   if (!format) return -1;
-  if (estimate && avformat_find_stream_info(format.get(), nullptr) < 0) return -1;
+  if (estimate && Av().avformat_find_stream_info(format.get(), nullptr) < 0) return -1;
   if (format->duration == AV_NOPTS_VALUE || format->duration <= 0) return -1;
   if (!estimate && format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return -1;
   return double(format->duration) / AV_TIME_BASE;
@@ -212,6 +213,11 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
                                const std::atomic<bool>* cancel, ReadDepth depth) {
   const bool decode = depth == ReadDepth::Decoded;
   RecordingReading result;
+  QString missing;
+  if (!LoadFfmpeg(&missing)) {
+    result.openError = QStringLiteral("cannot be read: %1").arg(missing);
+    return result;
+  }
   LogCounter counter;
 
   int rc = 0;
@@ -220,7 +226,7 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
     result.openError = QStringLiteral("cannot be opened: %1").arg(AvErrorText(rc));
     return result;
   }
-  rc = avformat_find_stream_info(format.get(), nullptr);
+  rc = Av().avformat_find_stream_info(format.get(), nullptr);
   if (rc < 0) {
     result.openError = QStringLiteral("cannot be read: %1").arg(AvErrorText(rc));
     return result;
@@ -245,22 +251,22 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
     streams[i].timeBase = av_q2d(format->streams[i]->time_base);
     anyStream = true;
     if (!decode) continue;
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    const AVCodec* decoder = Av().avcodec_find_decoder(par->codec_id);
     if (!decoder) {
       result.openError =
           QStringLiteral("cannot be played: no decoder for its %1 (%2)")
-              .arg(QLatin1String(kind), QLatin1String(avcodec_get_name(par->codec_id)));
+              .arg(QLatin1String(kind), QLatin1String(Av().avcodec_get_name(par->codec_id)));
       return result;
     }
-    std::unique_ptr<AVCodecContext, CodecFreer> codec(avcodec_alloc_context3(decoder));
-    if (!codec || avcodec_parameters_to_context(codec.get(), par) < 0) {
+    std::unique_ptr<AVCodecContext, CodecFreer> codec(Av().avcodec_alloc_context3(decoder));
+    if (!codec || Av().avcodec_parameters_to_context(codec.get(), par) < 0) {
       result.openError = QStringLiteral("cannot be played: its %1 cannot be set up").arg(kind);
       return result;
     }
     codec->thread_count = 1;
     // Let the decoders check what they can instead of concealing it quietly.
     codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER;
-    rc = avcodec_open2(codec.get(), decoder, nullptr);
+    rc = Av().avcodec_open2(codec.get(), decoder, nullptr);
     if (rc < 0) {
       result.openError = QStringLiteral("cannot be played: its %1 cannot be decoded (%2)")
                              .arg(kind, AvErrorText(rc));
@@ -273,23 +279,23 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
     return result;
   }
 
-  std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
-  const int64_t size = format->pb ? avio_size(format->pb) : -1;
+  std::unique_ptr<AVPacket, PacketFreer> packet(Av().av_packet_alloc());
+  std::unique_ptr<AVFrame, FrameFreer> frame(Av().av_frame_alloc());
+  const int64_t size = format->pb ? Av().avio_size(format->pb) : -1;
   double lastTime = 0;  // where reading stands, for damage that carries no time of its own
   int failedReads = 0;
   int lastPercent = -1;
   for (;;) {
     if (cancel && cancel->load()) break;
     const int errorsBefore = g_loggedErrors;
-    rc = av_read_frame(format.get(), packet.get());
+    rc = Av().av_read_frame(format.get(), packet.get());
     if (rc == AVERROR_EOF) break;
     if (rc < 0) {
       if (rc == AVERROR(EAGAIN)) continue;
       // A read error or bytes the demultiplexer cannot make sense of: it may find its feet again
       // further on, but not forever.
       AddDamage(result.damaged, lastTime, lastTime);
-      if (++failedReads > 100 || (format->pb && avio_feof(format->pb))) break;
+      if (++failedReads > 100 || (format->pb && Av().avio_feof(format->pb))) break;
       continue;
     }
     StreamState* stream =
@@ -297,7 +303,7 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
             ? &streams[static_cast<size_t>(packet->stream_index)]
             : nullptr;
     if (!stream || !stream->read) {
-      av_packet_unref(packet.get());
+      Av().av_packet_unref(packet.get());
       continue;
     }
     const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
@@ -319,10 +325,10 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
     if (stream->codec && !Decode(stream->codec.get(), packet.get(), frame.get())) bad = true;
     if (g_loggedErrors > errorsBefore) bad = true;
     if (bad) AddDamage(result.damaged, from, to);
-    av_packet_unref(packet.get());
+    Av().av_packet_unref(packet.get());
 
     if (progress && size > 0) {
-      const int percent = int(100 * avio_tell(format->pb) / size);
+      const int percent = int(100 * Av().avio_seek(format->pb, 0, SEEK_CUR) / size);
       if (percent != lastPercent) {
         lastPercent = percent;
         progress(std::clamp(percent / 100.0, 0.0, 1.0));
@@ -361,9 +367,11 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
 }
 
 QString DecoderName(const QString& codecName) {
+  const FfmpegLibrary* av = LoadFfmpeg();
+  if (!av) return codecName;
   const QByteArray name = codecName.toLatin1();
-  const AVCodecDescriptor* descriptor = avcodec_descriptor_get_by_name(name.constData());
-  const AVCodec* decoder = descriptor ? avcodec_find_decoder(descriptor->id) : nullptr;
+  const AVCodecDescriptor* descriptor = av->avcodec_descriptor_get_by_name(name.constData());
+  const AVCodec* decoder = descriptor ? av->avcodec_find_decoder(descriptor->id) : nullptr;
   return decoder ? QString::fromLatin1(decoder->name) : codecName;
 }
 

@@ -7,7 +7,9 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
+#include <stdexcept>
 
 #include "launcher/EngineProbe.h"
 #include "launcher/ProcessStarter.h"
@@ -244,18 +246,22 @@ void Ambrel_frm::Form_Load() {
   PresList = PresArr_cls{};
   WinMediaFound = true;
   RealFound = true;
-  // 3, 4: both probes run at once; a failed probe only clears its flag, silently.
-  QList<bool> installed;
+  // 3, 4: both probes run at once; a failed probe only clears its flag, silently. A probe starts
+  // a whole playback core, which takes longer than the rest of start-up: the window does not
+  // wait for the answers (EnginesProbed), which come in while it is on screen.
+  probing_ = true;
+  startupDone_ = false;
   try {
-    if (services_.probe) {
-      installed = services_.probe->Probe(
-          {ProbeIdentifier(PlayerBuild::Tavisco), ProbeIdentifier(PlayerBuild::Norvanta)});
-    }
+    if (!services_.probe) throw std::runtime_error("no probe");
+    const QPointer<Ambrel_frm> alive(this);
+    services_.probe->ProbeLater(
+        {ProbeIdentifier(PlayerBuild::Tavisco), ProbeIdentifier(PlayerBuild::Norvanta)},
+        [alive](const QList<bool>& installed) {
+          if (alive) alive->EnginesProbed(installed);
+        });
   } catch (...) {
-    installed.clear();
+    EnginesProbed({});
   }
-  if (!installed.value(0, false)) WinMediaFound = false;
-  if (!installed.value(1, false)) RealFound = false;
 
   // 5 to 9, then 10 or 11a to 11d; from here on each failed step is reported and skipped.
   ConfigReader reader(layout::Current(), reporter);
@@ -265,6 +271,7 @@ void Ambrel_frm::Form_Load() {
     // Nothing is picked until the user picks.
     Presentation_cmb->setCurrentIndex(-1);
   });
+  single_ = !multi;
   if (!multi) {
     ReportAndContinue(reporter, [&] { Presentation_lbl->setText(PresList.arr.Item(1).PresName); });
     ReportAndContinue(reporter, [&] { Presentation_cmb->hide(); });
@@ -290,15 +297,41 @@ void Ambrel_frm::Form_Load() {
   // 13: not modal; start-up goes on at once.
   FocusFirstTabStop();
   ReportAndContinue(reporter, [&] { show(); });
-  // 14
+  // 14, once both answers are in.
+  startupDone_ = true;
+  if (!probing_) NoEngineMessage();
+  // 15
+  reader.Release();
+}
+
+void Ambrel_frm::EnginesProbed(const QList<bool>& installed) {
+  if (!probing_) return;
+  probing_ = false;
+  if (!installed.value(0, false)) WinMediaFound = false;
+  if (!installed.value(1, false)) RealFound = false;
+  // Answered within start-up, the steps that follow use the flags as they stand.
+  if (!startupDone_) return;
+  // Answered while the window is on screen: the one presentation's buttons follow a missing
+  // engine (a list's buttons follow the next pick, as ever), then the message of step 14.
+  if (single_ && (!WinMediaFound || !RealFound))
+    RunHandler([&] { SetButtonsFor(PresList.arr.Item(1)); });
+  NoEngineMessage();
+}
+
+void Ambrel_frm::NoEngineMessage() {
+  medium::Reporter& reporter = *services_.reporter;
   ReportAndContinue(reporter, [&] {
     if (!RealFound && !WinMediaFound) {
       reporter.Report(
           QStringLiteral("Please Install Real Player or Windows Media Player Before Running"));
     }
   });
-  // 15
-  reader.Release();
+}
+
+void Ambrel_frm::SettleProbes() {
+  // What the user does with the buttons or the list acts on the answers: a click that comes
+  // before them waits for them.
+  if (probing_ && services_.probe) services_.probe->Settle();
 }
 
 template <class Handler>
@@ -332,6 +365,7 @@ void Ambrel_frm::SetButtonsFor(const Pres_cls& pres) {
 }
 
 void Ambrel_frm::Presentation_cmb_Click() {
+  SettleProbes();
   const int index = Presentation_cmb->currentIndex();
   if (index < 0) return;
   SetButtonsFor(PresList.arr.Item(index + 1));
@@ -346,6 +380,9 @@ void Ambrel_frm::Command2_Click() {
 }
 
 void Ambrel_frm::LaunchPlayer(PlayerBuild player) {
+  SettleProbes();
+  // The answers may have disabled the button just clicked.
+  if (!(player == PlayerBuild::Tavisco ? Command1 : Command2)->isEnabled()) return;
   int item = 1;  // one presentation: the list control stays empty
   if (Presentation_cmb->count() > 0) {
     if (Presentation_cmb->currentIndex() < 0) {

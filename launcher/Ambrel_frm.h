@@ -78,8 +78,11 @@ class Ambrel_frm : public QWidget {
   explicit Ambrel_frm(LauncherServices services, QWidget* parent = nullptr);
   ~Ambrel_frm() override;
 
-  // The whole start-up: probes, the presentation list, the display, the window shown.
+  // The whole start-up: probes, the presentation list, the display, the window shown. The
+  // probes' answers may come after it, while the window is on screen.
   void Form_Load();
+  // The probes have answered (the engine flags are settled).
+  bool EnginesKnown() const { return !probing_; }
 
   // Handlers.
   void Presentation_cmb_Click();
@@ -122,6 +125,10 @@ class Ambrel_frm : public QWidget {
  private:
   void BuildControls();
   void SetButtonsFor(const Pres_cls& pres);
+  // The probes' answers; after start-up the one presentation's buttons and step 14 follow them.
+  void EnginesProbed(const QList<bool>& installed);
+  void NoEngineMessage();
+  void SettleProbes();
   void FocusFirstTabStop();
   void LaunchPlayer(PlayerBuild player);
   // Loads the four pictures anew, in the order Command1, Command2, Image1, Image2, and sets the
@@ -134,6 +141,9 @@ class Ambrel_frm : public QWidget {
 
   LauncherServices services_;
   QPixmap background_;
+  bool probing_ = false;      // the probes have not answered yet
+  bool startupDone_ = false;  // Form_Load has shown the window
+  bool single_ = false;       // one presentation, no list
 };
 
 }  // namespace launcher

@@ -35,6 +35,7 @@ void PrintUsage(std::FILE* out, const BuildProfile& profile) {
 }  // namespace
 
 void StartPlayerWindow(PlayerWindow& window, const medium::ProgramOptions& options) {
+  if (options.atMs) window.Session().SetStartPosition(*options.atMs);
   window.Form_Load();
   // A start-up that ended (the window closed while a message waited) plays nothing; one that
   // finished has its sync driver running.

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/startup/LargePresentation.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "medium/TextStream.h"
@@ -34,10 +35,10 @@
 
 namespace {
 
-constexpr int kSlides = 1000;
-constexpr int kCues = 5000;
-constexpr int kAnns = 2000;
-const QStringList kLanguages = {"ENGLISH", "FRENCH", "GERMAN"};
+constexpr int kSlides = kLargeSlides;
+constexpr int kCues = kLargeCues;
+constexpr int kAnns = kLargeAnns;
+const QStringList& kLanguages = kLargeLanguages;
 
 // The scan from the top, for every cue and language: open the file, read until the marker,
 // return the next line.
@@ -71,55 +72,7 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 void BuildPresentation(const QString& root) {
-  WriteFile(root + "/Data/BIG/database.txt",
-            "SlideMode=1\r\nMediaMode=1\r\nFlag=0\r\nText=Big\r\n");
-  QByteArray jpeg;
-  {
-    QImage thumb(80, 65, QImage::Format_RGB32);
-    thumb.fill(QColor(90, 120, 200));
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    thumb.save(&buffer, "JPG", 90);
-  }
-  for (int i = 1; i <= kSlides; ++i) {
-    WriteFile(root + QStringLiteral("/Slides/Deck/thumbs/Slide%1.jpg").arg(i), jpeg);
-  }
-  // One timeline, the three kinds interleaved in ascending time.
-  struct Line {
-    double time;
-    QByteArray text;
-  };
-  std::vector<Line> lines;
-  const double length = 3600000;
-  for (int i = 0; i < kSlides; ++i) {
-    const double t = length * i / kSlides;
-    lines.push_back({t, "0~" + QByteArray::number(t, 'f', 0) + "~Deck~" +
-                            QByteArray::number(i + 1) + "~Slide title number " +
-                            QByteArray::number(i + 1)});
-  }
-  for (int i = 0; i < kCues; ++i) {
-    const double t = length * i / kCues;
-    lines.push_back({t, "2~" + QByteArray::number(t, 'f', 0) + "~" + QByteArray::number(i + 1)});
-  }
-  for (int i = 0; i < kAnns; ++i) {
-    const double t = length * i / kAnns + 1;
-    lines.push_back({t, "1~" + QByteArray::number(t, 'f', 0) + "~3~1~0~300~2000~400~900~255~0~0"});
-  }
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const Line& a, const Line& b) { return a.time < b.time; });
-  QByteArray events;
-  for (const Line& l : lines) events += l.text + "\r\n";
-  WriteFile(root + "/Data/BIG/events.txt", events);
-  for (const QString& language : kLanguages) {
-    QByteArray page = "<html><body>\r\n";
-    for (int s = 1; s <= kCues; ++s) {
-      page += "<p class=\"m\">SECTION" + QByteArray::number(s) + "</p>\r\n" + language.toLatin1() +
-              ": what the speaker said in section " + QByteArray::number(s) + ".\r\n";
-    }
-    page += "</body></html>\r\n";
-    WriteFile(root + "/Data/BIG/transcripts/" + language + ".html", page);
-  }
-  WriteFile(root + "/Data/BIG/details.txt", "A large synthetic presentation\r\n");
+  WriteLargePresentation(root, QStringLiteral("BIG"));
   WriteFile(root + "/Media/BIG/media.wma", "stub");
 }
 

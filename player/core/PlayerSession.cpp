@@ -106,6 +106,9 @@ void PlayerSession::Start() {
   if (!ended_) {
     startupFinished_ = true;
     StartSync();
+    // The engine opens the recording behind the window, which meanwhile shows the recording's
+    // first moment as its first tick there will: the first slide with its title and highlight.
+    RunHandler([&] { driver_->ShowStart(startMs_); });
   }
 }
 

@@ -46,8 +46,12 @@ class PlayerSession : private PresentationListener {
   // How playback loads slide pictures (empty: from the medium).
   void SetPictureLoader(PictureLoader loader) { pictureLoader_ = std::move(loader); }
 
+  // Where the recording is to start (--at), in ms; before Start. The window shows that moment's
+  // slide, title, highlight and transcript section when it first appears.
+  void SetStartPosition(double ms) { startMs_ = ms; }
   // Start-up: reads the presentation, shapes the window and starts the recording; shows the
-  // window at the step the build says. Runs once.
+  // window at the step the build says. Runs once. The engine loads and opens the recording behind
+  // the window; the window shows the moment the recording starts from (its first slide) at once.
   void Start();
 
   // What the window's handlers ask for. Outside start-up an error in them is shown with its
@@ -151,5 +155,6 @@ class PlayerSession : private PresentationListener {
   std::unique_ptr<SyncDriver> driver_;
   bool loaded_ = false;
   bool startupFinished_ = false;
+  double startMs_ = 0;
   int exitCode_ = 0;
 };

@@ -166,6 +166,11 @@ void SyncDriver::SeekedTo(double ms) {
   Aim();
 }
 
+void SyncDriver::ShowStart(double ms) {
+  if (stopped_ || !std::isfinite(ms)) return;
+  SyncAt(std::max(0.0, ms), true);
+}
+
 void SyncDriver::Aim() {
   clock_.Disarm();
   if (stopped_ || !playing_ || anchorMs_ < 0) return;

@@ -42,6 +42,9 @@ class SyncDriver : public MediaEngineListener {
 
   // The player moved the recording itself (a jump, a key): show the target at once.
   void SeekedTo(double ms);
+  // Before the engine has the recording open: shows what the moment it is to start from will
+  // show, without taking that moment for the engine's position.
+  void ShowStart(double ms);
   // The best estimate of the position now; negative before the first sample.
   double EstimateMs() const;
   // What the tick should sync to, given the engine's own reading: the reading can lag the sound

@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +17,7 @@
 
 namespace {
 constexpr double kKeySeekSeconds = 5;
+constexpr int kLongestWaitForScreenMs = 500;
 
 QString LastComponent(const QString& path) {
   const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf('/'));
@@ -23,23 +26,23 @@ QString LastComponent(const QString& path) {
 }  // namespace
 
 EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
-    : QWidget(parent), core_(std::make_unique<MpvCore>(options)) {
+    : QWidget(parent), core_(std::make_unique<MpvCore>(options, MpvCore::Start::Later)) {
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(true);
   QPalette dark = palette();
   dark.setColor(QPalette::Window, Qt::black);
   setPalette(dark);
 
-  if (core_->IsValid() && !options.headless) {
-    picture_ = new MpvVideoWidget(core_->Handle(), this);
+  if (!options.headless) {
+    picture_ = new MpvVideoWidget(this);
     picture_->setFocusPolicy(Qt::NoFocus);
-    connect(picture_, &MpvVideoWidget::renderReady, this, &EngineControl::TryLoad);
-    connect(picture_, &MpvVideoWidget::renderFailed, this, [this] {
-      // Without OpenGL the sound still plays; the picture window stays dark.
-      renderFailed_ = true;
-      TryLoad();
-    });
   }
+  connect(core_.get(), &MpvCore::started, this, &EngineControl::OnCoreStarted);
+  connect(core_.get(), &MpvCore::startFailed, this, [this](const QString& reason) {
+    // A recording asked for meanwhile cannot be played; the panel says why.
+    if (state_ == State::Waiting)
+      Fail(QStringLiteral("The media engine could not be started: ") + reason);
+  });
   panel_ = new ControlPanel(this);
 
   connect(core_.get(), &MpvCore::fileLoaded, this, &EngineControl::OnFileLoaded);
@@ -72,18 +75,50 @@ EngineControl::EngineControl(const MpvCoreOptions& options, QWidget* parent)
   panel_->SetPaused(true);
   sinceStart_.start();
   Arrange();
+  // The core starts on a thread of its own once the window is on screen, and the recording opens
+  // when it is there. Not before: loading libmpv holds the dynamic loader for all of its libraries,
+  // and the window's first painting waits for the loader too.
+  QTimer::singleShot(0, this, &EngineControl::StartCoreWhenSeen);
+}
+
+void EngineControl::StartCoreWhenSeen() {
+  // A control on a window that is to appear waits for it to be on screen; any other starts now.
+  QWindow* shown = window()->isVisible() ? window()->windowHandle() : nullptr;
+  if (!shown || shown->isExposed()) {
+    core_->StartInBackground();
+    return;
+  }
+  shown->installEventFilter(this);
+  // A window kept from the screen (covered, on another desktop) plays all the same.
+  QTimer::singleShot(kLongestWaitForScreenMs, core_.get(), &MpvCore::StartInBackground);
+}
+
+bool EngineControl::eventFilter(QObject* watched, QEvent* event) {
+  // The window paints itself while it handles its first exposure; the core starts right after.
+  if (event->type() == QEvent::Expose && watched == window()->windowHandle()) {
+    watched->removeEventFilter(this);
+    QTimer::singleShot(0, core_.get(), &MpvCore::StartInBackground);
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 EngineControl::~EngineControl() {
   // The picture's render context must go while the core still exists, and the core before the
   // rest of the widget.
+  if (picture_) picture_->Detach();
   delete picture_;
   picture_ = nullptr;
   core_.reset();
 }
 
+void EngineControl::OnCoreStarted() {
+  // Without a picture the sound still plays; the picture window stays dark.
+  if (picture_ && !picture_->Attach(core_->Handle())) renderFailed_ = true;
+  TryLoad();
+}
+
 void EngineControl::OpenMedia(const QString& path) {
-  if (!core_->IsValid())
+  if (core_->HasFailed())
     throw medium::AppError(medium::kEngineFailure,
                            QStringLiteral("The media engine could not be started"));
   fileName_ = LastComponent(path);
@@ -109,13 +144,17 @@ bool EngineControl::UsesPicture() const {
 
 void EngineControl::TryLoad() {
   if (state_ != State::Waiting) return;
-  // With a picture window the render context must exist before the file is loaded, or the core
-  // would have nowhere to draw; the player may open the file before its window is shown.
+  // The core must have started, and with a picture window the render context must exist before
+  // the file is loaded, or the core would have nowhere to draw.
+  if (!core_->IsValid()) return;
   if (UsesPicture() && !picture_->RenderReady()) return;
   state_ = State::Loading;
+  // A seek asked for before the file could be loaded is where it starts.
+  const double start = seekPending_ ? pendingSeek_ : -1;
+  seekPending_ = false;
   // Headless cores decode the picture into nothing, so that times and seeks are those of the
   // whole recording.
-  core_->Load(nativePath_, core_->Options().headless || UsesPicture());
+  core_->Load(nativePath_, core_->Options().headless || UsesPicture(), start);
 }
 
 void EngineControl::Fail(const QString& detail) {

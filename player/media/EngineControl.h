@@ -22,8 +22,9 @@ class EngineControl : public QWidget {
   ~EngineControl() override;
 
   // A path in the medium's form (or a native one). A file that is not there, or that the core
-  // cannot play, leaves the control empty with "Cannot open <file name>" on its panel.
-  // Throws medium::AppError (engine failure) when the playback core itself could not start.
+  // cannot play, leaves the control empty with "Cannot open <file name>" on its panel; so does a
+  // playback core that could not start after the file was given. Throws medium::AppError (engine
+  // failure) when the core is known to have failed already.
   void OpenMedia(const QString& path);
   void Play();
   void Pause();
@@ -70,6 +71,7 @@ class EngineControl : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class State { Empty, Waiting, Loading, Open, Failed };
@@ -78,6 +80,8 @@ class EngineControl : public QWidget {
   void Arrange();
   void TryLoad();
   void Fail(const QString& detail);
+  void StartCoreWhenSeen();
+  void OnCoreStarted();
   void OnFileLoaded();
   void OnEndReached(bool atEnd);
   void TellPlaying();

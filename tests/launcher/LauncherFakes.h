@@ -16,8 +16,31 @@ class FakeProbe : public launcher::EngineProbe {
     asked << identifiers;
     return answers;
   }
+  // With late, the answers wait for Answer() (or Settle()), as the players' probes answer while
+  // the window is already on screen.
+  void ProbeLater(const QStringList& identifiers, Answered answered) override {
+    if (!late) {
+      EngineProbe::ProbeLater(identifiers, std::move(answered));
+      return;
+    }
+    asked << identifiers;
+    pending = std::move(answered);
+  }
+  void Settle() override {
+    ++settled;
+    Answer();
+  }
+  void Answer() {
+    if (!pending) return;
+    const Answered answered = std::move(pending);
+    pending = {};
+    answered(answers);
+  }
   QList<bool> answers{true, true};
   QStringList asked;
+  bool late = false;
+  Answered pending;
+  int settled = 0;
 };
 
 class FakeStarter : public launcher::ProcessStarter {

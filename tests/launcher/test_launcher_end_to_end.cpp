@@ -269,9 +269,11 @@ void LauncherEndToEndTest::firstPresentationStartsTavisco() {
   services.mediumFolder = medium::NativePath(medium::ApplicationFolder());
   Ambrel_frm form(services);
   form.Form_Load();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  // The probes answer while the window is on screen.
+  QTRY_VERIFY_WITH_TIMEOUT(form.EnginesKnown(), 6000);
   QVERIFY2(reporter.Texts().isEmpty(), qPrintable(reporter.Texts().join(" / ")));
   QVERIFY2(form.WinMediaFound, "Tavisco --probe did not answer yes within 5 s");
-  QVERIFY(QTest::qWaitForWindowExposed(&form));
 
   bool clicked = false;
   QTimer::singleShot(0, &form, [&] {

@@ -148,6 +148,8 @@ class LauncherWindowTest : public QObject {
   void doubledSeparatorReachesThePlayerOnce();
   void failedStartKeepsTheLauncher();
   void noEngineMessageAfterShow();
+  void probesAnswerWhileTheWindowIsShown();
+  void aClickBeforeTheAnswersWaitsForThem();
   void noEngineInMultiMode();
   void hoverSwapsAndReloads();
   void moveOverLabelChangesNothing();
@@ -481,6 +483,69 @@ void LauncherWindowTest::noEngineMessageAfterShow() {
   QVERIFY(one.reporter.texts.isEmpty());
   QVERIFY(g.Command1->isEnabled());
   QVERIFY(!g.Command2->isEnabled());
+}
+
+void LauncherWindowTest::probesAnswerWhileTheWindowIsShown() {
+  // One presentation with both recordings; the Windows Media engine turns out to be missing.
+  Rig rig;
+  rig.probe.late = true;
+  rig.probe.answers = {false, true};
+  rig.medium.WriteLines(QStringLiteral("Data/config.txt"), {"P 1", "Talk", "Dir"});
+  rig.medium.Write(QStringLiteral("Media/Dir/media.wma"), "x");
+  rig.medium.Write(QStringLiteral("Media/Dir/media.rm"), "x");
+  Ambrel_frm& f = rig.Load();
+  // The window is there before the answers, its buttons by the recordings alone.
+  QVERIFY(f.isVisible());
+  QVERIFY(f.Command1->isEnabled());
+  QVERIFY(f.Command2->isEnabled());
+  rig.probe.Answer();
+  QVERIFY(!f.WinMediaFound);
+  QVERIFY(!f.Command1->isEnabled());
+  QVERIFY(f.Command2->isEnabled());
+  QVERIFY(rig.reporter.texts.isEmpty());
+
+  // No engine at all: the message comes with the answers, after the window.
+  Rig none;
+  none.probe.late = true;
+  none.probe.answers = {false, false};
+  none.medium.WriteLines(QStringLiteral("Data/config.txt"), {"P 1", "Talk", "Dir"});
+  none.medium.Write(QStringLiteral("Media/Dir/media.wma"), "x");
+  Ambrel_frm& g = none.Load();
+  QVERIFY(none.reporter.texts.isEmpty());
+  none.probe.Answer();
+  QCOMPARE(none.reporter.texts, QStringList{kNoEngine});
+  QCOMPARE(none.reporter.shownAfterWindow, QList<bool>{true});
+  QVERIFY(!g.Command1->isEnabled());
+}
+
+void LauncherWindowTest::aClickBeforeTheAnswersWaitsForThem() {
+  Rig rig;
+  rig.probe.late = true;
+  rig.probe.answers = {false, true};
+  rig.medium.WriteLines(QStringLiteral("Data/config.txt"), {"P 1", "Talk", "Dir"});
+  rig.medium.Write(QStringLiteral("Media/Dir/media.wma"), "x");
+  rig.medium.Write(QStringLiteral("Media/Dir/media.rm"), "x");
+  Ambrel_frm& f = rig.Load();
+  // Tavisco's button still stands enabled; the click waits for the answer, which disables it.
+  f.Command1_Click();
+  QCOMPARE(rig.probe.settled, 1);
+  QVERIFY(!f.Command1->isEnabled());
+  QCOMPARE(rig.starter.calls, 0);
+  QCOMPARE(rig.ended, 0);
+  f.Command2_Click();
+  QCOMPARE(rig.starter.calls, 1);
+  QVERIFY(rig.starter.program.endsWith(QStringLiteral("Norvanta")));
+
+  // A pick in a list waits for them too, and the rule then uses them.
+  Rig three;
+  three.probe.late = true;
+  three.probe.answers = {false, true};
+  three.WriteThree();
+  Ambrel_frm& g = three.Load();
+  three.Pick(0);
+  QCOMPARE(three.probe.settled, 1);
+  QVERIFY(!g.Command1->isEnabled());
+  QVERIFY(g.Command2->isEnabled());
 }
 
 void LauncherWindowTest::noEngineInMultiMode() {
