@@ -82,7 +82,9 @@ class PlayerSession : private PresentationListener {
   MediaEngine& Engine() { return *engine_; }
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
-  // Null until start-up has finished.
+  // The on-time sync; null until start-up has finished. The program asks it whether start-up
+  // finished (--at plays from its moment only then), the end-to-end tests watch it follow the
+  // engine's playing and speed, and the sync benchmark stops it to measure the tick alone.
   SyncDriver* Sync() const { return driver_.get(); }
   // What is shown now; the views follow it.
   PlayingState& State() { return state_; }
