@@ -24,7 +24,7 @@
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "preserver/BagVerifier.h"
-#include "preserver/Preserver.h"
+#include "preserver/PreserveCommand.h"
 #include "ui/ClassicColours.h"
 #include "ui/DesignFonts.h"
 #include "ui/MessageBoxReporter.h"

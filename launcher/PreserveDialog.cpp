@@ -18,6 +18,7 @@
 #include "jobs/OutputFolder.h"
 #include "launcher/ProgressRun.h"
 #include "medium/Paths.h"
+#include "preserver/PreserveCommand.h"
 #include "preserver/Preserver.h"
 
 namespace launcher {

@@ -4,12 +4,6 @@
 
 namespace medium {
 
-QStringList RecordingReporter::Texts() const {
-  QStringList texts;
-  for (const auto& m : messages) texts << m.text;
-  return texts;
-}
-
 QString DescribeCurrentException() {
   try {
     throw;

@@ -51,16 +51,6 @@ class SilentReporter : public Reporter {
   void Show(const Message&) override {}
 };
 
-// Used in tests: keeps every message in order and never blocks.
-class RecordingReporter : public Reporter {
- public:
-  explicit RecordingReporter(QString title = QStringLiteral("Test")) : Reporter(std::move(title)) {}
-  void Show(const Message& message) override { messages.push_back(message); }
-  QStringList Texts() const;
-  void Clear() { messages.clear(); }
-  std::vector<Message> messages;
-};
-
 // The description of whatever a step threw, for the message box.
 QString DescribeCurrentException();
 

@@ -57,7 +57,6 @@ class PlayerWindow : public QWidget, public StartupView {
   // The small window listing the keys (F1 or ?).
   void ShowKeyHelp() { views_->ShowKeyHelp(); }
 
-  const BuildProfile& Profile() const { return profile_; }
   // The window's client height in twips (9195 as designed).
   int HeightTwips() const;
 

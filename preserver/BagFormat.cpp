@@ -16,6 +16,10 @@ bool IsBlank(char c) {
 
 }  // namespace
 
+QString Megabytes(qint64 bytes) {
+  return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
 QString PayloadOxum(qint64 bytes, qint64 files) {
   return QStringLiteral("%1.%2").arg(bytes).arg(files);
 }

@@ -31,6 +31,9 @@ QString TagValue(const TagFields& fields, const QString& label);
 // bagit.txt of a BagIt 1.0 bag in UTF-8.
 QByteArray BagDeclaration();
 
+// A size as the summary, the progress line and the leftovers' sentences say it: "12.3 MB".
+QString Megabytes(qint64 bytes);
+
 // One row of a CSV file (RFC 4180): fields with a comma, a quote or a line end are quoted.
 QByteArray CsvRow(const QStringList& fields);
 

@@ -42,6 +42,7 @@
 #include "librarywindow/LibraryWindow.h"
 #include "librarywindow/SlidePictures.h"
 #include "medium/Report.h"
+#include "tests/support/RecordingReporter.h"
 
 namespace {
 

@@ -25,6 +25,7 @@
 #include "preserver/BagVerifier.h"
 #include "preserver/Digest.h"
 #include "preserver/FileCopy.h"
+#include "preserver/PreserveCommand.h"
 #include "preserver/Preserver.h"
 
 namespace {

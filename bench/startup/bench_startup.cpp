@@ -32,6 +32,7 @@
 #include "medium/TextStream.h"
 #include "player/PlayerWindow.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/RecordingReporter.h"
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include "player/BuildProfile.h"
 #include "player/PlayerWindow.h"
 #include "player/media/EngineFactory.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 namespace {

@@ -92,8 +92,7 @@ void PlayerSession::Start() {
   if (!presentation_.slides) presentation_.slides = std::make_unique<Slides_cls>();
   if (!presentation_.trans) presentation_.trans = std::make_unique<Trans_cls>();
   if (!presentation_.anns) presentation_.anns = std::make_unique<Anns_cls>();
-  renderer_ = std::make_unique<SlideRenderer>(medium_, *presentation_.slides, *presentation_.anns,
-                                              pictureLoader_);
+  renderer_ = std::make_unique<SlideRenderer>(medium_, *presentation_.slides, *presentation_.anns);
   playback_ =
       std::make_unique<Playback>(*presentation_.slides, *presentation_.anns, *presentation_.trans,
                                  SlideMode, *engine_, state_, *renderer_);

@@ -43,8 +43,6 @@ class PlayerSession : private PresentationListener {
   void SetTranscriptSourceFactory(TranscriptSourceFactory factory);
   // The clock of the on-time sync (tests pass a fake one); before Start.
   void SetSyncClock(std::unique_ptr<SyncClock> clock) { clock_ = std::move(clock); }
-  // How playback loads slide pictures (empty: from the medium).
-  void SetPictureLoader(PictureLoader loader) { pictureLoader_ = std::move(loader); }
 
   // Where the recording is to start (--at), in ms; before Start. The window shows that moment's
   // slide, title, highlight and transcript section when it first appears.
@@ -84,11 +82,12 @@ class PlayerSession : private PresentationListener {
   MediaEngine& Engine() { return *engine_; }
   bool Ended() const { return ended_; }
   int ExitCode() const { return exitCode_; }
-  // Null until start-up has finished.
+  // The on-time sync; null until start-up has finished. The program asks it whether start-up
+  // finished (--at plays from its moment only then), the end-to-end tests watch it follow the
+  // engine's playing and speed, and the sync benchmark stops it to measure the tick alone.
   SyncDriver* Sync() const { return driver_.get(); }
   // What is shown now; the views follow it.
   PlayingState& State() { return state_; }
-  const SlideRenderer& Renderer() const { return *renderer_; }
   // The model; null until start-up has made the lists.
   const Slides_cls* SlidesList() const { return presentation_.slides.get(); }
   const Anns_cls* AnnsList() const { return presentation_.anns.get(); }
@@ -146,7 +145,6 @@ class PlayerSession : private PresentationListener {
   QString argumentText_;
   std::unique_ptr<MediaEngine> engine_;
   TranscriptSourceFactory transcriptFactory_;
-  PictureLoader pictureLoader_;
   LoadedPresentation presentation_;
   PlayingState state_;
   std::unique_ptr<SlideRenderer> renderer_;

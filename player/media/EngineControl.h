@@ -51,7 +51,6 @@ class EngineControl : public QWidget {
   void SetPictureWanted(bool wanted);
 
   bool IsOpen() const { return state_ == State::Open; }
-  bool HasFailed() const { return state_ == State::Failed; }
   // What the panel says instead of the time ("Cannot open media.wma"), empty when all is well.
   QString StatusText() const;
   ControlPanel* Panel() const { return panel_; }

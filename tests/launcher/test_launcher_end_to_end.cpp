@@ -24,6 +24,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 #include "ui/DesignFonts.h"
 

@@ -18,6 +18,7 @@
 #include "medium/Report.h"
 #include "presentation/CommandLine.h"
 #include "presentation/ConfigReader.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 using namespace launcher;

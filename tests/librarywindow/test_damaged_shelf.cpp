@@ -26,6 +26,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "tests/launcher/LauncherFakes.h"
+#include "tests/support/RecordingReporter.h"
 
 using librarywindow::HitsModel;
 using librarywindow::LibraryWindow;

@@ -8,6 +8,7 @@
 #include "presentation/Fields.h"
 #include "presentation/Model.h"
 #include "presentation/Readers.h"
+#include "tests/support/RecordingReporter.h"
 
 using medium::ArgumentText;
 using medium::ArgumentWords;

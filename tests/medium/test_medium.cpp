@@ -19,6 +19,7 @@
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "presentation/Model.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 using namespace medium;

@@ -10,6 +10,7 @@
 #include "medium/Paths.h"
 #include "presentation/PresentationLoader.h"
 #include "presentation/Readers.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 namespace {

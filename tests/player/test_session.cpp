@@ -10,6 +10,7 @@
 #include "presentation/MediumLayout.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/support/PlayerLook.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 Q_DECLARE_METATYPE(PlayerBuild)

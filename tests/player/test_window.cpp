@@ -18,6 +18,7 @@
 #include "player/PlayerWindow.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/support/PlayerLook.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 Q_DECLARE_METATYPE(PlayerBuild)

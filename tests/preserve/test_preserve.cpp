@@ -28,6 +28,7 @@
 #include "preserver/BagVerifier.h"
 #include "preserver/ManifestLine.h"
 #include "preserver/Masters.h"
+#include "preserver/PreserveCommand.h"
 #include "preserver/Preserver.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/FileTree.h"

@@ -19,6 +19,7 @@
 #include "player/media/EngineFactory.h"
 #include "player/media/MpvVideoWidget.h"
 #include "tests/support/ColourTalk.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 #ifdef E2E_NORVANTA

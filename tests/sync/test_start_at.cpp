@@ -20,6 +20,7 @@
 #include "player/media/MediaEngine.h"
 #include "presentation/MediumLayout.h"
 #include "tests/support/PlayerLook.h"
+#include "tests/support/RecordingReporter.h"
 
 #ifdef E2E_NORVANTA
 constexpr PlayerBuild kBuild = PlayerBuild::Norvanta;

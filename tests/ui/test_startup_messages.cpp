@@ -13,6 +13,7 @@
 #include "player/PlayerWindow.h"
 #include "tests/launcher/LauncherFakes.h"
 #include "tests/support/FakeEngine.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 #include "ui/MessageBoxReporter.h"
 

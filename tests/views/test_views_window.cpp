@@ -22,6 +22,7 @@
 #include "player/media/ControlPanel.h"
 #include "tests/support/FakeEngine.h"
 #include "tests/support/PlayerLook.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempMedium.h"
 
 namespace {
