@@ -33,8 +33,8 @@ void PrintUsage(std::FILE* out) {
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
                "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
-               "       Ambrel --library [DIR ...]\n"
-               "       Ambrel --search QUERY [--json] [--library DIR ...]\n"
+               "       Ambrel --library [DIR ...] [--index URL]\n"
+               "       Ambrel --search QUERY [--json] [--library DIR ...] [--index URL]\n"
                "       Ambrel --check [--json] --library DIR ...\n"
                "       Ambrel --export OUTDIR [--force] --library DIR ...\n"
                "       Ambrel --preserve OUTDIR [--masters] [--force] [--medium DIR | DIR]\n"
@@ -122,19 +122,21 @@ int RunLauncher(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
-    return librarywindow::RunLibraryWindow(options.libraryDirs);
+    return librarywindow::RunLibraryWindow(options.libraryDirs, options.index.value_or(QString()));
   }
   if (options.library) {
     // The library's commands print to the terminal; the index needs an application object for
     // its cache and config folders.
     QCoreApplication app(argc, argv);
+    const QString index = options.index.value_or(QString());
     if (options.search)
-      return library::RunSearch(*options.search, options.json, options.libraryDirs);
+      return library::RunSearch(*options.search, options.json, options.libraryDirs, index);
     if (options.check) return library::RunLibraryCheck(options.libraryDirs, options.json);
     if (options.exportDir) {
-      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs);
+      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs,
+                                       index);
     }
-    return library::RunLibraryListing(options.libraryDirs);
+    return library::RunLibraryListing(options.libraryDirs, index);
   }
   if (options.check) {
     // No window: the report goes to the terminal, so that it runs over ssh and in scripts.

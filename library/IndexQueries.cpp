@@ -1,52 +1,217 @@
-#include "library/LibraryIndex.h"
-
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSqlQuery>
-#include <QVariant>
+#include <QSet>
 #include <algorithm>
 
 #include "library/IndexDatabase.h"
+#include "library/LibraryIndex.h"
 #include "library/LibraryIndexImpl.h"
+#include "library/TextTerms.h"
 
 // Reading the index: the media with their presentations, the search, a presentation's passages.
+// The same SQL on both backends, apart from the full-text match the database gives.
 
 namespace library {
 
 namespace {
 
-// Ranking costs a lookup per passage found: a query that finds more passages than this (a word
-// in most sections, the first letters of one) gives its hits place by place instead.
+// Ranking needs every passage found: a query that finds more than this many ranks the first
+// ones found (in the library's order) and says there are more.
 constexpr int kRankAll = 20000;
+// A prefix stands for at most this many words of the vocabulary whose stems it does not begin.
+constexpr int kPrefixWords = 200;
+// A snippet is at most this many words of its passage.
+constexpr int kSnippetWords = 24;
+// Words longer than this are no typo of anything the index holds.
+constexpr int kLongestTypo = 40;
+
+// The highest code point: a prefix's words lie between it and it followed by this.
+const QString kAfterAll = QString::fromUcs4(U"\U0010FFFF", 1);
+
+QString Placeholders(qsizetype n) {
+  QStringList marks;
+  for (qsizetype i = 0; i < n; ++i) marks << QStringLiteral("?");
+  return marks.join(QStringLiteral(", "));
+}
+
+QString IdList(const QList<qint64>& ids) {
+  QStringList parts;
+  for (qint64 id : ids) parts << QString::number(id);
+  return parts.join(u',');
+}
+
+// The media of the index with their places, and which of them a listing or a search takes.
+struct MediumRow {
+  MediumEntry entry;
+  bool included = false;
+};
+
+bool ReadMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
+               std::vector<MediumRow>* out, DbError* error) {
+  std::vector<DbRow> media;
+  std::vector<DbRow> places;
+  if (!db.Query(QStringLiteral("SELECT id, identity, problems, replaced_by FROM media"), {}, &media,
+                error) ||
+      !db.Query(QStringLiteral("SELECT medium, host, path, seen_ms, present FROM places ORDER BY "
+                               "seen_ms DESC, id DESC"),
+                {}, &places, error))
+    return false;
+  QHash<qint64, size_t> byId;
+  for (const DbRow& r : media) {
+    MediumRow row;
+    row.entry.id = r.value(0).toLongLong();
+    row.entry.identity = r.value(1).toString();
+    row.entry.problems = r.value(2).toString().split(u'\n', Qt::SkipEmptyParts);
+    row.entry.replacedBy = r.value(3).toLongLong();
+    byId.insert(row.entry.id, out->size());
+    out->push_back(std::move(row));
+  }
+  for (const DbRow& r : places) {
+    const auto at = byId.constFind(r.value(0).toLongLong());
+    if (at == byId.cend()) continue;
+    (*out)[*at].entry.places.push_back(MediumPlace{r.value(1).toString(), r.value(2).toString(),
+                                                   r.value(3).toLongLong(),
+                                                   r.value(4).toInt() != 0});
+  }
+  for (MediumRow& row : *out) {
+    MediumEntry& m = row.entry;
+    bool here = false;  // a place on this workstation at all
+    bool underRoots = false;
+    const MediumPlace* local = nullptr;
+    for (const MediumPlace& p : m.places) {
+      if (p.host != host) continue;
+      here = true;
+      if (!UnderRoots(p.path, roots)) continue;
+      underRoots = true;
+      if (!local || (p.present && !local->present)) local = &p;
+    }
+    bool presentAnywhere = false;
+    for (const MediumPlace& p : m.places) presentAnywhere = presentAnywhere || p.present;
+    // A medium replaced at its place by other content is kept, not shown, until it is found
+    // somewhere again.
+    if (m.replacedBy != 0 && !presentAnywhere) continue;
+    // Those seen here under the folders asked for, and those never seen here: a shared index
+    // lists what the other workstations have, absent here.
+    row.included = roots.isEmpty() ? true : (underRoots || !here);
+    if (roots.isEmpty() && here && !local) {
+      for (const MediumPlace& p : m.places) {
+        if (p.host == host && (!local || (p.present && !local->present))) local = &p;
+      }
+    }
+    if (local) {
+      m.path = local->path;
+      m.present = local->present;
+    } else if (!m.places.empty()) {
+      m.path = m.places.front().path;
+      m.present = false;
+    }
+    m.name = QFileInfo(QDir::fromNativeSeparators(m.path)).fileName();
+  }
+  return true;
+}
+
+void SortByPath(std::vector<MediumEntry>& media) {
+  std::stable_sort(media.begin(), media.end(),
+                   [](const MediumEntry& a, const MediumEntry& b) { return a.path < b.path; });
+}
+
+// The words of a hit's passage to mark: those whose term (in any of the index's stemmers) was
+// searched for, or that begin with the last word typed.
+class Marker {
+ public:
+  Marker(const QSet<QString>& terms, const QStringList& prefixes, const QStringList& stemmers)
+      : terms_(terms), prefixes_(prefixes), stemmers_(stemmers) {}
+  bool Marks(const QString& folded) const {
+    if (terms_.contains(folded)) return true;
+    for (const QString& p : prefixes_) {
+      if (!p.isEmpty() && folded.startsWith(p)) return true;
+    }
+    for (const QString& s : stemmers_) {
+      const QString stem = StemOf(folded, s);
+      if (terms_.contains(stem)) return true;
+      for (const QString& p : prefixes_) {
+        if (!p.isEmpty() && stem.startsWith(p)) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  const QSet<QString>& terms_;
+  const QStringList& prefixes_;
+  const QStringList& stemmers_;
+};
+
+// The passage around its first word found, at most kSnippetWords words, with "…" where it was
+// cut, and the words found marked.
+void MakeSnippet(const QString& text, const Marker& marker, SearchHit& hit) {
+  const std::vector<TextWord> words = CutWords(text);
+  std::vector<bool> marked(words.size());
+  int first = -1;
+  for (size_t k = 0; k < words.size(); ++k) {
+    marked[k] = marker.Marks(words[k].folded);
+    if (marked[k] && first < 0) first = int(k);
+  }
+  int from = 0;
+  int to = int(words.size());
+  if (to > kSnippetWords) {
+    from = std::clamp(first - 4, 0, to - kSnippetWords);
+    to = from + kSnippetWords;
+  }
+  const qsizetype begin = from == 0 ? 0 : words[size_t(from)].start;
+  const qsizetype end = to == int(words.size())
+                            ? text.size()
+                            : words[size_t(to - 1)].start + words[size_t(to - 1)].length;
+  QString snippet = from > 0 ? QStringLiteral("…") : QString();
+  const qsizetype shift = snippet.size() - begin;
+  for (qsizetype i = begin; i < end; ++i) {
+    const QChar c = text.at(i);
+    // Line ends of a passage (details of several lines) read as blanks in one line of hits.
+    snippet += (c == u'\r' || c == u'\n' || c == u'\t') ? QChar(u' ') : c;
+  }
+  if (to < int(words.size())) snippet += QStringLiteral("…");
+  hit.snippet = snippet;
+  for (int k = from; k < to; ++k) {
+    if (marked[size_t(k)])
+      hit.highlights.push_back({int(words[size_t(k)].start + shift), words[size_t(k)].length});
+  }
+}
 
 }  // namespace
 
+QString MediumEntry::SeenElsewhere() const {
+  if (present || places.empty()) return QString();
+  const MediumPlace& p = places.front();
+  return QStringLiteral("seen on %1 at %2, %3")
+      .arg(p.host, p.path,
+           QDateTime::fromMSecsSinceEpoch(p.seenMs).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+}
+
 std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
   std::vector<MediumEntry> media;
-  QHash<qint64, size_t> byId;
-  QSqlQuery q(d_->db.Db());
-  q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT id, path, present, problems FROM media ORDER BY path")))
+  if (!d_->db) return media;
+  IndexDatabase& db = *d_->db;
+  std::vector<MediumRow> rows;
+  DbError error;
+  std::vector<DbRow> presentations;
+  if (!ReadMedia(db, d_->host, roots, &rows, &error) ||
+      !db.Query(QStringLiteral("SELECT id, medium, title, folder, length_ms, slides, sections, "
+                               "languages, players FROM presentations ORDER BY medium, position"),
+                {}, &presentations, &error)) {
+    d_->Failed(error);
+    if (MendIfDamaged(error)) d_->error = Notice();
     return media;
-  while (q.next()) {
-    const QString path = q.value(1).toString();
-    if (!UnderRoots(path, roots)) continue;
-    MediumEntry m;
-    m.id = q.value(0).toLongLong();
-    m.path = path;
-    m.name = QFileInfo(QDir::fromNativeSeparators(path)).fileName();
-    m.present = q.value(2).toBool();
-    m.problems = q.value(3).toString().split(u'\n', Qt::SkipEmptyParts);
-    byId.insert(m.id, media.size());
-    media.push_back(std::move(m));
   }
-  QSqlQuery p(d_->db.Db());
-  p.setForwardOnly(true);
-  if (!p.exec(QStringLiteral("SELECT id, medium, title, folder, length_ms, slides, sections, "
-                             "languages, players FROM presentations ORDER BY medium, position")))
-    return media;
-  while (p.next()) {
+  d_->error.clear();
+  QHash<qint64, size_t> byId;
+  for (MediumRow& row : rows) {
+    if (!row.included) continue;
+    byId.insert(row.entry.id, media.size());
+    media.push_back(std::move(row.entry));
+  }
+  for (const DbRow& p : presentations) {
     const auto at = byId.constFind(p.value(1).toLongLong());
     if (at == byId.cend()) continue;
     PresentationEntry e;
@@ -62,162 +227,225 @@ std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
     e.norvanta = players & kNorvantaBit;
     media[*at].presentations.push_back(std::move(e));
   }
+  SortByPath(media);
   return media;
 }
-
-namespace {
-
-constexpr QChar kOpen(0x02);
-constexpr QChar kClose(0x03);
-
-void SplitSnippet(const QString& marked, SearchHit& hit) {
-  hit.snippet.reserve(marked.size());
-  int start = -1;
-  for (const QChar c : marked) {
-    if (c == kOpen) {
-      start = int(hit.snippet.size());
-    } else if (c == kClose) {
-      if (start >= 0) hit.highlights.push_back({start, int(hit.snippet.size()) - start});
-      start = -1;
-    } else {
-      // Line ends of a passage (details of several lines) read as blanks in one line of hits.
-      hit.snippet += (c == u'\r' || c == u'\n' || c == u'\t') ? QChar(u' ') : c;
-    }
-  }
-}
-
-}  // namespace
 
 SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots, int limit) const {
   SearchResult result;
   result.query = ParseQuery(text);
   if (result.query.IsEmpty() || limit <= 0) return result;
+  if (!d_->db) {
+    result.error = d_->error.isEmpty() ? QStringLiteral("the index is not open") : d_->error;
+    result.unreachable = d_->unreachable;
+    return result;
+  }
+  IndexDatabase& db = *d_->db;
+  DbError error;
+  auto fail = [&] {
+    result.hits.clear();
+    result.error = error.text;
+    result.unreachable = error.kind == DbFailure::Unreachable;
+    d_->Failed(error);
+    db.Exec(QStringLiteral("ROLLBACK"));
+    if (MendIfDamaged(error)) {
+      result.mended = true;
+      result.error = Notice();
+    }
+    return result;
+  };
+  // One snapshot for the whole search, in which nothing can be written.
+  if (!db.Exec(db.IsPostgres() ? QStringLiteral("BEGIN READ ONLY") : QStringLiteral("BEGIN"), {},
+               &error))
+    return fail();
 
-  // The media to search, when the index holds others too.
+  std::vector<MediumRow> rows;
+  if (!ReadMedia(db, d_->host, roots, &rows, &error)) return fail();
   QHash<qint64, MediumEntry> media;
   bool all = true;
-  {
-    QSqlQuery q(d_->db.Db());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, path, present FROM media"))) {
-      result.error = q.lastError().text();
-      return result;
-    }
-    while (q.next()) {
-      const QString path = q.value(1).toString();
-      if (!UnderRoots(path, roots)) {
-        all = false;
-        continue;
-      }
-      MediumEntry m;
-      m.id = q.value(0).toLongLong();
-      m.path = path;
-      m.name = QFileInfo(QDir::fromNativeSeparators(path)).fileName();
-      m.present = q.value(2).toBool();
-      media.insert(m.id, m);
+  for (MediumRow& row : rows) {
+    if (row.included) {
+      media.insert(row.entry.id, row.entry);
+    } else {
+      all = false;
     }
   }
-  if (media.isEmpty()) return result;
+  QStringList stemmers;
+  std::vector<DbRow> found;
+  if (!db.Query(QStringLiteral("SELECT name FROM stemmers ORDER BY name"), {}, &found, &error))
+    return fail();
+  for (const DbRow& r : found) stemmers << r.value(0).toString();
+
+  // Each word as the terms it stands for.
+  std::vector<QStringList> groups;
+  QStringList prefixes;
+  QSet<QString> allTerms;
+  bool nothing = media.isEmpty();
+  for (qsizetype w = 0; w < result.query.words.size() && !nothing; ++w) {
+    const QString& typed = result.query.words[w];
+    const QString folded = FoldWord(typed);
+    const bool prefix = w == result.query.words.size() - 1 && result.query.lastIsPrefix;
+    QStringList candidates{folded};
+    for (const QString& s : stemmers) candidates << StemOf(folded, s);
+    candidates.removeDuplicates();
+    found.clear();
+    if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE term IN (%1)")
+                      .arg(Placeholders(candidates.size())),
+                  QVariantList(candidates.cbegin(), candidates.cend()), &found, &error))
+      return fail();
+    QStringList terms;
+    for (const DbRow& r : found) terms << r.value(0).toString();
+    bool prefixFinds = false;
+    if (prefix) {
+      // Words the typed beginning starts although their stems are shorter ("deployme" for
+      // "deployment", indexed as "deploy").
+      found.clear();
+      if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE word >= ? AND "
+                                   "word < ? ORDER BY term LIMIT %1")
+                        .arg(kPrefixWords),
+                    {folded, folded + kAfterAll}, &found, &error))
+        return fail();
+      for (const DbRow& r : found) terms << r.value(0).toString();
+      found.clear();
+      if (!db.Query(QStringLiteral("SELECT term FROM vocabulary WHERE term >= ? AND term < ? "
+                                   "LIMIT 1"),
+                    {folded, folded + kAfterAll}, &found, &error))
+        return fail();
+      prefixFinds = !found.empty();
+    }
+    terms.removeDuplicates();
+    QString used = typed;
+    if (terms.isEmpty() && !prefixFinds) {
+      // A typo: the nearest word of the vocabulary, the shorter way round first.
+      const int allowed = TyposAllowed(int(folded.size()));
+      if (allowed > 0 && folded.size() <= kLongestTypo) {
+        found.clear();
+        if (!db.Query(QStringLiteral("SELECT DISTINCT word FROM vocabulary WHERE length BETWEEN "
+                                     "? AND ?"),
+                      {int(folded.size()) - allowed, int(folded.size()) + allowed}, &found, &error))
+          return fail();
+        QString best;
+        int bestDistance = allowed + 1;
+        for (const DbRow& r : found) {
+          const QString word = r.value(0).toString();
+          const int d = EditDistance(folded, word, allowed);
+          if (d < bestDistance || (d == bestDistance && !best.isEmpty() && word < best)) {
+            best = word;
+            bestDistance = d;
+          }
+        }
+        if (!best.isEmpty()) {
+          found.clear();
+          if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE word = ?"),
+                        {best}, &found, &error))
+            return fail();
+          for (const DbRow& r : found) terms << r.value(0).toString();
+          result.corrections << QStringLiteral("%1 → %2").arg(typed, best);
+          used = best;
+        }
+      }
+    }
+    result.used << used;
+    const bool keepsPrefix = prefix && used == typed;
+    if (terms.isEmpty() && !(keepsPrefix && prefixFinds)) nothing = true;
+    groups.push_back(terms);
+    prefixes << (keepsPrefix ? folded : QString());
+    for (const QString& t : terms) allTerms.insert(t);
+  }
+  if (nothing) {
+    db.Exec(QStringLiteral("COMMIT"));
+    return result;
+  }
+
+  // The passages found (the first kRankAll + 1 in the library's order), ranked: titles, then
+  // slide titles, then the rest; shorter passages first (the words found weigh more in them).
   QString filter;
-  if (!all) {
-    QStringList ids;
-    for (auto it = media.cbegin(); it != media.cend(); ++it) ids << QString::number(it.key());
-    filter = QStringLiteral(
-                 " AND (rowid >> %1) IN (SELECT id FROM presentations WHERE medium IN "
-                 "(%2))")
-                 .arg(kPassageBits)
-                 .arg(ids.join(u','));
-  }
-  const QString expression = result.query.MatchExpression();
-  {
-    // Counting stops at the bound, and needs no ranking.
-    QSqlQuery count(d_->db.Db());
-    count.setForwardOnly(true);
-    count.prepare(QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM passages WHERE passages "
-                                 "MATCH ?%1 LIMIT %2)")
-                      .arg(filter)
-                      .arg(kRankAll + 1));
-    count.addBindValue(expression);
-    if (!count.exec() || !count.next()) {
-      result.error = count.lastError().text();
-      return result;
-    }
-    result.ranked = count.value(0).toInt() <= kRankAll;
-  }
-  QSqlQuery pres(d_->db.Db());
-  pres.setForwardOnly(true);
-  pres.prepare(
-      QStringLiteral("SELECT medium, title, folder, players FROM presentations WHERE id = ?"));
-  // Runs one query of passages and takes its rows as hits, up to the limit.
-  auto take = [&](const QString& match, const QString& order) {
-    QSqlQuery q(d_->db.Db());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, place, language, at_ms, "
-                             "snippet(passages, -1, char(2), char(3), '…', 24), rank "
-                             "FROM passages WHERE passages MATCH ?%1%2 LIMIT ?")
-                  .arg(filter, order));
-    q.addBindValue(match);
-    q.addBindValue(limit + 1 - int(result.hits.size()));
-    if (!q.exec()) {
-      result.error = q.lastError().text();
-      return;
-    }
-    while (q.next()) {
-      if (int(result.hits.size()) == limit) {
-        result.more = true;
-        break;
-      }
-      SearchHit hit;
-      hit.presentationId = q.value(0).toLongLong() >> kPassageBits;
-      hit.place = Place(q.value(1).toInt());
-      hit.language = q.value(2).toString();
-      hit.atMs = q.value(3).toLongLong();
-      SplitSnippet(q.value(4).toString(), hit);
-      hit.score = result.ranked ? q.value(5).toDouble() : 0.0;
-      pres.addBindValue(hit.presentationId);
-      if (!pres.exec() || !pres.next()) continue;
-      const auto m = media.constFind(pres.value(0).toLongLong());
-      if (m == media.cend()) continue;
-      hit.title = pres.value(1).toString();
-      hit.folder = pres.value(2).toString();
-      const int players = pres.value(3).toInt();
-      hit.player = layout::PreferredPlayer(players & kTaviscoBit, players & kNorvantaBit);
-      hit.mediumPath = m->path;
-      hit.mediumName = m->name;
-      hit.mediumPresent = m->present;
-      pres.finish();
-      result.hits.push_back(std::move(hit));
-    }
+  if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
+  found.clear();
+  if (!db.Query(QStringLiteral("SELECT p.id, p.place, p.words FROM passages p WHERE %1%2 LIMIT %3")
+                    .arg(db.MatchCondition(), filter)
+                    .arg(kRankAll + 1),
+                {db.MatchValue(groups, prefixes)}, &found, &error))
+    return fail();
+  result.ranked = int(found.size()) <= kRankAll;
+  struct Found {
+    qint64 id;
+    int place;
+    int words;
   };
-  if (result.ranked) {
-    take(expression, QStringLiteral(" ORDER BY rank"));
-  } else {
-    // Too many to rank: the first found in the library's order, titles before slide titles
-    // before the rest. (Looking for titles alone would read the whole list of passages found.)
-    take(expression, QString());
-    std::stable_sort(result.hits.begin(), result.hits.end(),
-                     [](const SearchHit& a, const SearchHit& b) { return a.place < b.place; });
-    result.more = true;
+  std::vector<Found> order;
+  order.reserve(found.size());
+  for (const DbRow& r : found)
+    order.push_back({r.value(0).toLongLong(), r.value(1).toInt(), r.value(2).toInt()});
+  std::sort(order.begin(), order.end(), [](const Found& a, const Found& b) {
+    if (a.place != b.place) return a.place < b.place;
+    if (a.words != b.words) return a.words < b.words;
+    return a.id < b.id;
+  });
+  result.more = !result.ranked || int(order.size()) > limit;
+  if (int(order.size()) > limit) order.resize(size_t(limit));
+  QList<qint64> ids;
+  for (const Found& f : order) ids << f.id;
+  found.clear();
+  if (!ids.isEmpty() &&
+      !db.Query(QStringLiteral("SELECT p.id, p.medium, p.presentation, p.place, p.language, "
+                               "p.at_ms, p.text, pr.title, pr.folder, pr.players FROM passages p "
+                               "JOIN presentations pr ON pr.id = p.presentation WHERE p.id IN "
+                               "(%1)")
+                    .arg(IdList(ids)),
+                {}, &found, &error))
+    return fail();
+  db.Exec(QStringLiteral("COMMIT"));
+  QHash<qint64, const DbRow*> byId;
+  for (const DbRow& r : found) byId.insert(r.value(0).toLongLong(), &r);
+  const Marker marker(allTerms, prefixes, stemmers);
+  for (qint64 id : ids) {
+    const DbRow* r = byId.value(id);
+    if (!r) continue;
+    const auto m = media.constFind(r->value(1).toLongLong());
+    if (m == media.cend()) continue;
+    SearchHit hit;
+    hit.presentationId = r->value(2).toLongLong();
+    hit.place = Place(r->value(3).toInt());
+    hit.language = r->value(4).toString();
+    hit.atMs = r->value(5).toLongLong();
+    MakeSnippet(r->value(6).toString(), marker, hit);
+    hit.title = r->value(7).toString();
+    hit.folder = r->value(8).toString();
+    const int players = r->value(9).toInt();
+    hit.player = layout::PreferredPlayer(players & kTaviscoBit, players & kNorvantaBit);
+    hit.mediumPath = m->path;
+    hit.mediumName = m->name;
+    hit.mediumPresent = m->present;
+    hit.score = double(result.hits.size());  // the rank: lower is better
+    result.hits.push_back(std::move(hit));
   }
-  if (!result.error.isEmpty()) result.hits.clear();
   return result;
 }
 
 void LibraryIndex::Passages(qint64 presentationId,
                             const std::function<void(const StoredPassage&)>& take) const {
-  QSqlQuery q(d_->db.Db());
-  q.setForwardOnly(true);
-  q.prepare(
-      QStringLiteral("SELECT place, language, at_ms, coalesce(title, slide, transcript, "
-                     "details, freetext) FROM passages WHERE rowid BETWEEN ? AND ? "
-                     "ORDER BY rowid"));
-  q.addBindValue(presentationId << kPassageBits);
-  q.addBindValue((presentationId << kPassageBits) | kPassageMask);
-  if (!q.exec()) return;
-  while (q.next()) {
-    take(StoredPassage{Place(q.value(0).toInt()), q.value(1).toString(), q.value(2).toLongLong(),
-                       q.value(3).toString()});
+  if (!d_->db) return;
+  std::vector<DbRow> rows;
+  DbError error;
+  if (!d_->db->Query(QStringLiteral("SELECT place, language, at_ms, piece, text FROM passages "
+                                    "WHERE presentation = ? ORDER BY id"),
+                     {presentationId}, &rows, &error)) {
+    d_->Failed(error);
+    return;
   }
+  // A long passage was kept in pieces: given whole again.
+  std::optional<StoredPassage> pending;
+  for (const DbRow& r : rows) {
+    if (r.value(3).toInt() > 0 && pending) {
+      pending->text += r.value(4).toString();
+      continue;
+    }
+    if (pending) take(*pending);
+    pending = StoredPassage{Place(r.value(0).toInt()), r.value(1).toString(),
+                            r.value(2).toLongLong(), r.value(4).toString()};
+  }
+  if (pending) take(*pending);
 }
 
 }  // namespace library

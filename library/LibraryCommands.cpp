@@ -14,6 +14,7 @@
 #include "checker/MediumCheck.h"
 #include "exporter/Exporter.h"
 #include "library/CollectionPage.h"
+#include "library/IndexWriter.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
 #include "medium/Paths.h"
@@ -40,25 +41,16 @@ void Print(const QString& text) {
 }
 
 // Opens the index and brings it up to date for the folders: a progress line on a terminal,
-// what could not be entered or read on standard error. Nothing when no index can be had.
+// what could not be entered or read on standard error. Nothing, with the status to exit with,
+// when no index can be had.
 struct Updated {
   std::unique_ptr<LibraryIndex> index;
   UpdateResult update;
+  QStringList folders;  // empty: every medium of the index, none looked at
 };
 
-std::optional<Updated> OpenAndUpdate(const QStringList& folders) {
-  QString why;
-  if (!LibraryIndex::Available(&why)) {
-    Say(QStringLiteral("the library cannot be indexed: ") + why);
-    return std::nullopt;
-  }
-  Updated u;
-  u.index = std::make_unique<LibraryIndex>();
-  if (!u.index->Open()) {
-    Say(QStringLiteral("the library's index cannot be opened: ") + u.index->Notice());
-    return std::nullopt;
-  }
-  if (!u.index->Notice().isEmpty()) Say(u.index->Notice());
+void UpdateNow(Updated& u) {
+  if (u.folders.isEmpty()) return;
   const bool terminal = StderrIsTerminal();
   ProgressFn progress;
   if (terminal) {
@@ -67,12 +59,45 @@ std::optional<Updated> OpenAndUpdate(const QStringList& folders) {
       std::fflush(stderr);
     };
   }
-  u.update = u.index->Update(folders, progress);
+  u.update = u.index->Update(u.folders, progress);
   if (terminal) std::fputs("\r\033[K", stderr);
   for (const SkippedFolder& s : u.update.skipped)
     Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+  if (!u.update.notice.isEmpty()) Say(u.update.notice);
   if (!u.update.error.isEmpty())
     Say(QStringLiteral("the index cannot be written: ") + u.update.error);
+}
+
+std::optional<Updated> OpenAndUpdate(const QStringList& given, const QString& indexGiven,
+                                     int* status) {
+  *status = 2;
+  const QString index = ChooseIndex(indexGiven);
+  QString error;
+  std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
+  if (!folders) {
+    // A shared index named, and no folders of this workstation: every medium it holds, as the
+    // other workstations left it.
+    if (index.isEmpty() || !given.isEmpty()) {
+      Say(error);
+      return std::nullopt;
+    }
+    folders = QStringList();
+  }
+  if (!index.startsWith(QLatin1String("postgres")) && !LibraryIndex::Available(&error)) {
+    Say(QStringLiteral("the library cannot be indexed: ") + error);
+    return std::nullopt;
+  }
+  Updated u;
+  u.folders = *folders;
+  u.index = std::make_unique<LibraryIndex>(index);
+  if (!u.index->Open()) {
+    Say(QStringLiteral("the library's index cannot be opened: ") + u.index->Error());
+    return std::nullopt;
+  }
+  if (!u.index->Notice().isEmpty()) Say(u.index->Notice());
+  UpdateNow(u);
+  if (u.update.unreachable) return std::nullopt;
+  *status = 0;
   return u;
 }
 
@@ -104,21 +129,23 @@ QString HitLine(const SearchHit& h) {
 
 }  // namespace
 
-int RunSearch(const QString& query, bool json, const QStringList& given) {
-  QString error;
-  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
-  if (!folders) {
-    Say(error);
-    return 2;
-  }
+int RunSearch(const QString& query, bool json, const QStringList& given, const QString& index) {
   const Query parsed = ParseQuery(query);
   if (parsed.IsEmpty()) {
     Say(QStringLiteral("the query holds no word to search for (letters or digits)"));
     return 2;
   }
-  std::optional<Updated> u = OpenAndUpdate(*folders);
-  if (!u) return 2;
-  const SearchResult result = u->index->Search(query, *folders);
+  int status = 2;
+  std::optional<Updated> u = OpenAndUpdate(given, index, &status);
+  if (!u) return status;
+  Say(QStringLiteral("searching the index %1").arg(u->index->Location()));
+  SearchResult result = u->index->Search(query, u->folders);
+  if (result.mended) {
+    // Damage found by the search: the index was made anew; it is filled again and asked again.
+    Say(result.error);
+    UpdateNow(*u);
+    result = u->index->Search(query, u->folders);
+  }
   if (!result.error.isEmpty()) {
     Say(QStringLiteral("the index cannot be searched: ") + result.error);
     return 2;
@@ -130,12 +157,19 @@ int RunSearch(const QString& query, bool json, const QStringList& given) {
   if (json) {
     QJsonArray hits;
     for (const SearchHit& h : result.hits) hits.append(HitJson(h));
-    const QJsonObject root{{"query", query},
-                           {"words", QJsonArray::fromStringList(result.query.words)},
-                           {"hits", hits},
-                           {"more", result.more}};
+    QJsonObject root{{"query", query},
+                     {"words", QJsonArray::fromStringList(result.query.words)},
+                     {"used", result.UsedText()},
+                     {"corrections", QJsonArray::fromStringList(result.corrections)},
+                     {"index", u->index->Location()},
+                     {"hits", hits},
+                     {"more", result.more}};
     Print(QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
   } else {
+    if (!result.corrections.isEmpty()) {
+      Print(QStringLiteral("No hits for %1; showing %2\n")
+                .arg(result.query.words.join(u' '), result.UsedText()));
+    }
     for (const SearchHit& h : result.hits) Print(HitLine(h));
     if (result.hits.empty()) Print(QStringLiteral("No hits.\n"));
     if (result.more) Print(QStringLiteral("(more hits than shown: add a word)\n"));
@@ -187,36 +221,53 @@ int RunLibraryCheck(const QStringList& given, bool json) {
   return problems == 0 ? 0 : 1;
 }
 
-int RunLibraryListing(const QStringList& given) {
-  QString error;
-  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
-  if (!folders) {
-    Say(error);
-    return 2;
+// The media of the index, mended and filled again when it was found damaged.
+std::optional<std::vector<MediumEntry>> ListMedia(Updated& u) {
+  std::vector<MediumEntry> media = u.index->Media(u.folders);
+  if (media.empty() && !u.index->Error().isEmpty() && !u.index->Unreachable() &&
+      !u.index->Notice().isEmpty()) {
+    Say(u.index->Notice());
+    UpdateNow(u);
+    media = u.index->Media(u.folders);
   }
-  std::optional<Updated> u = OpenAndUpdate(*folders);
-  if (!u) return 2;
-  for (const MediumEntry& m : u->index->Media(*folders)) {
+  if (!u.index->Error().isEmpty()) {
+    Say(QStringLiteral("the index cannot be read: ") + u.index->Error());
+    return std::nullopt;
+  }
+  return media;
+}
+
+int RunLibraryListing(const QStringList& given, const QString& index) {
+  int status = 2;
+  std::optional<Updated> u = OpenAndUpdate(given, index, &status);
+  if (!u) return status;
+  const std::optional<std::vector<MediumEntry>> media = ListMedia(*u);
+  if (!media) return 2;
+  for (const MediumEntry& m : *media) {
+    const QString elsewhere = m.SeenElsewhere();
     Print(QStringLiteral("Medium %1%2: %3 presentations\n")
-              .arg(m.path, m.present ? QString() : QStringLiteral(" (absent)"),
+              .arg(m.path,
+                   m.present ? QString()
+                   : elsewhere.isEmpty() || m.places.front().host == HostName()
+                       ? QStringLiteral(" (absent)")
+                       : QStringLiteral(" (absent here; %1)").arg(elsewhere),
                    QString::number(m.presentations.size())));
     for (const QString& p : m.problems) Print(QStringLiteral("  %1\n").arg(p));
   }
   return u->update.error.isEmpty() ? 0 : 1;
 }
 
-int RunLibraryExport(const QString& outDir, bool force, const QStringList& given) {
+int RunLibraryExport(const QString& outDir, bool force, const QStringList& given,
+                     const QString& index) {
   QString error;
-  const std::optional<QStringList> folders = ChooseLibraryFolders(given, &error);
-  if (!folders) {
-    Say(error);
-    return 2;
-  }
-  std::optional<Updated> u = OpenAndUpdate(*folders);
-  if (!u) return 2;
-  const std::vector<MediumEntry> media = u->index->Media(*folders);
+  int status = 2;
+  std::optional<Updated> u = OpenAndUpdate(given, index, &status);
+  if (!u) return status;
+  const std::optional<std::vector<MediumEntry>> listed = ListMedia(*u);
+  if (!listed) return 2;
+  const std::vector<MediumEntry>& media = *listed;
   if (media.empty()) {
-    Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
+    Say(QStringLiteral("no medium found in %1").arg(u->folders.join(QStringLiteral(", "))));
     return 2;
   }
   CollectionExport collection(outDir);
@@ -224,7 +275,7 @@ int RunLibraryExport(const QString& outDir, bool force, const QStringList& given
     Say(error);
     return 2;
   }
-  int status = 0;
+  status = 0;
   for (size_t i = 0; i < media.size(); ++i) {
     const MediumEntry& m = media[i];
     const QString target = collection.MediumFolder(i);

@@ -4,13 +4,16 @@
 // details, the free text) in a full-text index, so that a search across all of them answers
 // while it is typed, with no medium present.
 //
-// It is an SQLite file in the user's cache folder (never on a medium), used through Qt SQL with
-// SQLite's FTS5 (tokenizer unicode61 with remove_diacritics 2: case and accents folded). The
-// file carries a schema version; one that is older, damaged or no SQLite at all is made anew.
-// Two programs may use it at once: a writer makes the other wait (busy timeout), readers go on
-// beside it. When the cache folder cannot be written the index is kept in memory for this run
-// (InMemory(), said by Notice()). Each medium goes in with one transaction: a program stopped
-// while it writes leaves that medium as it was.
+// It is an SQLite file in the user's cache folder (never on a medium) or a PostgreSQL database
+// that the workstations of an archive share (IndexDatabase.h); either holds our own terms
+// (TextTerms.h), so a search finds the same on both. A medium is known by what it holds, with
+// the places (host and folder) it was seen at. The index carries a schema version: an SQLite
+// cache of an older one, damaged or no SQLite at all is made anew; one of a newer version is
+// refused and left alone. Several programs may use it at once: a medium one of them reads is not
+// read by another at the same moment (it waits, then finds it written), and each medium goes in
+// with one transaction, so a program stopped while it writes leaves that medium as it was. When
+// the cache folder cannot be written the index is kept in memory for this run (InMemory(), said
+// by Notice()).
 //
 // How the window uses it:
 //   LibraryIndex index;                    // one object per thread: Qt SQL connections belong
@@ -29,6 +32,7 @@
 #include <memory>
 #include <vector>
 
+#include "library/IndexDatabase.h"
 #include "library/LibrarySearch.h"
 #include "library/MediaDiscovery.h"
 #include "presentation/MediumLayout.h"
@@ -50,13 +54,26 @@ struct PresentationEntry {
   PlayerBuild Player() const { return layout::PreferredPlayer(tavisco, norvanta); }
 };
 
+// Where a medium was seen: on which workstation, in which folder, when last.
+struct MediumPlace {
+  QString host;
+  QString path;
+  qint64 seenMs = 0;
+  bool present = false;  // found there at that host's last look
+};
+
 struct MediumEntry {
   qint64 id = 0;
-  QString path;          // the medium's folder (native), as it was found
+  QString path;          // its folder on this workstation (native); else where it was last seen
   QString name;          // its last part
-  bool present = false;  // found at the last update
+  bool present = false;  // found here at the last update
   QStringList problems;  // what could not be read when it was indexed ("Data/config.txt: ...")
   std::vector<PresentationEntry> presentations;  // in the order of config.txt
+  QString identity;                              // what it is known by (a hash of its text files)
+  std::vector<MediumPlace> places;               // every place it was seen, latest first
+  qint64 replacedBy = 0;  // a medium read later at its place, with other content
+  // "seen on HOST at PATH, 2026-12-10 14:03" for a medium not here; empty otherwise.
+  QString SeenElsewhere() const;
 };
 
 // One passage as it is kept, for whoever builds a search of its own (the collection's page).
@@ -89,13 +106,17 @@ struct UpdateResult {
   std::vector<SkippedFolder> skipped;  // folders the search for media could not enter
   QStringList problems;                // "<medium>: <file>: <problem>" for what could not be read
   bool cancelled = false;
-  QString error;  // the index could not be written (then nothing was changed)
+  QString error;             // the index could not be written (then nothing was changed)
+  bool unreachable = false;  // the index's server could not be reached or went away
+  QString notice;            // said about the index during the update ("made anew: damaged ...")
+  QStringList waitedFor;     // media another program was reading; waited for, then taken as written
 };
 
 class LibraryIndex {
  public:
-  // file: the index's file (native); empty for DefaultFile().
-  explicit LibraryIndex(const QString& file = QString());
+  // index: "sqlite:PATH", a file's path, or a PostgreSQL URI (IndexDatabase.h); empty for
+  // DefaultFile().
+  explicit LibraryIndex(const QString& index = QString());
   ~LibraryIndex();
   LibraryIndex(const LibraryIndex&) = delete;
   LibraryIndex& operator=(const LibraryIndex&) = delete;
@@ -108,7 +129,14 @@ class LibraryIndex {
   // Opens the index, making it when there is none and anew when it is of an older schema,
   // damaged or not SQLite. False only when not even an index in memory could be made.
   bool Open();
+  bool IsOpen() const;
   bool InMemory() const;
+  // "sqlite:/home/ana/.cache/Ambrel/library.sqlite" or the PostgreSQL URI: the index used.
+  QString Location() const;
+  // Why Open() failed, or why the last listing failed (the server gone, a newer schema...).
+  QString Error() const;
+  // The index's server was out of reach at the last attempt (asked again, it is tried again).
+  bool Unreachable() const;
   // What the user should be told about the index, or empty: "The cache folder ... cannot be
   // written: the index is kept in memory for this run." or "The index ... was damaged (...) and
   // has been made anew."
@@ -121,7 +149,8 @@ class LibraryIndex {
   UpdateResult Update(const QStringList& roots, const ProgressFn& progress = {},
                       const std::atomic<bool>* cancel = nullptr);
 
-  // The media of the index at the roots or below them (all when roots is empty), by path.
+  // The media of the index at the roots or below them on this workstation, and those never seen
+  // here (all when roots is empty), by path. Empty with Error() set when it cannot be read.
   std::vector<MediumEntry> Media(const QStringList& roots = {}) const;
 
   // Searches the passages of the media at the roots or below (all when roots is empty); at most
@@ -134,6 +163,8 @@ class LibraryIndex {
  private:
   struct Impl;
   std::unique_ptr<Impl> d_;
+  // Mends an index found damaged by a failed statement (SQLite's quick check), from the media.
+  bool MendIfDamaged(const DbError& error) const;
 };
 
 // The folders of the library as last given, from the user's config folder (Ambrel/library.conf).

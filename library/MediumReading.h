@@ -14,12 +14,20 @@
 
 namespace library {
 
-// One passage of a presentation as it goes into the index.
+// A passage is indexed in pieces of at most this many characters, cut between words, each with
+// the passage's moment: a transcript section of megabytes then costs a search no more than any
+// other, and no piece outgrows what either backend keeps of one row's terms.
+inline constexpr int kPieceChars = 2000;
+
+// One piece of a passage of a presentation as it goes into the index, with its terms.
 struct PassageRecord {
   Place place = Place::Title;
   QString text;
   QString language;
   qint64 atMs = 0;
+  int piece = 0;  // 0: a passage's first piece; 1, 2...: the pieces that follow it
+  int words = 0;  // the piece's words, by which shorter passages rank first
+  QString terms;  // the terms of its words, separated by blanks
 };
 
 struct PresentationRecord {
@@ -28,7 +36,12 @@ struct PresentationRecord {
 };
 
 struct MediumContent {
-  QString path;                                   // native, as discovery found it
+  QString path;  // native, as discovery found it
+  // What the medium is known by wherever it is: a hash of its text files (config.txt and every
+  // presentation's files the library reads), their names taken case-blind.
+  QString identity;
+  QStringList vocabulary;  // "word<TAB>term" for every word of its passages, once each
+  QStringList stemmers;    // the stemmers its passages were cut with
   std::vector<PresentationRecord> presentations;  // in the order of config.txt
   QStringList problems;    // at most kMaxProblemsPerMedium, then "... and n more"
   QString stamps;          // the files read, "size<TAB>modified<TAB>path" a line each
@@ -51,5 +64,8 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
 
 // Whether the files noted at the last reading are all there with their size and time.
 bool StampsUnchanged(const QString& stamps);
+
+// text cut into pieces of at most kPieceChars, between words where it can be.
+QStringList PiecesOf(const QString& text);
 
 }  // namespace library

@@ -261,7 +261,8 @@ void LibraryWindow::BuildShortcuts() {
 
 void LibraryWindow::Start() {
   if (!index_.Open()) {
-    ShowNotice({QStringLiteral("The library's index cannot be opened: %1").arg(index_.Notice())});
+    ShowNotice({QStringLiteral("The library's index %1 cannot be opened: %2 (F5 tries again)")
+                    .arg(index_.Location(), index_.Error())});
   } else {
     ShowNotice({index_.Notice()});
     ListMedia();
@@ -279,7 +280,15 @@ void LibraryWindow::ListMedia() {
     currentMedium = target->mediumPath;
     currentFolder = target->folder;
   }
-  media_ = index_.Media(roots_);
+  std::vector<library::MediumEntry> media = index_.Media(roots_);
+  if (media.empty() && !index_.Error().isEmpty()) {
+    // The server gone: what the window shows stays, and F5 or a search asks again.
+    ShowNotice({QStringLiteral("The library's index %1 cannot be read: %2. What is shown is "
+                               "what it held before; F5 tries again.")
+                    .arg(index_.Location(), index_.Error())});
+    return;
+  }
+  media_ = std::move(media);
   Media_tree->setUpdatesEnabled(false);
   Media_tree->clear();
   QTreeWidgetItem* current = nullptr;
@@ -353,7 +362,8 @@ void LibraryWindow::ShowSummary() {
     text = Updating()
                ? QStringLiteral("Looking for media\u2026")
                : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
-  Status_lbl->setText(text);
+  // Which index it is: a file of this user's or a database the archive shares.
+  Status_lbl->setText(text + QStringLiteral(" \u2014 index %1").arg(index_.Location()));
 }
 
 void LibraryWindow::ShowNotice(const QStringList& lines) {
@@ -373,7 +383,15 @@ void LibraryWindow::SearchNow() {
     ShowSearchOrMedia();
     return;
   }
-  ShowHits(index_.Search(text, roots_, kHitLimit));
+  const library::SearchResult result = index_.Search(text, roots_, kHitLimit);
+  if (result.unreachable) {
+    // The hits shown stay; the next search (or F5) tries the server again.
+    Status_lbl->setText(QStringLiteral("The index %1 cannot be reached: %2. The hits shown are "
+                                       "from before; search again or press F5 to try again.")
+                            .arg(index_.Location(), result.error));
+    return;
+  }
+  ShowHits(result);
   hitsFor_ = text;
 }
 
@@ -417,6 +435,10 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
     status = QStringLiteral("Type letters or digits to search.");
   } else if (hits_.empty()) {
     status = QStringLiteral("No hits.");
+  } else if (!result.corrections.isEmpty()) {
+    status = QStringLiteral("No hits for %1; showing %2: %3")
+                 .arg(result.query.words.join(u' '), result.UsedText(),
+                      Count(static_cast<qsizetype>(hits_.size()), "hit"));
   } else {
     status = result.more ? QStringLiteral("The best %1 hits.").arg(hits_.size())
                          : Count(static_cast<qsizetype>(hits_.size()), "hit") + u'.';
@@ -452,6 +474,11 @@ QTreeWidget* LibraryWindow::VisibleList() const {
 
 void LibraryWindow::UpdateIndex() {
   if (worker_) return;
+  // An index that could not be opened (a server out of reach) is tried again when asked.
+  if (!index_.IsOpen() && index_.Open()) {
+    ShowNotice({index_.Notice()});
+    ListMedia();
+  }
   cancel_ = false;
   Progress_bar->setValue(0);
   Progress_bar->setFormat(QStringLiteral("Looking for media\u2026"));
@@ -465,7 +492,8 @@ void LibraryWindow::UpdateIndex() {
     library::UpdateResult result;
     library::LibraryIndex index(file);
     if (!index.Open()) {
-      result.error = QStringLiteral("the index cannot be opened");
+      result.error = QStringLiteral("the index cannot be opened: %1").arg(index.Error());
+      result.unreachable = index.Unreachable();
     } else {
       result = index.Update(
           roots,
@@ -495,7 +523,7 @@ void LibraryWindow::UpdateFinished(const library::UpdateResult& result) {
     worker_ = nullptr;
   }
   Progress_bar->hide();
-  QStringList notes{index_.Notice()};
+  QStringList notes{index_.Notice(), result.notice};
   if (!result.error.isEmpty())
     notes << QStringLiteral("The index could not be brought up to date: %1").arg(result.error);
   if (!result.skipped.empty()) {

@@ -60,6 +60,11 @@ const OptionRule kOptions[] = {
      "search the library's titles, slide titles, transcripts and details for all the words of "
      "QUERY; exit 0 with hits, 1 with none, 2 usage error or no library",
      [](ProgramOptions& o, const QString& v) { o.search = v; }},
+    {"--index", "URL", kLauncher,
+     "with --library or --search: the library's index, sqlite:PATH (default: a file in the "
+     "cache folder) or a PostgreSQL address postgresql://[user@][host][:port]/dbname shared by "
+     "several workstations (remembered; the password comes from ~/.pgpass)",
+     [](ProgramOptions& o, const QString& v) { o.index = v; }},
     {"--at", "TIME", kPlayer,
      "play from TIME (seconds, or m:ss) and show that moment's slide, marks and transcript at "
      "once",

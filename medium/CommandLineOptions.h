@@ -35,6 +35,7 @@ struct ProgramOptions {
   bool library = false;
   QStringList libraryDirs;
   std::optional<QString> search;  // --search QUERY (launcher), over the library
+  std::optional<QString> index;   // --index URL (launcher): the library's index
   // --at TIME (players): the moment to play from, in milliseconds.
   std::optional<double> atMs;
 };
