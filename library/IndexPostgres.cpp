@@ -393,9 +393,13 @@ bool PostgresIndex::LockIdentity(const QString& identity, DbError* error) {
 
 int PostgresIndex::Version(DbError* error) {
   std::vector<DbRow> rows;
-  if (!Query(QStringLiteral("SELECT to_regclass('meta') IS NOT NULL"), {}, &rows, error)) return -1;
-  const QString exists = rows.empty() ? QString() : rows.front().value(0).toString();
-  if (exists != QLatin1String("t")) return 0;
+  // From the catalog itself: to_regclass answers from this session's cache of names, which can
+  // miss the tables another program has just made.
+  if (!Query(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = 'meta' "
+                            "AND schemaname = current_schema()"),
+             {}, &rows, error))
+    return -1;
+  if (rows.empty() || rows.front().value(0).toInt() == 0) return 0;
   rows.clear();
   if (!Query(QStringLiteral("SELECT value FROM meta WHERE key = 'schema'"), {}, &rows, error))
     return -1;

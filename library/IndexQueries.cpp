@@ -281,7 +281,7 @@ SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots,
   QStringList prefixes;
   QSet<QString> allTerms;
   bool nothing = media.isEmpty();
-  for (qsizetype w = 0; w < result.query.words.size() && !nothing; ++w) {
+  for (qsizetype w = 0; w < result.query.words.size(); ++w) {
     const QString& typed = result.query.words[w];
     const QString folded = FoldWord(typed);
     const bool prefix = w == result.query.words.size() - 1 && result.query.lastIsPrefix;

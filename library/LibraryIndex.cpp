@@ -358,7 +358,11 @@ UpdateResult LibraryIndex::Update(const QStringList& roots, const ProgressFn& pr
   const QHash<QString, StoredPlace> places = StoredPlaces(db, host, &error);
   QStringList gone;
   for (const StoredPlace& p : places) {
-    if (p.present && UnderRoots(p.path, roots) && !found.media.contains(p.path)) gone << p.path;
+    // A folder reached another way as well (a link to it) was found once, under the other name;
+    // it is there all the same.
+    if (p.present && UnderRoots(p.path, roots) && !found.media.contains(p.path) &&
+        !IsMedium(p.path))
+      gone << p.path;
   }
   gone.sort();
   result.absent << gone;
