@@ -362,12 +362,16 @@ void LibraryWindow::ShowSummary() {
     text = Updating()
                ? QStringLiteral("Looking for media\u2026")
                : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
+  Status_lbl->setText(text);
   // Which index it is: a file of this user's or a database the archive shares.
-  Status_lbl->setText(text + QStringLiteral(" \u2014 index %1").arg(index_.Location()));
+  Status_lbl->setToolTip(QStringLiteral("Index: %1").arg(index_.Location()));
 }
 
 void LibraryWindow::ShowNotice(const QStringList& lines) {
   QStringList shown;
+  // A shared index is named above the list: what is shown is what every workstation wrote.
+  if (index_.Location().startsWith(QLatin1String("postgres")))
+    shown << QStringLiteral("Shared index: %1").arg(index_.Location());
   for (const QString& line : lines)
     if (!line.isEmpty()) shown << line;
   Notice_lbl->setText(shown.join(u'\n'));
