@@ -13,12 +13,9 @@
 #include <functional>
 #include <optional>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "checker/PictureCheck.h"
 #include "checker/RecordingCheck.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Error.h"
 
 #include "medium/Convert.h"
@@ -499,99 +496,6 @@ CheckResult CheckMedium(const layout::MediumLayout& medium, const CheckOptions& 
   }
   if (options.progress) options.progress(QString(), 1.0);
   return result;
-}
-
-QString FormatText(const CheckResult& result) {
-  QString out;
-  QTextStream s(&out);
-  auto line = [&](const Problem& p) {
-    s << "  " << p.file;
-    if (p.line > 0) s << ':' << p.line;
-    s << ": " << (p.severity == Severity::Note ? "note: " : "") << p.message << '\n';
-  };
-  s << "Medium " << result.root << '\n';
-  for (const auto& p : result.problems) line(p);
-  for (const auto& pres : result.presentations) {
-    s << "Presentation \"" << pres.name << "\" (" << pres.folder << "): " << pres.slides
-      << " slides, " << pres.annotations << " annotations, " << pres.cues << " cues, "
-      << pres.languages << " languages\n";
-    for (const auto& p : pres.problems) line(p);
-  }
-  const int n = result.ProblemCount();
-  if (n == 0) {
-    s << "No problems found.\n";
-  } else {
-    s << n << (n == 1 ? " problem" : " problems") << " found.\n";
-  }
-  // Notes are listed but never make a medium faulty.
-  const int notes = result.NoteCount();
-  if (notes > 0) s << notes << (notes == 1 ? " note" : " notes") << ".\n";
-  return out;
-}
-
-QByteArray FormatJson(const CheckResult& result) {
-  auto problems = [](const std::vector<Problem>& list) {
-    QJsonArray a;
-    for (const auto& p : list) {
-      a.append(QJsonObject{{"file", p.file},
-                           {"line", p.line},
-                           {"message", p.message},
-                           {"severity", p.severity == Severity::Note ? QStringLiteral("note")
-                                                                     : QStringLiteral("problem")}});
-    }
-    return a;
-  };
-  QJsonArray presentations;
-  for (const auto& p : result.presentations) {
-    presentations.append(QJsonObject{{"name", p.name},
-                                     {"folder", p.folder},
-                                     {"slides", p.slides},
-                                     {"annotations", p.annotations},
-                                     {"cues", p.cues},
-                                     {"languages", p.languages},
-                                     {"problems", problems(p.problems)}});
-  }
-  const QJsonObject root{{"medium", result.root},
-                         {"problemCount", result.ProblemCount()},
-                         {"noteCount", result.NoteCount()},
-                         {"problems", problems(result.problems)},
-                         {"presentations", presentations}};
-  return QJsonDocument(root).toJson(QJsonDocument::Indented);
-}
-
-int RunCheck(const std::optional<QString>& mediumFolder, bool json) {
-  const QString folder = mediumFolder.value_or(layout::Current().NativeRoot());
-  if (!medium::IsReadableFolder(folder)) {
-    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(folder)));
-    return 2;
-  }
-  const layout::MediumLayout medium(folder);
-  CheckOptions options;
-#ifdef Q_OS_UNIX
-  const bool terminal = ::isatty(STDERR_FILENO) != 0;
-#else
-  const bool terminal = false;
-#endif
-  if (terminal) {
-    // One line, rewritten in place, and wiped when the reading is done.
-    options.progress = [](const QString& file, double fraction) {
-      if (file.isEmpty()) {
-        std::fputs("\r\033[K", stderr);
-      } else {
-        std::fprintf(stderr, "\r\033[KReading recording %s: %3d%%", qPrintable(file),
-                     static_cast<int>(fraction * 100));
-      }
-      std::fflush(stderr);
-    };
-  }
-  const CheckResult result = CheckMedium(medium, options);
-  if (json) {
-    const QByteArray out = FormatJson(result);
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-  } else {
-    std::fputs(FormatText(result).toLocal8Bit().constData(), stdout);
-  }
-  return result.ProblemCount() == 0 ? 0 : 1;
 }
 
 }  // namespace checker

@@ -72,10 +72,4 @@ CheckResult CheckMedium(const layout::MediumLayout& medium, const CheckOptions& 
 QString FormatText(const CheckResult& result);
 QByteArray FormatJson(const CheckResult& result);
 
-// The whole "--check": 0 clean (notes alone included), 1 problems found, 2 the medium cannot be
-// read (said on stderr). A progress line goes to stderr while recordings are read, when stderr
-// is a terminal.
-// mediumFolder: the --medium option; without it the program's own folder.
-int RunCheck(const std::optional<QString>& mediumFolder, bool json);
-
 }  // namespace checker

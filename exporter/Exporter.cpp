@@ -14,7 +14,9 @@
 #endif
 
 #include "exporter/PresentationContent.h"
-#include "exporter/StagingFolder.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -25,13 +27,6 @@
 namespace exporter {
 
 namespace {
-
-// A presentation folder name becomes a folder of OUTDIR: one plain name, nothing that climbs or
-// descends.
-bool IsPlainFolderName(const QString& name) {
-  return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-         !name.contains(u'/') && !name.contains(u'\\') && !name.startsWith(u'.');
-}
 
 bool WriteFile(const QString& path, const QByteArray& bytes, QString* error) {
   QSaveFile file(path);
@@ -106,7 +101,7 @@ void Export::CopyPictures(const PresentationContent& content, bool audioOnly) {
 
 bool Export::Run() {
   const QString folder = outcome_.folder;
-  if (!IsPlainFolderName(folder)) {
+  if (!jobs::IsPlainFolderName(folder)) {
     Problem(QStringLiteral("Data/config.txt"),
             QStringLiteral("the folder name \"%1\" cannot be a folder of the package: not exported")
                 .arg(folder));
@@ -115,14 +110,9 @@ bool Export::Run() {
   const QString target = ctx_.outDir + u'/' + folder;
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (!ctx_.request.force) {
-      Problem(QDir::toNativeSeparators(target),
-              QStringLiteral("exists already: not replaced (--force replaces it)"));
-      return true;
-    }
-    if (IsWithin(ctx_.mediumRoot, ResolvedAbsolute(target))) {
-      Problem(QDir::toNativeSeparators(target),
-              QStringLiteral("holds the medium itself: not replaced"));
+    const QString why = jobs::ReplaceReason(target, ctx_.mediumRoot, ctx_.request.force);
+    if (!why.isEmpty()) {
+      Problem(QDir::toNativeSeparators(target), why);
       return true;
     }
   }
@@ -161,7 +151,7 @@ bool Export::Run() {
     return true;
   }
 
-  StagingFolder staging(ctx_.outDir, folder, QStringLiteral("export"));
+  jobs::StagingFolder staging(ctx_.outDir, folder, QStringLiteral("export"));
   if (!staging.IsValid()) {
     Problem(QDir::toNativeSeparators(ctx_.outDir),
             QStringLiteral("cannot make a folder here: %1").arg(staging.ErrorString()));
@@ -339,18 +329,12 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
     selected.push_back(k);
   }
 
-  const QString out = ResolvedAbsolute(request.outDir);
-  if (IsWithin(out, ctx.mediumRoot)) {
-    return fail(ExportSummary::Status::UsageError,
-                QStringLiteral("%1 lies on the medium, which is never written to")
-                    .arg(QDir::toNativeSeparators(out)));
-  }
-  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
-    return fail(
-        ExportSummary::Status::UsageError,
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
-  }
-  ctx.outDir = QFileInfo(out).canonicalFilePath();
+  const QString out = jobs::ResolvedAbsolute(request.outDir);
+  const QString onMedium = jobs::OnMediumReason(out, ctx.mediumRoot);
+  if (!onMedium.isEmpty()) return fail(ExportSummary::Status::UsageError, onMedium);
+  QString error;
+  ctx.outDir = jobs::MakeOutputFolder(out, &error);
+  if (ctx.outDir.isEmpty()) return fail(ExportSummary::Status::UsageError, error);
   summary.outDir = ctx.outDir;
 
   // The checker's problems, by presentation: it reads the same list in the same order.
@@ -361,7 +345,7 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
   for (const int k : selected) {
     const QString& dir = list.arr.Item(k).PresDir;
     checkOptions.folders << dir;
-    if (IsPlainFolderName(dir)) {
+    if (jobs::IsPlainFolderName(dir)) {
       const QString recording = ChooseRecording(medium, dir);
       if (!recording.isEmpty()) checkOptions.recordingsReadElsewhere << recording;
     }
@@ -407,12 +391,11 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
   QSet<QString> seen;
   for (int k = 1; k <= list.arr.Count(); ++k) {
     const Pres_cls& p = list.arr.Item(k);
-    if (!IsPlainFolderName(p.PresDir) || seen.contains(p.PresDir)) continue;
+    if (!jobs::IsPlainFolderName(p.PresDir) || seen.contains(p.PresDir)) continue;
     if (!QFileInfo::exists(ctx.outDir + u'/' + p.PresDir + QStringLiteral("/index.html"))) continue;
     seen.insert(p.PresDir);
     listed.emplace_back(p.PresName, p.PresDir);
   }
-  QString error;
   const QString index = ctx.outDir + QStringLiteral("/index.html");
   if (!WriteFile(index, ListingPage(listed), &error)) {
     summary.problems.push_back(checker::Problem{QDir::toNativeSeparators(index), 0, error});
@@ -420,157 +403,6 @@ ExportSummary ExportMedium(const layout::MediumLayout& medium, const ExportReque
     QFile::setPermissions(index, kFilePermissions);
   }
   return summary;
-}
-
-QString ProblemLine(const checker::Problem& p) {
-  QString line = QStringLiteral("  ") + p.file;
-  if (p.line > 0) line += QStringLiteral(":%1").arg(p.line);
-  return line + QStringLiteral(": ") +
-         (p.severity == checker::Severity::Note ? QStringLiteral("note: ") : QString()) + p.message;
-}
-
-ProgressLines::ProgressLines(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
-
-void ProgressLines::Started(int index, int count, const QString& folder, const QString&) {
-  head_ = QStringLiteral("[%1/%2] %3").arg(index).arg(count).arg(folder);
-  last_ = -1;
-  open_ = true;
-  if (terminal_) Show(QStringLiteral("..."));
-}
-
-void ProgressLines::Progress(int percent) {
-  if (!terminal_ || percent == last_) return;
-  last_ = percent;
-  Show(QStringLiteral("%1%").arg(percent, 3));
-}
-
-void ProgressLines::Finished(const PresentationOutcome& outcome) {
-  End(outcome.exported ? QStringLiteral("exported (%1)").arg(outcome.mediaFile)
-                       : QStringLiteral("not exported"));
-  for (const auto& p : outcome.problems) {
-    std::fputs(qPrintable(ProblemLine(p) + u'\n'), out_);
-  }
-  std::fflush(out_);
-}
-
-void ProgressLines::Stopped() {
-  if (open_) End(QStringLiteral("interrupted"));
-}
-
-void ProgressLines::Show(const QString& state) {
-  const QString line = head_ + QStringLiteral(": ") + state;
-  const int pad = std::max(0, width_ - static_cast<int>(line.size()));
-  width_ = static_cast<int>(line.size());
-  std::fputs(qPrintable(u'\r' + line + QString(pad, u' ')), out_);
-  std::fflush(out_);
-}
-
-void ProgressLines::End(const QString& state) {
-  if (terminal_) {
-    Show(state);
-    std::fputc('\n', out_);
-  } else {
-    std::fputs(qPrintable(head_ + QStringLiteral(": ") + state + u'\n'), out_);
-  }
-  std::fflush(out_);
-  open_ = false;
-  width_ = 0;
-}
-
-bool IsTerminal(std::FILE* file) {
-#ifdef Q_OS_UNIX
-  return ::isatty(::fileno(file)) != 0;
-#else
-  (void)file;
-  return false;
-#endif
-}
-
-QString FormatSummary(const ExportSummary& summary) {
-  QString out;
-  for (const auto& p : summary.problems) out += ProblemLine(p) + u'\n';
-  int exported = 0;
-  for (const auto& p : summary.presentations) exported += p.exported ? 1 : 0;
-  const int total = static_cast<int>(summary.presentations.size());
-  const QString where = QDir::toNativeSeparators(summary.outDir);
-  if (summary.status == ExportSummary::Status::Cancelled) {
-    const int all =
-        total + (summary.abandoned.isEmpty() ? 0 : 1) + static_cast<int>(summary.notBegun.size());
-    out += (summary.interruption.isEmpty()
-                ? QStringLiteral("Cancelled")
-                : QStringLiteral("Interrupted by %1").arg(summary.interruption)) +
-           QStringLiteral(": %1 of %2 %3 exported to %4.\n")
-               .arg(exported)
-               .arg(all)
-               .arg(all == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
-                    where);
-    if (!summary.abandoned.isEmpty()) {
-      out += QStringLiteral("  %1: not finished; its temporary folder was removed.\n")
-                 .arg(summary.abandoned);
-    }
-    if (!summary.notBegun.isEmpty()) {
-      out += QStringLiteral("  Not begun: %1.\n").arg(summary.notBegun.join(QStringLiteral(", ")));
-    }
-    return out;
-  }
-  out += QStringLiteral("%1 of %2 %3 exported to %4")
-             .arg(exported)
-             .arg(total)
-             .arg(total == 1 ? QStringLiteral("presentation") : QStringLiteral("presentations"),
-                  where);
-  const int n = summary.ProblemCount();
-  out += n == 0 ? QStringLiteral("; no problems")
-                : QStringLiteral("; %1 %2").arg(n).arg(n == 1 ? QStringLiteral("problem")
-                                                              : QStringLiteral("problems"));
-  // Notes are counted apart, as the checker counts them.
-  const int notes = summary.NoteCount();
-  if (notes > 0) {
-    out += QStringLiteral(", %1 %2").arg(notes).arg(notes == 1 ? QStringLiteral("note")
-                                                               : QStringLiteral("notes"));
-  }
-  return out + QStringLiteral(".\n");
-}
-
-int RunExport(const std::optional<QString>& mediumFolder, const QString& outDir, bool force,
-              const QStringList& folders) {
-  if (mediumFolder && !medium::IsReadableFolder(*mediumFolder)) {
-    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(medium::UnreadableMediumText(*mediumFolder)));
-    return 2;
-  }
-  const layout::MediumLayout medium =
-      mediumFolder ? layout::MediumLayout(*mediumFolder) : layout::Current();
-  for (const QString& f : folders) {
-    if (f.startsWith(u'-')) {
-      std::fprintf(stderr, "Ambrel: unknown option %s for --export\n", qPrintable(f));
-      return 2;
-    }
-  }
-  ExportRequest request;
-  request.outDir = outDir;
-  request.force = force;
-  request.folders = folders;
-  return RunExportRequest(medium, request);
-}
-
-int RunExportRequest(const layout::MediumLayout& medium, const ExportRequest& request) {
-  ProgressLines observer(stdout, IsTerminal(stdout));
-  medium::Interruption interruption;
-  ExportSummary summary = ExportMedium(medium, request, &observer, interruption.CancelFlag());
-  if (summary.status == ExportSummary::Status::UsageError ||
-      summary.status == ExportSummary::Status::UnreadableMedium) {
-    std::fprintf(stderr, "Ambrel: %s\n", qPrintable(summary.error));
-    return 2;
-  }
-  if (interruption.Interrupted()) {
-    summary.status = ExportSummary::Status::Cancelled;
-    summary.interruption = interruption.SignalName();
-    observer.Stopped();
-  }
-  std::fputs(qPrintable(FormatSummary(summary)), stdout);
-  std::fflush(stdout);
-  // The folder in the making is gone by now; the program ends as the signal would have ended it.
-  interruption.EndLikeTheSignal();
-  return summary.ExitCode();
 }
 
 }  // namespace exporter

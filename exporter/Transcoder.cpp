@@ -9,23 +9,23 @@
 
 namespace exporter {
 
-std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error,
-                                    const std::atomic<bool>* cancel) {
-  ToolOptions options;
+std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QString& path,
+                                    QString* error, const std::atomic<bool>* cancel) {
+  jobs::ToolOptions options;
   options.cancel = cancel;
   options.timeoutMs = 60000;
-  const ToolResult run =
-      RunTool(tools.ffprobe,
-              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-               QStringLiteral("format=duration:stream=codec_type,width,height:"
-                              "stream_disposition=attached_pic:stream_tags=language"),
-               QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
-              options);
+  const jobs::ToolResult run =
+      jobs::RunTool(tools.ffprobe,
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                     QStringLiteral("format=duration:stream=codec_type,width,height:"
+                                    "stream_disposition=attached_pic:stream_tags=language"),
+                     QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
+                    options);
   switch (run.end) {
-    case ToolResult::End::NotStarted:
+    case jobs::ToolResult::End::NotStarted:
       if (error) *error = QStringLiteral("ffprobe could not be started (is ffmpeg installed?)");
       return std::nullopt;
-    case ToolResult::End::Cancelled:
+    case jobs::ToolResult::End::Cancelled:
       if (error) *error = QStringLiteral("cancelled");
       return std::nullopt;
     default:
@@ -111,29 +111,6 @@ QStringList EncodingArguments(const MediaInfo& info) {
           QStringLiteral("-f"),         QStringLiteral("mp4")};
 }
 
-std::optional<double> ProgressSeconds(const QString& progressLine) {
-  // out_time_ms carries microseconds as well, an old naming slip ffmpeg keeps.
-  const QString line = progressLine.trimmed();
-  const qsizetype eq = line.indexOf(u'=');
-  if (eq < 0) return std::nullopt;
-  const QStringView key = QStringView(line).left(eq);
-  if (key != QLatin1String("out_time_us") && key != QLatin1String("out_time_ms")) {
-    return std::nullopt;
-  }
-  bool ok = false;
-  const double us = line.mid(eq + 1).toDouble(&ok);
-  if (!ok) return std::nullopt;
-  return us / 1e6;
-}
-
-std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
-  if (progressLine.trimmed() == QLatin1String("progress=end")) return 100;
-  const std::optional<double> seconds = ProgressSeconds(progressLine);
-  if (!seconds || !(durationS > 0)) return std::nullopt;
-  const double percent = std::floor(*seconds / durationS * 100.0);
-  return static_cast<int>(std::clamp(percent, 0.0, 99.0));
-}
-
 namespace {
 
 // A line of "-progress": key=value, the key in lower case letters, digits and '_'.
@@ -154,8 +131,9 @@ constexpr int kKeptErrorLines = 20;
 
 }  // namespace
 
-TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const QString& output,
-                          const MediaInfo& info, const std::function<void(int)>& progress,
+TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
+                          const QString& output, const MediaInfo& info,
+                          const std::function<void(int)>& progress,
                           const std::atomic<bool>* cancel) {
   TranscodeResult result;
   // The progress goes to standard error with the errors, so that each error stands between the
@@ -177,7 +155,7 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
   double reached = 0;           // the output time ffmpeg had reached
   std::optional<double> since;  // errors met since the output stood here
   QByteArray lastErrors;        // the end of what ffmpeg said, for a failure
-  ToolOptions options;
+  jobs::ToolOptions options;
   options.cancel = cancel;
   options.errorLine = [&](const QByteArray& line) {
     if (line.trimmed().isEmpty()) return;
@@ -190,25 +168,25 @@ TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const 
       return;
     }
     const QString text = QString::fromLatin1(line);
-    if (const std::optional<double> at = ProgressSeconds(text)) {
+    if (const std::optional<double> at = jobs::ProgressSeconds(text)) {
       if (since && *at > *since) {
         checker::AddDamage(result.damaged, *since, *at);
         since.reset();
       }
       reached = std::max(reached, *at);
     }
-    const std::optional<int> p = ProgressPercent(text, info.durationS);
+    const std::optional<int> p = jobs::ProgressPercent(text, info.durationS);
     if (p && *p != last && *p < 100) {
       last = *p;
       if (progress) progress(*p);
     }
   };
-  const ToolResult run = RunTool(tools.ffmpeg, args, options);
+  const jobs::ToolResult run = jobs::RunTool(tools.ffmpeg, args, options);
   switch (run.end) {
-    case ToolResult::End::NotStarted:
+    case jobs::ToolResult::End::NotStarted:
       result.error = QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
       return result;
-    case ToolResult::End::Cancelled:
+    case jobs::ToolResult::End::Cancelled:
       result.cancelled = true;
       return result;
     default:

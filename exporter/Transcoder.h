@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "checker/RecordingCheck.h"
-#include "exporter/ToolRunner.h"
+#include "jobs/ToolRunner.h"
 
 namespace exporter {
 
@@ -36,18 +36,14 @@ std::optional<AudioTrack> RecordingLanguage(const QString& tag);
 
 // Asks ffprobe about a native path; nothing (with the reason in *error) when it cannot read it or
 // a set cancel flag stopped it.
-std::optional<MediaInfo> ProbeMedia(const FfmpegTools& tools, const QString& path, QString* error,
-                                    const std::atomic<bool>* cancel = nullptr);
+std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QString& path,
+                                    QString* error, const std::atomic<bool>* cancel = nullptr);
 
 // The output a recording becomes: its file name in the package and the ffmpeg arguments after
 // the input (codecs, faststart). A video becomes H.264 + AAC in MP4, sound alone AAC in M4A;
 // every sound track is kept, with its language.
 QString OutputFileName(const MediaInfo& info);
 QStringList EncodingArguments(const MediaInfo& info);
-
-// The percentage 0..100 done from one "-progress" block's out_time (microseconds) and the
-// duration; nothing when the line carries no time.
-std::optional<int> ProgressPercent(const QString& progressLine, double durationS);
 
 struct TranscodeResult {
   bool ok = false;
@@ -60,13 +56,11 @@ struct TranscodeResult {
   QStringList errorLines;  // the first of ffmpeg's error lines, for whoever wants its words
 };
 
-// The time one line of "-progress" output gives (out_time_us, in seconds); nothing otherwise.
-std::optional<double> ProgressSeconds(const QString& progressLine);
-
 // Runs ffmpeg from input to output (native paths), calling progress with each new percentage.
 // A set cancel flag kills ffmpeg within a fraction of a second; the caller removes the output.
-TranscodeResult Transcode(const FfmpegTools& tools, const QString& input, const QString& output,
-                          const MediaInfo& info, const std::function<void(int)>& progress,
+TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
+                          const QString& output, const MediaInfo& info,
+                          const std::function<void(int)>& progress,
                           const std::atomic<bool>* cancel);
 
 }  // namespace exporter

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "launcher/ProcessStarter.h"
 #include "launcher/ProgressRun.h"

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "jobs/OutputFolder.h"
 #include "launcher/ProgressRun.h"
 #include "medium/Paths.h"
 #include "preserver/Preserver.h"
@@ -23,7 +24,7 @@ namespace launcher {
 
 QString BagName(const layout::MediumLayout& medium) {
   const QString root = medium.NativeRoot();
-  return QFileInfo(QFileInfo(root).canonicalFilePath()).fileName();
+  return jobs::MediumFolderNames({root}).value(root);
 }
 
 std::optional<PreserveChoice> AskPreserveChoice(QWidget* parent, const QString& bagName) {

@@ -7,12 +7,10 @@
 #include <QJsonObject>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
+#include "jobs/TerminalLine.h"
 #include "library/CollectionPage.h"
 #include "library/IndexWriter.h"
 #include "library/LibraryFolders.h"
@@ -25,14 +23,6 @@ namespace {
 
 void Say(const QString& text) {
   std::fputs(qPrintable(QStringLiteral("Ambrel: ") + text + u'\n'), stderr);
-}
-
-bool StderrIsTerminal() {
-#ifdef Q_OS_UNIX
-  return ::isatty(STDERR_FILENO) != 0;
-#else
-  return false;
-#endif
 }
 
 void Print(const QString& text) {
@@ -51,16 +41,11 @@ struct Updated {
 
 void UpdateNow(Updated& u) {
   if (u.folders.isEmpty()) return;
-  const bool terminal = StderrIsTerminal();
+  jobs::TerminalLine line;
   ProgressFn progress;
-  if (terminal) {
-    progress = [](const IndexProgress& p) {
-      std::fprintf(stderr, "\r\033[K%s", qPrintable(p.Line()));
-      std::fflush(stderr);
-    };
-  }
+  if (line.Active()) progress = [&line](const IndexProgress& p) { line.Show(p.Line()); };
   u.update = u.index->Update(u.folders, progress);
-  if (terminal) std::fputs("\r\033[K", stderr);
+  line.Clear();
   for (const SkippedFolder& s : u.update.skipped)
     Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
   if (!u.update.notice.isEmpty()) Say(u.update.notice);

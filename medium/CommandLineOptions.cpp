@@ -136,6 +136,7 @@ class Parser {
       }
     }
     SettleFolders();
+    SettleCommand();
     return o_;
   }
 
@@ -189,6 +190,54 @@ class Parser {
   void BareFolder(const QString& a) {
     bare_ << a;
     media_ << a;
+  }
+
+  // The one command of a launcher's run, and the options that go with it.
+  void SettleCommand() {
+    if (!o_.error.isEmpty() || mask_ != kLauncher || o_.help || o_.version) return;
+    QStringList given;
+    if (o_.check) given << QStringLiteral("--check");
+    if (o_.exportDir) given << QStringLiteral("--export");
+    if (o_.preserveDir) given << QStringLiteral("--preserve");
+    if (o_.verify) given << QStringLiteral("--verify");
+    if (o_.search) given << QStringLiteral("--search");
+    if (given.size() > 1) {
+      o_.error = QStringLiteral("%1 and %2 cannot be given together: one command at a time")
+                     .arg(given[0], given[1]);
+      return;
+    }
+    const QString command = given.value(0, o_.library ? QStringLiteral("--library") : QString());
+    if (o_.library && o_.verify) {
+      o_.error = QStringLiteral("--verify takes bags, not a library: --verify BAG...");
+      return;
+    }
+    auto belongs = [&](bool set, const char* option, const QStringList& commands) {
+      if (!set || !o_.error.isEmpty() || commands.contains(command)) return;
+      o_.error = QStringLiteral("%1 goes with %2%3")
+                     .arg(QLatin1String(option), commands.join(QStringLiteral(" or ")),
+                          command.isEmpty() ? QString() : QStringLiteral(", not with ") + command);
+    };
+    belongs(o_.json, "--json", {QStringLiteral("--check"), QStringLiteral("--search")});
+    belongs(o_.force, "--force", {QStringLiteral("--export"), QStringLiteral("--preserve")});
+    belongs(o_.masters, "--masters", {QStringLiteral("--preserve")});
+    if (o_.index && !o_.library && o_.error.isEmpty()) {
+      o_.error = QStringLiteral("--index goes with --library or --search%1")
+                     .arg(command.isEmpty() ? QString() : QStringLiteral(", not with ") + command);
+    }
+    if (!o_.error.isEmpty()) return;
+    if (o_.search) {
+      o_.command = LauncherCommand::Search;
+    } else if (o_.check) {
+      o_.command = o_.library ? LauncherCommand::LibraryCheck : LauncherCommand::Check;
+    } else if (o_.exportDir) {
+      o_.command = o_.library ? LauncherCommand::LibraryExport : LauncherCommand::Export;
+    } else if (o_.preserveDir) {
+      o_.command = o_.library ? LauncherCommand::LibraryPreserve : LauncherCommand::Preserve;
+    } else if (o_.verify) {
+      o_.command = LauncherCommand::Verify;
+    } else if (o_.library) {
+      o_.command = LauncherCommand::Library;
+    }
   }
 
   void SettleFolders() {

@@ -12,6 +12,20 @@ namespace medium {
 // Which program reads the options: each accepts only its own.
 enum class OptionProgram { Launcher, Player };
 
+// What one run of the launcher does: exactly one of these.
+enum class LauncherCommand {
+  Window,           // the launcher's window on a medium
+  Check,            // --check
+  Export,           // --export OUTDIR
+  Preserve,         // --preserve OUTDIR
+  Verify,           // --verify BAG...
+  Library,          // --library: the library's window, or its listing off a desktop
+  Search,           // --search QUERY
+  LibraryCheck,     // --check --library
+  LibraryExport,    // --export OUTDIR --library
+  LibraryPreserve,  // --preserve OUTDIR --library
+};
+
 struct ProgramOptions {
   std::optional<QString> medium;  // --medium DIR, or a bare folder given to the launcher
   bool help = false;              // --help
@@ -38,6 +52,9 @@ struct ProgramOptions {
   std::optional<QString> index;   // --index URL (launcher): the library's index
   // --at TIME (players): the moment to play from, in milliseconds.
   std::optional<double> atMs;
+  // The launcher's one command. Two commands, or an option that goes with none of the command
+  // given, is an error: nothing is ever dropped in silence.
+  LauncherCommand command = LauncherCommand::Window;
 };
 
 // Takes the program's arguments without argv[0].

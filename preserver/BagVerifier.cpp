@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <map>
 
-#include "exporter/Exporter.h"
+#include "jobs/TerminalLine.h"
 #include "preserver/BagFormat.h"
 #include "preserver/Digest.h"
 
@@ -275,20 +275,21 @@ int RunVerify(const QStringList& bags) {
     std::fprintf(stderr, "Ambrel: --verify needs a bag: --verify BAG...\n");
     return 2;
   }
-  const bool terminal = exporter::IsTerminal(stderr);
+  jobs::TerminalLine line;
   int status = 0;
   for (const QString& bag : bags) {
     VerifyOptions options;
-    if (terminal) {
-      options.progress = [&bag](qint64 done, qint64 total) {
+    if (line.Active()) {
+      options.progress = [&bag, &line](qint64 done, qint64 total) {
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-        std::fprintf(stderr, "\r%s: %3d%% of %lld MB", qPrintable(QDir::toNativeSeparators(bag)),
-                     percent, static_cast<long long>(total >> 20));
-        std::fflush(stderr);
+        line.Show(QStringLiteral("%1: %2% of %3 MB")
+                      .arg(QDir::toNativeSeparators(bag))
+                      .arg(percent, 3)
+                      .arg(total >> 20));
       };
     }
     const VerifyResult result = VerifyBag(bag, options);
-    if (terminal && options.progress) std::fputs("\r\033[K", stderr);
+    line.Clear();
     std::fputs(qPrintable(FormatVerification(bag, result)), stdout);
     std::fflush(stdout);
     const int code = result.validity == BagValidity::NotABag ? 2

@@ -174,8 +174,8 @@ QStringList CompareStreamHashes(const MasterPlan& plan, const QByteArray& origin
 
 namespace {
 
-QString Failure(const exporter::ToolResult& run) {
-  if (run.end == exporter::ToolResult::End::NotStarted) {
+QString Failure(const jobs::ToolResult& run) {
+  if (run.end == jobs::ToolResult::End::NotStarted) {
     return QStringLiteral("ffmpeg could not be started (is ffmpeg installed?)");
   }
   return QStringLiteral("ffmpeg failed: %1").arg(run.LastWords());
@@ -188,7 +188,7 @@ QStringList Head() {
 
 }  // namespace
 
-MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& plan,
+MasterResult MakeMaster(const jobs::FfmpegTools& tools, const MasterPlan& plan,
                         const MasterJob& job, const std::function<void(int)>& progress,
                         const std::atomic<bool>* cancel) {
   MasterResult result;
@@ -203,19 +203,18 @@ MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& pl
   first << QStringLiteral("-progress") << QStringLiteral("pipe:1") << QStringLiteral("-i")
         << job.input << MasterArguments(plan, job.master, job.originalHashes);
   int last = -1;
-  exporter::ToolOptions options;
+  jobs::ToolOptions options;
   options.cancel = cancel;
   options.outputLine = [&](const QByteArray& line) {
-    const std::optional<int> p =
-        exporter::ProgressPercent(QString::fromLatin1(line), plan.durationS);
+    const std::optional<int> p = jobs::ProgressPercent(QString::fromLatin1(line), plan.durationS);
     // The master's share of the work; decoding it again for its proof is the rest.
     if (p && *p != last && *p < 100) {
       last = *p;
       if (progress) progress(*p * 9 / 10);
     }
   };
-  const exporter::ToolResult made = exporter::RunTool(tools.ffmpeg, first, options);
-  if (made.end == exporter::ToolResult::End::Cancelled) {
+  const jobs::ToolResult made = jobs::RunTool(tools.ffmpeg, first, options);
+  if (made.end == jobs::ToolResult::End::Cancelled) {
     result.cancelled = true;
     return result;
   }
@@ -226,10 +225,10 @@ MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& pl
   result.made = true;
   QStringList second = Head();
   second << QStringLiteral("-i") << job.master << MasterHashArguments(plan, job.masterHashes);
-  exporter::ToolOptions quiet;
+  jobs::ToolOptions quiet;
   quiet.cancel = cancel;
-  const exporter::ToolResult hashed = exporter::RunTool(tools.ffmpeg, second, quiet);
-  if (hashed.end == exporter::ToolResult::End::Cancelled) {
+  const jobs::ToolResult hashed = jobs::RunTool(tools.ffmpeg, second, quiet);
+  if (hashed.end == jobs::ToolResult::End::Cancelled) {
     result.cancelled = true;
     return result;
   }

@@ -14,7 +14,7 @@
 #include <functional>
 #include <vector>
 
-#include "exporter/Transcoder.h"
+#include "jobs/ToolRunner.h"
 
 namespace preserver {
 
@@ -64,7 +64,7 @@ struct MasterJob {
   QString masterHashes;
 };
 
-MasterResult MakeMaster(const exporter::FfmpegTools& tools, const MasterPlan& plan,
+MasterResult MakeMaster(const jobs::FfmpegTools& tools, const MasterPlan& plan,
                         const MasterJob& job, const std::function<void(int percent)>& progress,
                         const std::atomic<bool>* cancel);
 

@@ -14,8 +14,9 @@
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
-#include "exporter/Exporter.h"
-#include "exporter/StagingFolder.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
+#include "jobs/TerminalLine.h"
 #include "medium/Interruption.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
@@ -282,22 +283,22 @@ bool BagWriter::Describe() {
     ++p.index;
     p.item = r.relative;
     Report(p);
-    exporter::ToolOptions options;
+    jobs::ToolOptions options;
     options.cancel = cancel_;
-    const exporter::ToolResult run = exporter::RunTool(
+    const jobs::ToolResult run = jobs::RunTool(
         request_.tools.ffprobe,
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
          QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
          QStringLiteral("--"), copy + u'/' + r.relative},
         options);
-    if (run.end == exporter::ToolResult::End::Cancelled) {
+    if (run.end == jobs::ToolResult::End::Cancelled) {
       Cancelled();
       return false;
     }
     QJsonObject probe = QJsonDocument::fromJson(run.output).object();
     if (!run.Ok() || probe.isEmpty()) {
       const QString why =
-          run.end == exporter::ToolResult::End::NotStarted
+          run.end == jobs::ToolResult::End::NotStarted
               ? QStringLiteral("ffprobe could not be started (is ffmpeg installed?)")
           : run.Ok() ? QStringLiteral("ffprobe gave no description")
                      : QStringLiteral("ffprobe cannot read it: %1").arg(run.LastWords());
@@ -340,8 +341,8 @@ bool BagWriter::Describe() {
   return true;
 }
 
-QString FfmpegVersion(const exporter::FfmpegTools& tools) {
-  const exporter::ToolResult run = exporter::RunTool(tools.ffmpeg, {QStringLiteral("-version")});
+QString FfmpegVersion(const jobs::FfmpegTools& tools) {
+  const jobs::ToolResult run = jobs::RunTool(tools.ffmpeg, {QStringLiteral("-version")});
   const QString first = QString::fromUtf8(run.output).section(u'\n', 0, 0);
   const QStringList words = first.split(u' ');
   return words.size() >= 3 ? words[0] + u' ' + words[2] : QStringLiteral("ffmpeg");
@@ -587,31 +588,22 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   s.medium = QDir::toNativeSeparators(root);
   if (request.outDir.isEmpty())
     return refuse(QStringLiteral("no output folder given: --preserve OUTDIR"));
-  const QString out = exporter::ResolvedAbsolute(request.outDir);
-  if (exporter::IsWithin(out, root)) {
-    return refuse(QStringLiteral("%1 lies on the medium, which is never written to")
-                      .arg(QDir::toNativeSeparators(out)));
-  }
-  QString name = request.bagName.isEmpty() ? QFileInfo(root).fileName() : request.bagName;
-  if (name.isEmpty() || name.startsWith(u'.')) name = QStringLiteral("medium") + name;
+  const QString out = jobs::ResolvedAbsolute(request.outDir);
+  const QString onMedium = jobs::OnMediumReason(out, root);
+  if (!onMedium.isEmpty()) return refuse(onMedium);
+  const QString name =
+      request.bagName.isEmpty() ? jobs::MediumFolderNames({root}).value(root) : request.bagName;
   const QString target = out + u'/' + name;
   s.bag = QDir::toNativeSeparators(target);
   const QFileInfo existing(target);
   if (existing.exists() || existing.isSymLink()) {
-    if (exporter::IsWithin(root, exporter::ResolvedAbsolute(target))) {
-      return fail(QStringLiteral("%1 holds the medium itself: not replaced").arg(s.bag));
-    }
-    if (!request.force) {
-      return fail(
-          QStringLiteral("%1 exists already: not replaced (--force replaces it)").arg(s.bag));
-    }
+    const QString why = jobs::ReplaceReason(target, root, request.force);
+    if (!why.isEmpty()) return fail(s.bag + u' ' + why);
   }
-  if (!QDir().mkpath(out) || !QFileInfo(out).isDir()) {
-    return refuse(
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out)));
-  }
-  const QString outDir = QFileInfo(out).canonicalFilePath();
-  exporter::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
+  QString error;
+  const QString outDir = jobs::MakeOutputFolder(out, &error);
+  if (outDir.isEmpty()) return refuse(error);
+  jobs::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
   if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
     s.error = QStringLiteral("cannot make a folder in %1: %2")
@@ -627,7 +619,6 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
     s.status = BagSummary::Status::Cancelled;
     return s;
   }
-  QString error;
   if (!staging.PutInPlace(&error)) {
     s.status = BagSummary::Status::Failed;
     s.error = QStringLiteral("%1 %2").arg(s.bag, error);
@@ -722,19 +713,13 @@ class ProgressLine {
                    .arg(Megabytes(p.done), Megabytes(p.total));
         break;
     }
-    if (text == last_) return;
-    last_ = text;
-    if (text.size() > 78) text = text.left(75) + QStringLiteral("...");
-    std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
-    std::fflush(stderr);
+    line_.Show(text);
   }
-  void Clear() {
-    if (!last_.isEmpty()) std::fputs("\r\033[K", stderr);
-    last_.clear();
-  }
+  void Clear() { line_.Clear(); }
+  bool Active() const { return line_.Active(); }
 
  private:
-  QString last_;
+  jobs::TerminalLine line_;
 };
 
 }  // namespace
@@ -755,16 +740,15 @@ int RunPreserve(const std::optional<QString>& mediumFolder, const QString& outDi
 }
 
 int RunPreserveMedia(const QStringList& media, const QString& outDir, bool masters, bool force) {
-  const bool terminal = exporter::IsTerminal(stderr);
   PreserveRequest request;
   request.outDir = outDir;
   request.masters = masters;
   request.force = force;
   ProgressLine line;
   PreserveProgressFn progress;
-  if (terminal) progress = [&line](const PreserveProgress& p) { line.Show(p); };
+  if (line.Active()) progress = [&line](const PreserveProgress& p) { line.Show(p); };
   medium::Interruption interruption;
-  QSet<QString> taken;
+  const QHash<QString, QString> names = jobs::MediumFolderNames(media);
   int status = 0;
   int complete = 0;
   QStringList notBegun;
@@ -773,14 +757,9 @@ int RunPreserveMedia(const QStringList& media, const QString& outDir, bool maste
       notBegun << QDir::toNativeSeparators(root);
       continue;
     }
-    // Two media of one name (two copies of a disc, say) get bags of their own: "-2", "-3" ...
-    QString base = QFileInfo(QFileInfo(root).canonicalFilePath()).fileName();
-    if (base.isEmpty() || base.startsWith(u'.')) base = QStringLiteral("medium") + base;
-    request.bagName = base;
-    for (int n = 2; taken.contains(request.bagName.toLower()); ++n) {
-      request.bagName = QStringLiteral("%1-%2").arg(base).arg(n);
-    }
-    taken.insert(request.bagName.toLower());
+    // Two media of one name (two copies of a disc, say) get bags of their own, named as the
+    // export of the same shelf names its folders.
+    request.bagName = names.value(root);
     BagSummary s = PreserveMedium(root, request, progress, interruption.CancelFlag());
     line.Clear();
     if (interruption.Interrupted() && s.status == BagSummary::Status::Cancelled) {

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "exporter/Transcoder.h"
+#include "jobs/ToolRunner.h"
 #include "preserver/FileCopy.h"
 
 namespace preserver {
@@ -24,7 +24,7 @@ struct PreserveRequest {
   bool masters = false;  // also the lossless masters and their proofs
   bool force = false;    // replace a bag of that name
   int threads = 2;       // for checking what was written
-  exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
+  jobs::FfmpegTools tools = jobs::FfmpegTools::FromPath();
   SourceOpener openSource = OpenLocalFile;
 };
 

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
     mediumDir = copy;
   }
   const layout::MediumLayout medium(mediumDir);
-  const exporter::FfmpegTools tools = exporter::FfmpegTools::FromPath();
+  const jobs::FfmpegTools tools = jobs::FfmpegTools::FromPath();
 
   // The whole export, as "Ambrel --export" does it.
   // CPU time counts ours (the check, the pictures, the pages) and ffmpeg's apart; on a machine

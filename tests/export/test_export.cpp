@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "medium/Paths.h"

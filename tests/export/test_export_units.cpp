@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"
@@ -358,7 +359,7 @@ class ExportUnitsTest : public QObject {
     QFETCH(QString, line);
     QFETCH(double, duration);
     QFETCH(std::optional<int>, expected);
-    QCOMPARE(ProgressPercent(line, duration), expected);
+    QCOMPARE(jobs::ProgressPercent(line, duration), expected);
   }
 
   void encoding() {

@@ -211,6 +211,57 @@ class FoundationTest : public QObject {
     QCOMPARE(o.rest, rest);
   }
 
+  // One command a run: two commands, or an option that goes with none of the command given, is
+  // a usage error that names both, never a command dropped in silence.
+  void launcherCommand_data() {
+    using C = medium::LauncherCommand;
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("error");
+    auto row = [](const char* name, QStringList args, C command, const char* error = "") {
+      QTest::newRow(name) << args << int(command) << QString::fromUtf8(error);
+    };
+    row("the window", {"/d"}, C::Window);
+    row("check", {"--check", "/d"}, C::Check);
+    row("check of a library", {"--check", "--library", "/s"}, C::LibraryCheck);
+    row("export of a library", {"--export", "/o", "--library", "/s", "--force"}, C::LibraryExport);
+    row("preserve a library with masters", {"--preserve", "/o", "--masters", "--library", "/s"},
+        C::LibraryPreserve);
+    row("search with json", {"--search", "q", "--json", "/s"}, C::Search);
+    row("the library", {"--library"}, C::Library);
+    row("verify", {"--verify", "/b1", "/b2"}, C::Verify);
+    row("help wins", {"--help", "--check", "--search", "q"}, C::Window);
+    row("search and check", {"--search", "q", "--check"}, C::Window,
+        "--check and --search cannot be given together: one command at a time");
+    row("verify and preserve", {"--verify", "--preserve", "/o", "/b"}, C::Window,
+        "--preserve and --verify cannot be given together: one command at a time");
+    row("export and check", {"--export", "/o", "--check"}, C::Window,
+        "--check and --export cannot be given together: one command at a time");
+    row("verify of a library", {"--verify", "--library", "/s"}, C::Window,
+        "--verify takes bags, not a library: --verify BAG...");
+    row("masters without preserve", {"--masters", "/d"}, C::Window,
+        "--masters goes with --preserve");
+    row("masters with check", {"--check", "--masters"}, C::Window,
+        "--masters goes with --preserve, not with --check");
+    row("json with export", {"--export", "/o", "--json"}, C::Window,
+        "--json goes with --check or --search, not with --export");
+    row("json with the library", {"--library", "--json"}, C::Window,
+        "--json goes with --check or --search, not with --library");
+    row("force alone", {"--force"}, C::Window, "--force goes with --export or --preserve");
+    row("index of a library", {"--index", "sqlite:/tmp/i", "--library", "/s"}, C::Library);
+    row("index with a search", {"--search", "q", "--index", "sqlite:/tmp/i"}, C::Search);
+    row("index with one medium's check", {"--check", "/d", "--index", "sqlite:/tmp/i"}, C::Window,
+        "--index goes with --library or --search, not with --check");
+  }
+  void launcherCommand() {
+    QFETCH(QStringList, args);
+    QFETCH(int, command);
+    QFETCH(QString, error);
+    const ProgramOptions o = ParseProgramOptions(args, OptionProgram::Launcher);
+    QCOMPARE(o.error, error);
+    if (error.isEmpty()) QCOMPARE(int(o.command), command);
+  }
+
   // --at: seconds, m:ss or h:mm:ss, never negative; a player's option like the others.
   void startAt_data() {
     QTest::addColumn<QStringList>("args");

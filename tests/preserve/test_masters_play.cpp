@@ -53,7 +53,7 @@ class MastersPlayTest : public QObject {
     const preserver::MasterJob job{input, out.filePath("media.mkv"), out.filePath("o.hash"),
                                    out.filePath("m.hash")};
     const preserver::MasterResult made =
-        preserver::MakeMaster(exporter::FfmpegTools::FromPath(), plan, job, {}, nullptr);
+        preserver::MakeMaster(jobs::FfmpegTools::FromPath(), plan, job, {}, nullptr);
     QVERIFY2(made.proved, qPrintable(made.error + made.differences.join("; ")));
 
     TempMedium copy;

@@ -473,7 +473,7 @@ class PreserveTest : public QObject {
     plan.streams[0].masterCodec = "flac";
     QTemporaryDir out;
     MasterJob job{input, out.filePath("m.mkv"), out.filePath("o.hash"), out.filePath("m.hash")};
-    const MasterResult r = MakeMaster(exporter::FfmpegTools::FromPath(), plan, job, {}, nullptr);
+    const MasterResult r = MakeMaster(jobs::FfmpegTools::FromPath(), plan, job, {}, nullptr);
     QVERIFY(r.made);
     QVERIFY(!r.proved);
     QCOMPARE(r.differences, QStringList{"stream 0 (audio wmav2 as flac): decoded samples differ"});

@@ -1,4 +1,4 @@
-#include "exporter/ToolRunner.h"
+#include "jobs/ToolRunner.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>
@@ -7,10 +7,12 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #endif
 
-namespace exporter {
+namespace jobs {
 
 FfmpegTools FfmpegTools::FromPath() {
   FfmpegTools tools;
@@ -125,4 +127,27 @@ ToolResult RunTool(const QString& program, const QStringList& arguments,
   return result;
 }
 
-}  // namespace exporter
+std::optional<double> ProgressSeconds(const QString& progressLine) {
+  // out_time_ms carries microseconds as well, an old naming slip ffmpeg keeps.
+  const QString line = progressLine.trimmed();
+  const qsizetype eq = line.indexOf(u'=');
+  if (eq < 0) return std::nullopt;
+  const QStringView key = QStringView(line).left(eq);
+  if (key != QLatin1String("out_time_us") && key != QLatin1String("out_time_ms")) {
+    return std::nullopt;
+  }
+  bool ok = false;
+  const double us = line.mid(eq + 1).toDouble(&ok);
+  if (!ok) return std::nullopt;
+  return us / 1e6;
+}
+
+std::optional<int> ProgressPercent(const QString& progressLine, double durationS) {
+  if (progressLine.trimmed() == QLatin1String("progress=end")) return 100;
+  const std::optional<double> seconds = ProgressSeconds(progressLine);
+  if (!seconds || !(durationS > 0)) return std::nullopt;
+  const double percent = std::floor(*seconds / durationS * 100.0);
+  return static_cast<int>(std::clamp(percent, 0.0, 99.0));
+}
+
+}  // namespace jobs

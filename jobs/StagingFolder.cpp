@@ -1,11 +1,11 @@
-#include "exporter/StagingFolder.h"
+#include "jobs/StagingFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
-namespace exporter {
+namespace jobs {
 
 StagingFolder::StagingFolder(const QString& parent, const QString& name, const QString& purpose)
     : parent_(parent),
@@ -67,4 +67,4 @@ bool IsWithin(const QString& path, const QString& folder) {
   return path.startsWith(prefix);
 }
 
-}  // namespace exporter
+}  // namespace jobs

@@ -1,10 +1,12 @@
-#include "launcher/LauncherApp.h"
+#include "app/AmbrelApp.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <cstdio>
 
+#include "checker/CheckCommand.h"
 #include "checker/MediumCheck.h"
+#include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
 #include "launcher/Ambrel_frm.h"
 #include "launcher/EngineProbe.h"
@@ -93,9 +95,49 @@ bool HasOwnMedium() {
   return medium::FileExists(layout::Current().ConfigPath());
 }
 
+// Every command that prints to the terminal instead of showing a window.
+int RunCommand(const medium::ProgramOptions& options) {
+  using Command = medium::LauncherCommand;
+  switch (options.command) {
+    case Command::Search:
+      return library::RunSearch(*options.search, options.json, options.libraryDirs,
+                                options.index.value_or(QString()));
+    case Command::LibraryCheck:
+      return library::RunLibraryCheck(options.libraryDirs, options.json);
+    case Command::LibraryExport:
+      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs,
+                                       options.index.value_or(QString()));
+    case Command::LibraryPreserve:
+      return PreserveLibrary(*options.preserveDir, options.masters, options.force,
+                             options.libraryDirs);
+    case Command::Library:
+      return library::RunLibraryListing(options.libraryDirs, options.index.value_or(QString()));
+    case Command::Check:
+      if (!options.medium && !HasOwnMedium()) {
+        // Checking the program's own folder would only list a missing config.txt.
+        std::fprintf(stderr,
+                     "Ambrel: no medium found: %s holds no Data/config.txt. Name the medium's "
+                     "folder: Ambrel --check DIR\n",
+                     qPrintable(layout::Current().NativeRoot()));
+        return 2;
+      }
+      return checker::RunCheck(options.medium, options.json);
+    case Command::Export:
+      return exporter::RunExport(options.medium, *options.exportDir, options.force, options.rest);
+    case Command::Verify:
+      return preserver::RunVerify(options.rest);
+    case Command::Preserve:
+      return preserver::RunPreserve(options.medium, *options.preserveDir, options.masters,
+                                    options.force);
+    case Command::Window:
+      break;
+  }
+  return 2;
+}
+
 }  // namespace
 
-int RunLauncher(int argc, char** argv) {
+int RunAmbrel(int argc, char** argv) {
   const medium::ProgramOptions options =
       medium::ParseProgramOptions(argc, argv, medium::OptionProgram::Launcher);
   if (!options.error.isEmpty()) {
@@ -112,59 +154,25 @@ int RunLauncher(int argc, char** argv) {
     std::printf("Ambrel %s\n", PROJECT_VERSION_TEXT);
     return 0;
   }
-  if (options.preserveDir && options.library) {
-    QCoreApplication app(argc, argv);
-    return PreserveLibrary(*options.preserveDir, options.masters, options.force,
-                           options.libraryDirs);
-  }
-  if (options.library && !options.search && !options.check && !options.exportDir &&
-      CanShowWindow()) {
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
-    return librarywindow::RunLibraryWindow(options.libraryDirs, options.index.value_or(QString()));
-  }
-  if (options.library) {
-    // The library's commands print to the terminal; the index needs an application object for
-    // its cache and config folders.
-    QCoreApplication app(argc, argv);
-    const QString index = options.index.value_or(QString());
-    if (options.search)
-      return library::RunSearch(*options.search, options.json, options.libraryDirs, index);
-    if (options.check) return library::RunLibraryCheck(options.libraryDirs, options.json);
-    if (options.exportDir) {
-      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs,
-                                       index);
+  switch (options.command) {
+    case medium::LauncherCommand::Window:
+      break;
+    case medium::LauncherCommand::Library:
+      if (CanShowWindow()) {
+        QApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
+        return librarywindow::RunLibraryWindow(options.libraryDirs,
+                                                 options.index.value_or(QString()));
+      }
+      [[fallthrough]];
+    default: {
+      // The commands print to the terminal, so that they run over ssh and in scripts; the
+      // library needs an application object for its cache and config folders.
+      QCoreApplication app(argc, argv);
+      return RunCommand(options);
     }
-    return library::RunLibraryListing(options.libraryDirs, index);
   }
-  if (options.check) {
-    // No window: the report goes to the terminal, so that it runs over ssh and in scripts.
-    QCoreApplication app(argc, argv);
-    if (!options.medium && !HasOwnMedium()) {
-      // Checking the program's own folder would only list a missing config.txt.
-      std::fprintf(stderr,
-                   "Ambrel: no medium found: %s holds no Data/config.txt. Name the medium's "
-                   "folder: Ambrel --check DIR\n",
-                   qPrintable(layout::Current().NativeRoot()));
-      return 2;
-    }
-    return checker::RunCheck(options.medium, options.json);
-  }
-  if (options.exportDir) {
-    QCoreApplication app(argc, argv);
-    return exporter::RunExport(options.medium, *options.exportDir, options.force, options.rest);
-  }
-  if (options.verify) {
-    QCoreApplication app(argc, argv);
-    return preserver::RunVerify(options.rest);
-  }
-  if (options.preserveDir) {
-    QCoreApplication app(argc, argv);
-    return preserver::RunPreserve(options.medium, *options.preserveDir, options.masters,
-                                  options.force);
-  }
-
   QApplication app(argc, argv);
   // The window class by which docks group the window with the desktop entry.
   QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));

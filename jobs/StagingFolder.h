@@ -7,7 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-namespace exporter {
+namespace jobs {
 
 class StagingFolder {
  public:
@@ -53,4 +53,4 @@ QString ResolvedAbsolute(const QString& path);
 // Whether path is folder or lies below it (both resolved).
 bool IsWithin(const QString& path, const QString& folder);
 
-}  // namespace exporter
+}  // namespace jobs

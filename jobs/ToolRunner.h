@@ -10,8 +10,9 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <optional>
 
-namespace exporter {
+namespace jobs {
 
 // Where ffmpeg and ffprobe are: found on PATH unless given (tests, other installs).
 struct FfmpegTools {
@@ -53,4 +54,12 @@ ToolResult RunTool(const QString& program, const QStringList& arguments,
 // Makes a process started later end with the thread that starts it (Linux; elsewhere nothing).
 void EndWithParent(QProcess& process);
 
-}  // namespace exporter
+// ffmpeg's "-progress" lines, a key=value a line.
+// The time one line of "-progress" output gives (out_time_us, in seconds); nothing otherwise.
+std::optional<double> ProgressSeconds(const QString& progressLine);
+
+// The percentage 0..100 done from one "-progress" block's out_time (microseconds) and the
+// duration; nothing when the line carries no time.
+std::optional<int> ProgressPercent(const QString& progressLine, double durationS);
+
+}  // namespace jobs

@@ -1,0 +1,5 @@
+#include "app/AmbrelApp.h"
+
+int main(int argc, char** argv) {
+  return RunAmbrel(argc, argv);
+}
