@@ -4,8 +4,6 @@
 
 #include <QDir>
 
-#include "library/IndexBackends.h"
-
 namespace library {
 
 QString IndexLocation::Text() const {

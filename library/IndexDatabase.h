@@ -131,6 +131,11 @@ class IndexDatabase {
 
   // Claims the place for reading; null when another program holds it.
   virtual std::unique_ptr<Claim> TryClaim(const QString& key) = 0;
+  // Inside a write transaction: waits while another program writes a medium of this identity
+  // (an SQLite file has one writer at a time anyway).
+  virtual bool LockIdentity(const QString& identity, DbError* error) {
+    return (void)identity, (void)error, true;
+  }
 
  protected:
   explicit IndexDatabase(IndexLocation location) : location_(std::move(location)) {}
@@ -143,5 +148,9 @@ class IndexDatabase {
 
 // The schema's statements common to both backends after their own kinds of column are put in.
 QStringList CommonSchema(bool postgres);
+
+// The two backends, each in a file of its own, made by IndexDatabase::Make.
+std::unique_ptr<IndexDatabase> MakeSqliteIndex(const IndexLocation& location);
+std::unique_ptr<IndexDatabase> MakePostgresIndex(const IndexLocation& location);
 
 }  // namespace library

@@ -11,7 +11,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "library/IndexBackends.h"
+#include "library/IndexDatabase.h"
 
 namespace library {
 
@@ -25,6 +25,17 @@ constexpr int kLockIdentity = 0x416d6202;
 
 // A server that answers nothing within this many seconds is taken to be out of reach.
 constexpr const char* kConnectTimeout = "10";
+
+// A number for a text that is the same in every program on every machine (FNV-1a over UTF-8),
+// for the locks two programs agree on.
+qint32 StableHash(const QString& text) {
+  quint32 h = 2166136261u;
+  for (const char c : text.toUtf8()) {
+    h ^= quint8(c);
+    h *= 16777619u;
+  }
+  return qint32(h);
+}
 
 QString Trimmed(const char* message) {
   return QString::fromUtf8(message ? message : "").trimmed();
@@ -131,7 +142,7 @@ class PostgresIndex : public IndexDatabase {
   QString MatchValue(const std::vector<QStringList>& groups,
                      const QStringList& prefixes) const override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
-  bool LockIdentity(const QString& identity, DbError* error);
+  bool LockIdentity(const QString& identity, DbError* error) override;
   void Unlock(qint32 key) {
     if (conn_ && PQstatus(conn_) == CONNECTION_OK)
       Exec(QStringLiteral("SELECT pg_advisory_unlock(?, ?)"), {kLockPlace, key});
@@ -477,11 +488,6 @@ bool PostgresIndex::Rebuild(const QString& why) {
 
 std::unique_ptr<IndexDatabase> MakePostgresIndex(const IndexLocation& location) {
   return std::make_unique<PostgresIndex>(location);
-}
-
-bool LockIdentityFor(IndexDatabase& db, const QString& identity, DbError* error) {
-  if (!db.IsPostgres()) return true;
-  return static_cast<PostgresIndex&>(db).LockIdentity(identity, error);
 }
 
 }  // namespace library

@@ -1,17 +1,13 @@
-#include <QDateTime>
+#include "library/IndexQueries.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <optional>
 
-#include "library/IndexDatabase.h"
-#include "library/LibraryIndex.h"
-#include "library/LibraryIndexImpl.h"
 #include "library/TextTerms.h"
-
-// Reading the index: the media with their presentations, the search, a presentation's passages.
-// The same SQL on both backends, apart from the full-text match the database gives.
 
 namespace library {
 
@@ -181,30 +177,16 @@ void MakeSnippet(const QString& text, const Marker& marker, SearchHit& hit) {
 
 }  // namespace
 
-QString MediumEntry::SeenElsewhere() const {
-  if (present || places.empty()) return QString();
-  const MediumPlace& p = places.front();
-  return QStringLiteral("seen on %1 at %2, %3")
-      .arg(p.host, p.path,
-           QDateTime::fromMSecsSinceEpoch(p.seenMs).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-}
-
-std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
-  std::vector<MediumEntry> media;
-  if (!d_->db) return media;
-  IndexDatabase& db = *d_->db;
+bool ListMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
+               std::vector<MediumEntry>* out, DbError* error) {
+  std::vector<MediumEntry>& media = *out;
   std::vector<MediumRow> rows;
-  DbError error;
   std::vector<DbRow> presentations;
-  if (!ReadMedia(db, d_->host, roots, &rows, &error) ||
+  if (!ReadMedia(db, host, roots, &rows, error) ||
       !db.Query(QStringLiteral("SELECT id, medium, title, folder, length_ms, slides, sections, "
                                "languages, players FROM presentations ORDER BY medium, position"),
-                {}, &presentations, &error)) {
-    d_->Failed(error);
-    if (MendIfDamaged(error)) d_->error = Notice();
-    return media;
-  }
-  d_->error.clear();
+                {}, &presentations, error))
+    return false;
   QHash<qint64, size_t> byId;
   for (MediumRow& row : rows) {
     if (!row.included) continue;
@@ -228,30 +210,21 @@ std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
     media[*at].presentations.push_back(std::move(e));
   }
   SortByPath(media);
-  return media;
+  return true;
 }
 
-SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots, int limit) const {
+SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& text,
+                         const QStringList& roots, int limit, DbError* failure) {
   SearchResult result;
   result.query = ParseQuery(text);
   if (result.query.IsEmpty() || limit <= 0) return result;
-  if (!d_->db) {
-    result.error = d_->error.isEmpty() ? QStringLiteral("the index is not open") : d_->error;
-    result.unreachable = d_->unreachable;
-    return result;
-  }
-  IndexDatabase& db = *d_->db;
   DbError error;
   auto fail = [&] {
     result.hits.clear();
     result.error = error.text;
     result.unreachable = error.kind == DbFailure::Unreachable;
-    d_->Failed(error);
     db.Exec(QStringLiteral("ROLLBACK"));
-    if (MendIfDamaged(error)) {
-      result.mended = true;
-      result.error = Notice();
-    }
+    if (failure) *failure = error;
     return result;
   };
   // One snapshot for the whole search, in which nothing can be written.
@@ -260,7 +233,7 @@ SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots,
     return fail();
 
   std::vector<MediumRow> rows;
-  if (!ReadMedia(db, d_->host, roots, &rows, &error)) return fail();
+  if (!ReadMedia(db, host, roots, &rows, &error)) return fail();
   QHash<qint64, MediumEntry> media;
   bool all = true;
   for (MediumRow& row : rows) {
@@ -423,17 +396,13 @@ SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots,
   return result;
 }
 
-void LibraryIndex::Passages(qint64 presentationId,
-                            const std::function<void(const StoredPassage&)>& take) const {
-  if (!d_->db) return;
+bool ReadPassages(IndexDatabase& db, qint64 presentationId,
+                  const std::function<void(const StoredPassage&)>& take, DbError* error) {
   std::vector<DbRow> rows;
-  DbError error;
-  if (!d_->db->Query(QStringLiteral("SELECT place, language, at_ms, piece, text FROM passages "
-                                    "WHERE presentation = ? ORDER BY id"),
-                     {presentationId}, &rows, &error)) {
-    d_->Failed(error);
-    return;
-  }
+  if (!db.Query(QStringLiteral("SELECT place, language, at_ms, piece, text FROM passages WHERE "
+                               "presentation = ? ORDER BY id"),
+                {presentationId}, &rows, error))
+    return false;
   // A long passage was kept in pieces: given whole again.
   std::optional<StoredPassage> pending;
   for (const DbRow& r : rows) {
@@ -446,6 +415,7 @@ void LibraryIndex::Passages(qint64 presentationId,
                             r.value(2).toLongLong(), r.value(4).toString()};
   }
   if (pending) take(*pending);
+  return true;
 }
 
 }  // namespace library

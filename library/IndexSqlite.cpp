@@ -18,7 +18,7 @@
 #include <QUuid>
 #include <unordered_map>
 
-#include "library/IndexBackends.h"
+#include "library/IndexDatabase.h"
 
 namespace library {
 
@@ -510,15 +510,6 @@ bool SqliteIndex::CheckDamaged(QString* what) {
 
 std::unique_ptr<IndexDatabase> MakeSqliteIndex(const IndexLocation& location) {
   return std::make_unique<SqliteIndex>(location);
-}
-
-qint32 StableHash(const QString& text) {
-  quint32 h = 2166136261u;
-  for (const char c : text.toUtf8()) {
-    h ^= quint8(c);
-    h *= 16777619u;
-  }
-  return qint32(h);
 }
 
 }  // namespace library

@@ -4,8 +4,6 @@
 #include <QSysInfo>
 #include <algorithm>
 
-#include "library/IndexBackends.h"
-
 namespace library {
 
 namespace {
@@ -107,7 +105,7 @@ bool WriteMedium(IndexDatabase& db, const MediumContent& content, const QString&
   const bool ok = db.Transaction(error, [&](DbError* e) {
     added.clear();
     // Two programs that read copies of one disc at once: the second waits, then finds it.
-    if (!LockIdentityFor(db, content.identity, e)) return false;
+    if (!db.LockIdentity(content.identity, e)) return false;
     std::vector<DbRow> found;
     if (!db.Query(QStringLiteral("SELECT id FROM media WHERE identity = ?"), {content.identity},
                   &found, e))

@@ -14,28 +14,39 @@
 #include <deque>
 #include <future>
 
+#include "library/IndexDatabase.h"
+#include "library/IndexQueries.h"
 #include "library/IndexWriter.h"
-#include "library/LibraryIndexImpl.h"
 #include "library/MediumReading.h"
 
 namespace library {
 
-// ---- progress --------------------------------------------------------------------------------
+struct LibraryIndex::Impl {
+  QString given;  // what the index was named by
+  IndexLocation location;
+  QString locationError;  // what was given cannot name an index
+  std::unique_ptr<IndexDatabase> db;
+  QString host = HostName();
+  KnownWords known;
+  QString error;
+  bool unreachable = false;
 
-double IndexProgress::Fraction() const {
-  if (media <= 0) return 1.0;
-  double part = 0;
-  if (presentations > 0) part = double(presentation) / presentations;
-  if (unchanged) part = 1.0;
-  return std::clamp((std::max(medium, 1) - 1 + part) / media, 0.0, 1.0);
-}
-
-QString IndexProgress::Line() const {
-  QString line = QStringLiteral("Indexing %1/%2 %3").arg(medium).arg(media).arg(mediumPath);
-  if (unchanged) return line + QStringLiteral(": unchanged");
-  if (presentations > 0) line += QStringLiteral(": %1/%2").arg(presentation).arg(presentations);
-  return line;
-}
+  // Notes a failure for Error() and Unreachable().
+  void Failed(const DbError& e) {
+    error = e.text;
+    unreachable = e.kind == DbFailure::Unreachable;
+  }
+  // Mends an index found damaged by a failed statement (SQLite's quick check), from the media.
+  bool MendIfDamaged(const DbError& e) {
+    if (!db) return false;
+    QString what = e.text;
+    const bool damaged =
+        e.kind == DbFailure::Damaged || (e.kind == DbFailure::Failed && db->CheckDamaged(&what));
+    if (!damaged) return false;
+    known = KnownWords();
+    return db->Rebuild(what);
+  }
+};
 
 // ---- the index -------------------------------------------------------------------------------
 
@@ -121,14 +132,46 @@ bool LibraryIndex::Unreachable() const {
   return d_->unreachable;
 }
 
-bool LibraryIndex::MendIfDamaged(const DbError& error) const {
-  if (!d_->db) return false;
-  QString what = error.text;
-  const bool damaged = error.kind == DbFailure::Damaged ||
-                       (error.kind == DbFailure::Failed && d_->db->CheckDamaged(&what));
-  if (!damaged) return false;
-  d_->known = KnownWords();
-  return d_->db->Rebuild(what);
+std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
+  std::vector<MediumEntry> media;
+  if (!d_->db) return media;
+  DbError error;
+  if (!ListMedia(*d_->db, d_->host, roots, &media, &error)) {
+    media.clear();
+    d_->Failed(error);
+    if (d_->MendIfDamaged(error)) d_->error = Notice();
+    return media;
+  }
+  d_->error.clear();
+  return media;
+}
+
+SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots, int limit) const {
+  if (!d_->db) {
+    SearchResult result;
+    result.query = ParseQuery(text);
+    if (result.query.IsEmpty() || limit <= 0) return result;
+    result.error = d_->error.isEmpty() ? QStringLiteral("the index is not open") : d_->error;
+    result.unreachable = d_->unreachable;
+    return result;
+  }
+  DbError error;
+  SearchResult result = SearchIndex(*d_->db, d_->host, text, roots, limit, &error);
+  if (error.IsSet()) {
+    d_->Failed(error);
+    if (d_->MendIfDamaged(error)) {
+      result.mended = true;
+      result.error = Notice();
+    }
+  }
+  return result;
+}
+
+void LibraryIndex::Passages(qint64 presentationId,
+                            const std::function<void(const StoredPassage&)>& take) const {
+  if (!d_->db) return;
+  DbError error;
+  if (!ReadPassages(*d_->db, presentationId, take, &error)) d_->Failed(error);
 }
 
 namespace {
@@ -330,7 +373,7 @@ UpdateResult LibraryIndex::Update(const QStringList& roots, const ProgressFn& pr
       }
       failed = !write(content);
     }
-    if (failed && !rebuilt && !cancelled() && MendIfDamaged(error)) {
+    if (failed && !rebuilt && !cancelled() && d_->MendIfDamaged(error)) {
       // Damage found while writing: the index is made anew and the media read again.
       rebuilt = true;
       result = UpdateResult();

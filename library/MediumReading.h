@@ -10,7 +10,7 @@
 #include <atomic>
 #include <vector>
 
-#include "library/LibraryIndex.h"
+#include "library/IndexTypes.h"
 
 namespace library {
 
