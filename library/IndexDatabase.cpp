@@ -73,8 +73,10 @@ QStringList CommonSchema(bool postgres) {
   const QString bytewise = postgres ? QStringLiteral(" COLLATE \"C\"") : QString();
   return {
       // A medium is known by what it holds: the identity is a hash of its text files.
+      // pieces and words: of its passages, for the ranking's average length.
       QStringLiteral("CREATE TABLE media(id %1, identity TEXT NOT NULL UNIQUE, problems TEXT, "
-                     "replaced_by BIGINT, made_ms BIGINT NOT NULL)")
+                     "replaced_by BIGINT, made_ms BIGINT NOT NULL, pieces BIGINT NOT NULL "
+                     "DEFAULT 0, words BIGINT NOT NULL DEFAULT 0)")
           .arg(id),
       // Where each workstation has seen it: one row per host and folder.
       QStringLiteral("CREATE TABLE places(id %1, medium BIGINT NOT NULL, host TEXT NOT NULL, path "
@@ -92,8 +94,11 @@ QStringList CommonSchema(bool postgres) {
       QStringLiteral("CREATE TABLE vocabulary(word TEXT%1 NOT NULL, term TEXT NOT NULL, length "
                      "INTEGER NOT NULL, PRIMARY KEY(word, term))")
           .arg(bytewise),
-      QStringLiteral("CREATE INDEX vocabulary_term ON vocabulary(term)"),
       QStringLiteral("CREATE INDEX vocabulary_length ON vocabulary(length)"),
+      // Each term with the number of pieces that hold it: how rare a word is, for the ranking,
+      // and which of the words a prefix begins are the most frequent.
+      QStringLiteral("CREATE TABLE terms(term TEXT%1 PRIMARY KEY, pieces BIGINT NOT NULL)")
+          .arg(bytewise),
       // The stemmers the index's texts were cut with: a query's words are cut with each of them.
       QStringLiteral("CREATE TABLE stemmers(name TEXT PRIMARY KEY)"),
   };

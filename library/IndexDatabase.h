@@ -9,6 +9,7 @@
 // One object per thread: a Qt SQL connection belongs to the thread that opened it, and a libpq
 // connection is not to be shared either.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -23,7 +24,9 @@ namespace library {
 // newer version is refused and left as it is.
 // 4: media known by their content, with the places they were seen; stemmed terms of our own;
 //    passages in pieces of bounded length; a vocabulary for prefixes and typos.
-inline constexpr int kSchemaVersion = 4;
+// 5: the ranking's statistics: the pieces that hold each term, each piece's repeated terms, the
+//    pieces and words of each medium.
+inline constexpr int kSchemaVersion = 5;
 
 // How a presentation's players are kept in one column.
 enum PlayerBits { kTaviscoBit = 1, kNorvantaBit = 2 };
@@ -80,7 +83,8 @@ struct PassageRow {
   int piece = 0;
   int words = 0;
   QString text;
-  QString terms;  // the piece's terms, separated by blanks
+  QString terms;    // the piece's terms, each once, separated by blanks
+  QString repeats;  // "term:count" of those it holds more than once
 };
 
 class IndexDatabase {
@@ -122,12 +126,14 @@ class IndexDatabase {
   virtual bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) = 0;
   // Adds words with the terms they were indexed under ("word<TAB>term"), those known kept.
   virtual bool InsertVocabulary(const QStringList& pairs, DbError* error) = 0;
-  // The condition "passage p holds every group's terms" for a WHERE clause, and its one bound
-  // value. groups: for each word, the terms any of which it stands for; prefixes: terms taken as
-  // beginnings of longer ones, one per group (empty for none).
-  virtual QString MatchCondition() const = 0;
-  virtual QString MatchValue(const std::vector<QStringList>& groups,
-                             const QStringList& prefixes) const = 0;
+  // Adds to each term's count of pieces that hold it (inside a transaction, as its last step:
+  // on a server this holds the rows of the words every medium shares until the commit).
+  virtual bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) = 0;
+  // "FROM ... WHERE ..." of the passages p that hold a term of every group, with one "?" for
+  // MatchValue(groups); more conditions on p follow with AND. groups: for each word of a query,
+  // the terms any of which it stands for.
+  virtual QString MatchFrom() const = 0;
+  virtual QString MatchValue(const std::vector<QStringList>& groups) const = 0;
 
   // Claims the place for reading; null when another program holds it.
   virtual std::unique_ptr<Claim> TryClaim(const QString& key) = 0;

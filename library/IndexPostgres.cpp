@@ -136,11 +136,11 @@ class PostgresIndex : public IndexDatabase {
   bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) override;
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
-  QString MatchCondition() const override {
-    return QStringLiteral("p.terms @@ CAST(? AS tsquery)");
+  bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
+  QString MatchFrom() const override {
+    return QStringLiteral("FROM passages p WHERE p.terms @@ CAST(? AS tsquery)");
   }
-  QString MatchValue(const std::vector<QStringList>& groups,
-                     const QStringList& prefixes) const override;
+  QString MatchValue(const std::vector<QStringList>& groups) const override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
   bool LockIdentity(const QString& identity, DbError* error) override;
   void Unlock(qint32 key) {
@@ -153,6 +153,7 @@ class PostgresIndex : public IndexDatabase {
   bool Reachable(DbError* error);
   DbError ErrorOf(PGresult* result) const;
   bool MakeSchema(DbError* error);
+  bool Upgrade(int from, DbError* error);
   int Version(DbError* error);
 
   PGconn* conn_ = nullptr;
@@ -298,7 +299,7 @@ bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error
   if (!Reachable(error)) return false;
   PGresult* r = PQexec(conn_,
                        "COPY passages(medium, presentation, place, language, at_ms, piece, words, "
-                       "text, terms) FROM STDIN");
+                       "text, repeats, terms) FROM STDIN");
   if (PQresultStatus(r) != PGRES_COPY_IN) {
     if (error) *error = ErrorOf(r);
     PQclear(r);
@@ -319,6 +320,12 @@ bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error
     buffer += '\t' + QByteArray::number(p.atMs) + '\t' + QByteArray::number(p.piece) + '\t' +
               QByteArray::number(p.words) + '\t';
     AppendCopyText(buffer, p.text);
+    buffer += '\t';
+    if (p.repeats.isEmpty()) {
+      buffer += "\\N";
+    } else {
+      AppendCopyText(buffer, p.repeats);
+    }
     buffer += '\t';
     QStringList quoted;
     for (const QString& t : p.terms.split(u' ', Qt::SkipEmptyParts)) quoted << TsQuoted(t);
@@ -369,14 +376,25 @@ bool PostgresIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
               {ArrayLiteral(words), ArrayLiteral(terms), u'{' + lengths.join(u',') + u'}'}, error);
 }
 
-QString PostgresIndex::MatchValue(const std::vector<QStringList>& groups,
-                                  const QStringList& prefixes) const {
+bool PostgresIndex::AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) {
+  // Sorted, so that two writers counting the same words take their rows in one order and never
+  // wait for each other in a circle.
+  QStringList terms = pieces.keys();
+  terms.sort();
+  QStringList counts;
+  counts.reserve(terms.size());
+  for (const QString& t : terms) counts << QString::number(pieces.value(t));
+  return Exec(QStringLiteral("INSERT INTO terms(term, pieces) SELECT * FROM unnest(CAST(? AS "
+                             "text[]), CAST(? AS bigint[])) ON CONFLICT(term) DO UPDATE SET "
+                             "pieces = terms.pieces + excluded.pieces"),
+              {ArrayLiteral(terms), u'{' + counts.join(u',') + u'}'}, error);
+}
+
+QString PostgresIndex::MatchValue(const std::vector<QStringList>& groups) const {
   QStringList parts;
-  for (size_t g = 0; g < groups.size(); ++g) {
+  for (const QStringList& group : groups) {
     QStringList any;
-    for (const QString& t : groups[g]) any << TsQuoted(t);
-    if (g < size_t(prefixes.size()) && !prefixes[qsizetype(g)].isEmpty())
-      any << TsQuoted(prefixes[qsizetype(g)]) + QStringLiteral(":*");
+    for (const QString& t : group) any << TsQuoted(t);
     parts << u'(' + any.join(QStringLiteral(" | ")) + u')';
   }
   return parts.join(QStringLiteral(" & "));
@@ -430,7 +448,7 @@ bool PostgresIndex::MakeSchema(DbError* error) {
                   "CREATE TABLE passages(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL, "
                   "presentation BIGINT NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
                   "BIGINT NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, "
-                  "terms TSVECTOR NOT NULL)")
+                  "repeats TEXT, terms TSVECTOR NOT NULL)")
            << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
            << QStringLiteral("CREATE INDEX passages_terms ON passages USING gin(terms)");
     for (const QString& sql : schema) {
@@ -461,14 +479,8 @@ bool PostgresIndex::Open() {
                              .arg(kSchemaVersion)};
     return false;
   }
-  if (version != 0 && version < kSchemaVersion) {
-    // A shared index is no cache to throw away: each version's upgrade is a step here. Schema 4
-    // is the first one kept on a server, so there is none yet.
-    openError_ = DbError{DbFailure::Failed,
-                         QStringLiteral("the index %1 is of schema %2, which this version "
-                                        "cannot upgrade")
-                             .arg(location_.uri)
-                             .arg(version)};
+  if (version != 0 && version < kSchemaVersion && !Upgrade(version, &error)) {
+    openError_ = error;
     return false;
   }
   if (!MakeSchema(&error)) {
@@ -476,6 +488,54 @@ bool PostgresIndex::Open() {
     return false;
   }
   return true;
+}
+
+// A shared index is no cache to throw away: it is brought to this version's schema in place, one
+// step per version, in one transaction, by the first program of the new version that opens it
+// (the others wait for it and find it done).
+bool PostgresIndex::Upgrade(int from, DbError* error) {
+  if (from < 4) {
+    // Schema 4 is the first one kept on a server.
+    *error = DbError{DbFailure::Failed,
+                     QStringLiteral("the index %1 is of schema %2, which this version cannot "
+                                    "upgrade")
+                         .arg(location_.uri)
+                         .arg(from)};
+    return false;
+  }
+  const bool ok = Transaction(error, [&](DbError* e) {
+    if (!Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, 0)"), {kLockSchema}, e)) return false;
+    const int now = Version(e);
+    if (now < 0) return false;
+    if (now >= kSchemaVersion) return true;
+    // 4 to 5: the ranking's statistics, counted from what the index holds. A passage written
+    // before counts each of its words once (its repeats were not kept).
+    const QStringList steps = {
+        QStringLiteral("ALTER TABLE media ADD COLUMN pieces BIGINT NOT NULL DEFAULT 0, ADD COLUMN "
+                       "words BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("ALTER TABLE passages ADD COLUMN repeats TEXT"),
+        QStringLiteral("CREATE TABLE terms(term TEXT COLLATE \"C\" PRIMARY KEY, pieces BIGINT NOT "
+                       "NULL)"),
+        QStringLiteral("INSERT INTO terms(term, pieces) SELECT word, ndoc FROM ts_stat('SELECT "
+                       "terms FROM passages')"),
+        QStringLiteral("UPDATE media SET pieces = s.pieces, words = s.words FROM (SELECT medium, "
+                       "count(*) AS pieces, sum(words) AS words FROM passages GROUP BY medium) s "
+                       "WHERE s.medium = media.id"),
+        QStringLiteral("DROP INDEX IF EXISTS vocabulary_term"),
+        QStringLiteral("UPDATE meta SET value = '5' WHERE key = 'schema'"),
+    };
+    for (const QString& sql : steps) {
+      if (!Exec(sql, {}, e)) return false;
+    }
+    return true;
+  });
+  if (!ok) {
+    error->text = QStringLiteral("the index %1 could not be upgraded from schema %2: %3")
+                      .arg(location_.uri)
+                      .arg(from)
+                      .arg(error->text);
+  }
+  return ok;
 }
 
 bool PostgresIndex::Rebuild(const QString& why) {

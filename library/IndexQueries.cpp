@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "library/TextTerms.h"
@@ -16,8 +17,16 @@ namespace {
 // Ranking needs every passage found: a query that finds more than this many ranks the first
 // ones found (in the library's order) and says there are more.
 constexpr int kRankAll = 20000;
-// A prefix stands for at most this many words of the vocabulary whose stems it does not begin.
-constexpr int kPrefixWords = 200;
+// The last word typed stands for itself and for at most this many of the terms of the words it
+// begins, the most frequent (the word being typed is most likely a common one), so that three
+// letters cost a search no more than a word does ...
+constexpr int kPrefixTerms = 24;
+// ... chosen among at most this many words of the vocabulary it begins.
+constexpr int kPrefixScan = 20000;
+// BM25's constants, as SQLite's FTS5 and most search engines take them: how soon a word's
+// repeats stop counting, and how much a passage's length weighs.
+constexpr double kK1 = 1.2;
+constexpr double kB = 0.75;
 // A snippet is at most this many words of its passage.
 constexpr int kSnippetWords = 24;
 // Words longer than this are no typo of anything the index holds.
@@ -42,14 +51,17 @@ QString IdList(const QList<qint64>& ids) {
 struct MediumRow {
   MediumEntry entry;
   bool included = false;
+  qint64 pieces = 0;  // of its passages, for the ranking's statistics
+  qint64 words = 0;
 };
 
 bool ReadMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
                std::vector<MediumRow>* out, DbError* error) {
   std::vector<DbRow> media;
   std::vector<DbRow> places;
-  if (!db.Query(QStringLiteral("SELECT id, identity, problems, replaced_by FROM media"), {}, &media,
-                error) ||
+  if (!db.Query(QStringLiteral("SELECT id, identity, problems, replaced_by, pieces, words FROM "
+                               "media"),
+                {}, &media, error) ||
       !db.Query(QStringLiteral("SELECT medium, host, path, seen_ms, present FROM places ORDER BY "
                                "seen_ms DESC, id DESC"),
                 {}, &places, error))
@@ -61,6 +73,8 @@ bool ReadMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
     row.entry.identity = r.value(1).toString();
     row.entry.problems = r.value(2).toString().split(u'\n', Qt::SkipEmptyParts);
     row.entry.replacedBy = r.value(3).toLongLong();
+    row.pieces = r.value(4).toLongLong();
+    row.words = r.value(5).toLongLong();
     byId.insert(row.entry.id, out->size());
     out->push_back(std::move(row));
   }
@@ -175,6 +189,110 @@ void MakeSnippet(const QString& text, const Marker& marker, SearchHit& hit) {
   }
 }
 
+// The weight of a word found by where it stands: a word of a title says more about a talk than
+// the same word in a slide's title, and that more than the same word in one transcript section.
+double PlaceWeight(int place) {
+  switch (Place(place)) {
+    case Place::Title:
+      return 4.0;
+    case Place::SlideTitle:
+      return 2.0;
+    default:
+      return 1.0;
+  }
+}
+
+// The terms the beginning of a word stands for (besides its own): those of the words of the
+// vocabulary it begins, and the terms it begins (a stem may be spelled otherwise than its words:
+// "happi" of "happy"), the most frequent kPrefixTerms of them, with their counts of pieces.
+bool AddCompletions(IndexDatabase& db, const QString& folded, QHash<QString, qint64>* terms,
+                    DbError* error) {
+  std::vector<DbRow> found;
+  const QVariantList range{folded, folded + kAfterAll};
+  if (!db.Query(QStringLiteral("SELECT t.term, t.pieces FROM vocabulary v JOIN terms t ON t.term = "
+                               "v.term WHERE v.word >= ? AND v.word < ? LIMIT %1")
+                    .arg(kPrefixScan),
+                range, &found, error) ||
+      !db.Query(
+          QStringLiteral("SELECT term, pieces FROM terms WHERE term >= ? AND term < ? LIMIT %1")
+              .arg(kPrefixScan),
+          range, &found, error))
+    return false;
+  std::vector<std::pair<qint64, QString>> byCount;
+  QSet<QString> seen;
+  for (const DbRow& r : found) {
+    const QString term = r.value(0).toString();
+    if (seen.contains(term) || terms->contains(term)) continue;
+    seen.insert(term);
+    byCount.push_back({r.value(1).toLongLong(), term});
+  }
+  std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  if (byCount.size() > size_t(kPrefixTerms)) byCount.resize(size_t(kPrefixTerms));
+  for (const auto& [count, term] : byCount) terms->insert(term, count);
+  return true;
+}
+
+// BM25 as SQLite's FTS5 computes it, over the index's own statistics so that both backends rank
+// alike: for each word of the query, how rare it is in the whole index (its inverse document
+// frequency) times how often the passage holds it, weighted by where the passage stands and
+// damped by the passage's length against the average. Every passage found holds every word, so
+// the words' rarity weighs one word's repeats against another's. Higher is better.
+class Bm25 {
+ public:
+  // groups: for each word, its terms with the pieces that hold each; pieces and words: the
+  // index's totals.
+  Bm25(const std::vector<QHash<QString, qint64>>& groups, double pieces, double words)
+      : average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
+    const double n = std::max(pieces, 1.0);
+    for (size_t g = 0; g < groups.size(); ++g) {
+      // A word of several terms (its forms in several languages, the words it begins) counts as
+      // one word found as often as its most frequent term.
+      qint64 most = 0;
+      for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it) {
+        most = std::max(most, it.value());
+        groupsOf_[it.key()].push_back(int(g));
+      }
+      const double df = std::min(double(most), n);
+      const double idf = std::log((n - df + 0.5) / (df + 0.5));
+      // As FTS5: a word in more than half the passages still counts a little.
+      idf_.push_back(idf > 0 ? idf : 1e-6);
+    }
+    tf_.resize(idf_.size());
+  }
+
+  // repeats: the passage's "term:count" of the terms it holds more than once.
+  double Score(int place, int words, const QString& repeats) {
+    std::fill(tf_.begin(), tf_.end(), 0.0);
+    if (!repeats.isEmpty()) {
+      for (const QStringView item : QStringView(repeats).split(u' ', Qt::SkipEmptyParts)) {
+        const qsizetype colon = item.lastIndexOf(u':');
+        if (colon <= 0) continue;
+        const auto at = groupsOf_.constFind(item.left(colon).toString());
+        if (at == groupsOf_.cend()) continue;
+        const double count = item.mid(colon + 1).toDouble();
+        for (int g : *at) tf_[size_t(g)] += count;
+      }
+    }
+    const double weight = PlaceWeight(place);
+    const double damping = kK1 * (1.0 - kB + kB * double(words) / average_);
+    double score = 0;
+    for (size_t g = 0; g < idf_.size(); ++g) {
+      // Found, so there at least once.
+      const double hits = weight * std::max(tf_[g], 1.0);
+      score += idf_[g] * hits * (kK1 + 1.0) / (hits + damping);
+    }
+    return score;
+  }
+
+ private:
+  double average_;
+  std::vector<double> idf_;
+  QHash<QString, QList<int>> groupsOf_;
+  std::vector<double> tf_;
+};
+
 }  // namespace
 
 bool ListMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
@@ -236,7 +354,12 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
   if (!ReadMedia(db, host, roots, &rows, &error)) return fail();
   QHash<qint64, MediumEntry> media;
   bool all = true;
+  // The ranking's statistics are those of the whole index, whichever media are searched.
+  double pieces = 0;
+  double words = 0;
   for (MediumRow& row : rows) {
+    pieces += double(row.pieces);
+    words += double(row.words);
     if (row.included) {
       media.insert(row.entry.id, row.entry);
     } else {
@@ -249,8 +372,8 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
     return fail();
   for (const DbRow& r : found) stemmers << r.value(0).toString();
 
-  // Each word as the terms it stands for.
-  std::vector<QStringList> groups;
+  // Each word as the terms it stands for, with the pieces that hold each.
+  std::vector<QHash<QString, qint64>> groups;
   QStringList prefixes;
   QSet<QString> allTerms;
   bool nothing = media.isEmpty();
@@ -262,33 +385,17 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
     for (const QString& s : stemmers) candidates << StemOf(folded, s);
     candidates.removeDuplicates();
     found.clear();
-    if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE term IN (%1)")
+    if (!db.Query(QStringLiteral("SELECT term, pieces FROM terms WHERE term IN (%1)")
                       .arg(Placeholders(candidates.size())),
                   QVariantList(candidates.cbegin(), candidates.cend()), &found, &error))
       return fail();
-    QStringList terms;
-    for (const DbRow& r : found) terms << r.value(0).toString();
-    bool prefixFinds = false;
-    if (prefix) {
-      // Words the typed beginning starts although their stems are shorter ("deployme" for
-      // "deployment", indexed as "deploy").
-      found.clear();
-      if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE word >= ? AND "
-                                   "word < ? ORDER BY term LIMIT %1")
-                        .arg(kPrefixWords),
-                    {folded, folded + kAfterAll}, &found, &error))
-        return fail();
-      for (const DbRow& r : found) terms << r.value(0).toString();
-      found.clear();
-      if (!db.Query(QStringLiteral("SELECT term FROM vocabulary WHERE term >= ? AND term < ? "
-                                   "LIMIT 1"),
-                    {folded, folded + kAfterAll}, &found, &error))
-        return fail();
-      prefixFinds = !found.empty();
-    }
-    terms.removeDuplicates();
+    QHash<QString, qint64> terms;
+    for (const DbRow& r : found) terms.insert(r.value(0).toString(), r.value(1).toLongLong());
+    // The word being typed: the words it begins too ("deployme" finds "deployment", indexed as
+    // "deploy").
+    if (prefix && !AddCompletions(db, folded, &terms, &error)) return fail();
     QString used = typed;
-    if (terms.isEmpty() && !prefixFinds) {
+    if (terms.isEmpty()) {
       // A typo: the nearest word of the vocabulary, the shorter way round first.
       const int allowed = TyposAllowed(int(folded.size()));
       if (allowed > 0 && folded.size() <= kLongestTypo) {
@@ -309,54 +416,63 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
         }
         if (!best.isEmpty()) {
           found.clear();
-          if (!db.Query(QStringLiteral("SELECT DISTINCT term FROM vocabulary WHERE word = ?"),
+          if (!db.Query(QStringLiteral("SELECT DISTINCT t.term, t.pieces FROM vocabulary v JOIN "
+                                       "terms t ON t.term = v.term WHERE v.word = ?"),
                         {best}, &found, &error))
             return fail();
-          for (const DbRow& r : found) terms << r.value(0).toString();
+          for (const DbRow& r : found) terms.insert(r.value(0).toString(), r.value(1).toLongLong());
           result.corrections << QStringLiteral("%1 → %2").arg(typed, best);
           used = best;
         }
       }
     }
     result.used << used;
-    const bool keepsPrefix = prefix && used == typed;
-    if (terms.isEmpty() && !(keepsPrefix && prefixFinds)) nothing = true;
-    groups.push_back(terms);
-    prefixes << (keepsPrefix ? folded : QString());
-    for (const QString& t : terms) allTerms.insert(t);
+    if (terms.isEmpty()) nothing = true;
+    prefixes << (prefix && used == typed ? folded : QString());
+    for (auto it = terms.cbegin(); it != terms.cend(); ++it) allTerms.insert(it.key());
+    groups.push_back(std::move(terms));
   }
   if (nothing) {
     db.Exec(QStringLiteral("COMMIT"));
     return result;
   }
 
-  // The passages found (the first kRankAll + 1 in the library's order), ranked: titles, then
-  // slide titles, then the rest; shorter passages first (the words found weigh more in them).
+  // The passages found (the first kRankAll + 1 in the library's order), ranked by BM25; among
+  // passages of one score the library's order.
+  std::vector<QStringList> match;
+  for (const QHash<QString, qint64>& g : groups) {
+    QStringList terms = g.keys();
+    terms.sort();
+    match.push_back(terms);
+  }
   QString filter;
   if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
   found.clear();
-  if (!db.Query(QStringLiteral("SELECT p.id, p.place, p.words FROM passages p WHERE %1%2 LIMIT %3")
-                    .arg(db.MatchCondition(), filter)
+  if (!db.Query(QStringLiteral("SELECT p.id, p.place, p.words, p.repeats %1%2 LIMIT %3")
+                    .arg(db.MatchFrom(), filter)
                     .arg(kRankAll + 1),
-                {db.MatchValue(groups, prefixes)}, &found, &error))
+                {db.MatchValue(match)}, &found, &error))
     return fail();
   result.ranked = int(found.size()) <= kRankAll;
   struct Found {
     qint64 id;
-    int place;
-    int words;
+    double score;
   };
+  Bm25 bm25(groups, pieces, words);
   std::vector<Found> order;
   order.reserve(found.size());
-  for (const DbRow& r : found)
-    order.push_back({r.value(0).toLongLong(), r.value(1).toInt(), r.value(2).toInt()});
+  for (const DbRow& r : found) {
+    order.push_back({r.value(0).toLongLong(),
+                     bm25.Score(r.value(1).toInt(), r.value(2).toInt(), r.value(3).toString())});
+  }
   std::sort(order.begin(), order.end(), [](const Found& a, const Found& b) {
-    if (a.place != b.place) return a.place < b.place;
-    if (a.words != b.words) return a.words < b.words;
+    if (a.score != b.score) return a.score > b.score;
     return a.id < b.id;
   });
   result.more = !result.ranked || int(order.size()) > limit;
   if (int(order.size()) > limit) order.resize(size_t(limit));
+  QHash<qint64, double> scores;
+  for (const Found& f : order) scores.insert(f.id, f.score);
   QList<qint64> ids;
   for (const Found& f : order) ids << f.id;
   found.clear();
@@ -390,7 +506,7 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
     hit.mediumPath = m->path;
     hit.mediumName = m->name;
     hit.mediumPresent = m->present;
-    hit.score = double(result.hits.size());  // the rank: lower is better
+    hit.score = -scores.value(id);  // as SQLite's bm25(): lower is better
     result.hits.push_back(std::move(hit));
   }
   return result;

@@ -83,11 +83,15 @@ class SqliteIndex : public IndexDatabase {
   bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) override;
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
-  QString MatchCondition() const override {
-    return QStringLiteral("p.id IN (SELECT rowid FROM passage_terms WHERE passage_terms MATCH ?)");
+  bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
+  QString MatchFrom() const override {
+    // The full-text index leads, row by row in the order of its ids, so that a LIMIT ends the
+    // reading early however many passages hold the words.
+    return QStringLiteral(
+        "FROM passage_terms CROSS JOIN passages p ON p.id = passage_terms.rowid WHERE "
+        "passage_terms MATCH ?");
   }
-  QString MatchValue(const std::vector<QStringList>& groups,
-                     const QStringList& prefixes) const override;
+  QString MatchValue(const std::vector<QStringList>& groups) const override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
 
  private:
@@ -240,15 +244,15 @@ bool SqliteIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) 
     return false;
   qint64 next = top.empty() ? 1 : top.front().value(0).toLongLong() + 1;
   const QString text = QStringLiteral(
-      "INSERT INTO passages(id, medium, presentation, place, language, at_ms, piece, words, text) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+      "INSERT INTO passages(id, medium, presentation, place, language, at_ms, piece, words, text, "
+      "repeats) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   const QString terms = QStringLiteral("INSERT INTO passage_terms(rowid, terms) VALUES (?, ?)");
   for (PassageRow& r : rows) {
     r.id = next++;
-    if (!Exec(
-            text,
-            {r.id, r.medium, r.presentation, r.place, r.language, r.atMs, r.piece, r.words, r.text},
-            error) ||
+    if (!Exec(text,
+              {r.id, r.medium, r.presentation, r.place, r.language, r.atMs, r.piece, r.words,
+               r.text, r.repeats.isEmpty() ? QVariant() : QVariant(r.repeats)},
+              error) ||
         !Exec(terms, {r.id, r.terms}, error))
       return false;
   }
@@ -266,14 +270,21 @@ bool SqliteIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
   return true;
 }
 
-QString SqliteIndex::MatchValue(const std::vector<QStringList>& groups,
-                                const QStringList& prefixes) const {
+bool SqliteIndex::AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) {
+  const QString sql = QStringLiteral(
+      "INSERT INTO terms(term, pieces) VALUES (?, ?) ON CONFLICT(term) DO UPDATE SET pieces = "
+      "pieces + excluded.pieces");
+  for (auto it = pieces.cbegin(); it != pieces.cend(); ++it) {
+    if (!Exec(sql, {it.key(), it.value()}, error)) return false;
+  }
+  return true;
+}
+
+QString SqliteIndex::MatchValue(const std::vector<QStringList>& groups) const {
   QStringList parts;
-  for (size_t g = 0; g < groups.size(); ++g) {
+  for (const QStringList& group : groups) {
     QStringList any;
-    for (const QString& t : groups[g]) any << Quoted(t);
-    if (g < size_t(prefixes.size()) && !prefixes[qsizetype(g)].isEmpty())
-      any << Quoted(prefixes[qsizetype(g)]) + u'*';
+    for (const QString& t : group) any << Quoted(t);
     parts << u'(' + any.join(QStringLiteral(" OR ")) + u')';
   }
   return parts.join(QStringLiteral(" AND "));
@@ -317,7 +328,8 @@ bool SqliteIndex::MakeSchema(DbError* error) {
     schema << QStringLiteral(
                   "CREATE TABLE passages(id INTEGER PRIMARY KEY, medium INTEGER NOT NULL, "
                   "presentation INTEGER NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
-                  "INTEGER NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT)")
+                  "INTEGER NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, "
+                  "repeats TEXT)")
            << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
            // Our own terms, separated by blanks: the ascii tokenizer cuts them at the blanks
            // only. Contentless and without positions: the text is in passages.
@@ -472,8 +484,8 @@ bool SqliteIndex::Rebuild(const QString& why) {
     Disconnect();
     if (!ConnectMemory()) return false;
     DbError e;
-    for (const char* table : {"passage_terms", "passages", "vocabulary", "stemmers", "media",
-                              "places", "presentations"})
+    for (const char* table : {"passage_terms", "passages", "vocabulary", "terms", "stemmers",
+                              "media", "places", "presentations"})
       Exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
     Exec(QStringLiteral("PRAGMA user_version = 0"));
     notice_ = notice;

@@ -38,7 +38,7 @@ bool WriteContent(IndexDatabase& db, qint64 medium, const MediumContent& content
     const qint64 presentation = FirstId(id);
     for (const PassageRecord& r : record.passages) {
       rows.push_back(PassageRow{0, medium, presentation, int(r.place), r.language, r.atMs, r.piece,
-                                r.words, r.text, r.terms});
+                                r.words, r.text, r.terms, r.repeats});
     }
   }
   if (!db.InsertPassages(rows, e)) return false;
@@ -111,12 +111,13 @@ bool WriteMedium(IndexDatabase& db, const MediumContent& content, const QString&
                   &found, e))
       return false;
     qint64 medium = FirstId(found);
+    const bool isNew = medium == 0;
     const QString problems = content.problems.join(u'\n');
-    if (medium == 0) {
+    if (isNew) {
       std::vector<DbRow> id;
-      if (!db.Query(QStringLiteral("INSERT INTO media(identity, problems, made_ms) VALUES (?, ?, "
-                                   "?) RETURNING id"),
-                    {content.identity, problems, Now()}, &id, e))
+      if (!db.Query(QStringLiteral("INSERT INTO media(identity, problems, made_ms, pieces, words) "
+                                   "VALUES (?, ?, ?, ?, ?) RETURNING id"),
+                    {content.identity, problems, Now(), content.pieces, content.words}, &id, e))
         return false;
       medium = FirstId(id);
       if (!WriteContent(db, medium, content, known.pairs, &added, e)) return false;
@@ -151,7 +152,9 @@ bool WriteMedium(IndexDatabase& db, const MediumContent& content, const QString&
             QStringLiteral("UPDATE media SET replaced_by = ? WHERE id = ? AND replaced_by IS NULL"),
             {medium, old}, e))
       return false;
-    return true;
+    // Last: on a server, the rows of the words most media share are held from here to the
+    // commit, and another writer waits for them.
+    return !isNew || db.AddTermPieces(content.termPieces, e);
   });
   if (ok) {
     for (const QString& pair : added) known.pairs.insert(pair);

@@ -89,8 +89,9 @@ QString FileStamp(const QString& nativePath) {
 // Cuts each passage into pieces with their terms, noting the words for the vocabulary.
 class PassageCutter {
  public:
-  PassageCutter(std::vector<PassageRecord>& out, QSet<QString>& vocabulary, QSet<QString>& stemmers)
-      : out_(out), vocabulary_(vocabulary), stemmers_(stemmers) {}
+  PassageCutter(std::vector<PassageRecord>& out, QSet<QString>& vocabulary, QSet<QString>& stemmers,
+                MediumContent& totals)
+      : out_(out), vocabulary_(vocabulary), stemmers_(stemmers), totals_(totals) {}
 
   // language: the transcript's; stemmer: the one its words are cut with.
   void Add(Place place, const QString& text, const QString& language, const QString& stemmer,
@@ -99,16 +100,30 @@ class PassageCutter {
     if (!stemmer.isEmpty()) stemmers_.insert(stemmer);
     int piece = 0;
     for (const QString& part : PiecesOf(text)) {
-      PassageRecord r{place, part, language, atMs, piece++, 0, QString()};
+      PassageRecord r{place, part, language, atMs, piece++, 0, QString(), QString()};
       const std::vector<TextWord> words = CutWords(part);
       r.words = int(words.size());
       r.terms.reserve(part.size());
+      counts_.clear();
+      order_.clear();
       for (const TextWord& w : words) {
         const QString term = StemOf(w.folded, stemmer);
-        if (!r.terms.isEmpty()) r.terms += u' ';
-        r.terms += term;
+        int& count = counts_[term];
+        if (count++ == 0) order_ << term;
         vocabulary_.insert(w.folded + u'\t' + term);
       }
+      for (const QString& term : order_) {
+        if (!r.terms.isEmpty()) r.terms += u' ';
+        r.terms += term;
+        ++totals_.termPieces[term];
+        const int count = counts_.value(term);
+        if (count > 1) {
+          if (!r.repeats.isEmpty()) r.repeats += u' ';
+          r.repeats += term + u':' + QString::number(count);
+        }
+      }
+      ++totals_.pieces;
+      totals_.words += r.words;
       out_.push_back(std::move(r));
     }
   }
@@ -117,6 +132,9 @@ class PassageCutter {
   std::vector<PassageRecord>& out_;
   QSet<QString>& vocabulary_;
   QSet<QString>& stemmers_;
+  MediumContent& totals_;
+  QHash<QString, int> counts_;  // of the piece being cut
+  QStringList order_;
 };
 
 // Everything searchable of one presentation, read with the players' own loader. The transcript
@@ -124,9 +142,9 @@ class PassageCutter {
 // presentation's first language (else the medium's).
 std::vector<PassageRecord> PassagesOf(const QString& title, const LoadedPresentation& p,
                                       const QString& firstLanguage, QSet<QString>& vocabulary,
-                                      QSet<QString>& stemmers) {
+                                      QSet<QString>& stemmers, MediumContent& totals) {
   std::vector<PassageRecord> out;
-  PassageCutter cut(out, vocabulary, stemmers);
+  PassageCutter cut(out, vocabulary, stemmers, totals);
   const QString own = StemmerFor(firstLanguage);
   cut.Add(Place::Title, title, QString(), own, 0);
   if (p.slides) {
@@ -226,7 +244,7 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
       mediumLanguage = entry.languages.front();
     record.passages = PassagesOf(
         pres.PresName, loaded, entry.languages.isEmpty() ? mediumLanguage : entry.languages.front(),
-        vocabulary, stemmers);
+        vocabulary, stemmers, content);
     content.presentations.push_back(std::move(record));
   }
   if (problemCount > kMaxProblemsPerMedium) {

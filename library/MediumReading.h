@@ -5,6 +5,7 @@
 // medium without reading it. Nothing here touches the database or any process-wide state, so
 // several media are read at once, each on a thread of its own, while the index writes another.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -26,8 +27,11 @@ struct PassageRecord {
   QString language;
   qint64 atMs = 0;
   int piece = 0;  // 0: a passage's first piece; 1, 2...: the pieces that follow it
-  int words = 0;  // the piece's words, by which shorter passages rank first
-  QString terms;  // the terms of its words, separated by blanks
+  int words = 0;  // the piece's words: its length, by which the ranking weighs a word found
+  QString terms;  // the terms of its words, each once, separated by blanks
+  // "term:count" for each term the piece holds more than once, separated by blanks: how often
+  // a word found stands in it, for the ranking (a term not named here stands once).
+  QString repeats;
 };
 
 struct PresentationRecord {
@@ -42,6 +46,11 @@ struct MediumContent {
   QString identity;
   QStringList vocabulary;  // "word<TAB>term" for every word of its passages, once each
   QStringList stemmers;    // the stemmers its passages were cut with
+  // For the ranking's statistics: how many pieces hold each term, and the pieces and words of
+  // the whole medium.
+  QHash<QString, qint64> termPieces;
+  qint64 pieces = 0;
+  qint64 words = 0;
   std::vector<PresentationRecord> presentations;  // in the order of config.txt
   QStringList problems;    // at most kMaxProblemsPerMedium, then "... and n more"
   QString stamps;          // the files read, "size<TAB>modified<TAB>path" a line each

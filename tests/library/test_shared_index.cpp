@@ -76,6 +76,21 @@ void WriteSearchShelf(const QString& shelf) {
             "Speaker: Ana Lopes");
 }
 
+// A disc for the ranking: five English sections of one talk that all hold "harbour", two of them
+// "tides" too. The fourth holds "harbour" four times, the fifth "tides" four times and is the
+// longer one: ranked by place and length alone the fourth would come first for "harbour tide".
+void WriteRankingDisc(const QString& medium) {
+  WriteLines(medium + "/Data/config.txt", {"Presentations 1", "Coastal survey", "Survey"});
+  const QString data = medium + "/Data/Survey";
+  WriteLines(data + "/database.txt", {"SlideMode=0", "MediaMode=0"});
+  WriteLines(data + "/events.txt", {"2~0~1", "2~3000~2", "2~6000~3", "2~9000~4", "2~12000~5"});
+  WriteTranscript(data + "/transcripts/ENGLISH.html",
+                  {"The harbour opens at dawn.", "Boats leave the harbour early.",
+                   "A harbour of fishing boats.",
+                   "Harbour walls, harbour boats, harbour crews and the harbour at high tide.",
+                   "Tides, tides and more tides: the tides of spring reach the harbour steps."});
+}
+
 // A medium of n talks, each with slides and sections enough that reading it takes a while.
 void WriteBigMedium(const QString& medium, const QString& name, int talks, int sections) {
   QStringList config{QStringLiteral("Presentations %1").arg(talks)};
@@ -201,6 +216,7 @@ void SharedIndexTest::initTestCase() {
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
   shelf_ = home_.path() + "/shelf";
   WriteSearchShelf(shelf_);
+  WriteRankingDisc(shelf_ + "/Disc3");
   if (!server_.Start(&noServer_)) {
     qWarning("PostgreSQL cases skipped: %s", qPrintable(noServer_));
   }
@@ -210,7 +226,7 @@ void SharedIndexTest::initTestCase() {
     QVERIFY2(index.Open(), qPrintable(backend + ": " + index.Error()));
     const library::UpdateResult u = index.Update({shelf_});
     QVERIFY2(u.error.isEmpty(), qPrintable(u.error));
-    QCOMPARE(u.read.size(), 2);
+    QCOMPARE(u.read.size(), 3);
     tableIndex_.insert(backend, location);
   }
 }
@@ -254,6 +270,18 @@ void SharedIndexTest::SearchTable_data() {
       << "archive" << 3 << "Archive keynote"
       << "title" << qint64(0) << "[Archive] keynote"
       << "archive";
+  // Relevance (BM25): a word's repeats count, damped by the passage's length, and a rare word's
+  // repeats more than a common one's.
+  QTest::newRow("a word's repeats count")
+      << "harbour" << 5 << "Coastal survey"
+      << "transcript (ENGLISH)" << qint64(9000)
+      << "[Harbour] walls, [harbour] boats, [harbour] crews and the [harbour] at high tide."
+      << "harbour";
+  QTest::newRow("a rare word counts more")
+      << "harbour tide" << 2 << "Coastal survey"
+      << "transcript (ENGLISH)" << qint64(12000)
+      << "[Tides], [tides] and more [tides]: the [tides] of spring reach the [harbour] steps."
+      << "harbour tide";
   QTest::newRow("details") << "lopes" << 1 << "Winter lecture"
                            << "details" << qint64(0) << "Speaker: Ana [Lopes]"
                            << "lopes";
