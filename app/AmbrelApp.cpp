@@ -163,7 +163,7 @@ int RunAmbrel(int argc, char** argv) {
         QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
         QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
         return librarywindow::RunLibraryWindow(options.libraryDirs,
-                                                 options.index.value_or(QString()));
+                                               options.index.value_or(QString()));
       }
       [[fallthrough]];
     default: {

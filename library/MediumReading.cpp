@@ -54,8 +54,11 @@ class FileNotingListener : public PresentationListener {
 };
 
 // The medium's identity: SHA-256 over its text files' names (relative, case-blind, since a copy
-// of a disc may spell them otherwise) and contents, in the order of their names.
-QString IdentityOf(const layout::MediumLayout& medium, QStringList texts) {
+// of a disc may spell them otherwise) and contents, in the order of their names, and over which
+// players each presentation's recordings are for (a copy without the Windows Media recordings
+// plays otherwise, so it is another medium; the recordings themselves are too big to read).
+QString IdentityOf(const layout::MediumLayout& medium, QStringList texts,
+                   const QStringList& players) {
   texts.removeDuplicates();
   std::vector<std::pair<QString, QString>> named;
   for (const QString& t : texts) named.push_back({medium.Relative(t).toLower(), t});
@@ -70,6 +73,10 @@ QString IdentityOf(const layout::MediumLayout& medium, QStringList texts) {
     } else {
       hash.addData(QByteArrayView("-"));
     }
+    hash.addData(QByteArrayView("\0", 1));
+  }
+  for (const QString& p : players) {
+    hash.addData(p.toUtf8());
     hash.addData(QByteArrayView("\0", 1));
   }
   return QString::fromLatin1(hash.result().toHex());
@@ -205,6 +212,7 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
   CollectingReporter configReporter;
   files << medium.ConfigPath();
   QStringList texts{medium.ConfigPath()};
+  QStringList players;  // "folder<TAB>players" per presentation, for the identity
   QSet<QString> vocabulary;
   QSet<QString> stemmers;
   QString mediumLanguage;  // the first language any of its presentations has
@@ -240,6 +248,9 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
     entry.sections = loaded.trans ? loaded.trans->Trans.Count() : 0;
     entry.languages = loaded.languages.names;
     ReadRecordings(medium, pres.PresDir, entry, files);
+    players << QStringLiteral("%1\t%2%3")
+                   .arg(pres.PresDir.toLower(), entry.tavisco ? "T" : "",
+                        entry.norvanta ? "N" : "");
     if (mediumLanguage.isEmpty() && !entry.languages.isEmpty())
       mediumLanguage = entry.languages.front();
     record.passages = PassagesOf(
@@ -255,7 +266,7 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
   files.removeDuplicates();
   for (const QString& f : files) stamps << FileStamp(medium::Resolve(f).path);
   content.stamps = stamps.join(u'\n');
-  content.identity = IdentityOf(medium, texts);
+  content.identity = IdentityOf(medium, texts, players);
   content.vocabulary = vocabulary.values();
   content.stemmers = stemmers.values();
   return content;
