@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include "medium/LocalNames.h"
+
 namespace library {
 
 QString IndexLocation::Text() const {
@@ -59,6 +61,23 @@ bool ParseIndexLocation(const QString& text, const QString& defaultFile, IndexLo
   }
   *location = l;
   return true;
+}
+
+namespace {
+
+const QLatin1String kBytesMark("bytes:");
+
+}  // namespace
+
+QString PathToStore(const QString& path) {
+  if (!medium::HasRawBytes(path)) return path;
+  return kBytesMark + QString::fromLatin1(medium::BytesOfName(path).toPercentEncoding("/"));
+}
+
+QString PathFromStore(const QString& stored) {
+  if (!stored.startsWith(kBytesMark)) return stored;
+  return medium::NameFromBytes(
+      QByteArray::fromPercentEncoding(QStringView(stored).mid(kBytesMark.size()).toLatin1()));
 }
 
 std::unique_ptr<IndexDatabase> IndexDatabase::Make(const IndexLocation& location) {

@@ -66,6 +66,12 @@ struct IndexLocation {
 bool ParseIndexLocation(const QString& text, const QString& defaultFile, IndexLocation* location,
                         QString* error);
 
+// A folder's path as the index keeps it, and back: text either backend holds. A path whose name
+// holds bytes that are no UTF-8 (medium/LocalNames.h) is kept as "bytes:" and its bytes
+// percent-encoded, which no absolute path begins with; every other path as it is.
+QString PathToStore(const QString& path);
+QString PathFromStore(const QString& stored);
+
 // A medium being read by this program: while it is held, no other program reads the same place.
 class Claim {
  public:

@@ -81,9 +81,9 @@ bool ReadMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
   for (const DbRow& r : places) {
     const auto at = byId.constFind(r.value(0).toLongLong());
     if (at == byId.cend()) continue;
-    (*out)[*at].entry.places.push_back(MediumPlace{r.value(1).toString(), r.value(2).toString(),
-                                                   r.value(3).toLongLong(),
-                                                   r.value(4).toInt() != 0});
+    (*out)[*at].entry.places.push_back(
+        MediumPlace{r.value(1).toString(), PathFromStore(r.value(2).toString()),
+                    r.value(3).toLongLong(), r.value(4).toInt() != 0});
   }
   for (MediumRow& row : *out) {
     MediumEntry& m = row.entry;

@@ -9,7 +9,7 @@ QString MediumEntry::SeenElsewhere() const {
   if (present || places.empty()) return QString();
   const MediumPlace& p = places.front();
   return QStringLiteral("seen on %1 at %2, %3")
-      .arg(p.host, p.path,
+      .arg(p.host, ShownPath(p.path),
            QDateTime::fromMSecsSinceEpoch(p.seenMs).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
 }
 
@@ -22,7 +22,8 @@ double IndexProgress::Fraction() const {
 }
 
 QString IndexProgress::Line() const {
-  QString line = QStringLiteral("Indexing %1/%2 %3").arg(medium).arg(media).arg(mediumPath);
+  QString line =
+      QStringLiteral("Indexing %1/%2 %3").arg(medium).arg(media).arg(ShownPath(mediumPath));
   if (unchanged) return line + QStringLiteral(": unchanged");
   if (presentations > 0) line += QStringLiteral(": %1/%2").arg(presentation).arg(presentations);
   return line;

@@ -72,7 +72,7 @@ QHash<QString, StoredPlace> StoredPlaces(IndexDatabase& db, const QString& host,
                 {host}, &rows, error))
     return places;
   for (const DbRow& r : rows) {
-    const QString path = r.value(1).toString();
+    const QString path = PathFromStore(r.value(1).toString());
     places.insert(path, StoredPlace{r.value(0).toLongLong(), path, r.value(2).toString(),
                                     r.value(3).toInt() != 0});
   }
@@ -84,7 +84,7 @@ std::optional<StoredPlace> StoredPlaceAt(IndexDatabase& db, const QString& host,
   std::vector<DbRow> rows;
   if (!db.Query(
           QStringLiteral("SELECT medium, files, present FROM places WHERE host = ? AND path = ?"),
-          {host, path}, &rows, error) ||
+          {host, PathToStore(path)}, &rows, error) ||
       rows.empty())
     return std::nullopt;
   const DbRow& r = rows.front();
@@ -137,13 +137,13 @@ bool WriteMedium(IndexDatabase& db, const MediumContent& content, const QString&
     }
     std::vector<DbRow> before;
     if (!db.Query(QStringLiteral("SELECT medium FROM places WHERE host = ? AND path = ?"),
-                  {host, content.path}, &before, e))
+                  {host, PathToStore(content.path)}, &before, e))
       return false;
     if (!db.Exec(QStringLiteral("INSERT INTO places(medium, host, path, files, present, seen_ms) "
                                 "VALUES (?, ?, ?, ?, 1, ?) ON CONFLICT(host, path) DO UPDATE SET "
                                 "medium = excluded.medium, files = excluded.files, present = 1, "
                                 "seen_ms = excluded.seen_ms"),
-                 {medium, host, content.path, content.stamps, Now()}, e))
+                 {medium, host, PathToStore(content.path), content.stamps, Now()}, e))
       return false;
     // A disc whose content changed is a new medium; the old one stays, replaced by it here.
     const qint64 old = FirstId(before);
@@ -171,8 +171,9 @@ bool MarkPlaces(IndexDatabase& db, const QString& host, const QStringList& paths
                       "UPDATE places SET present = 1, seen_ms = ? WHERE host = ? AND path = ?")
                 : QStringLiteral("UPDATE places SET present = 0 WHERE host = ? AND path = ?");
     for (const QString& path : paths) {
+      const QString stored = PathToStore(path);
       const QVariantList params =
-          present ? QVariantList{Now(), host, path} : QVariantList{host, path};
+          present ? QVariantList{Now(), host, stored} : QVariantList{host, stored};
       if (!db.Exec(sql, params, e)) return false;
     }
     return true;

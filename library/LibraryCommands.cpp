@@ -15,6 +15,7 @@
 #include "library/IndexWriter.h"
 #include "library/LibraryFolders.h"
 #include "library/LibraryIndex.h"
+#include "medium/LocalNames.h"
 #include "medium/Paths.h"
 
 namespace library {
@@ -47,7 +48,7 @@ void UpdateNow(Updated& u) {
   u.update = u.index->Update(u.folders, progress);
   line.Clear();
   for (const SkippedFolder& s : u.update.skipped)
-    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+    Say(QStringLiteral("skipped %1: %2").arg(ShownPath(s.folder), s.reason));
   if (!u.update.notice.isEmpty()) Say(u.update.notice);
   if (!u.update.error.isEmpty())
     Say(QStringLiteral("the index cannot be written: ") + u.update.error);
@@ -86,13 +87,19 @@ std::optional<Updated> OpenAndUpdate(const QStringList& given, const QString& in
   return u;
 }
 
+// A name as JSON carries it: one with bytes that are no UTF-8 as it is shown, since JSON's text
+// is Unicode.
+QString JsonName(const QString& name) {
+  return medium::HasRawBytes(name) ? ShownPath(name) : name;
+}
+
 QJsonObject HitJson(const SearchHit& h) {
   QJsonArray marks;
   for (const textsearch::Match& m : h.highlights) marks.append(QJsonArray{m.start, m.length});
   return QJsonObject{{"presentation", h.title},
                      {"folder", h.folder},
-                     {"medium", h.mediumName},
-                     {"mediumPath", h.mediumPath},
+                     {"medium", JsonName(h.mediumName)},
+                     {"mediumPath", JsonName(h.mediumPath)},
                      {"mediumPresent", h.mediumPresent},
                      {"player", layout::PlayerName(h.player)},
                      {"at", FormatMoment(h.atMs)},
@@ -107,8 +114,9 @@ QJsonObject HitJson(const SearchHit& h) {
 QString HitLine(const SearchHit& h) {
   return QStringLiteral("%1  %2  (%3%4, %5)  %6: %7\n")
       .arg(FormatMoment(h.atMs), -5)
-      .arg(h.title, h.mediumName, h.mediumPresent ? QString() : QStringLiteral(", absent"),
-           h.folder, PlaceText(h.place, h.language),
+      .arg(h.title, ShownPath(h.mediumName),
+           h.mediumPresent ? QString() : QStringLiteral(", absent"), h.folder,
+           PlaceText(h.place, h.language),
            h.MarkedSnippet(QStringLiteral("["), QStringLiteral("]")));
 }
 
@@ -171,7 +179,7 @@ int RunLibraryCheck(const QStringList& given, bool json) {
   }
   const Discovery found = FindMedia(*folders);
   for (const SkippedFolder& s : found.skipped)
-    Say(QStringLiteral("skipped %1: %2").arg(s.folder, s.reason));
+    Say(QStringLiteral("skipped %1: %2").arg(ShownPath(s.folder), s.reason));
   if (found.media.isEmpty()) {
     Say(QStringLiteral("no medium found in %1").arg(folders->join(QStringLiteral(", "))));
     return 2;
@@ -180,7 +188,7 @@ int RunLibraryCheck(const QStringList& given, bool json) {
   QJsonArray media;
   QString text;
   for (const QString& m : found.media) {
-    const checker::CheckResult result = checker::CheckMedium(layout::MediumLayout(m));
+    const checker::CheckResult result = checker::CheckMedium(layout::MediumLayout(ReadablePath(m)));
     problems += result.ProblemCount();
     if (json) {
       media.append(QJsonDocument::fromJson(checker::FormatJson(result)).object());
@@ -231,7 +239,7 @@ int RunLibraryListing(const QStringList& given, const QString& index) {
   for (const MediumEntry& m : *media) {
     const QString elsewhere = m.SeenElsewhere();
     Print(QStringLiteral("Medium %1%2: %3 presentations\n")
-              .arg(m.path,
+              .arg(ShownPath(m.path),
                    m.present ? QString()
                    : elsewhere.isEmpty() || m.places.front().host == HostName()
                        ? QStringLiteral(" (absent)")
@@ -264,16 +272,18 @@ int RunLibraryExport(const QString& outDir, bool force, const QStringList& given
   for (size_t i = 0; i < media.size(); ++i) {
     const MediumEntry& m = media[i];
     const QString target = collection.MediumFolder(i);
-    Print(QStringLiteral("Medium %1 -> %2\n").arg(m.path, QDir::toNativeSeparators(target)));
+    Print(QStringLiteral("Medium %1 -> %2\n")
+              .arg(ShownPath(m.path), QDir::toNativeSeparators(target)));
     if (!m.present) {
-      Print(QStringLiteral("  absent: not exported (expected at %1)\n").arg(m.path));
+      Print(QStringLiteral("  absent: not exported (expected at %1)\n").arg(ShownPath(m.path)));
       status = 1;
       continue;
     }
     exporter::ExportRequest request;
     request.outDir = target;
     request.force = force;
-    const int code = exporter::RunExportRequest(layout::MediumLayout(m.path), request);
+    const int code =
+        exporter::RunExportRequest(layout::MediumLayout(ReadablePath(m.path)), request);
     status = std::max(status, code == 2 ? 1 : code);
   }
   if (!collection.Write(*u->index, media, &error)) {

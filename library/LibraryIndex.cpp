@@ -255,7 +255,7 @@ class ReadAhead {
 };
 
 QString ClaimKey(const QString& host, const QString& path) {
-  return host + u'\n' + path;
+  return host + u'\n' + PathToStore(path);
 }
 
 }  // namespace

@@ -202,7 +202,8 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
                                 ReadingProgress* progress) {
   MediumContent content;
   content.path = path;
-  const layout::MediumLayout medium(path);
+  // A folder of a name Qt cannot open is read through a link to it.
+  const layout::MediumLayout medium(ReadablePath(path));
   QStringList files;
   int problemCount = 0;
   auto problem = [&](const QString& text) {

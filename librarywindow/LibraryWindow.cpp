@@ -56,9 +56,11 @@ QString Escape(const QString& text) {
 }
 
 QString MediumText(const library::MediumEntry& m) {
-  QString text = m.present
-                     ? QStringLiteral("%1 \u2014 %2").arg(m.name, m.path)
-                     : QStringLiteral("%1 \u2014 absent (expected at %2)").arg(m.name, m.path);
+  // A name that is no UTF-8 shown with its bytes as \xNN.
+  const QString name = library::ShownPath(m.name);
+  const QString path = library::ShownPath(m.path);
+  QString text = m.present ? QStringLiteral("%1 \u2014 %2").arg(name, path)
+                           : QStringLiteral("%1 \u2014 absent (expected at %2)").arg(name, path);
   if (!m.problems.isEmpty())
     text += QStringLiteral(" \u2014 ") + Count(m.problems.size(), "problem");
   return text;
@@ -408,8 +410,9 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
     const library::SearchHit& hit = hits_[k];
     auto* row = new QTreeWidgetItem;
     row->setText(kHitTitle, hit.title.isEmpty() ? hit.folder : hit.title);
-    row->setText(kHitMedium, hit.mediumPresent ? hit.mediumName
-                                               : QStringLiteral("%1 (absent)").arg(hit.mediumName));
+    const QString mediumName = library::ShownPath(hit.mediumName);
+    row->setText(kHitMedium,
+                 hit.mediumPresent ? mediumName : QStringLiteral("%1 (absent)").arg(mediumName));
     row->setToolTip(kHitMedium, hit.mediumPath);
     row->setText(kHitMoment, library::FormatMoment(hit.atMs));
     row->setTextAlignment(kHitMoment, Qt::AlignRight | Qt::AlignVCenter);
@@ -610,9 +613,11 @@ void LibraryWindow::Play(const Target& target) {
   const QString programFolder =
       services_.programFolder.isEmpty() ? medium::ProgramFolder() : services_.programFolder;
   // As the launcher starts a player: the medium named, the folder as one argument after "--".
-  const launcher::PlayerLaunch launch = launcher::BuildPlayerLaunch(
-      target.player, target.folder, medium::ToMediumForm(target.mediumPath), programFolder,
-      target.mediumPath, target.atMs);
+  // A medium of a name that is no UTF-8 is handed on through a link of a plain name.
+  const QString folder = library::ReadablePath(target.mediumPath);
+  const launcher::PlayerLaunch launch =
+      launcher::BuildPlayerLaunch(target.player, target.folder, medium::ToMediumForm(folder),
+                                  programFolder, folder, target.atMs);
   try {
     services_.starter->StartDetached(launch.program, launch.arguments);
   } catch (const medium::AppError& e) {
@@ -661,7 +666,7 @@ void LibraryWindow::ShowMenu(QTreeWidget* list, const QPoint& pos) {
 bool LibraryWindow::RunOnMedium(const Target& target,
                                 void (launcher::MediumMenu::*action)(const layout::MediumLayout&)) {
   if (SayWhereExpected(target)) return false;
-  (menu_->*action)(layout::MediumLayout(target.mediumPath));
+  (menu_->*action)(layout::MediumLayout(library::ReadablePath(target.mediumPath)));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "medium/LocalNames.h"
 #include "medium/TextStream.h"
 
 namespace medium {
@@ -278,7 +279,8 @@ ProgramOptions ParseProgramOptions(const QStringList& args, OptionProgram progra
 
 ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program) {
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // A folder's name that is no UTF-8 keeps its bytes (medium/LocalNames.h).
+  for (int i = 1; i < argc; ++i) args << NameFromBytes(argv[i]);
   return ParseProgramOptions(args, program);
 }
 

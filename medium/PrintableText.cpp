@@ -25,6 +25,8 @@ bool Printable(char32_t c) {
 }
 
 QString Escaped(char32_t c) {
+  // A byte of a file's name that is no UTF-8, as medium::NameFromBytes keeps it.
+  if (c >= 0xDC80 && c <= 0xDCFF) return QString::asprintf("\\x%02X", unsigned(c - 0xDC00));
   return c <= 0xFF ? QString::asprintf("\\x%02X", unsigned(c))
                    : QString::asprintf("\\u{%04X}", unsigned(c));
 }

@@ -11,8 +11,9 @@ namespace medium {
 inline constexpr int kPrintableTextLimit = 200;
 
 // Every character that is not printable (controls, line ends, tabs, unassigned and private
-// code points, lone surrogates) as \xNN (or \u{XXXX} above 0xFF); the rest as it is; cut
-// after maxChars characters of the result with "…".
+// code points, lone surrogates) as \xNN (or \u{XXXX} above 0xFF), a byte of a file's name that
+// is no UTF-8 (medium/LocalNames.h) as \xNN of that byte; the rest as it is; cut after maxChars
+// characters of the result with "…".
 QString PrintableText(const QString& text, int maxChars = kPrintableTextLimit);
 
 }  // namespace medium

@@ -1,9 +1,11 @@
 // Faults of the library's index met on hostile shelves: a transcript section of 20 MB, a disk
-// that fills up, an index damaged behind its header, a medium taken away while it is read, and
-// an index path that is a folder or a link to nothing. Each case failed before its mending.
+// that fills up, an index damaged behind its header, a medium taken away while it is read, an
+// index path that is a folder or a link to nothing, and a medium's folder whose name is no
+// UTF-8. Each case failed before its mending.
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QtTest>
 
 #include "library/LibraryIndex.h"
+#include "medium/LocalNames.h"
 
 namespace {
 
@@ -62,9 +65,14 @@ class IndexFaultsTest : public QObject {
   void DamagedIndexIsMadeAnew();
   void MediumVanishingWhileReadKeepsItsEntries();
   void IndexPathThatIsNoFileIsNamed();
+  void FolderNamedInBytesThatAreNoUtf8_data();
+  void FolderNamedInBytesThatAreNoUtf8();
 
  private:
   Run Ambrel(const QStringList& args);
+  // Ambrel with its arguments as bytes: QProcess would make text of them, and a name that is no
+  // UTF-8 would reach the program as another name.
+  Run AmbrelWithBytes(const QList<QByteArray>& args);
   QTemporaryDir home_;
 };
 
@@ -84,6 +92,43 @@ Run IndexFaultsTest::Ambrel(const QStringList& args) {
   run.out = QString::fromUtf8(p.readAllStandardOutput());
   run.err = QString::fromUtf8(p.readAllStandardError());
   run.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return run;
+}
+
+Run IndexFaultsTest::AmbrelWithBytes(const QList<QByteArray>& args) {
+  std::vector<QByteArray> env{"XDG_CACHE_HOME=" + QFile::encodeName(home_.path() + "/cache"),
+                              "XDG_CONFIG_HOME=" + QFile::encodeName(home_.path() + "/config"),
+                              "QT_QPA_PLATFORM=offscreen"};
+  for (const char* keep : {"PATH", "HOME", "LANG", "LC_ALL", "XDG_RUNTIME_DIR"}) {
+    if (qEnvironmentVariableIsSet(keep)) env.push_back(QByteArray(keep) + '=' + qgetenv(keep));
+  }
+  const QByteArray program = TEST_BIN_DIR "/Ambrel";
+  std::vector<char*> argv{const_cast<char*>(program.constData())};
+  for (const QByteArray& a : args) argv.push_back(const_cast<char*>(a.constData()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (QByteArray& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  int out[2];
+  Run run;
+  if (::pipe(out) != 0) return run;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    ::close(out[1]);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  QByteArray bytes;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.out = QString::fromUtf8(bytes);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
@@ -251,6 +296,58 @@ void IndexFaultsTest::IndexPathThatIsNoFileIsNamed() {
     QVERIFY(index.Open());
     QVERIFY2(index.Notice().contains("cannot be written by this user"), qPrintable(index.Notice()));
   }
+}
+
+void IndexFaultsTest::FolderNamedInBytesThatAreNoUtf8_data() {
+  QTest::addColumn<bool>("direct");  // the medium's folder given itself, not the shelf above it
+  QTest::newRow("on a shelf") << false;
+  QTest::newRow("given directly") << true;
+}
+
+void IndexFaultsTest::FolderNamedInBytesThatAreNoUtf8() {
+  QFETCH(bool, direct);
+  // A disc written on a Latin-1 system: its folder's name ends in the byte 0xFF. Qt lists it as
+  // "disc\uFFFD", a name under which there is nothing.
+  const QString shelf = home_.path() + (direct ? "/bytes-direct" : "/bytes-shelf");
+  WriteMedium(shelf + "/plain",
+              {"The harbour of the disc with a plain name.", "Another talk about the harbour."});
+  const QByteArray raw = QFile::encodeName(shelf) + "/disc\xff";
+  QVERIFY(::rename(QFile::encodeName(shelf + "/plain").constData(), raw.constData()) == 0);
+  const QString medium = medium::NameFromBytes(raw);
+  const QString given = direct ? medium : shelf;
+
+  const library::Discovery found = library::FindMedia({given});
+  QCOMPARE(found.media, QStringList{medium});
+  QVERIFY(found.skipped.empty());
+  const QString index = home_.path() + (direct ? "/bytes-direct.sqlite" : "/bytes-shelf.sqlite");
+  {
+    library::LibraryIndex library(index);
+    QVERIFY(library.Open());
+    const library::UpdateResult u = library.Update({given});
+    // Read whole: the talks' own gaps (no details, no slides) are all this small medium lacks.
+    QVERIFY2(!u.problems.join('\n').contains("config.txt"), qPrintable(u.problems.join('\n')));
+    QCOMPARE(u.read, QStringList{medium});
+    // Read through, listed and named by its bytes, and known unchanged the next time.
+    const std::vector<library::MediumEntry> media = library.Media({given});
+    QCOMPARE(media.size(), size_t(1));
+    QCOMPARE(media.front().path, medium);
+    QVERIFY(media.front().present);
+    QCOMPARE(media.front().presentations.size(), size_t(2));
+    QCOMPARE(library::ShownPath(media.front().name), QString("disc\\xFF"));
+    const library::SearchResult hits = library.Search("harbour", {given});
+    QCOMPARE(hits.hits.size(), size_t(2));
+    QCOMPARE(hits.hits.front().mediumPath, medium);
+    QCOMPARE(library.Update({given}).unchanged, QStringList{medium});
+  }
+  // On the command line, given as the bytes it is.
+  const QByteArray folder = direct ? raw : QFile::encodeName(shelf);
+  const Run listing = AmbrelWithBytes({"--library", folder, "--index", QFile::encodeName(index)});
+  QCOMPARE(listing.code, 0);
+  QVERIFY2(listing.out.contains("/disc\\xFF: 2 presentations"), qPrintable(listing.out));
+  const Run search = AmbrelWithBytes(
+      {"--search", "harbour", "--library", folder, "--index", QFile::encodeName(index)});
+  QCOMPARE(search.code, 0);
+  QVERIFY2(search.out.contains("disc\\xFF, T1)"), qPrintable(search.out));
 }
 
 QTEST_GUILESS_MAIN(IndexFaultsTest)
