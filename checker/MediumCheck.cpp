@@ -61,7 +61,7 @@ class ProblemReporter : public medium::Reporter {
     if (stream_ && stream_->IsOpen()) {
       // A read past the end names the line that is missing; anything else the line just read.
       line = stream_->LineNumber();
-      if (!message.text.startsWith(QLatin1String("Input past end")) && line > 1) --line;
+      if (!stream_->ReadPastEnd() && line > 1) --line;
     }
     out_.push_back(Problem{file_, line, message.text});
   }

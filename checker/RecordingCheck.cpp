@@ -204,10 +204,6 @@ double DurationSeconds(const QString& nativePath, bool estimate) {
 
 }  // namespace
 
-double StatedSeconds(const QString& nativePath) {
-  return DurationSeconds(nativePath, false);
-}
-
 double LengthSeconds(const QString& nativePath) {
   return DurationSeconds(nativePath, true);
 }
@@ -362,6 +358,13 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
   result.toleranceSeconds = longest + kRoundingSeconds;
   if (progress) progress(1.0);
   return result;
+}
+
+QString DecoderName(const QString& codecName) {
+  const QByteArray name = codecName.toLatin1();
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get_by_name(name.constData());
+  const AVCodec* decoder = descriptor ? avcodec_find_decoder(descriptor->id) : nullptr;
+  return decoder ? QString::fromLatin1(decoder->name) : codecName;
 }
 
 QStringList DescribeDamage(const RecordingReading& reading) {

@@ -50,12 +50,15 @@ RecordingReading ReadRecording(const QString& nativePath, const ReadProgress& pr
 // (closer than a second).
 void AddDamage(std::vector<Stretch>& damaged, double from, double to);
 
-// The length a recording's header states, in seconds, read from the header alone (no packet is
-// read); -1 when it states none or cannot be opened. For listing presentations quickly.
-double StatedSeconds(const QString& nativePath);
 // The length to show for a recording: the header's statement, else FFmpeg's estimate from its
 // first packets (a RealMedia header states none that FFmpeg takes); -1 when neither is known.
 double LengthSeconds(const QString& nativePath);
+
+// The name FFmpeg's decoder of a codec writes its log lines under ("real_144" for the codec
+// ffprobe calls "ra_144", "cook" for "cook"); the codec's own name when FFmpeg has no decoder
+// for it. What a decoder logs is damage; what the demultiplexer says of the container is judged by
+// the reading of the packets.
+QString DecoderName(const QString& codecName);
 
 // What a player would show wrongly or fail to play, one sentence each; empty when it plays
 // through.

@@ -1,5 +1,7 @@
 #include "exporter/PresentationContent.h"
 
+#include "exporter/ScriptText.h"
+
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -316,13 +318,7 @@ QJsonObject PageData(const PresentationContent& content, const RecordingOutput& 
 }
 
 QByteArray PageDataScript(const QJsonObject& data) {
-  QByteArray json = QJsonDocument(data).toJson(QJsonDocument::Indented);
-  // Inside a script "</" could close an inline script and U+2028/2029 end a line in old engines;
-  // escaped, the data reads the same as JSON.
-  json.replace("</", "<\\/");
-  json.replace("\xE2\x80\xA8", "\\u2028");
-  json.replace("\xE2\x80\xA9", "\\u2029");
-  return "window.presentationData = " + json.trimmed() + ";\n";
+  return "window.presentationData = " + ScriptJson(QJsonDocument(data)) + ";\n";
 }
 
 QJsonObject PaellaManifest(const PresentationContent& content, const RecordingOutput& recording) {

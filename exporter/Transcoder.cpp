@@ -1,5 +1,7 @@
 #include "exporter/Transcoder.h"
 
+#include "exporter/FfmpegLog.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,13 +16,14 @@ std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QStrin
   jobs::ToolOptions options;
   options.cancel = cancel;
   options.timeoutMs = 60000;
-  const jobs::ToolResult run =
-      jobs::RunTool(tools.ffprobe,
-                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                     QStringLiteral("format=duration:stream=codec_type,width,height:"
-                                    "stream_disposition=attached_pic:stream_tags=language"),
-                     QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
-                    options);
+  const jobs::ToolResult run = jobs::RunTool(
+      tools.ffprobe,
+      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+       QStringLiteral("format=duration,format_name:stream=codec_type,codec_name,width,"
+                      "height:"
+                      "stream_disposition=attached_pic:stream_tags=language"),
+       QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), path},
+      options);
   switch (run.end) {
     case jobs::ToolResult::End::NotStarted:
       if (error) *error = QStringLiteral("ffprobe could not be started (is ffmpeg installed?)");
@@ -38,11 +41,9 @@ std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QStrin
   }
   const QJsonObject root = QJsonDocument::fromJson(run.output).object();
   MediaInfo info;
-  info.durationS = root.value(QLatin1String("format"))
-                       .toObject()
-                       .value(QLatin1String("duration"))
-                       .toString()
-                       .toDouble();
+  const QJsonObject format = root.value(QLatin1String("format")).toObject();
+  info.durationS = format.value(QLatin1String("duration")).toString().toDouble();
+  info.demuxer = format.value(QLatin1String("format_name")).toString();
   bool hasAudio = false;
   for (const QJsonValue& v : root.value(QLatin1String("streams")).toArray()) {
     const QJsonObject s = v.toObject();
@@ -51,6 +52,10 @@ std::optional<MediaInfo> ProbeMedia(const jobs::FfmpegTools& tools, const QStrin
                            .toObject()
                            .value(QLatin1String("attached_pic"))
                            .toInt() != 0;
+    if (type == QLatin1String("video") || type == QLatin1String("audio")) {
+      const QString decoder = checker::DecoderName(s.value(QLatin1String("codec_name")).toString());
+      if (!decoder.isEmpty() && !info.decoders.contains(decoder)) info.decoders << decoder;
+    }
     if (type == QLatin1String("video") && !cover && !info.hasVideo) {
       info.hasVideo = true;
       info.width = s.value(QLatin1String("width")).toInt();
@@ -113,17 +118,6 @@ QStringList EncodingArguments(const MediaInfo& info) {
 
 namespace {
 
-// A line of "-progress": key=value, the key in lower case letters, digits and '_'.
-bool IsProgressLine(const QByteArray& line) {
-  const qsizetype eq = line.indexOf('=');
-  if (eq <= 0) return false;
-  for (qsizetype i = 0; i < eq; ++i) {
-    const char c = line.at(i);
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
-  }
-  return true;
-}
-
 // How often ffmpeg tells where it stands: at fifty times real time, every second of the
 // recording or so, which places the errors it meets.
 const QString kProgressPeriod = QStringLiteral("0.02");
@@ -157,16 +151,15 @@ TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
   QByteArray lastErrors;        // the end of what ffmpeg said, for a failure
   jobs::ToolOptions options;
   options.cancel = cancel;
-  options.errorLine = [&](const QByteArray& line) {
-    if (line.trimmed().isEmpty()) return;
-    if (!IsProgressLine(line)) {
-      if (!since) since = reached;
-      lastErrors += line + '\n';
-      if (lastErrors.size() > 4096) lastErrors = lastErrors.right(2048);
-      if (result.errorLines.size() < kKeptErrorLines)
-        result.errorLines << QString::fromLocal8Bit(line);
-      return;
+  const FfmpegLogSources sources{info.demuxer, info.decoders};
+  auto keep = [&](const QByteArray& line) {
+    lastErrors += line + '\n';
+    if (lastErrors.size() > 4096) lastErrors = lastErrors.right(2048);
+    if (result.errorLines.size() < kKeptErrorLines) {
+      result.errorLines << QString::fromLocal8Bit(line);
     }
+  };
+  auto progressLine = [&](const QByteArray& line) {
     const QString text = QString::fromLatin1(line);
     if (const std::optional<double> at = jobs::ProgressSeconds(text)) {
       if (since && *at > *since) {
@@ -179,6 +172,23 @@ TranscodeResult Transcode(const jobs::FfmpegTools& tools, const QString& input,
     if (p && *p != last && *p < 100) {
       last = *p;
       if (progress) progress(*p);
+    }
+  };
+  options.errorLine = [&](const QByteArray& line) {
+    for (const FfmpegLine& part : ClassifyFfmpegLine(line, sources)) {
+      switch (part.kind) {
+        case FfmpegLineKind::Progress:
+          progressLine(part.text);
+          break;
+        case FfmpegLineKind::Decoding:
+          if (!since) since = reached;
+          keep(part.text);
+          break;
+        case FfmpegLineKind::Container:
+        case FfmpegLineKind::Other:
+          keep(part.text);
+          break;
+      }
     }
   };
   const jobs::ToolResult run = jobs::RunTool(tools.ffmpeg, args, options);

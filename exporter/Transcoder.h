@@ -1,6 +1,6 @@
 #pragma once
 // The recording leaves the medium through FFmpeg: the ffmpeg and ffprobe programs, run as our
-// children (exporter/ToolRunner), their progress read from a pipe. Programs rather than the
+// children (jobs/ToolRunner), their progress read from a pipe. Programs rather than the
 // libraries: the distribution's ffmpeg keeps its codecs current with security fixes, a crash on a
 // damaged recording takes only that process down, and a cancel is a kill.
 
@@ -28,6 +28,10 @@ struct MediaInfo {
   int width = 0;
   int height = 0;
   std::vector<AudioTrack> audioTracks;  // in the recording's order; every one is kept
+  // Who speaks in ffmpeg's log while it reads the recording: the demultiplexer ("rm") and the
+  // decoders of its sound and picture streams ("cook", "wmv2").
+  QString demuxer;
+  QStringList decoders;
 };
 
 // A language as a recording names it ("eng", "fre", "en-us", ...) as a BCP 47 tag and a name
@@ -49,11 +53,12 @@ struct TranscodeResult {
   bool ok = false;
   bool cancelled = false;
   QString error;  // ffmpeg's last words when it failed
-  // Where ffmpeg met errors while it read and decoded the recording: between the output times it
-  // had reached just before and just after (within a second or so of the place in the
-  // recording), joined as the checker joins damaged stretches.
+  // Where ffmpeg's decoders met errors: between the output times it had reached just before and
+  // just after (within a second or so of the place in the recording), joined as the checker
+  // joins damaged stretches. What the demultiplexer says of the container is not counted here:
+  // the export's reading of the packets judges the container, as the checker does.
   std::vector<checker::Stretch> damaged;
-  QStringList errorLines;  // the first of ffmpeg's error lines, for whoever wants its words
+  QStringList errorLines;  // the first of ffmpeg's error lines of any kind, for its words
 };
 
 // Runs ffmpeg from input to output (native paths), calling progress with each new percentage.

@@ -36,16 +36,18 @@ QString ReplaceReason(const QString& target, const QString& mediumRoot, bool for
   return {};
 }
 
-QHash<QString, QString> MediumFolderNames(const QStringList& mediumPaths) {
+QHash<QString, QString> MediumFolderNames(const QStringList& mediumPaths,
+                                          const QStringList& reserved) {
   QStringList ordered = mediumPaths;
   std::sort(ordered.begin(), ordered.end());
   QHash<QString, QString> names;
   QSet<QString> taken;
+  for (const QString& r : reserved) taken.insert(r.toLower());
   for (const QString& path : ordered) {
     if (names.contains(path)) continue;
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    QString base =
-        QFileInfo(QDir::fromNativeSeparators(canonical.isEmpty() ? path : canonical)).fileName();
+    // The name the shelf shows, else where a link or a "." leads.
+    QString base = QFileInfo(QDir::cleanPath(QDir::fromNativeSeparators(path))).fileName();
+    if (!IsPlainFolderName(base)) base = QFileInfo(QFileInfo(path).canonicalFilePath()).fileName();
     if (!IsPlainFolderName(base)) base = QStringLiteral("medium");
     QString name = base;
     for (int n = 2; taken.contains(name.toLower()); ++n)

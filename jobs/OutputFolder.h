@@ -26,9 +26,11 @@ QString MakeOutputFolder(const QString& out, QString* error);
 QString ReplaceReason(const QString& target, const QString& mediumRoot, bool force);
 
 // A folder name for each medium of a shelf, in the output of a library's export or
-// preservation: its own folder's name, "-2", "-3" ... where two media share one (compared
-// without case), "medium" for a name that cannot be a folder. The numbers go by the media's
-// paths in order, so that every job names one shelf alike. Keyed by the paths given.
-QHash<QString, QString> MediumFolderNames(const QStringList& mediumPaths);
+// preservation: its own folder's name as the shelf shows it, "-2", "-3" ... where two media
+// share one (compared without case), "medium" for a name that cannot be a folder. The numbers go by
+// the media's paths in order, so that every job names one shelf alike. A name in reserved (a folder
+// the job writes beside the media's) is never given. Keyed by the paths given.
+QHash<QString, QString> MediumFolderNames(const QStringList& mediumPaths,
+                                          const QStringList& reserved = {});
 
 }  // namespace jobs

@@ -3,13 +3,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
+#include <numeric>
 
 #include "exporter/PresentationContent.h"
-#include "presentation/TextSearch.h"
+#include "jobs/OutputFolder.h"
+#include "jobs/StagingFolder.h"
+#include "medium/Error.h"
+#include "medium/Paths.h"
+#include "medium/PrintableText.h"
+#include "presentation/PresentationLoader.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
 static void InitLibraryResources() {
@@ -20,148 +25,23 @@ namespace library {
 
 namespace {
 
-// A JSON string that may also stand in a script: line and paragraph separators escaped, and no
-// "</" that could end a script element.
-void AppendJsonString(QString& out, const QString& text) {
-  out += u'"';
-  for (const QChar c : text) {
-    switch (c.unicode()) {
-      case '"':
-        out += QStringLiteral("\\\"");
-        break;
-      case '\\':
-        out += QStringLiteral("\\\\");
-        break;
-      case '\n':
-        out += QStringLiteral("\\n");
-        break;
-      case '\r':
-        out += QStringLiteral("\\r");
-        break;
-      case '\t':
-        out += QStringLiteral("\\t");
-        break;
-      case '/':
-        out += QStringLiteral("\\/");
-        break;
-      case 0x2028:
-      case 0x2029:
-        out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        break;
-      default:
-        if (c.unicode() < 0x20) {
-          out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += u'"';
-}
+// The site's own folder in OUTDIR; a medium of that name is exported under another.
+const QString kSiteFolder = QStringLiteral("collection");
+// Written last: a folder holding it is a site this program wrote, which may be replaced.
+const QString kSiteMarker = QStringLiteral("data.js");
+// A thumbnail is a few kilobytes; anything far larger is no thumbnail.
+constexpr qint64 kMaxPictureBytes = 4 * 1024 * 1024;
+// Problems listed per medium; the rest are counted.
+constexpr int kMaxShownProblems = 50;
 
-QString JsonString(const QString& text) {
-  QString out;
-  AppendJsonString(out, text);
-  return out;
-}
-
-bool WriteText(const QString& path, const QString& text, QString* error) {
-  QDir().mkpath(QFileInfo(path).path());
+bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error) {
   QSaveFile file(path);
-  const QByteArray bytes = text.toUtf8();
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     *error = QStringLiteral("cannot write %1: %2")
                  .arg(QDir::toNativeSeparators(path), file.errorString());
     return false;
   }
   return true;
-}
-
-bool IsPlainName(const QString& name) {
-  return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-         !name.contains(u'/') && !name.contains(u'\\') && !name.startsWith(u'.');
-}
-
-bool IsWithin(const QString& path, const QString& folder) {
-  return path == folder || path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
-
-// The 64 characters of the passage lists: 0-31 end a number, 32-63 go on with its next five bits.
-constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_";
-
-// A number as five-bit groups, most significant first, with no separator: most steps between
-// passages take one character.
-void AppendNumber(QString& out, quint32 n) {
-  int shift = 0;
-  while (shift + 5 < 32 && (n >> (shift + 5)) != 0) shift += 5;
-  for (; shift > 0; shift -= 5) out += QLatin1Char(kDigits[32 + ((n >> shift) & 31)]);
-  out += QLatin1Char(kDigits[n & 31]);
-}
-
-// The search data of one medium.
-QString ShardScript(int shard, const LibraryIndex& index, const MediumEntry& m) {
-  QStringList languages;
-  QHash<QString, int> languageIndex;
-  QHash<QString, std::vector<int>> postings;
-  QString passages;
-  int id = 0;
-  for (size_t t = 0; t < m.presentations.size(); ++t) {
-    index.Passages(m.presentations[t].id, [&](const StoredPassage& p) {
-      int language = -1;
-      if (!p.language.isEmpty()) {
-        const auto found = languageIndex.constFind(p.language);
-        if (found == languageIndex.cend()) {
-          language = int(languages.size());
-          languageIndex.insert(p.language, language);
-          languages << p.language;
-        } else {
-          language = *found;
-        }
-      }
-      if (id > 0) passages += u',';
-      passages +=
-          QStringLiteral("[%1,%2,%3,%4,").arg(t).arg(int(p.place)).arg(language).arg(p.atMs);
-      AppendJsonString(passages, p.text);
-      passages += u']';
-      QStringList words = FoldedWords(p.text);
-      words.removeDuplicates();
-      for (const QString& w : words) postings[w].push_back(id);
-      ++id;
-    });
-  }
-  // Sorted by the word, as the page looks words up (UTF-16 order, as JavaScript compares).
-  QStringList sorted = postings.keys();
-  std::sort(sorted.begin(), sorted.end());
-  QString terms;
-  QString lists;
-  bool first = true;
-  for (const QString& word : sorted) {
-    const std::vector<int>& ids = postings[word];
-    if (!first) {
-      terms += u',';
-      lists += u',';
-    }
-    first = false;
-    AppendJsonString(terms, word);
-    // Each passage number as the step from the one before, so most take one or two characters.
-    lists += u'"';
-    int last = 0;
-    for (const int passage : ids) {
-      AppendNumber(lists, quint32(passage - last));
-      last = passage;
-    }
-    lists += u'"';
-  }
-  QString languageList;
-  for (int i = 0; i < languages.size(); ++i) {
-    if (i > 0) languageList += u',';
-    AppendJsonString(languageList, languages[i]);
-  }
-  return QStringLiteral(
-             "collectionShard(%1,{\"languages\":[%2],\"passages\":[%3],\"terms\":[%4],"
-             "\"postings\":[%5]});\n")
-      .arg(shard)
-      .arg(languageList, passages, terms, lists);
 }
 
 QByteArray Resource(const QString& name) {
@@ -171,98 +51,233 @@ QByteArray Resource(const QString& name) {
   return f.readAll();
 }
 
-}  // namespace
-
-QStringList FoldedWords(const QString& text) {
-  QStringList words;
-  // Plain ASCII, most text, folds by its case alone.
-  bool ascii = true;
-  for (const QChar c : text) ascii = ascii && c.unicode() < 0x80;
-  const QString folded = ascii ? text.toLower() : textsearch::FoldedKey(text);
-  QString word;
-  for (const QChar c : folded) {
-    if (c.isLetterOrNumber() || c.isSurrogate()) {
-      word += c;
-    } else if (!word.isEmpty()) {
-      words << word;
-      word.clear();
-    }
-  }
-  if (!word.isEmpty()) words << word;
-  return words;
+QByteArray Script(const QString& name) {
+  QByteArray out;
+  exporter::AppendScriptString(out, name);
+  return out;
 }
 
-bool CollectionExport::Prepare(const std::vector<MediumEntry>& media, QString* error) {
-  const QString out = QDir::cleanPath(QDir(outDir_).absolutePath());
-  if (!QDir().mkpath(out)) {
-    *error =
-        QStringLiteral("the output folder %1 cannot be made").arg(QDir::toNativeSeparators(out));
-    return false;
+// Reads a presentation as far as its first slide: the settings, the languages' names and the
+// timeline, without a transcript's text (the index has them) or the details.
+class FirstSlide : public PresentationListener {
+ public:
+  void SlideAppended(const Slide_cls& slide, int16_t) override {
+    if (!found_) first_ = slide;
+    found_ = true;
   }
-  outDir_ = QFileInfo(out).canonicalFilePath();
-  QSet<QString> taken;
-  names_.clear();
+  bool Stopped() const override { return found_ && timelineDone_; }
+  void TimelineRead(const LoadedPresentation&) override { timelineDone_ = true; }
+  std::optional<Slide_cls> Slide() const { return found_ ? std::optional(first_) : std::nullopt; }
+
+ private:
+  Slide_cls first_;
+  bool found_ = false;
+  bool timelineDone_ = false;
+};
+
+class NoTexts : public TranscriptTexts {
+ public:
+  QString GetTranscriptText(int16_t, int16_t) override { return QString(); }
+};
+
+// The first slide's thumbnail of a presentation of a medium, or nothing when it has no slide or
+// the picture cannot be read.
+QByteArray FirstThumbnail(const layout::MediumLayout& medium, const QString& folder) {
+  medium::SilentReporter reporter;
+  FirstSlide listener;
+  PresentationLoader loader(medium, reporter, listener);
+  loader.SetTranscriptSource(
+      [](const QString&, const QStringList&) { return std::make_unique<NoTexts>(); });
+  LoadedPresentation loaded;
+  loader.Load(folder, loaded);
+  const std::optional<Slide_cls> slide = listener.Slide();
+  if (!slide) return {};
+  const std::optional<exporter::PackageFile> file = exporter::ThumbnailFile(medium, *slide);
+  if (!file) return {};
+  try {
+    return medium::ReadRegularFile(file->source, kMaxPictureBytes);
+  } catch (const medium::AppError&) {
+    return {};  // missing or unreadable: the checker names it; the listing shows no picture
+  }
+}
+
+}  // namespace
+
+bool CollectionExport::Prepare(const std::vector<MediumEntry>& media, QString* error) {
+  const QString out = jobs::ResolvedAbsolute(outDir_);
+  QStringList paths;
   for (const MediumEntry& m : media) {
-    const QString real = QFileInfo(m.path).canonicalFilePath();
-    if (!real.isEmpty() && IsWithin(outDir_, real)) {
-      *error = QStringLiteral("%1 lies on the medium %2, which is never written to")
-                   .arg(QDir::toNativeSeparators(outDir_), m.path);
+    const QString onMedium = jobs::OnMediumReason(out, QFileInfo(m.path).canonicalFilePath());
+    if (!onMedium.isEmpty()) {
+      *error = onMedium;
       return false;
     }
-    QString base = IsPlainName(m.name) ? m.name : QStringLiteral("medium");
-    QString name = base;
-    for (int n = 2; taken.contains(name.toLower()); ++n)
-      name = QStringLiteral("%1-%2").arg(base).arg(n);
-    taken.insert(name.toLower());
-    names_ << name;
+    paths << m.path;
   }
+  outDir_ = jobs::MakeOutputFolder(out, error);
+  if (outDir_.isEmpty()) return false;
+  // The site's own folder stands beside the media's.
+  const QHash<QString, QString> names = jobs::MediumFolderNames(paths, {kSiteFolder});
+  names_.clear();
+  for (const MediumEntry& m : media) names_ << names.value(m.path);
   return true;
 }
 
 bool CollectionExport::Write(const LibraryIndex& index, const std::vector<MediumEntry>& media,
                              QString* error) {
-  QString data = QStringLiteral("window.collectionData={\"media\":[");
-  QString scripts;
-  for (size_t i = 0; i < media.size(); ++i) {
-    const MediumEntry& m = media[i];
-    if (i > 0) data += u',';
-    data += QStringLiteral("{\"name\":%1,\"path\":%2,\"present\":%3,\"talks\":[")
-                .arg(JsonString(m.name), JsonString(m.path),
-                     m.present ? QStringLiteral("true") : QStringLiteral("false"));
-    for (size_t t = 0; t < m.presentations.size(); ++t) {
-      const PresentationEntry& p = m.presentations[t];
-      const bool exported = QFileInfo::exists(outDir_ + u'/' + names_[int(i)] + u'/' + p.folder +
-                                              QStringLiteral("/index.html"));
-      const QString href =
-          exported ? JsonString(exporter::RelativeUrl(names_[int(i)] + u'/' + p.folder) +
-                                QStringLiteral("/index.html"))
-                   : QStringLiteral("null");
-      if (t > 0) data += u',';
-      // One arg() call: a title holding "%4" is never filled in again.
-      data += QStringLiteral(
-                  "{\"title\":%1,\"folder\":%2,\"href\":%3,\"lengthMs\":%4,"
-                  "\"slides\":%5,\"languages\":%6}")
-                  .arg(JsonString(p.title.isEmpty() ? p.folder : p.title), JsonString(p.folder),
-                       href, QString::number(p.lengthMs), QString::number(p.slides),
-                       JsonString(p.languages.join(QStringLiteral(", "))));
+  // The site's folder is made anew; one that this program did not write is left alone.
+  const QString site = outDir_ + u'/' + kSiteFolder;
+  const QFileInfo existing(site);
+  if (existing.exists() || existing.isSymLink()) {
+    if (!existing.isDir() || existing.isSymLink() ||
+        !QFileInfo::exists(site + u'/' + kSiteMarker)) {
+      *error = QStringLiteral("%1 is in the way of the collection's site: move it away")
+                   .arg(QDir::toNativeSeparators(site));
+      return false;
     }
-    data += QStringLiteral("]}");
-    const QString shard = QStringLiteral("search/medium%1.js").arg(i);
-    if (!WriteText(outDir_ + u'/' + shard, ShardScript(int(i), index, m), error)) return false;
-    scripts += QStringLiteral("<script src=\"%1\"></script>\n").arg(shard);
-  }
-  data += QStringLiteral("]};\n");
-  if (!WriteText(outDir_ + QStringLiteral("/collection-data.js"), data, error)) return false;
-  for (const char* file : {"collection.js", "collection.css"}) {
-    if (!WriteText(outDir_ + u'/' + QLatin1String(file),
-                   QString::fromUtf8(Resource(QLatin1String(file))), error)) {
+    if (!QDir(site).removeRecursively()) {
+      *error = QStringLiteral("the earlier site %1 cannot be removed")
+                   .arg(QDir::toNativeSeparators(site));
       return false;
     }
   }
-  const QString page =
-      exporter::FillTemplate(QString::fromUtf8(Resource(QStringLiteral("collection.html"))),
-                             {{QStringLiteral("SHARDS"), scripts}});
-  return WriteText(outDir_ + QStringLiteral("/index.html"), page, error);
+  for (const char* sub : {"list", "pictures", "search"}) {
+    if (!QDir().mkpath(site + u'/' + QLatin1String(sub))) {
+      *error = QStringLiteral("cannot make %1").arg(QDir::toNativeSeparators(site));
+      return false;
+    }
+  }
+
+  // The talks in the listing's order: medium by medium, each in the order of its config.txt.
+  struct Talk {
+    size_t medium;
+    const PresentationEntry* entry;
+    QString href;
+    bool picture = false;
+  };
+  std::vector<Talk> talks;
+  for (size_t i = 0; i < media.size(); ++i) {
+    for (const PresentationEntry& p : media[i].presentations) {
+      const bool exported = QFileInfo::exists(outDir_ + u'/' + names_[int(i)] + u'/' + p.folder +
+                                              QStringLiteral("/index.html"));
+      talks.push_back({i, &p,
+                       exported ? exporter::RelativeUrl(names_[int(i)] + u'/' + p.folder) +
+                                      QStringLiteral("/index.html")
+                                : QString()});
+    }
+  }
+
+  // Each talk's first slide's thumbnail, from the media that are there.
+  for (size_t n = 0; n < talks.size(); ++n) {
+    const MediumEntry& m = media[talks[n].medium];
+    if (!m.present) continue;
+    const QByteArray picture = FirstThumbnail(layout::MediumLayout(m.path), talks[n].entry->folder);
+    if (picture.isEmpty()) continue;
+    QFile f(site + QStringLiteral("/pictures/%1.jpg").arg(n));
+    if (!f.open(QIODevice::WriteOnly) || f.write(picture) != picture.size()) {
+      *error = QStringLiteral("cannot write %1: %2")
+                   .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
+      return false;
+    }
+    talks[n].picture = true;
+  }
+
+  // The listing, a page of talks to a file.
+  const int pages = int((talks.size() + kListingPageTalks - 1) / kListingPageTalks);
+  for (int page = 0; page < pages; ++page) {
+    const QString name = QStringLiteral("collection/list/%1").arg(page);
+    QByteArray out = "collectionPart(" + Script(name) + ",[";
+    const size_t from = size_t(page) * kListingPageTalks;
+    const size_t to = std::min(talks.size(), from + kListingPageTalks);
+    for (size_t n = from; n < to; ++n) {
+      const PresentationEntry& p = *talks[n].entry;
+      if (n > from) out += ',';
+      // [title, folder, page or null, length in ms (-1 unknown), slides, languages, picture]
+      out += '[';
+      exporter::AppendScriptString(out, p.title.isEmpty() ? p.folder : p.title);
+      out += ',';
+      exporter::AppendScriptString(out, p.folder);
+      out += ',';
+      out += talks[n].href.isEmpty() ? QByteArray("null") : Script(talks[n].href);
+      out += ',' + QByteArray::number(p.lengthMs) + ',' + QByteArray::number(p.slides) + ',';
+      exporter::AppendScriptString(out, p.languages.join(QStringLiteral(", ")));
+      out += talks[n].picture ? ",1]" : ",0]";
+    }
+    out += "]);\n";
+    if (!WriteBytes(outDir_ + u'/' + name + QStringLiteral(".js"), out, error)) return false;
+  }
+
+  // The search, over the passages in the library's order: by presentation, as they were added.
+  std::vector<SiteTalk> siteTalks;
+  for (size_t n = 0; n < talks.size(); ++n) {
+    const PresentationEntry& p = *talks[n].entry;
+    siteTalks.push_back({int(n), p.title.isEmpty() ? p.folder : p.title, p.folder, talks[n].href});
+  }
+  std::vector<size_t> order(talks.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return talks[a].entry->id < talks[b].entry->id; });
+  SiteIndexWriter writer(site + QStringLiteral("/search"), QStringLiteral("collection/search"),
+                         std::move(siteTalks));
+  bool ok = true;
+  for (const size_t n : order) {
+    index.Passages(talks[n].entry->id, [&](const StoredPassage& passage) {
+      ok = ok && writer.Add(int(n), passage, error);
+    });
+    if (!ok) return false;
+  }
+  if (!writer.Finish(error)) return false;
+  stats_ = writer.Stats();
+
+  // The media, with what could not be read of each, shown as printable lines.
+  QByteArray data = "collectionPart(" + Script(QStringLiteral("collection/data")) + ",{";
+  data += "\"talks\":" + QByteArray::number(qulonglong(talks.size()));
+  data += ",\"pageTalks\":" + QByteArray::number(kListingPageTalks);
+  data += ",\"passages\":" + QByteArray::number(stats_.passages);
+  data += ",\"words\":" + QByteArray::number(stats_.words);
+  data += ",\"hits\":" + QByteArray::number(kSiteHits);
+  data += ",\"rankAll\":" + QByteArray::number(kSiteRankAll);
+  data += ",\"languages\":[";
+  const QStringList languages = writer.Languages();
+  for (int i = 0; i < languages.size(); ++i) {
+    if (i > 0) data += ',';
+    exporter::AppendScriptString(data, languages[i]);
+  }
+  data += "],\"media\":[";
+  size_t first = 0;
+  for (size_t i = 0; i < media.size(); ++i) {
+    const MediumEntry& m = media[i];
+    if (i > 0) data += ',';
+    data += "{\"name\":";
+    exporter::AppendScriptString(data, medium::PrintableText(m.name));
+    data += ",\"path\":";
+    exporter::AppendScriptString(data, medium::PrintableText(m.path));
+    data += ",\"present\":";
+    data += m.present ? "true" : "false";
+    data += ",\"first\":" + QByteArray::number(qulonglong(first));
+    data += ",\"talks\":" + QByteArray::number(qulonglong(m.presentations.size()));
+    data += ",\"problems\":[";
+    for (int k = 0; k < m.problems.size() && k < kMaxShownProblems; ++k) {
+      if (k > 0) data += ',';
+      exporter::AppendScriptString(data, medium::PrintableText(m.problems[k]));
+    }
+    if (m.problems.size() > kMaxShownProblems) {
+      data += ',';
+      exporter::AppendScriptString(
+          data, QStringLiteral("… and %1 more").arg(m.problems.size() - kMaxShownProblems));
+    }
+    data += "]}";
+    first += m.presentations.size();
+  }
+  data += "]});\n";
+  for (const char* file : {"collection.js", "collection.css"}) {
+    if (!WriteBytes(site + u'/' + QLatin1String(file), Resource(QLatin1String(file)), error))
+      return false;
+  }
+  if (!WriteBytes(outDir_ + QStringLiteral("/index.html"),
+                  Resource(QStringLiteral("collection.html")), error))
+    return false;
+  return WriteBytes(site + u'/' + kSiteMarker, data, error);
 }
 
 }  // namespace library

@@ -218,7 +218,8 @@ Discovery FindMedia(const QStringList& roots, int maxDepth, const std::atomic<bo
 }
 
 QString ShownPath(const QString& path) {
-  return medium::PrintableText(path, kShownPath);
+  // By its bytes: one that is no UTF-8 is written as \xNN.
+  return medium::PrintableText(QByteArrayView(medium::BytesOfName(path)), kShownPath);
 }
 
 QString DescribeSkipped(const std::vector<SkippedFolder>& skipped) {

@@ -31,9 +31,6 @@ class Interruption {
   // When a signal came: puts back its default action and raises it again, so that the program
   // ends by it. Returns only when none came (or the default action does not end the program).
   void EndLikeTheSignal();
-
-  // The exit status a shell shows for a program ended by this signal.
-  static int ExitStatusFor(int signal) { return 128 + signal; }
 };
 
 }  // namespace medium

@@ -31,7 +31,6 @@ class Reporter {
 
   // The program's title: the caption of every message box that names no other.
   const QString& Title() const { return title_; }
-  void SetTitle(const QString& title) { title_ = title; }
 
   // A modal box with the program's title, an OK button and no icon.
   void Report(const QString& text) { Show(Message{title_, text, MessageIcon::None}); }

@@ -36,6 +36,7 @@ void TextStream::OpenBytes(const QByteArray& bytes, const QString& name) {
   pos_ = 0;
   line_ = 1;
   open_ = true;
+  readPastEnd_ = false;
   name_ = name;
 }
 
@@ -45,7 +46,8 @@ void TextStream::RequireOpen() const {
 
 QString TextStream::ReadLine() {
   RequireOpen();
-  if (pos_ >= data_.size()) throw AppError(kInputPastEnd, QStringLiteral("Input past end of file"));
+  readPastEnd_ = pos_ >= data_.size();
+  if (readPastEnd_) throw AppError(kInputPastEnd, QStringLiteral("Input past end of file"));
   qsizetype end = pos_;
   while (end < data_.size() && data_[end] != '\r' && data_[end] != '\n') ++end;
   const QString line = DecodeWindows1252(data_.mid(pos_, end - pos_));

@@ -31,6 +31,8 @@ class TextStream {
   bool AtEndOfLine() const;
   // 1-based number of the line the next ReadLine returns.
   int LineNumber() const { return line_; }
+  // Whether the last ReadLine failed for the end of the stream: the line it wanted is missing.
+  bool ReadPastEnd() const { return readPastEnd_; }
   // Releases the file; closing a stream that never opened does nothing.
   void Close();
 
@@ -40,6 +42,7 @@ class TextStream {
   qsizetype pos_ = 0;
   int line_ = 1;
   bool open_ = false;
+  bool readPastEnd_ = false;
   QString name_;
 };
 

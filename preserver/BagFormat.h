@@ -12,27 +12,9 @@
 
 namespace preserver {
 
-// A manifest names files by their path in the bag, '/' separated; a line end or a per cent sign
-// in a name is written per cent encoded (%0A, %0D, %25), as the bag format demands.
-QString EncodeBagPath(const QString& path);
-QString DecodeBagPath(const QString& path);
-// Why a path read from a manifest may not be opened: absolute, or with an empty, "." or ".."
-// part, it would name something outside the bag. Empty when it stays inside.
-QString UnsafeBagPathReason(const QString& path);
-
-// One line "<hex digest>  <path>\n", the form sha512sum -c reads.
+// One manifest line for a file we named ourselves (a tag file, a master), the form sha512sum -c
+// reads; preserver/ManifestLine writes and reads the lines of any name, as bytes.
 QByteArray ManifestLine(const QByteArray& hexDigest, const QString& path);
-
-struct ManifestEntry {
-  QByteArray digest;  // lower-case hex
-  QString path;       // decoded
-  int line = 0;
-};
-struct ParsedManifest {
-  std::vector<ManifestEntry> entries;
-  QStringList errors;  // "line 3: ...", one per line that is not a manifest line
-};
-ParsedManifest ParseManifest(const QByteArray& text, Algorithm algorithm);
 
 // Payload-Oxum: "<octets>.<files>".
 QString PayloadOxum(qint64 bytes, qint64 files);

@@ -1,5 +1,7 @@
 #include "preserver/Digest.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -12,45 +14,61 @@
 
 #include <openssl/evp.h>
 
+#include "preserver/BagTree.h"
+
 namespace preserver {
 
 namespace {
 
+constexpr Algorithm kAlgorithms[] = {
+    Algorithm::Md5,      Algorithm::Sha1,     Algorithm::Sha224,   Algorithm::Sha256,
+    Algorithm::Sha384,   Algorithm::Sha512,   Algorithm::Sha3_224, Algorithm::Sha3_256,
+    Algorithm::Sha3_384, Algorithm::Sha3_512,
+};
+
+// libcrypto's name of each algorithm, in the order of the enumeration.
+const char* const kOpenSslNames[] = {
+    "MD5",    "SHA1",     "SHA224",   "SHA256",   "SHA384",
+    "SHA512", "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512",
+};
+
+// Looked up once: a libcrypto built without one (a FIPS build without MD5, an old one without
+// SHA-3) leaves it unknown.
 const EVP_MD* MdOf(Algorithm algorithm) {
-  switch (algorithm) {
-    case Algorithm::Md5:
-      return EVP_md5();
-    case Algorithm::Sha1:
-      return EVP_sha1();
-    case Algorithm::Sha256:
-      return EVP_sha256();
-    case Algorithm::Sha512:
-      break;
-  }
-  return EVP_sha512();
+  static const std::vector<const EVP_MD*> digests = [] {
+    std::vector<const EVP_MD*> out;
+    for (const char* name : kOpenSslNames) out.push_back(EVP_get_digestbyname(name));
+    return out;
+  }();
+  return digests[static_cast<size_t>(algorithm)];
+}
+
+QString Squeezed(QString name) {
+  return name.toLower().remove(u'-').remove(u'_');
 }
 
 }  // namespace
 
 QString AlgorithmName(Algorithm algorithm) {
-  switch (algorithm) {
-    case Algorithm::Md5:
-      return QStringLiteral("md5");
-    case Algorithm::Sha1:
-      return QStringLiteral("sha1");
-    case Algorithm::Sha256:
-      return QStringLiteral("sha256");
-    case Algorithm::Sha512:
-      break;
-  }
-  return QStringLiteral("sha512");
+  QString name = QString::fromLatin1(kOpenSslNames[static_cast<size_t>(algorithm)]).toLower();
+  if (!name.startsWith(QLatin1String("sha3"))) name.remove(u'-');
+  return name;
 }
 
 std::optional<Algorithm> AlgorithmFromName(const QString& name) {
-  for (Algorithm a : {Algorithm::Md5, Algorithm::Sha1, Algorithm::Sha256, Algorithm::Sha512}) {
-    if (name == AlgorithmName(a)) return a;
+  const QString wanted = Squeezed(name);
+  for (Algorithm a : kAlgorithms) {
+    if (wanted == Squeezed(AlgorithmName(a))) {
+      if (!MdOf(a)) return std::nullopt;
+      return a;
+    }
   }
   return std::nullopt;
+}
+
+int HexLength(Algorithm algorithm) {
+  const EVP_MD* md = MdOf(algorithm);
+  return md ? 2 * EVP_MD_get_size(md) : 0;
 }
 
 Digest::Digest(Algorithm algorithm) : algorithm_(algorithm), context_(EVP_MD_CTX_new()) {
@@ -85,7 +103,9 @@ void HashFiles(std::vector<FileToHash>& files, int threads,
   std::vector<qint64> sizes(files.size());
   qint64 total = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    sizes[i] = QFileInfo(files[i].path).size();
+    sizes[i] = files[i].size >= 0        ? files[i].size
+               : files[i].baseFolder < 0 ? QFileInfo(files[i].path).size()
+                                         : 0;
     total += sizes[i];
   }
   std::vector<size_t> order(files.size());
@@ -106,22 +126,28 @@ void HashFiles(std::vector<FileToHash>& files, int threads,
       FileToHash& f = files[order[k]];
       std::vector<std::unique_ptr<Digest>> digests;
       for (Algorithm a : f.algorithms) digests.push_back(std::make_unique<Digest>(a));
-      QFile file(f.path);
-      if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        f.error = file.errorString();
+      QString why;
+      const int fd = f.baseFolder >= 0
+                         ? OpenFileBelow(f.baseFolder, f.relative, &why)
+                         : ::open(QFile::encodeName(f.path).constData(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
+        f.error = f.baseFolder >= 0 ? why : SystemErrorText(errno);
         continue;
       }
-      qint64 n;
-      while ((n = file.read(buffer.get(), kBlock)) > 0) {
+      ssize_t n;
+      while ((n = ::read(fd, buffer.get(), kBlock)) != 0) {
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          f.error = SystemErrorText(errno);
+          break;
+        }
         for (auto& d : digests) d->Add(buffer.get(), n);
         f.bytes += n;
         done += n;
         if (cancel && cancel->load()) break;
       }
-      if (n < 0) {
-        f.error = file.errorString();
-        continue;
-      }
+      ::close(fd);
+      if (!f.error.isEmpty()) continue;
       if (cancel && cancel->load()) break;
       for (auto& d : digests) f.hex.push_back(d->HexResult());
     }

@@ -14,11 +14,28 @@ typedef struct evp_md_ctx_st EVP_MD_CTX;
 namespace preserver {
 
 // The algorithms a bag's manifests may name; our own bags use SHA-512.
-enum class Algorithm { Md5, Sha1, Sha256, Sha512 };
+enum class Algorithm {
+  Md5,
+  Sha1,
+  Sha224,
+  Sha256,
+  Sha384,
+  Sha512,
+  Sha3_224,
+  Sha3_256,
+  Sha3_384,
+  Sha3_512,
+};
 
-// "md5", "sha1", "sha256", "sha512": the name in manifest-<name>.txt.
+// "md5", "sha1", "sha224", "sha256", "sha384", "sha512", "sha3-224" ...: the name in
+// manifest-<name>.txt.
 QString AlgorithmName(Algorithm algorithm);
+// The algorithm a manifest's name names, in any case, with or without hyphens or underscores
+// ("sha-256", "sha3_256", as other tools write them); nothing when it is not known here or
+// this libcrypto lacks it.
 std::optional<Algorithm> AlgorithmFromName(const QString& name);
+// The length of its digest in hex digits.
+int HexLength(Algorithm algorithm);
 
 class Digest {
  public:
@@ -48,6 +65,11 @@ struct FileToHash {
   std::vector<QByteArray> hex;
   QString error;
   qint64 bytes = 0;
+  // Instead of path: a file below an open folder, named by its bytes and opened without
+  // following a link anywhere on its way (preserver/BagTree), with its size when known.
+  int baseFolder = -1;
+  QByteArray relative;
+  qint64 size = -1;
 };
 
 // Hashes every file, each read once, the files shared out over threads (the largest first, so

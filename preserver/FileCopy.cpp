@@ -1,7 +1,12 @@
 #include "preserver/FileCopy.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
+
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -9,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "preserver/BagTree.h"
 #include "preserver/Digest.h"
 
 namespace preserver {
@@ -17,33 +23,56 @@ namespace {
 
 class LocalFile : public SourceFile {
  public:
-  explicit LocalFile(const QString& path) : file_(path) {}
+  explicit LocalFile(const QByteArray& path) : path_(path) {}
+  ~LocalFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+
   bool Open(QString* error) override {
-    // Unbuffered: a failed read must not hide behind a buffer, and positions stay exact.
-    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-      *error = file_.errorString();
+    // Looked at before it is opened: opening a pipe would wait for a writer forever.
+    struct stat st;
+    if (::lstat(path_.constData(), &st) != 0) {
+      *error = SystemErrorText(errno);
       return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+      *error = QStringLiteral("not a regular file");
+      return false;
+    }
+    fd_ = ::open(path_.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
+      *error = SystemErrorText(errno);
+      return false;
+    }
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      *error = QStringLiteral("not a regular file");
+      return false;
+    }
+    size_ = qint64(st.st_size);
     return true;
   }
-  qint64 Size() const override { return file_.size(); }
+  qint64 Size() const override { return size_; }
+  // Unbuffered, at the offset asked for: a failed read must not hide behind a buffer.
   qint64 ReadAt(qint64 offset, char* data, qint64 size, QString* error) override {
-    if (file_.pos() != offset && !file_.seek(offset)) {
-      *error = file_.errorString();
-      return -1;
-    }
-    const qint64 n = file_.read(data, size);
-    if (n < 0) *error = file_.errorString();
+    ssize_t n;
+    do {
+      n = ::pread(fd_, data, static_cast<size_t>(size), static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) *error = SystemErrorText(errno);
     return n;
   }
 
  private:
-  QFile file_;
+  QByteArray path_;
+  int fd_ = -1;
+  qint64 size_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<SourceFile> OpenLocalFile(const QString& nativePath) {
+std::unique_ptr<SourceFile> OpenLocalFile(const QByteArray& nativePath) {
   return std::make_unique<LocalFile>(nativePath);
 }
 
@@ -98,7 +127,7 @@ class BlockSink {
  public:
   static constexpr int kBuffers = 4;
 
-  BlockSink(QFile& out, qint64 blockBytes, DigestWorker* worker)
+  BlockSink(int out, qint64 blockBytes, DigestWorker* worker)
       : out_(out), worker_(worker ? worker->state_.get() : nullptr) {
     std::vector<QByteArray>& buffers = worker_ ? worker_->buffers : own_;
     buffers.resize(kBuffers);
@@ -123,7 +152,7 @@ class BlockSink {
     } else {
       digest_.Add(data, n);
     }
-    const bool written = out_.write(data, n) == n;
+    const bool written = WriteAll(data, n);
     current_ = (current_ + 1) % kBuffers;
     // The next buffer is free once no more than the others are still being hashed.
     WaitForWorker(kBuffers - 1);
@@ -143,8 +172,26 @@ class BlockSink {
     WaitForWorker(0);
     return digest_.HexResult();
   }
+  // errno of the write that failed.
+  int WriteError() const { return writeError_; }
 
  private:
+  // The system may write less than asked (a disk that fills up in the middle of a block): the
+  // rest is written again until it is all written or the system says why not.
+  bool WriteAll(const char* data, qint64 n) {
+    while (n > 0) {
+      const ssize_t written = ::write(out_, data, static_cast<size_t>(n));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        writeError_ = errno;
+        return false;
+      }
+      data += written;
+      n -= written;
+    }
+    return true;
+  }
+
   // Until at most `left` blocks are waiting to be hashed.
   void WaitForWorker(size_t left) {
     if (!worker_) return;
@@ -152,7 +199,8 @@ class BlockSink {
     worker_->done.wait(lock, [this, left] { return worker_->jobs.size() <= left; });
   }
 
-  QFile& out_;
+  int out_;
+  int writeError_ = 0;
   DigestWorker::State* worker_;
   Digest digest_{Algorithm::Sha512};
   std::vector<QByteArray> own_;
@@ -174,6 +222,11 @@ void AddUnreadable(std::vector<UnreadableRange>& ranges, qint64 begin, qint64 en
 }  // namespace
 
 CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyOptions& options) {
+  return CopyWithDigest(source, QFile::encodeName(target), options);
+}
+
+CopyResult CopyWithDigest(SourceFile& source, const QByteArray& target,
+                          const CopyOptions& options) {
   CopyResult result;
   QString error;
   if (!source.Open(&error)) {
@@ -181,11 +234,19 @@ CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyO
     return result;
   }
   result.opened = true;
-  QFile out(target);
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-    result.writeError = out.errorString();
+  const int out =
+      ::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (out < 0) {
+    result.writeError = SystemErrorText(errno);
     return result;
   }
+  // Closed on every way out; on the way that succeeds, by hand, to hear what closing says.
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd >= 0) ::close(fd);
+    }
+  } closer{out};
   const qint64 size = source.Size();
   const qint64 block = std::max<qint64>(options.blockBytes, options.sectorBytes);
   qint64 pos = 0;
@@ -193,7 +254,7 @@ CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyO
   {
     BlockSink sink(out, block, options.worker);
     auto fail = [&] {
-      result.writeError = out.errorString();
+      result.writeError = SystemErrorText(sink.WriteError());
       return result;
     };
     while (pos < size) {
@@ -247,13 +308,13 @@ CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyO
   }
   result.bytes = pos;
   if (options.modified.isValid()) {
-    out.setFileTime(options.modified, QFileDevice::FileModificationTime);
+    const qint64 ms = options.modified.toMSecsSinceEpoch();
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000}};
+    ::futimens(out, times);
   }
-  if (!out.flush()) result.writeError = out.errorString();
-  out.close();
-  if (out.error() != QFileDevice::NoError && result.writeError.isEmpty()) {
-    result.writeError = out.errorString();
-  }
+  // A file system that keeps the writing back for later says only here that it is full.
+  closer.fd = -1;
+  if (::close(out) != 0) result.writeError = SystemErrorText(errno);
   return result;
 }
 

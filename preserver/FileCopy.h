@@ -27,9 +27,11 @@ class SourceFile {
   virtual qint64 ReadAt(qint64 offset, char* data, qint64 size, QString* error) = 0;
 };
 
-// Opens a native path of the medium; tests put their own in its place.
-using SourceOpener = std::function<std::unique_ptr<SourceFile>(const QString& nativePath)>;
-std::unique_ptr<SourceFile> OpenLocalFile(const QString& nativePath);
+// Opens a native path of the medium, named by its bytes (a name that is not UTF-8 is a name like
+// any other); tests put their own in its place. Only a regular file is opened: a link is not
+// followed, and a pipe or a device put where the file stood is not opened.
+using SourceOpener = std::function<std::unique_ptr<SourceFile>(const QByteArray& nativePath)>;
+std::unique_ptr<SourceFile> OpenLocalFile(const QByteArray& nativePath);
 
 // A stretch of a file that could not be read: [begin, end) in bytes, and why.
 struct UnreadableRange {
@@ -67,6 +69,8 @@ struct CopyOptions {
   DigestWorker* worker = nullptr;  // hashes inline without one
 };
 
+// target: a native path by its bytes; a link standing there is not followed.
+CopyResult CopyWithDigest(SourceFile& source, const QByteArray& target, const CopyOptions& options);
 CopyResult CopyWithDigest(SourceFile& source, const QString& target, const CopyOptions& options);
 
 class DigestWorker {

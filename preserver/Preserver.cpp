@@ -1,5 +1,6 @@
 #include "preserver/Preserver.h"
 
+#include <sys/stat.h>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
@@ -9,8 +10,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSet>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "checker/MediumCheck.h"
@@ -24,8 +26,10 @@
 #include "presentation/MediumFolder.h"
 #include "presentation/MediumLayout.h"
 #include "preserver/BagFormat.h"
+#include "preserver/BagTree.h"
 #include "preserver/BagVerifier.h"
 #include "preserver/Digest.h"
+#include "preserver/ManifestLine.h"
 #include "preserver/Masters.h"
 
 namespace preserver {
@@ -58,9 +62,17 @@ class EventLog {
 };
 
 struct MediumFile {
-  QString relative;  // '/' separated
+  QByteArray relative;  // '/' separated, the name's bytes as the disc holds them
   qint64 size = 0;
-  QDateTime modified;
+  qint64 modifiedNs = 0;
+};
+
+// A file of the payload: its path in the bag (bytes), its SHA-512 and its length.
+struct PayloadFile {
+  QByteArray path;
+  QByteArray sha512;
+  qint64 bytes = 0;
+  bool operator<(const PayloadFile& other) const { return path < other.path; }
 };
 
 // A recording of the medium: Media/<folder>/media.wma, .wmv or .rm, in any case.
@@ -90,6 +102,28 @@ QString Megabytes(qint64 bytes) {
   return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
+QString LeftFolderText(const jobs::LeftFolder& left) {
+  switch (left.fate) {
+    case jobs::LeftFolder::Fate::Removed:
+      return QStringLiteral(
+                 "%1: a bag left unfinished by a --preserve that was stopped (%2): "
+                 "removed")
+          .arg(left.path, Megabytes(left.bytes));
+    case jobs::LeftFolder::Fate::PutBack:
+      return QStringLiteral(
+                 "%1: a bag set aside by a --preserve --force that was stopped: put "
+                 "back as %2")
+          .arg(left.path, left.why);
+    case jobs::LeftFolder::Fate::InUse:
+      return QStringLiteral("%1: being filled by another --preserve still running: left alone")
+          .arg(left.path);
+    case jobs::LeftFolder::Fate::Kept:
+      break;
+  }
+  return QStringLiteral("%1: left by a --preserve that did not finish: %2; left alone")
+      .arg(left.path, left.why);
+}
+
 class BagWriter {
  public:
   BagWriter(const QString& root, const PreserveRequest& request, const PreserveProgressFn& progress,
@@ -113,7 +147,7 @@ class BagWriter {
     return false;
   }
   bool WriteTag(const QString& relative, const QByteArray& bytes);
-  void Walk();
+  bool Walk();
   bool CopyMedium();
   bool Describe();
   bool MakeMasters();
@@ -133,53 +167,73 @@ class BagWriter {
   QString dir_;  // the staging folder
   std::vector<MediumFile> files_;
   std::vector<Recording> recordings_;
-  std::vector<std::pair<QString, QByteArray>> payload_;  // bag path, SHA-512
+  std::vector<PayloadFile> payload_;
   EventLog events_;
   QStringList titles_;
 };
 
 bool BagWriter::WriteTag(const QString& relative, const QByteArray& bytes) {
   const QString path = dir_ + u'/' + relative;
-  QDir().mkpath(QFileInfo(path).path());
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    return Fail(QStringLiteral("cannot write %1: %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString()));
+  QString why;
+  if (!QDir().mkpath(QFileInfo(path).path())) {
+    why = SystemErrorText(errno);
+  } else if (WriteWholeFile(QFile::encodeName(path), bytes, &why)) {
+    return true;
   }
-  return true;
+  return Fail(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
-void BagWriter::Walk() {
-  QDirIterator it(root_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                  QDirIterator::Subdirectories);
-  QStringList folders;
-  while (it.hasNext()) {
-    it.next();
-    const QFileInfo info = it.fileInfo();
-    const QString relative = info.filePath().mid(root_.size() + 1);
+bool BagWriter::Walk() {
+  // Names are taken as the bytes the disc holds, so that a name that is not UTF-8 is copied (or
+  // at least listed) like any other; links are listed and never followed.
+  QString error;
+  const FolderHandle medium = OpenFolder(QFile::encodeName(root_), &error);
+  if (!medium.IsOpen()) {
+    return Fail(QStringLiteral("cannot read the medium %1: %2")
+                    .arg(QDir::toNativeSeparators(root_), error));
+  }
+  std::vector<QByteArray> folders;
+  for (const TreeEntry& e : ListTree(medium.Fd())) {
+    const QString shown = NameText(e.path);
     auto skip = [&](const QString& why) {
-      s_.readErrors.push_back(ReadError{relative, why, {}});
-      events_.Add(QStringLiteral("replication"), relative, QStringLiteral("failure"), why);
+      s_.readErrors.push_back(ReadError{shown, why, {}});
+      events_.Add(QStringLiteral("replication"), shown, QStringLiteral("failure"), why);
     };
-    if (info.isSymLink()) {
-      skip(QStringLiteral("a symbolic link (to %1): not copied").arg(info.symLinkTarget()));
-    } else if (info.isDir()) {
-      folders << relative;
-      // The iterator passes over a folder it cannot list without a word.
-      if (!info.isReadable() || !info.isExecutable()) {
-        skip(QStringLiteral("a folder that cannot be read: what it holds is not copied"));
-      }
-    } else if (info.isFile()) {
-      files_.push_back(MediumFile{relative, info.size(), info.lastModified()});
-    } else {
-      skip(QStringLiteral("not a regular file (a pipe, socket or device): not copied"));
+    if (e.kind == EntryKind::Folder) folders.push_back(e.path);
+    if (!e.error.isEmpty()) {
+      skip(e.kind == EntryKind::Folder
+               ? QStringLiteral("a folder that cannot be read: what it holds is not copied (%1)")
+                     .arg(e.error)
+               : QStringLiteral("cannot be read: %1: not copied").arg(e.error));
+      continue;
+    }
+    switch (e.kind) {
+      case EntryKind::Folder:
+        break;
+      case EntryKind::File:
+        files_.push_back(MediumFile{e.path, e.size, e.modifiedNs});
+        break;
+      case EntryKind::Link:
+        skip(QStringLiteral("a symbolic link (to %1): not copied").arg(NameText(e.linkTarget)));
+        break;
+      default:
+        skip(QStringLiteral("%1, not a regular file: not copied").arg(KindText(e.kind)));
+        break;
     }
   }
-  // Folders too, the empty ones included, so that the copy has the medium's tree.
-  for (const QString& f : folders) QDir().mkpath(dir_ + QStringLiteral("/data/medium/") + f);
+  // Folders too, the empty ones included, so that the copy has the medium's tree (a folder
+  // before what it holds).
+  const QByteArray copy = QFile::encodeName(dir_) + "/data/medium/";
+  for (const QByteArray& f : folders) {
+    if (::mkdir((copy + f).constData(), 0755) != 0 && errno != EEXIST) {
+      return Fail(QStringLiteral("cannot make the folder %1 in the bag: %2")
+                      .arg(NameText(f), SystemErrorText(errno)));
+    }
+  }
   std::sort(files_.begin(), files_.end(),
             [](const MediumFile& a, const MediumFile& b) { return a.relative < b.relative; });
   for (const MediumFile& f : files_) s_.bytes += f.size;
+  return true;
 }
 
 bool BagWriter::CopyMedium() {
@@ -190,18 +244,21 @@ bool BagWriter::CopyMedium() {
   p.phase = PreserveProgress::Phase::Copying;
   p.total = s_.bytes;
   qint64 before = 0;
+  const QByteArray from = QFile::encodeName(root_) + '/';
+  const QByteArray to = QFile::encodeName(dir_) + '/';
   for (const MediumFile& f : files_) {
     if (Cancelled()) return false;
-    const QString bagPath = QStringLiteral("data/medium/") + f.relative;
-    const QString target = dir_ + u'/' + bagPath;
-    p.item = f.relative;
+    const QByteArray bagPath = "data/medium/" + f.relative;
+    const QByteArray target = to + bagPath;
+    const QString shown = NameText(f.relative);
+    p.item = shown;
     p.itemTotal = f.size;
     p.itemDone = 0;
     p.done = before;
     Report(p);
-    std::unique_ptr<SourceFile> source = request_.openSource(root_ + u'/' + f.relative);
+    std::unique_ptr<SourceFile> source = request_.openSource(from + f.relative);
     CopyOptions options;
-    options.modified = f.modified;
+    options.modified = QDateTime::fromMSecsSinceEpoch(f.modifiedNs / 1000000);
     options.cancel = cancel_;
     options.worker = &worker;
     options.progress = [&](qint64 copied) {
@@ -217,31 +274,31 @@ bool BagWriter::CopyMedium() {
     }
     if (!r.opened) {
       const QString why = QStringLiteral("cannot be opened: %1: not copied").arg(r.openError);
-      s_.readErrors.push_back(ReadError{f.relative, why, {}});
-      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("failure"), why);
+      s_.readErrors.push_back(ReadError{shown, why, {}});
+      events_.Add(QStringLiteral("replication"), shown, QStringLiteral("failure"), why);
       continue;
     }
     if (!r.writeError.isEmpty()) {
-      return Fail(QStringLiteral("cannot write %1: %2")
-                      .arg(QDir::toNativeSeparators(target), r.writeError));
+      return Fail(
+          QStringLiteral("cannot write %1: %2")
+              .arg(QDir::toNativeSeparators(dir_) + u'/' + NameText(bagPath), r.writeError));
     }
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                      QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    payload_.emplace_back(bagPath, r.sha512);
+    ::chmod(target.constData(), 0644);
+    payload_.push_back(PayloadFile{bagPath, r.sha512, r.bytes});
     ++s_.files;
     if (r.unreadable.empty()) {
-      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("success"),
+      events_.Add(QStringLiteral("replication"), shown, QStringLiteral("success"),
                   QStringLiteral("%1 bytes copied to %2, SHA-512 computed while copying")
                       .arg(r.bytes)
-                      .arg(bagPath));
+                      .arg(NameText(bagPath)));
     } else {
       qint64 lost = 0;
       for (const UnreadableRange& u : r.unreadable) lost += u.end - u.begin;
       const QString why = QStringLiteral("%1 of %2 bytes could not be read; written as zeros")
                               .arg(lost)
                               .arg(r.bytes);
-      s_.readErrors.push_back(ReadError{f.relative, why, r.unreadable});
-      events_.Add(QStringLiteral("replication"), f.relative, QStringLiteral("failure"),
+      s_.readErrors.push_back(ReadError{shown, why, r.unreadable});
+      events_.Add(QStringLiteral("replication"), shown, QStringLiteral("failure"),
                   why + QStringLiteral(" (metadata/read-errors.txt)"));
     }
   }
@@ -271,9 +328,13 @@ bool BagWriter::Describe() {
   p.phase = PreserveProgress::Phase::Describing;
   for (const MediumFile& f : files_) {
     Recording r;
-    if (!IsRecording(f.relative, &r.folder, &r.file)) continue;
-    if (!QFileInfo::exists(copy + u'/' + f.relative)) continue;
-    r.relative = f.relative;
+    // ffprobe and ffmpeg are handed names as text: a name that is not UTF-8 is copied, but not
+    // described.
+    if (!IsUtf8(f.relative)) continue;
+    const QString relative = QString::fromUtf8(f.relative);
+    if (!IsRecording(relative, &r.folder, &r.file)) continue;
+    if (!QFileInfo::exists(copy + u'/' + relative)) continue;
+    r.relative = relative;
     recordings_.push_back(r);
   }
   s_.recordings = static_cast<int>(recordings_.size());
@@ -398,7 +459,9 @@ bool BagWriter::MakeMasters() {
           agent);
     }
     if (result.proved) {
-      std::vector<FileToHash> hash{FileToHash{job.master, {Algorithm::Sha512}, {}, {}, 0}};
+      std::vector<FileToHash> hash(1);
+      hash[0].path = job.master;
+      hash[0].algorithms = {Algorithm::Sha512};
       HashFiles(hash, 1, {}, cancel_);
       if (Cancelled()) return false;
       if (!hash[0].error.isEmpty()) {
@@ -406,7 +469,7 @@ bool BagWriter::MakeMasters() {
                         .arg(QDir::toNativeSeparators(job.master), hash[0].error));
       }
       outcome.masterBytes = hash[0].bytes;
-      payload_.emplace_back(outcome.master, hash[0].hex[0]);
+      payload_.push_back(PayloadFile{outcome.master.toUtf8(), hash[0].hex[0], hash[0].bytes});
       events_.Add(QStringLiteral("validation"), outcome.master, QStringLiteral("success"),
                   QStringLiteral("decoded streams of original and master equal, stream by stream "
                                  "(metadata/%1/%2.original.streamhash, .master.streamhash)")
@@ -435,7 +498,7 @@ bool BagWriter::MakeMasters() {
 bool BagWriter::WriteManifest() {
   std::sort(payload_.begin(), payload_.end());
   QByteArray manifest;
-  for (const auto& [path, digest] : payload_) manifest += ManifestLine(digest, path);
+  for (const PayloadFile& f : payload_) manifest += ManifestLineOf(f.sha512, f.path);
   return WriteTag(QStringLiteral("manifest-sha512.txt"), manifest);
 }
 
@@ -492,7 +555,7 @@ bool BagWriter::WriteTagFiles() {
   }
 
   qint64 payloadBytes = 0;
-  for (const auto& [path, digest] : payload_) payloadBytes += QFileInfo(dir_ + u'/' + path).size();
+  for (const PayloadFile& f : payload_) payloadBytes += f.bytes;
   TagFields info{
       {QStringLiteral("Bagging-Date"), QDate::currentDate().toString(Qt::ISODate)},
       {QStringLiteral("Bag-Software-Agent"), kAgent + QStringLiteral(" (Archived zENTO)")},
@@ -532,8 +595,12 @@ bool BagWriter::WriteTagFiles() {
   while (it.hasNext()) tags << it.next().mid(dir_.size() + 1);
   tags.sort();
   std::vector<FileToHash> jobs;
-  for (const QString& t : tags)
-    jobs.push_back(FileToHash{dir_ + u'/' + t, {Algorithm::Sha512}, {}, {}, 0});
+  for (const QString& t : tags) {
+    FileToHash job;
+    job.path = dir_ + u'/' + t;
+    job.algorithms = {Algorithm::Sha512};
+    jobs.push_back(job);
+  }
   HashFiles(jobs, 1);
   QByteArray manifest;
   for (size_t i = 0; i < jobs.size(); ++i) {
@@ -549,8 +616,7 @@ bool BagWriter::Fill(const QString& staging) {
   dir_ = staging;
   QDir().mkpath(dir_ + QStringLiteral("/data/medium"));
   if (!WriteTag(QStringLiteral("bagit.txt"), BagDeclaration())) return false;
-  Walk();
-  if (!CopyMedium() || !Describe()) return false;
+  if (!Walk() || !CopyMedium() || !Describe()) return false;
   if (request_.masters && !MakeMasters()) return false;
   return WriteManifest() && CheckPayload() && WriteTagFiles();
 }
@@ -603,6 +669,12 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
   QString error;
   const QString outDir = jobs::MakeOutputFolder(out, &error);
   if (outDir.isEmpty()) return refuse(error);
+  // A run that was killed (SIGKILL, a power cut) leaves its bag in the making behind; whether its
+  // run is gone is told by the lock a running one holds.
+  for (const jobs::LeftFolder& left :
+       jobs::ClearAbandonedFolders(outDir, QStringLiteral("preserve"))) {
+    s.leftovers << LeftFolderText(left);
+  }
   jobs::StagingFolder staging(outDir, name, QStringLiteral("preserve"));
   if (!staging.IsValid()) {
     s.status = BagSummary::Status::Failed;
@@ -631,19 +703,19 @@ BagSummary PreserveMedium(const QString& mediumRoot, const PreserveRequest& requ
 
 QString FormatBagSummary(const BagSummary& s) {
   QString out;
+  for (const QString& left : s.leftovers) out += left + u'\n';
   switch (s.status) {
     case BagSummary::Status::Refused:
-      return QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
     case BagSummary::Status::Failed:
-      return QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
+      return out + QStringLiteral("%1: not preserved: %2\n").arg(s.medium, s.error);
     case BagSummary::Status::Cancelled:
       if (!s.interruption.isEmpty()) {
-        return QStringLiteral(
-                   "%1: interrupted by %2: no bag was made, the one in the making "
-                   "was removed\n")
-            .arg(s.medium, s.interruption);
+        return out + QStringLiteral(
+                         "%1: interrupted by %2: no bag was made, the one in the making "
+                         "was removed\n")
+                         .arg(s.medium, s.interruption);
       }
-      return QStringLiteral("%1: cancelled: no bag was made\n").arg(s.medium);
+      return out + QStringLiteral("%1: cancelled: no bag was made\n").arg(s.medium);
     case BagSummary::Status::Complete:
     case BagSummary::Status::Incomplete:
       break;

@@ -75,6 +75,9 @@ struct BagSummary {
   std::vector<ReadError> readErrors;
   std::vector<MasterOutcome> masters;
   QStringList notes;  // what was worth saying but harms nothing (a recording ffprobe refused)
+  // Folders earlier runs left unfinished in OUTDIR, and what became of each (removed, put back,
+  // left alone), one sentence each.
+  QStringList leftovers;
   double copySeconds = 0;
   double seconds = 0;
   // 0 complete (and every master proved), 1 incomplete, failed, refused or cancelled.

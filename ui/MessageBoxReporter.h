@@ -48,7 +48,6 @@ class StartupMessageCounter {
 
   void Begin();
   void End();
-  bool InStartup() const { return inStartup_; }
   // The route of the next message; counts it.
   Route Next();
   // The user chose to skip: the rest of this start-up goes to standard error.

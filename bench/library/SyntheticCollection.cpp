@@ -92,6 +92,20 @@ bool WriteCollection(const QString& root, const CollectionShape& shape, QString*
     QProcess::execute(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
                                "sine=frequency=440:duration=2", "-c:a", "wmav2", recording});
   }
+  // The first slide's thumbnail of every talk, of the size a medium's thumbnails have (160 by
+  // 120, a few kilobytes), so that the collection page carries one picture per talk.
+  const QString thumbnail = root + QStringLiteral("/thumbnail.jpg");
+  if (!ffmpeg.isEmpty() && !QFile::exists(thumbnail)) {
+    QDir().mkpath(root);
+    QProcess::execute(ffmpeg,
+                      {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=160x120:duration=1",
+                       "-frames:v", "1", "-q:v", "4", thumbnail});
+  }
+  QByteArray thumbnailBytes;
+  {
+    QFile f(thumbnail);
+    if (f.open(QIODevice::ReadOnly)) thumbnailBytes = f.readAll();
+  }
   for (int m = 1; m <= shape.media; ++m) {
     const QString medium = root + QStringLiteral("/shelf/medium%1").arg(m, 2, 10, QLatin1Char('0'));
     QStringList config{QStringLiteral("Presentations %1").arg(shape.presentations)};
@@ -106,8 +120,10 @@ bool WriteCollection(const QString& root, const CollectionShape& shape, QString*
       const int step = 3600000 / std::max(shape.sections, 1);
       for (int k = 0; k < std::max(shape.slides, shape.sections); ++k) {
         if (k < shape.slides) {
-          events << QStringLiteral("0~%1~Deck~%2~%3")
+          // Each talk has a deck of its own, as on a real disc.
+          events << QStringLiteral("0~%1~%2~%3~%4")
                         .arg(qint64(k) * 3600000 / shape.slides)
+                        .arg(folder)
                         .arg(k + 1)
                         .arg(v.Sentence(5));
         }
@@ -129,6 +145,11 @@ bool WriteCollection(const QString& root, const CollectionShape& shape, QString*
       }
       ok = ok &&
            WriteFile(data + "/details.txt", Lines({"Speaker: " + v.Sentence(2), v.Sentence(20)}));
+      if (!thumbnailBytes.isEmpty()) {
+        ok = ok && WriteFile(medium + QStringLiteral("/Slides/") + folder +
+                                 QStringLiteral("/thumbs/Slide1.jpg"),
+                             thumbnailBytes);
+      }
       if (QFile::exists(recording)) {
         const QString media = medium + QStringLiteral("/Media/") + folder;
         QDir().mkpath(media);
@@ -161,8 +182,11 @@ bool PrepareCollection(const QStringList& args, BenchCollection* collection, QSt
   CollectionShape& shape = collection->shape;
   shape.media = Arg(args, QStringLiteral("--media"), shape.media);
   shape.presentations = Arg(args, QStringLiteral("--presentations"), shape.presentations);
+  // The marker names the collection's version too: one written before the talks had their
+  // thumbnails is written again.
   const QString marker =
-      collection->dir + QStringLiteral("/shape-%1x%2").arg(shape.media).arg(shape.presentations);
+      collection->dir +
+      QStringLiteral("/shape-%1x%2-thumbnails").arg(shape.media).arg(shape.presentations);
   if (!QFile::exists(marker)) {
     std::printf("Writing the collection into %s ...\n", qPrintable(collection->shelf));
     std::fflush(stdout);

@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
         preserver::DigestWorker worker;
         preserver::CopyOptions options;
         options.worker = withWorker ? &worker : nullptr;
-        auto file = preserver::OpenLocalFile(source);
+        auto file = preserver::OpenLocalFile(QFile::encodeName(source));
         QElapsedTimer t;
         t.start();
         const preserver::CopyResult c =

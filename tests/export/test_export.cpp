@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include "checker/MediumCheck.h"
@@ -83,6 +84,67 @@ QJsonObject DataOf(const QString& folder, bool video) {
 double FirstTime(const QString& message) {
   const QRegularExpressionMatch m = QRegularExpression("(\\d+):(\\d\\d\\.\\d)").match(message);
   return m.hasMatch() ? m.captured(1).toInt() * 60 + m.captured(2).toDouble() : -1;
+}
+
+// Appends to a RealMedia file an index (an INDX chunk, and its place in the file's properties)
+// for a stream the file does not carry, as the original encoder wrote it into some recordings:
+// a remark of the demultiplexer when it opens the file, no damage.
+void AddIndexForAbsentStream(const QString& path) {
+  QByteArray b = ReadBytes(path);
+  QVERIFY(b.startsWith(".RMF"));
+  auto be32 = [&](qsizetype at) {
+    return qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(b.constData()) + at);
+  };
+  qsizetype prop = -1;
+  int streams = 0;
+  for (qsizetype pos = 0; pos + 10 <= b.size();) {
+    const QByteArray id = b.mid(pos, 4);
+    const quint32 size = be32(pos + 4);
+    if (id == "PROP") prop = pos;
+    if (id == "MDPR") ++streams;
+    if (id == "DATA" || size < 10) break;
+    pos += size;
+  }
+  QVERIFY(prop >= 0);
+  QCOMPARE(streams, 1);
+  auto put16 = [](QByteArray& to, quint16 v) { to.append(char(v >> 8)).append(char(v & 0xff)); };
+  auto put32 = [&](QByteArray& to, quint32 v) {
+    put16(to, quint16(v >> 16));
+    put16(to, quint16(v & 0xffff));
+  };
+  const quint32 entries = 2;
+  QByteArray index("INDX");
+  put32(index, 20 + 14 * entries);  // chunk size
+  put16(index, 0);                  // version
+  put32(index, entries);
+  put16(index, 1);  // the stream: the file's only one is stream 0
+  put32(index, 0);  // no further index
+  for (quint32 k = 0; k < entries; ++k) {
+    put16(index, 0);              // version
+    put32(index, k * 2000);       // time, ms
+    put32(index, quint32(prop));  // offset
+    put32(index, k * 5);          // packet count
+  }
+  // The index offset stands 38 bytes into the PROP chunk.
+  qToBigEndian<quint32>(quint32(b.size()), reinterpret_cast<uchar*>(b.data()) + prop + 38);
+  b += index;
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(f.write(b), b.size());
+}
+
+// The kinds of sentence said of one file ("recording: damaged: cannot be decoded"), without their
+// times, sorted.
+QStringList SentenceKinds(const std::vector<checker::Problem>& problems, const QString& file) {
+  QStringList kinds;
+  for (const auto& p : problems) {
+    if (p.file != file) continue;
+    const qsizetype digit = p.message.indexOf(QRegularExpression("\\d"));
+    kinds << (digit < 0 ? p.message : p.message.left(digit)).trimmed();
+  }
+  kinds.removeDuplicates();
+  kinds.sort();
+  return kinds;
 }
 
 // Cancels when a chosen presentation begins its recording.
@@ -480,6 +542,81 @@ class ExportTest : public QObject {
     QVERIFY2(!checked.isEmpty(), qPrintable(checker::FormatText(check)));
     const double early = FirstTime(checked) - FirstTime(said[0]);
     QVERIFY2(early >= -0.5 && early <= 5.0, qPrintable(checked + " / " + said[0]));
+  }
+
+  // The export's verdict on a recording is --check's: clean for a clean recording, whatever the
+  // demultiplexer remarks on its container while opening it, and damaged where it is damaged.
+  void recordingVerdictAgreesWithCheck_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("clean RealMedia") << "Interview"
+                                     << "media.rm"
+                                     << "none"
+                                     << "";
+    QTest::newRow("RealMedia whose index names a stream it lacks") << "Interview"
+                                                                   << "media.rm"
+                                                                   << "index"
+                                                                   << "";
+    QTest::newRow("clean Windows Media video") << "Launch2004Video"
+                                               << "media.wmv"
+                                               << "none"
+                                               << "";
+    QTest::newRow("video scratched") << "Launch2004Video"
+                                     << "media.wmv"
+                                     << "scratch"
+                                     << "recording: damaged: cannot be decoded";
+    QTest::newRow("RealMedia cut in half") << "Interview"
+                                           << "media.rm"
+                                           << "cut"
+                                           << "recording: cut short: it ends at";
+  }
+  void recordingVerdictAgreesWithCheck() {
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QFETCH(QString, damage);
+    QFETCH(QString, verdict);
+    QTemporaryDir tmp;
+    const QString copy = tmp.path() + "/medium";
+    CopyTree(kSample, copy);
+    // The recording under test is the one exported: the folder's others go.
+    const QString media = copy + "/Media/" + folder;
+    for (const QString& other : QDir(media).entryList(QDir::Files)) {
+      if (other != file) QVERIFY(QFile::remove(media + u'/' + other));
+    }
+    const QString recording = media + u'/' + file;
+    if (damage == "index") {
+      AddIndexForAbsentStream(recording);
+      // The remark that an export used to take for damage is made: the row proves the fault.
+      const ProgramRun ffmpeg = RunProgram("ffmpeg", {"-hide_banner", "-nostdin", "-loglevel",
+                                                      "error", "-i", recording, "-f", "null", "-"});
+      QCOMPARE(ffmpeg.code, 0);
+      QVERIFY2(ffmpeg.err.contains("Invalid stream index 1 for index"), qPrintable(ffmpeg.err));
+    } else if (damage == "scratch") {
+      ScratchMiddle(recording);
+    } else if (damage == "cut") {
+      QFile f(recording);
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      QVERIFY(f.resize(f.size() / 2));
+    }
+    medium::SetApplicationFolder(copy);
+    ExportRequest request;
+    request.outDir = tmp.path() + "/web";
+    request.folders = {folder};
+    const ExportSummary s = ExportMedium(layout::Current(), request, nullptr);
+    QCOMPARE(s.presentations.size(), size_t(1));
+    QVERIFY2(s.presentations[0].exported, qPrintable(FormatSummary(s)));
+    const QString relative = "Media/" + folder + u'/' + file;
+    const QStringList exported = SentenceKinds(s.presentations[0].problems, relative);
+    QStringList checked;
+    const checker::CheckResult check = checker::CheckMedium(layout::Current());
+    for (const auto& pres : check.presentations) {
+      if (pres.folder == folder) checked = SentenceKinds(pres.problems, relative);
+    }
+    QCOMPARE(exported, checked);
+    QVERIFY2(verdict.isEmpty() ? exported.isEmpty() : !exported.filter(verdict).isEmpty(),
+             qPrintable(exported.join(u'|')));
   }
 
   // Ctrl-C, a logout, a service manager's stop while ffmpeg transcodes: the child stops, the

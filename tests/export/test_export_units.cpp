@@ -9,6 +9,7 @@
 
 #include "exporter/ExportCommand.h"
 #include "exporter/Exporter.h"
+#include "exporter/FfmpegLog.h"
 #include "exporter/PresentationContent.h"
 #include "exporter/Transcoder.h"
 #include "exporter/WebVtt.h"
@@ -392,6 +393,60 @@ class ExportUnitsTest : public QObject {
     for (const char* name : {"index.html", "page.js", "page.css", "list.html"}) {
       QVERIFY2(!PageResource(name).isEmpty(), name);
     }
+  }
+
+  // ffmpeg's standard error line by line: only what a decoder of the recording says is damage;
+  // the demultiplexer's remarks on the container and the output side's words are not.
+  void ffmpegLogLines_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("kinds");
+    QTest::newRow("progress") << QByteArray("out_time_us=3400000") << "progress";
+    QTest::newRow("index naming a stream the file lacks")
+        << QByteArray("[rm @ 0x55ab8e32f440] Invalid stream index 1 for index at pos 772579")
+        << "container";
+    QTest::newRow("decoder") << QByteArray("[cook @ 0x5601] Invalid superframe") << "decoding";
+    QTest::newRow("decoder under another name than the codec")
+        << QByteArray("[real_144 @ 0x5601] Frame too small") << "decoding";
+    QTest::newRow("ffmpeg on a packet the decoder refused")
+        << QByteArray("Error while decoding stream #0:0: Invalid data found when processing input")
+        << "decoding";
+    QTest::newRow("newer ffmpeg names the input")
+        << QByteArray("[in#0/rm @ 0x5601] Invalid stream") << "container";
+    QTest::newRow("newer ffmpeg names the decoder's stream")
+        << QByteArray("[aist#0:0/cook @ 0x5601] bad frame") << "decoding";
+    QTest::newRow("encoder") << QByteArray("[libx264 @ 0x5601] something") << "other";
+    QTest::newRow("muxer") << QByteArray("[ipod @ 0x5601] something") << "other";
+    QTest::newRow("log line behind a progress value")
+        << QByteArray("total_size=N/A[rm @ 0x55ab3b592480] Invalid stream index 1 for index")
+        << "progress,container";
+    QTest::newRow("decoder behind a progress value")
+        << QByteArray("bitrate=N/A[cook @ 0x5601] bad") << "progress,decoding";
+    QTest::newRow("a bracket in a progress value is no log line")
+        << QByteArray("speed=[1x]") << "progress";
+    QTest::newRow("blank") << QByteArray("  ") << "";
+  }
+  void ffmpegLogLines() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, kinds);
+    const FfmpegLogSources sources{"rm", {"cook", "real_144"}};
+    QStringList said;
+    for (const FfmpegLine& part : ClassifyFfmpegLine(line, sources)) {
+      switch (part.kind) {
+        case FfmpegLineKind::Progress:
+          said << "progress";
+          break;
+        case FfmpegLineKind::Decoding:
+          said << "decoding";
+          break;
+        case FfmpegLineKind::Container:
+          said << "container";
+          break;
+        case FfmpegLineKind::Other:
+          said << "other";
+          break;
+      }
+    }
+    QCOMPARE(said.join(u','), kinds);
   }
 
   // On a terminal the percentage is written over itself; into a file or a pipe each

@@ -82,6 +82,7 @@ class LibraryTest : public QObject {
   void SearchFinds();
   void IndexKeepsWhatIsUnchangedAndMendsWhatIsBroken();
   void CommandLineFromIndexToHit();
+  void ExportAndPreservationNameOneShelfAlike();
 
  private:
   QTemporaryDir home_;  // the cache and config folders of this test and the programs it starts
@@ -397,6 +398,54 @@ void LibraryTest::CommandLineFromIndexToHit() {
   QCOMPARE(run({"--check", "--library", shelf_}, &out), 1);
   QCOMPARE(out.count("\nMedium ") + (out.startsWith("Medium ") ? 1 : 0), 2);
   QVERIFY2(out.contains("2 media checked"), out.constData());
+}
+
+// Two media of one folder name (and one more in another case) on a shelf: the collection's export
+// and the shelf's preservation give each medium the same folder name, "-2" and "-3" included.
+void LibraryTest::ExportAndPreservationNameOneShelfAlike() {
+  const QString ambrel = QStringLiteral(TEST_BIN_DIR "/Ambrel");
+  QTemporaryDir home;
+  const QString shelf = home.path() + "/shelf";
+  QMap<QString, QString> titleOf;  // medium folder -> its talk's title
+  for (const char* where : {"b/Disc", "a/Disc", "c/disc"}) {
+    const QString medium = QDir::cleanPath(shelf + "/" + where);
+    const QString title = QStringLiteral("Talk on %1").arg(where);
+    WriteLines(medium + "/Data/config.txt", {"Presentations 1", title, "Talk"});
+    WriteTalk(medium, "Talk", "Opening", "Bonjour.", "Nothing more");
+    titleOf.insert(medium, title);
+  }
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+  env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+  auto run = [&](const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(ambrel, args);
+    p.waitForFinished(120000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+  };
+  // The export says where each medium went.
+  QMap<QString, QString> exported;  // medium -> folder name
+  const QString exportOut = run({"--export", home.path() + "/web", "--library", shelf});
+  for (const QString& line : exportOut.split(u'\n')) {
+    if (!line.startsWith("Medium ")) continue;
+    const QString medium = line.mid(7).section(" -> ", 0, 0);
+    exported.insert(QDir::cleanPath(medium), QFileInfo(line.section(" -> ", 1)).fileName());
+  }
+  // Each bag holds a copy of its medium, known by its talk's title.
+  run({"--preserve", home.path() + "/bags", "--library", shelf});
+  QMap<QString, QString> preserved;
+  for (const QString& bag :
+       QDir(home.path() + "/bags").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile config(home.path() + "/bags/" + bag + "/data/medium/Data/config.txt");
+    QVERIFY2(config.open(QIODevice::ReadOnly), qPrintable(bag));
+    const QString title = QString::fromLatin1(config.readAll()).split("\r\n").value(1);
+    preserved.insert(titleOf.key(title), bag);
+  }
+  QCOMPARE(exported.size(), 3);
+  QCOMPARE(QSet<QString>(exported.cbegin(), exported.cend()),
+           (QSet<QString>{"Disc", "Disc-2", "disc-3"}));
+  QCOMPARE(preserved, exported);
 }
 
 QTEST_GUILESS_MAIN(LibraryTest)

@@ -1,11 +1,9 @@
-// The player's command line, the programs' options, field splitting, the model's lists and text
-// from damaged files made fit for one line.
+// The player's command line, the programs' options, field splitting and the model's lists.
 
 #include <QtTest>
 
 #include "medium/CommandLineOptions.h"
 #include "medium/LocalNames.h"
-#include "medium/PrintableText.h"
 #include "medium/Report.h"
 #include "presentation/CommandLine.h"
 #include "presentation/Fields.h"
@@ -249,10 +247,6 @@ class FoundationTest : public QObject {
     row("json with the library", {"--library", "--json"}, C::Window,
         "--json goes with --check or --search, not with --library");
     row("force alone", {"--force"}, C::Window, "--force goes with --export or --preserve");
-    row("index of a library", {"--index", "sqlite:/tmp/i", "--library", "/s"}, C::Library);
-    row("index with a search", {"--search", "q", "--index", "sqlite:/tmp/i"}, C::Search);
-    row("index with one medium's check", {"--check", "/d", "--index", "sqlite:/tmp/i"}, C::Window,
-        "--index goes with --library or --search, not with --check");
   }
   void launcherCommand() {
     QFETCH(QStringList, args);
@@ -324,38 +318,6 @@ class FoundationTest : public QObject {
     for (const QString& line : (launcher + player).split(u'\n')) {
       QVERIFY2(line.size() < 80, qPrintable(line));
     }
-  }
-
-  void printableText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("limit");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("plain, accents kept")
-        << QString::fromUtf8("Premi\u00e8re \u2013 \u00e9t\u00e9") << 200
-        << QString::fromUtf8("Premi\u00e8re \u2013 \u00e9t\u00e9");
-    QTest::newRow("controls and line ends") << QString::fromLatin1(
-                                                   "a\x01"
-                                                   "b\r\nc\td\x1b[2J")
-                                            << 200 << "a\\x01b\\x0D\\x0Ac\\x09d\\x1B[2J";
-    QTest::newRow("C1 controls of a Latin-1 reading")
-        << QString::fromLatin1("x\x81\x8d\x9dy") << 200 << "x\\x81\\x8D\\x9Dy";
-    QTest::newRow("unassigned, private, lone surrogate")
-        << (QString(QChar(0xE000)) + QChar(0xFFFF) + QChar(0xD800) + "z") << 200
-        << "\\u{E000}\\u{FFFF}\\u{D800}z";
-    QTest::newRow("a character beyond the BMP kept")
-        << QString::fromUtf8("\xF0\x9F\x8E\xA4!") << 200 << QString::fromUtf8("\xF0\x9F\x8E\xA4!");
-    QTest::newRow("cut at the limit")
-        << QString(300, u'a') << 10 << QString(10, u'a') + QChar(0x2026);
-    QTest::newRow("an escape is never cut in two")
-        << QString("abcdefgh\x01") << 10 << QString("abcdefgh") + QChar(0x2026);
-    QTest::newRow("a byte of a file's name that is no UTF-8")
-        << medium::NameFromBytes("disc\xff") << 200 << "disc\\xFF";
-  }
-  void printableText() {
-    QFETCH(QString, text);
-    QFETCH(int, limit);
-    QFETCH(QString, shown);
-    QCOMPARE(medium::PrintableText(text, limit), shown);
   }
 
   // A folder's name as bytes: text and back without a byte lost, what is UTF-8 read as such.
