@@ -243,17 +243,19 @@ class Bm25 {
  public:
   // groups: for each word, its terms with the pieces that hold each; pieces and words: the
   // index's totals.
-  Bm25(const std::vector<QHash<QString, qint64>>& groups, double pieces, double words)
+  // held: for each word, the pieces that hold any of its terms, or -1 where not counted (a word
+  // of one term: its own count).
+  Bm25(const std::vector<QHash<QString, qint64>>& groups, const std::vector<qint64>& held,
+       double pieces, double words)
       : average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
     const double n = std::max(pieces, 1.0);
     for (size_t g = 0; g < groups.size(); ++g) {
-      // A word of several terms (its forms in several languages, the words it begins) counts as
-      // one word found as often as its most frequent term.
       qint64 most = 0;
       for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it) {
         most = std::max(most, it.value());
         groupsOf_[it.key()].push_back(int(g));
       }
+      if (held[g] >= 0) most = held[g];
       const double df = std::min(double(most), n);
       const double idf = std::log((n - df + 0.5) / (df + 0.5));
       // As FTS5: a word in more than half the passages still counts a little.
@@ -276,12 +278,17 @@ class Bm25 {
       }
     }
     const double weight = PlaceWeight(place);
-    const double damping = kK1 * (1.0 - kB + kB * double(words) / average_);
-    double score = 0;
+    const double length = double(words);
+    // Operation for operation as SQLite's FTS5 (and the collection's site) computes it, so that
+    // equal passages tie exactly and fall back to the library's order.
+    double score = 0.0;
     for (size_t g = 0; g < idf_.size(); ++g) {
-      // Found, so there at least once.
-      const double hits = weight * std::max(tf_[g], 1.0);
-      score += idf_[g] * hits * (kK1 + 1.0) / (hits + damping);
+      // Found, so there at least once; each time it stands there counts its place's weight.
+      double frequency = 0;
+      const int times = std::max(int(tf_[g]), 1);
+      for (int k = 0; k < times; ++k) frequency += weight;
+      score += idf_[g] *
+               ((frequency * (kK1 + 1.0)) / (frequency + kK1 * (1 - kB + kB * length / average_)));
     }
     return score;
   }
@@ -458,7 +465,23 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
     qint64 id;
     double score;
   };
-  Bm25 bm25(groups, pieces, words);
+  // A word that stands for several terms (the words it begins, its forms in several languages)
+  // is as rare as the passages that hold any of them: counted, as the collection's site counts
+  // the passages of a beginning, so that both rank alike.
+  std::vector<qint64> held(groups.size(), -1);
+  for (size_t g = 0; g < groups.size(); ++g) {
+    if (groups[g].size() < 2) continue;
+    if (groups.size() == 1 && result.ranked) {
+      held[g] = qint64(found.size());
+      continue;
+    }
+    std::vector<DbRow> count;
+    if (!db.Query(QStringLiteral("SELECT count(*) %1").arg(db.MatchFrom()),
+                  {db.MatchValue({match[g]})}, &count, &error))
+      return fail();
+    if (!count.empty()) held[g] = count.front().value(0).toLongLong();
+  }
+  Bm25 bm25(groups, held, pieces, words);
   std::vector<Found> order;
   order.reserve(found.size());
   for (const DbRow& r : found) {
