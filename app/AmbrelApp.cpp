@@ -36,8 +36,8 @@ void PrintUsage(std::FILE* out) {
                "Usage: Ambrel [--medium DIR | DIR]\n"
                "       Ambrel --check [--json] [--medium DIR | DIR]\n"
                "       Ambrel --export OUTDIR [--force] [--medium DIR] [FOLDER ...]\n"
-               "       Ambrel --library [DIR ...]\n"
-               "       Ambrel --search QUERY [--json] [--library DIR ...]\n"
+               "       Ambrel --library [DIR ...] [--index URL]\n"
+               "       Ambrel --search QUERY [--json] [--library DIR ...] [--index URL]\n"
                "       Ambrel --check [--json] --library DIR ...\n"
                "       Ambrel --export OUTDIR [--force] --library DIR ...\n"
                "       Ambrel --preserve OUTDIR [--masters] [--force] [--medium DIR | DIR]\n"
@@ -101,16 +101,18 @@ int RunCommand(const medium::ProgramOptions& options) {
   using Command = medium::LauncherCommand;
   switch (options.command) {
     case Command::Search:
-      return library::RunSearch(*options.search, options.json, options.libraryDirs);
+      return library::RunSearch(*options.search, options.json, options.libraryDirs,
+                                options.index.value_or(QString()));
     case Command::LibraryCheck:
       return library::RunLibraryCheck(options.libraryDirs, options.json);
     case Command::LibraryExport:
-      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs);
+      return library::RunLibraryExport(*options.exportDir, options.force, options.libraryDirs,
+                                       options.index.value_or(QString()));
     case Command::LibraryPreserve:
       return PreserveLibrary(*options.preserveDir, options.masters, options.force,
                              options.libraryDirs);
     case Command::Library:
-      return library::RunLibraryListing(options.libraryDirs);
+      return library::RunLibraryListing(options.libraryDirs, options.index.value_or(QString()));
     case Command::Check:
       if (!options.medium && !HasOwnMedium()) {
         // Checking the program's own folder would only list a missing config.txt.
@@ -161,7 +163,8 @@ int RunAmbrel(int argc, char** argv) {
         QApplication app(argc, argv);
         QCoreApplication::setApplicationName(QString::fromLatin1(launcher::kWindowClass));
         QGuiApplication::setDesktopFileName(QString::fromLatin1(launcher::kDesktopEntryId));
-        return librarywindow::RunLibraryWindow(options.libraryDirs);
+        return librarywindow::RunLibraryWindow(options.libraryDirs,
+                                               options.index.value_or(QString()));
       }
       [[fallthrough]];
     default: {

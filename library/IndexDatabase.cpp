@@ -1,195 +1,126 @@
 #include "library/IndexDatabase.h"
 
-#include <QCryptographicHash>
+#include <libpq-fe.h>
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSqlQuery>
-#include <QUuid>
-#include <QVariant>
+
+#include "medium/LocalNames.h"
 
 namespace library {
 
+QString IndexLocation::Text() const {
+  return kind == Kind::Postgres ? uri : QStringLiteral("sqlite:") + path;
+}
+
+bool ParseIndexLocation(const QString& text, const QString& defaultFile, IndexLocation* location,
+                        QString* error) {
+  IndexLocation l;
+  const QString t = text.trimmed();
+  if (t.isEmpty()) {
+    l.path = QDir::cleanPath(QDir(defaultFile).absolutePath());
+  } else if (t.startsWith(QLatin1String("postgresql://")) ||
+             t.startsWith(QLatin1String("postgres://"))) {
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(t.toUtf8().constData(), &message);
+    if (!options) {
+      *error = QStringLiteral("the index %1 is no PostgreSQL address libpq can read: %2")
+                   .arg(t, message ? QString::fromUtf8(message).trimmed() : QString());
+      PQfreemem(message);
+      return false;
+    }
+    bool password = false;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+      if (qstrcmp(o->keyword, "password") == 0 && o->val && *o->val) password = true;
+    }
+    PQconninfoFree(options);
+    if (password) {
+      // A command line is seen by every user of the machine, and library.conf is kept in plain
+      // text: the password goes where libpq keeps it for the user alone.
+      *error = QStringLiteral(
+          "the index's address holds a password: leave it out and keep it in ~/.pgpass (or the "
+          "file PGPASSFILE names, PGPASSWORD, or a service file), where libpq finds it");
+      return false;
+    }
+    l.kind = IndexLocation::Kind::Postgres;
+    l.uri = t;
+  } else if (t.startsWith(QLatin1String("sqlite:"))) {
+    const QString path = t.mid(7);
+    if (path.isEmpty()) {
+      *error = QStringLiteral("sqlite: needs the index file's path: sqlite:PATH");
+      return false;
+    }
+    l.path = QDir::cleanPath(QDir(path).absolutePath());
+  } else if (t.contains(QLatin1String("://"))) {
+    *error = QStringLiteral(
+                 "the index %1 is neither sqlite:PATH nor a PostgreSQL address "
+                 "(postgresql://[user@][host][:port]/dbname)")
+                 .arg(t);
+    return false;
+  } else {
+    l.path = QDir::cleanPath(QDir(t).absolutePath());
+  }
+  *location = l;
+  return true;
+}
+
 namespace {
 
-// Raised whenever the tables or their meaning change: an index of another version is made anew.
-// 3: a RealMedia talk has its estimated length (it had none).
-constexpr int kSchemaVersion = 3;
-// A reader waits this long for another program's write to end.
-constexpr int kBusyTimeoutMs = 15000;
-// SQLite's page cache per connection, in KiB (negative: a size rather than a page count).
-constexpr int kCacheKiB = 32768;
-// SQLite's result codes for a file that is damaged or no database at all, and for one that may
-// not be written.
-constexpr int kSqliteCorrupt = 11;
-constexpr int kSqliteNotADatabase = 26;
-constexpr int kSqliteReadOnly = 8;
-
-const char* const kSchema[] = {
-    // Text may be NULL where Qt binds an empty string as one; it reads back as empty.
-    "CREATE TABLE media(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, present INTEGER NOT "
-    "NULL, files TEXT, problems TEXT)",
-    "CREATE TABLE presentations(id INTEGER PRIMARY KEY, medium INTEGER NOT NULL, position INTEGER "
-    "NOT NULL, title TEXT, folder TEXT, length_ms INTEGER NOT NULL, slides INTEGER NOT NULL, "
-    "sections INTEGER NOT NULL, languages TEXT, players INTEGER NOT NULL)",
-    "CREATE UNIQUE INDEX presentations_place ON presentations(medium, position)",
-    // One column per place, so that the ranking can weigh them: a word in a title says more
-    // about a talk than the same word in one transcript section.
-    "CREATE VIRTUAL TABLE passages USING fts5(title, slide, transcript, details, freetext, "
-    "place UNINDEXED, language UNINDEXED, at_ms UNINDEXED, "
-    "tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3 4')",
-    "INSERT INTO passages(passages, rank) VALUES('rank', 'bm25(4.0, 2.0, 1.0, 1.0, 1.0)')",
-};
+const QLatin1String kBytesMark("bytes:");
 
 }  // namespace
 
-IndexDatabase::IndexDatabase(QString file)
-    : file_(std::move(file)),
-      connection_(QStringLiteral("library-") + QUuid::createUuid().toString(QUuid::Id128)) {}
-
-IndexDatabase::~IndexDatabase() {
-  Disconnect();
+QString PathToStore(const QString& path) {
+  if (!medium::HasRawBytes(path)) return path;
+  return kBytesMark + QString::fromLatin1(medium::BytesOfName(path).toPercentEncoding("/"));
 }
 
-QSqlDatabase IndexDatabase::Db() const {
-  return QSqlDatabase::database(connection_, false);
+QString PathFromStore(const QString& stored) {
+  if (!stored.startsWith(kBytesMark)) return stored;
+  return medium::NameFromBytes(
+      QByteArray::fromPercentEncoding(QStringView(stored).mid(kBytesMark.size()).toLatin1()));
 }
 
-bool IndexDatabase::Connect(const QString& name, bool memory) {
-  {
-    QSqlDatabase db = QSqlDatabase::contains(connection_)
-                          ? QSqlDatabase::database(connection_, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-    db.close();
-    db.setDatabaseName(name);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                             .arg(kBusyTimeoutMs)
-                             .arg(memory ? QStringLiteral(";QSQLITE_OPEN_URI") : QString()));
-    if (!db.open()) return false;
-  }
-  inMemory_ = memory;
-  return true;
+std::unique_ptr<IndexDatabase> IndexDatabase::Make(const IndexLocation& location) {
+  if (location.kind == IndexLocation::Kind::Postgres) return MakePostgresIndex(location);
+  return MakeSqliteIndex(location);
 }
 
-void IndexDatabase::Disconnect() {
-  if (!QSqlDatabase::contains(connection_)) return;
-  Db().close();
-  QSqlDatabase::removeDatabase(connection_);
-}
-
-// The index in memory, shared by every index of this process for the same file.
-bool IndexDatabase::ConnectMemory() {
-  const QByteArray key = QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1);
-  return Connect(QStringLiteral("file:ambrel-library-%1?mode=memory&cache=shared")
-                     .arg(QString::fromLatin1(key.toHex().left(16))),
-                 true);
-}
-
-// user_version, or -1 when the file cannot be read as SQLite.
-int IndexDatabase::Version(QSqlError* error) {
-  QSqlQuery q(Db());
-  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-    *error = q.lastError();
-    return -1;
-  }
-  return q.value(0).toInt();
-}
-
-bool IndexDatabase::Exec(const QString& sql, QSqlError* error) {
-  QSqlQuery q(Db());
-  if (q.exec(sql)) return true;
-  if (error) *error = q.lastError();
-  return false;
-}
-
-bool IndexDatabase::Transaction(QSqlError* error, const std::function<bool(QSqlError*)>& body) {
-  if (!Exec(QStringLiteral("BEGIN IMMEDIATE"), error)) return false;
-  if (!body(error)) {
-    Exec(QStringLiteral("ROLLBACK"));
-    return false;
-  }
-  if (Exec(QStringLiteral("COMMIT"), error)) return true;
-  Exec(QStringLiteral("ROLLBACK"));
-  return false;
-}
-
-// Makes the tables when there are none; inside one write transaction, so that two programs
-// opening a new index at once make them once.
-bool IndexDatabase::MakeSchema(QSqlError* error) {
-  // An index with its tables is opened without a write: a reader never waits for a writer.
-  QSqlError ignored;
-  if (Version(&ignored) == kSchemaVersion) return true;
-  return Transaction(error, [&](QSqlError* e) {
-    if (Version(&ignored) != 0) return true;
-    for (const char* sql : kSchema) {
-      if (!Exec(QString::fromLatin1(sql), e)) return false;
-    }
-    return Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), e);
-  });
-}
-
-void IndexDatabase::RemoveFiles() {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) QFile::remove(file_ + suffix);
-}
-
-bool IndexDatabase::OpenFile(bool mayRebuild) {
-  if (!Connect(file_, false)) return false;
-  QSqlError error;
-  const int version = Version(&error);
-  QString why;
-  if (version < 0) {
-    why = QStringLiteral("it is no SQLite database or is damaged: %1").arg(error.text());
-  } else if (version != 0 && version != kSchemaVersion) {
-    why = QStringLiteral("it was made by another version (%1)").arg(version);
-  } else {
-    // The cache may be made anew at any time; a lost last write costs one more reading.
-    Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB));
-    if (MakeSchema(&error)) return true;
-    if (error.nativeErrorCode().toInt() == kSqliteReadOnly) return false;
-    why = QStringLiteral("its tables cannot be made: %1").arg(error.text());
-  }
-  if (!mayRebuild) return false;
-  Disconnect();
-  RemoveFiles();
-  notice_ = QStringLiteral("The index %1 could not be used (%2) and has been made anew.")
-                .arg(QDir::toNativeSeparators(file_), why);
-  return OpenFile(false);
-}
-
-bool IndexDatabase::Open() {
-  const QFileInfo info(file_);
-  const bool folderMade = QDir().mkpath(info.path());
-  const QFileInfo folder(info.path());
-  bool ok = false;
-  if (folderMade && folder.isDir() && folder.isWritable() &&
-      (!info.exists() || info.isWritable())) {
-    ok = OpenFile(true);
-  }
-  if (ok) return true;
-  Disconnect();
-  notice_ = QStringLiteral(
-                "The cache folder %1 cannot be written: the index is kept in memory for this run.")
-                .arg(QDir::toNativeSeparators(info.path()));
-  if (!ConnectMemory()) return false;
-  Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB));
-  QSqlError error;
-  return MakeSchema(&error);
-}
-
-bool IndexDatabase::Rebuild(const QString& why) {
-  Disconnect();
-  RemoveFiles();
-  if (!OpenFile(false)) return false;
-  notice_ = QStringLiteral("The index %1 was damaged (%2) and has been made anew.")
-                .arg(QDir::toNativeSeparators(file_), why);
-  return true;
-}
-
-bool IndexDatabase::Damaged(const QSqlError& e) {
-  const int code = e.nativeErrorCode().toInt();
-  return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+QStringList CommonSchema(bool postgres) {
+  const QString id =
+      postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
+  // Vocabulary words are compared by their code points, so that a prefix is a range of them.
+  const QString bytewise = postgres ? QStringLiteral(" COLLATE \"C\"") : QString();
+  return {
+      // A medium is known by what it holds: the identity is a hash of its text files.
+      // pieces and words: of its passages, for the ranking's average length.
+      QStringLiteral("CREATE TABLE media(id %1, identity TEXT NOT NULL UNIQUE, problems TEXT, "
+                     "replaced_by BIGINT, made_ms BIGINT NOT NULL, pieces BIGINT NOT NULL "
+                     "DEFAULT 0, words BIGINT NOT NULL DEFAULT 0)")
+          .arg(id),
+      // Where each workstation has seen it: one row per host and folder.
+      QStringLiteral("CREATE TABLE places(id %1, medium BIGINT NOT NULL, host TEXT NOT NULL, path "
+                     "TEXT NOT NULL, files TEXT, present INTEGER NOT NULL, seen_ms BIGINT NOT "
+                     "NULL, UNIQUE(host, path))")
+          .arg(id),
+      QStringLiteral("CREATE INDEX places_medium ON places(medium)"),
+      QStringLiteral("CREATE TABLE presentations(id %1, medium BIGINT NOT NULL, position INTEGER "
+                     "NOT NULL, title TEXT, folder TEXT, length_ms BIGINT NOT NULL, slides "
+                     "INTEGER NOT NULL, sections INTEGER NOT NULL, languages TEXT, players "
+                     "INTEGER NOT NULL, UNIQUE(medium, position))")
+          .arg(id),
+      // The words the index holds, with the terms they were indexed under: prefixes are looked
+      // up here, and a word that finds nothing is compared with these for a typo.
+      QStringLiteral("CREATE TABLE vocabulary(word TEXT%1 NOT NULL, term TEXT NOT NULL, length "
+                     "INTEGER NOT NULL, PRIMARY KEY(word, term))")
+          .arg(bytewise),
+      QStringLiteral("CREATE INDEX vocabulary_length ON vocabulary(length)"),
+      // Each term with the number of pieces that hold it: how rare a word is, for the ranking,
+      // and which of the words a prefix begins are the most frequent.
+      QStringLiteral("CREATE TABLE terms(term TEXT%1 PRIMARY KEY, pieces BIGINT NOT NULL)")
+          .arg(bytewise),
+      // The stemmers the index's texts were cut with: a query's words are cut with each of them.
+      QStringLiteral("CREATE TABLE stemmers(name TEXT PRIMARY KEY)"),
+  };
 }
 
 }  // namespace library

@@ -1,52 +1,324 @@
-#include "library/LibraryIndex.h"
+#include "library/IndexQueries.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSqlQuery>
-#include <QVariant>
+#include <QSet>
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
-#include "library/IndexDatabase.h"
-#include "library/LibraryIndexImpl.h"
-
-// Reading the index: the media with their presentations, the search, a presentation's passages.
+#include "library/TextTerms.h"
 
 namespace library {
 
 namespace {
 
-// Ranking costs a lookup per passage found: a query that finds more passages than this (a word
-// in most sections, the first letters of one) gives its hits place by place instead.
+// Ranking needs every passage found: a query that finds more than this many ranks the first
+// ones found (in the library's order) and says there are more.
 constexpr int kRankAll = 20000;
+// The last word typed stands for itself and for at most this many of the terms of the words it
+// begins, the most frequent (the word being typed is most likely a common one), so that three
+// letters cost a search no more than a word does ...
+constexpr int kPrefixTerms = 24;
+// ... chosen among at most this many words of the vocabulary it begins.
+constexpr int kPrefixScan = 20000;
+// BM25's constants, as SQLite's FTS5 and most search engines take them: how soon a word's
+// repeats stop counting, and how much a passage's length weighs.
+constexpr double kK1 = 1.2;
+constexpr double kB = 0.75;
+// A snippet is at most this many words of its passage.
+constexpr int kSnippetWords = 24;
+// Words longer than this are no typo of anything the index holds.
+constexpr int kLongestTypo = 40;
+
+// The highest code point: a prefix's words lie between it and it followed by this.
+const QString kAfterAll = QString::fromUcs4(U"\U0010FFFF", 1);
+
+QString Placeholders(qsizetype n) {
+  QStringList marks;
+  for (qsizetype i = 0; i < n; ++i) marks << QStringLiteral("?");
+  return marks.join(QStringLiteral(", "));
+}
+
+QString IdList(const QList<qint64>& ids) {
+  QStringList parts;
+  for (qint64 id : ids) parts << QString::number(id);
+  return parts.join(u',');
+}
+
+// The media of the index with their places, and which of them a listing or a search takes.
+struct MediumRow {
+  MediumEntry entry;
+  bool included = false;
+  qint64 pieces = 0;  // of its passages, for the ranking's statistics
+  qint64 words = 0;
+};
+
+bool ReadMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
+               std::vector<MediumRow>* out, DbError* error) {
+  std::vector<DbRow> media;
+  std::vector<DbRow> places;
+  if (!db.Query(QStringLiteral("SELECT id, identity, problems, replaced_by, pieces, words FROM "
+                               "media"),
+                {}, &media, error) ||
+      !db.Query(QStringLiteral("SELECT medium, host, path, seen_ms, present FROM places ORDER BY "
+                               "seen_ms DESC, id DESC"),
+                {}, &places, error))
+    return false;
+  QHash<qint64, size_t> byId;
+  for (const DbRow& r : media) {
+    MediumRow row;
+    row.entry.id = r.value(0).toLongLong();
+    row.entry.identity = r.value(1).toString();
+    row.entry.problems = r.value(2).toString().split(u'\n', Qt::SkipEmptyParts);
+    row.entry.replacedBy = r.value(3).toLongLong();
+    row.pieces = r.value(4).toLongLong();
+    row.words = r.value(5).toLongLong();
+    byId.insert(row.entry.id, out->size());
+    out->push_back(std::move(row));
+  }
+  for (const DbRow& r : places) {
+    const auto at = byId.constFind(r.value(0).toLongLong());
+    if (at == byId.cend()) continue;
+    (*out)[*at].entry.places.push_back(
+        MediumPlace{r.value(1).toString(), PathFromStore(r.value(2).toString()),
+                    r.value(3).toLongLong(), r.value(4).toInt() != 0});
+  }
+  for (MediumRow& row : *out) {
+    MediumEntry& m = row.entry;
+    bool here = false;  // a place on this workstation at all
+    bool underRoots = false;
+    const MediumPlace* local = nullptr;
+    for (const MediumPlace& p : m.places) {
+      if (p.host != host) continue;
+      here = true;
+      if (!UnderRoots(p.path, roots)) continue;
+      underRoots = true;
+      if (!local || (p.present && !local->present)) local = &p;
+    }
+    bool presentAnywhere = false;
+    for (const MediumPlace& p : m.places) presentAnywhere = presentAnywhere || p.present;
+    // A medium replaced at its place by other content is kept, not shown, until it is found
+    // somewhere again.
+    if (m.replacedBy != 0 && !presentAnywhere) continue;
+    // Those seen here under the folders asked for, and those never seen here: a shared index
+    // lists what the other workstations have, absent here.
+    row.included = roots.isEmpty() ? true : (underRoots || !here);
+    if (roots.isEmpty() && here && !local) {
+      for (const MediumPlace& p : m.places) {
+        if (p.host == host && (!local || (p.present && !local->present))) local = &p;
+      }
+    }
+    if (local) {
+      m.path = local->path;
+      m.present = local->present;
+    } else if (!m.places.empty()) {
+      m.path = m.places.front().path;
+      m.present = false;
+    }
+    m.name = QFileInfo(QDir::fromNativeSeparators(m.path)).fileName();
+  }
+  return true;
+}
+
+void SortByPath(std::vector<MediumEntry>& media) {
+  std::stable_sort(media.begin(), media.end(),
+                   [](const MediumEntry& a, const MediumEntry& b) { return a.path < b.path; });
+}
+
+// The words of a hit's passage to mark: those whose term (in any of the index's stemmers) was
+// searched for, or that begin with the last word typed.
+class Marker {
+ public:
+  Marker(const QSet<QString>& terms, const QStringList& prefixes, const QStringList& stemmers)
+      : terms_(terms), prefixes_(prefixes), stemmers_(stemmers) {}
+  bool Marks(const QString& folded) const {
+    if (terms_.contains(folded)) return true;
+    for (const QString& p : prefixes_) {
+      if (!p.isEmpty() && folded.startsWith(p)) return true;
+    }
+    for (const QString& s : stemmers_) {
+      const QString stem = StemOf(folded, s);
+      if (terms_.contains(stem)) return true;
+      for (const QString& p : prefixes_) {
+        if (!p.isEmpty() && stem.startsWith(p)) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  const QSet<QString>& terms_;
+  const QStringList& prefixes_;
+  const QStringList& stemmers_;
+};
+
+// The passage around its first word found, at most kSnippetWords words, with "…" where it was
+// cut, and the words found marked.
+void MakeSnippet(const QString& text, const Marker& marker, SearchHit& hit) {
+  const std::vector<TextWord> words = CutWords(text);
+  std::vector<bool> marked(words.size());
+  int first = -1;
+  for (size_t k = 0; k < words.size(); ++k) {
+    marked[k] = marker.Marks(words[k].folded);
+    if (marked[k] && first < 0) first = int(k);
+  }
+  int from = 0;
+  int to = int(words.size());
+  if (to > kSnippetWords) {
+    from = std::clamp(first - 4, 0, to - kSnippetWords);
+    to = from + kSnippetWords;
+  }
+  const qsizetype begin = from == 0 ? 0 : words[size_t(from)].start;
+  const qsizetype end = to == int(words.size())
+                            ? text.size()
+                            : words[size_t(to - 1)].start + words[size_t(to - 1)].length;
+  QString snippet = from > 0 ? QStringLiteral("…") : QString();
+  const qsizetype shift = snippet.size() - begin;
+  for (qsizetype i = begin; i < end; ++i) {
+    const QChar c = text.at(i);
+    // Line ends of a passage (details of several lines) read as blanks in one line of hits.
+    snippet += (c == u'\r' || c == u'\n' || c == u'\t') ? QChar(u' ') : c;
+  }
+  if (to < int(words.size())) snippet += QStringLiteral("…");
+  hit.snippet = snippet;
+  for (int k = from; k < to; ++k) {
+    if (marked[size_t(k)])
+      hit.highlights.push_back({int(words[size_t(k)].start + shift), words[size_t(k)].length});
+  }
+}
+
+// The weight of a word found by where it stands: a word of a title says more about a talk than
+// the same word in a slide's title, and that more than the same word in one transcript section.
+double PlaceWeight(int place) {
+  switch (Place(place)) {
+    case Place::Title:
+      return 4.0;
+    case Place::SlideTitle:
+      return 2.0;
+    default:
+      return 1.0;
+  }
+}
+
+// The terms the beginning of a word stands for (besides its own): those of the words of the
+// vocabulary it begins, and the terms it begins (a stem may be spelled otherwise than its words:
+// "happi" of "happy"), the most frequent kPrefixTerms of them, with their counts of pieces.
+bool AddCompletions(IndexDatabase& db, const QString& folded, QHash<QString, qint64>* terms,
+                    DbError* error) {
+  std::vector<DbRow> found;
+  const QVariantList range{folded, folded + kAfterAll};
+  if (!db.Query(QStringLiteral("SELECT t.term, t.pieces FROM vocabulary v JOIN terms t ON t.term = "
+                               "v.term WHERE v.word >= ? AND v.word < ? LIMIT %1")
+                    .arg(kPrefixScan),
+                range, &found, error) ||
+      !db.Query(
+          QStringLiteral("SELECT term, pieces FROM terms WHERE term >= ? AND term < ? LIMIT %1")
+              .arg(kPrefixScan),
+          range, &found, error))
+    return false;
+  std::vector<std::pair<qint64, QString>> byCount;
+  QSet<QString> seen;
+  for (const DbRow& r : found) {
+    const QString term = r.value(0).toString();
+    if (seen.contains(term) || terms->contains(term)) continue;
+    seen.insert(term);
+    byCount.push_back({r.value(1).toLongLong(), term});
+  }
+  std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  if (byCount.size() > size_t(kPrefixTerms)) byCount.resize(size_t(kPrefixTerms));
+  for (const auto& [count, term] : byCount) terms->insert(term, count);
+  return true;
+}
+
+// BM25 as SQLite's FTS5 computes it, over the index's own statistics so that both backends rank
+// alike: for each word of the query, how rare it is in the whole index (its inverse document
+// frequency) times how often the passage holds it, weighted by where the passage stands and
+// damped by the passage's length against the average. Every passage found holds every word, so
+// the words' rarity weighs one word's repeats against another's. Higher is better.
+class Bm25 {
+ public:
+  // groups: for each word, its terms with the pieces that hold each; pieces and words: the
+  // index's totals.
+  // held: for each word, the pieces that hold any of its terms, or -1 where not counted (a word
+  // of one term: its own count).
+  Bm25(const std::vector<QHash<QString, qint64>>& groups, const std::vector<qint64>& held,
+       double pieces, double words)
+      : average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
+    const double n = std::max(pieces, 1.0);
+    for (size_t g = 0; g < groups.size(); ++g) {
+      qint64 most = 0;
+      for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it) {
+        most = std::max(most, it.value());
+        groupsOf_[it.key()].push_back(int(g));
+      }
+      if (held[g] >= 0) most = held[g];
+      const double df = std::min(double(most), n);
+      const double idf = std::log((n - df + 0.5) / (df + 0.5));
+      // As FTS5: a word in more than half the passages still counts a little.
+      idf_.push_back(idf > 0 ? idf : 1e-6);
+    }
+    tf_.resize(idf_.size());
+  }
+
+  // repeats: the passage's "term:count" of the terms it holds more than once.
+  double Score(int place, int words, const QString& repeats) {
+    std::fill(tf_.begin(), tf_.end(), 0.0);
+    if (!repeats.isEmpty()) {
+      for (const QStringView item : QStringView(repeats).split(u' ', Qt::SkipEmptyParts)) {
+        const qsizetype colon = item.lastIndexOf(u':');
+        if (colon <= 0) continue;
+        const auto at = groupsOf_.constFind(item.left(colon).toString());
+        if (at == groupsOf_.cend()) continue;
+        const double count = item.mid(colon + 1).toDouble();
+        for (int g : *at) tf_[size_t(g)] += count;
+      }
+    }
+    const double weight = PlaceWeight(place);
+    const double length = double(words);
+    // Operation for operation as SQLite's FTS5 (and the collection's site) computes it, so that
+    // equal passages tie exactly and fall back to the library's order.
+    double score = 0.0;
+    for (size_t g = 0; g < idf_.size(); ++g) {
+      // Found, so there at least once; each time it stands there counts its place's weight.
+      double frequency = 0;
+      const int times = std::max(int(tf_[g]), 1);
+      for (int k = 0; k < times; ++k) frequency += weight;
+      score += idf_[g] *
+               ((frequency * (kK1 + 1.0)) / (frequency + kK1 * (1 - kB + kB * length / average_)));
+    }
+    return score;
+  }
+
+ private:
+  double average_;
+  std::vector<double> idf_;
+  QHash<QString, QList<int>> groupsOf_;
+  std::vector<double> tf_;
+};
 
 }  // namespace
 
-std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
-  std::vector<MediumEntry> media;
+bool ListMedia(IndexDatabase& db, const QString& host, const QStringList& roots,
+               std::vector<MediumEntry>* out, DbError* error) {
+  std::vector<MediumEntry>& media = *out;
+  std::vector<MediumRow> rows;
+  std::vector<DbRow> presentations;
+  if (!ReadMedia(db, host, roots, &rows, error) ||
+      !db.Query(QStringLiteral("SELECT id, medium, title, folder, length_ms, slides, sections, "
+                               "languages, players FROM presentations ORDER BY medium, position"),
+                {}, &presentations, error))
+    return false;
   QHash<qint64, size_t> byId;
-  QSqlQuery q(d_->db.Db());
-  q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT id, path, present, problems FROM media ORDER BY path")))
-    return media;
-  while (q.next()) {
-    const QString path = q.value(1).toString();
-    if (!UnderRoots(path, roots)) continue;
-    MediumEntry m;
-    m.id = q.value(0).toLongLong();
-    m.path = path;
-    m.name = QFileInfo(QDir::fromNativeSeparators(path)).fileName();
-    m.present = q.value(2).toBool();
-    m.problems = q.value(3).toString().split(u'\n', Qt::SkipEmptyParts);
-    byId.insert(m.id, media.size());
-    media.push_back(std::move(m));
+  for (MediumRow& row : rows) {
+    if (!row.included) continue;
+    byId.insert(row.entry.id, media.size());
+    media.push_back(std::move(row.entry));
   }
-  QSqlQuery p(d_->db.Db());
-  p.setForwardOnly(true);
-  if (!p.exec(QStringLiteral("SELECT id, medium, title, folder, length_ms, slides, sections, "
-                             "languages, players FROM presentations ORDER BY medium, position")))
-    return media;
-  while (p.next()) {
+  for (const DbRow& p : presentations) {
     const auto at = byId.constFind(p.value(1).toLongLong());
     if (at == byId.cend()) continue;
     PresentationEntry e;
@@ -62,162 +334,227 @@ std::vector<MediumEntry> LibraryIndex::Media(const QStringList& roots) const {
     e.norvanta = players & kNorvantaBit;
     media[*at].presentations.push_back(std::move(e));
   }
-  return media;
+  SortByPath(media);
+  return true;
 }
 
-namespace {
-
-constexpr QChar kOpen(0x02);
-constexpr QChar kClose(0x03);
-
-void SplitSnippet(const QString& marked, SearchHit& hit) {
-  hit.snippet.reserve(marked.size());
-  int start = -1;
-  for (const QChar c : marked) {
-    if (c == kOpen) {
-      start = int(hit.snippet.size());
-    } else if (c == kClose) {
-      if (start >= 0) hit.highlights.push_back({start, int(hit.snippet.size()) - start});
-      start = -1;
-    } else {
-      // Line ends of a passage (details of several lines) read as blanks in one line of hits.
-      hit.snippet += (c == u'\r' || c == u'\n' || c == u'\t') ? QChar(u' ') : c;
-    }
-  }
-}
-
-}  // namespace
-
-SearchResult LibraryIndex::Search(const QString& text, const QStringList& roots, int limit) const {
+SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& text,
+                         const QStringList& roots, int limit, DbError* failure) {
   SearchResult result;
   result.query = ParseQuery(text);
   if (result.query.IsEmpty() || limit <= 0) return result;
+  DbError error;
+  auto fail = [&] {
+    result.hits.clear();
+    result.error = error.text;
+    result.unreachable = error.kind == DbFailure::Unreachable;
+    db.Exec(QStringLiteral("ROLLBACK"));
+    if (failure) *failure = error;
+    return result;
+  };
+  // One snapshot for the whole search, in which nothing can be written.
+  if (!db.Exec(db.IsPostgres() ? QStringLiteral("BEGIN READ ONLY") : QStringLiteral("BEGIN"), {},
+               &error))
+    return fail();
 
-  // The media to search, when the index holds others too.
+  std::vector<MediumRow> rows;
+  if (!ReadMedia(db, host, roots, &rows, &error)) return fail();
   QHash<qint64, MediumEntry> media;
   bool all = true;
-  {
-    QSqlQuery q(d_->db.Db());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, path, present FROM media"))) {
-      result.error = q.lastError().text();
-      return result;
-    }
-    while (q.next()) {
-      const QString path = q.value(1).toString();
-      if (!UnderRoots(path, roots)) {
-        all = false;
-        continue;
-      }
-      MediumEntry m;
-      m.id = q.value(0).toLongLong();
-      m.path = path;
-      m.name = QFileInfo(QDir::fromNativeSeparators(path)).fileName();
-      m.present = q.value(2).toBool();
-      media.insert(m.id, m);
+  // The ranking's statistics are those of the whole index, whichever media are searched.
+  double pieces = 0;
+  double words = 0;
+  for (MediumRow& row : rows) {
+    pieces += double(row.pieces);
+    words += double(row.words);
+    if (row.included) {
+      media.insert(row.entry.id, row.entry);
+    } else {
+      all = false;
     }
   }
-  if (media.isEmpty()) return result;
+  QStringList stemmers;
+  std::vector<DbRow> found;
+  if (!db.Query(QStringLiteral("SELECT name FROM stemmers ORDER BY name"), {}, &found, &error))
+    return fail();
+  for (const DbRow& r : found) stemmers << r.value(0).toString();
+
+  // Each word as the terms it stands for, with the pieces that hold each.
+  std::vector<QHash<QString, qint64>> groups;
+  QStringList prefixes;
+  QSet<QString> allTerms;
+  bool nothing = media.isEmpty();
+  for (qsizetype w = 0; w < result.query.words.size(); ++w) {
+    const QString& typed = result.query.words[w];
+    const QString folded = FoldWord(typed);
+    const bool prefix = w == result.query.words.size() - 1 && result.query.lastIsPrefix;
+    QStringList candidates{folded};
+    for (const QString& s : stemmers) candidates << StemOf(folded, s);
+    candidates.removeDuplicates();
+    found.clear();
+    if (!db.Query(QStringLiteral("SELECT term, pieces FROM terms WHERE term IN (%1)")
+                      .arg(Placeholders(candidates.size())),
+                  QVariantList(candidates.cbegin(), candidates.cend()), &found, &error))
+      return fail();
+    QHash<QString, qint64> terms;
+    for (const DbRow& r : found) terms.insert(r.value(0).toString(), r.value(1).toLongLong());
+    // The word being typed: the words it begins too ("deployme" finds "deployment", indexed as
+    // "deploy").
+    if (prefix && !AddCompletions(db, folded, &terms, &error)) return fail();
+    QString used = typed;
+    if (terms.isEmpty()) {
+      // A typo: the nearest word of the vocabulary, the shorter way round first.
+      const int allowed = TyposAllowed(int(folded.size()));
+      if (allowed > 0 && folded.size() <= kLongestTypo) {
+        found.clear();
+        if (!db.Query(QStringLiteral("SELECT DISTINCT word FROM vocabulary WHERE length BETWEEN "
+                                     "? AND ?"),
+                      {int(folded.size()) - allowed, int(folded.size()) + allowed}, &found, &error))
+          return fail();
+        QString best;
+        int bestDistance = allowed + 1;
+        for (const DbRow& r : found) {
+          const QString word = r.value(0).toString();
+          const int d = EditDistance(folded, word, allowed);
+          if (d < bestDistance || (d == bestDistance && !best.isEmpty() && word < best)) {
+            best = word;
+            bestDistance = d;
+          }
+        }
+        if (!best.isEmpty()) {
+          found.clear();
+          if (!db.Query(QStringLiteral("SELECT DISTINCT t.term, t.pieces FROM vocabulary v JOIN "
+                                       "terms t ON t.term = v.term WHERE v.word = ?"),
+                        {best}, &found, &error))
+            return fail();
+          for (const DbRow& r : found) terms.insert(r.value(0).toString(), r.value(1).toLongLong());
+          result.corrections << QStringLiteral("%1 → %2").arg(typed, best);
+          used = best;
+        }
+      }
+    }
+    result.used << used;
+    if (terms.isEmpty()) nothing = true;
+    prefixes << (prefix && used == typed ? folded : QString());
+    for (auto it = terms.cbegin(); it != terms.cend(); ++it) allTerms.insert(it.key());
+    groups.push_back(std::move(terms));
+  }
+  if (nothing) {
+    db.Exec(QStringLiteral("COMMIT"));
+    return result;
+  }
+
+  // The passages found (the first kRankAll + 1 in the library's order), ranked by BM25; among
+  // passages of one score the library's order.
+  std::vector<QStringList> match;
+  for (const QHash<QString, qint64>& g : groups) {
+    QStringList terms = g.keys();
+    terms.sort();
+    match.push_back(terms);
+  }
   QString filter;
-  if (!all) {
-    QStringList ids;
-    for (auto it = media.cbegin(); it != media.cend(); ++it) ids << QString::number(it.key());
-    filter = QStringLiteral(
-                 " AND (rowid >> %1) IN (SELECT id FROM presentations WHERE medium IN "
-                 "(%2))")
-                 .arg(kPassageBits)
-                 .arg(ids.join(u','));
-  }
-  const QString expression = result.query.MatchExpression();
-  {
-    // Counting stops at the bound, and needs no ranking.
-    QSqlQuery count(d_->db.Db());
-    count.setForwardOnly(true);
-    count.prepare(QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM passages WHERE passages "
-                                 "MATCH ?%1 LIMIT %2)")
-                      .arg(filter)
-                      .arg(kRankAll + 1));
-    count.addBindValue(expression);
-    if (!count.exec() || !count.next()) {
-      result.error = count.lastError().text();
-      return result;
-    }
-    result.ranked = count.value(0).toInt() <= kRankAll;
-  }
-  QSqlQuery pres(d_->db.Db());
-  pres.setForwardOnly(true);
-  pres.prepare(
-      QStringLiteral("SELECT medium, title, folder, players FROM presentations WHERE id = ?"));
-  // Runs one query of passages and takes its rows as hits, up to the limit.
-  auto take = [&](const QString& match, const QString& order) {
-    QSqlQuery q(d_->db.Db());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, place, language, at_ms, "
-                             "snippet(passages, -1, char(2), char(3), '…', 24), rank "
-                             "FROM passages WHERE passages MATCH ?%1%2 LIMIT ?")
-                  .arg(filter, order));
-    q.addBindValue(match);
-    q.addBindValue(limit + 1 - int(result.hits.size()));
-    if (!q.exec()) {
-      result.error = q.lastError().text();
-      return;
-    }
-    while (q.next()) {
-      if (int(result.hits.size()) == limit) {
-        result.more = true;
-        break;
-      }
-      SearchHit hit;
-      hit.presentationId = q.value(0).toLongLong() >> kPassageBits;
-      hit.place = Place(q.value(1).toInt());
-      hit.language = q.value(2).toString();
-      hit.atMs = q.value(3).toLongLong();
-      SplitSnippet(q.value(4).toString(), hit);
-      hit.score = result.ranked ? q.value(5).toDouble() : 0.0;
-      pres.addBindValue(hit.presentationId);
-      if (!pres.exec() || !pres.next()) continue;
-      const auto m = media.constFind(pres.value(0).toLongLong());
-      if (m == media.cend()) continue;
-      hit.title = pres.value(1).toString();
-      hit.folder = pres.value(2).toString();
-      const int players = pres.value(3).toInt();
-      hit.player = layout::PreferredPlayer(players & kTaviscoBit, players & kNorvantaBit);
-      hit.mediumPath = m->path;
-      hit.mediumName = m->name;
-      hit.mediumPresent = m->present;
-      pres.finish();
-      result.hits.push_back(std::move(hit));
-    }
+  if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
+  found.clear();
+  if (!db.Query(QStringLiteral("SELECT p.id, p.place, p.words, p.repeats %1%2 LIMIT %3")
+                    .arg(db.MatchFrom(), filter)
+                    .arg(kRankAll + 1),
+                {db.MatchValue(match)}, &found, &error))
+    return fail();
+  result.ranked = int(found.size()) <= kRankAll;
+  struct Found {
+    qint64 id;
+    double score;
   };
-  if (result.ranked) {
-    take(expression, QStringLiteral(" ORDER BY rank"));
-  } else {
-    // Too many to rank: the first found in the library's order, titles before slide titles
-    // before the rest. (Looking for titles alone would read the whole list of passages found.)
-    take(expression, QString());
-    std::stable_sort(result.hits.begin(), result.hits.end(),
-                     [](const SearchHit& a, const SearchHit& b) { return a.place < b.place; });
-    result.more = true;
+  // A word that stands for several terms (the words it begins, its forms in several languages)
+  // is as rare as the passages that hold any of them: counted, as the collection's site counts
+  // the passages of a beginning, so that both rank alike.
+  std::vector<qint64> held(groups.size(), -1);
+  for (size_t g = 0; g < groups.size(); ++g) {
+    if (groups[g].size() < 2) continue;
+    if (groups.size() == 1 && result.ranked) {
+      held[g] = qint64(found.size());
+      continue;
+    }
+    std::vector<DbRow> count;
+    if (!db.Query(QStringLiteral("SELECT count(*) %1").arg(db.MatchFrom()),
+                  {db.MatchValue({match[g]})}, &count, &error))
+      return fail();
+    if (!count.empty()) held[g] = count.front().value(0).toLongLong();
   }
-  if (!result.error.isEmpty()) result.hits.clear();
+  Bm25 bm25(groups, held, pieces, words);
+  std::vector<Found> order;
+  order.reserve(found.size());
+  for (const DbRow& r : found) {
+    order.push_back({r.value(0).toLongLong(),
+                     bm25.Score(r.value(1).toInt(), r.value(2).toInt(), r.value(3).toString())});
+  }
+  std::sort(order.begin(), order.end(), [](const Found& a, const Found& b) {
+    if (a.score != b.score) return a.score > b.score;
+    return a.id < b.id;
+  });
+  result.more = !result.ranked || int(order.size()) > limit;
+  if (int(order.size()) > limit) order.resize(size_t(limit));
+  QHash<qint64, double> scores;
+  for (const Found& f : order) scores.insert(f.id, f.score);
+  QList<qint64> ids;
+  for (const Found& f : order) ids << f.id;
+  found.clear();
+  if (!ids.isEmpty() &&
+      !db.Query(QStringLiteral("SELECT p.id, p.medium, p.presentation, p.place, p.language, "
+                               "p.at_ms, p.text, pr.title, pr.folder, pr.players FROM passages p "
+                               "JOIN presentations pr ON pr.id = p.presentation WHERE p.id IN "
+                               "(%1)")
+                    .arg(IdList(ids)),
+                {}, &found, &error))
+    return fail();
+  db.Exec(QStringLiteral("COMMIT"));
+  QHash<qint64, const DbRow*> byId;
+  for (const DbRow& r : found) byId.insert(r.value(0).toLongLong(), &r);
+  const Marker marker(allTerms, prefixes, stemmers);
+  for (qint64 id : ids) {
+    const DbRow* r = byId.value(id);
+    if (!r) continue;
+    const auto m = media.constFind(r->value(1).toLongLong());
+    if (m == media.cend()) continue;
+    SearchHit hit;
+    hit.presentationId = r->value(2).toLongLong();
+    hit.place = Place(r->value(3).toInt());
+    hit.language = r->value(4).toString();
+    hit.atMs = r->value(5).toLongLong();
+    MakeSnippet(r->value(6).toString(), marker, hit);
+    hit.title = r->value(7).toString();
+    hit.folder = r->value(8).toString();
+    const int players = r->value(9).toInt();
+    hit.player = layout::PreferredPlayer(players & kTaviscoBit, players & kNorvantaBit);
+    hit.mediumPath = m->path;
+    hit.mediumName = m->name;
+    hit.mediumPresent = m->present;
+    hit.score = -scores.value(id);  // as SQLite's bm25(): lower is better
+    result.hits.push_back(std::move(hit));
+  }
   return result;
 }
 
-void LibraryIndex::Passages(qint64 presentationId,
-                            const std::function<void(const StoredPassage&)>& take) const {
-  QSqlQuery q(d_->db.Db());
-  q.setForwardOnly(true);
-  q.prepare(
-      QStringLiteral("SELECT place, language, at_ms, coalesce(title, slide, transcript, "
-                     "details, freetext) FROM passages WHERE rowid BETWEEN ? AND ? "
-                     "ORDER BY rowid"));
-  q.addBindValue(presentationId << kPassageBits);
-  q.addBindValue((presentationId << kPassageBits) | kPassageMask);
-  if (!q.exec()) return;
-  while (q.next()) {
-    take(StoredPassage{Place(q.value(0).toInt()), q.value(1).toString(), q.value(2).toLongLong(),
-                       q.value(3).toString()});
+bool ReadPassages(IndexDatabase& db, qint64 presentationId,
+                  const std::function<void(const StoredPassage&)>& take, DbError* error) {
+  std::vector<DbRow> rows;
+  if (!db.Query(QStringLiteral("SELECT place, language, at_ms, piece, text FROM passages WHERE "
+                               "presentation = ? ORDER BY id"),
+                {presentationId}, &rows, error))
+    return false;
+  // A long passage was kept in pieces: given whole again.
+  std::optional<StoredPassage> pending;
+  for (const DbRow& r : rows) {
+    if (r.value(3).toInt() > 0 && pending) {
+      pending->text += r.value(4).toString();
+      continue;
+    }
+    if (pending) take(*pending);
+    pending = StoredPassage{Place(r.value(0).toInt()), r.value(1).toString(),
+                            r.value(2).toLongLong(), r.value(4).toString()};
   }
+  if (pending) take(*pending);
+  return true;
 }
 
 }  // namespace library

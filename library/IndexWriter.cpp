@@ -1,135 +1,183 @@
 #include "library/IndexWriter.h"
 
-#include <QSqlQuery>
-#include <QVariant>
+#include <QDateTime>
+#include <QSysInfo>
 #include <algorithm>
 
 namespace library {
 
 namespace {
 
-bool Run(QSqlQuery& q, QSqlError* error) {
-  if (q.exec()) return true;
-  *error = q.lastError();
-  return false;
+qint64 Now() {
+  return QDateTime::currentMSecsSinceEpoch();
 }
 
-// The medium's id, its row made first when there is none (another program may be making it at
-// the same moment: the path is unique, and the second one finds the first one's row).
-qint64 MediumId(IndexDatabase& db, const QString& path, QSqlError* error) {
-  QSqlQuery ins(db.Db());
-  ins.prepare(
-      QStringLiteral("INSERT INTO media(path, present, files, problems) VALUES (?, 1, '', "
-                     "'') ON CONFLICT(path) DO NOTHING"));
-  ins.addBindValue(path);
-  if (!Run(ins, error)) return 0;
-  QSqlQuery id(db.Db());
-  id.prepare(QStringLiteral("SELECT id FROM media WHERE path = ?"));
-  id.addBindValue(path);
-  if (!Run(id, error) || !id.next()) return 0;
-  return id.value(0).toLongLong();
+qint64 FirstId(const std::vector<DbRow>& rows) {
+  return rows.empty() ? 0 : rows.front().value(0).toLongLong();
 }
 
-bool RemovePresentations(IndexDatabase& db, qint64 medium, QSqlError* error) {
-  QSqlQuery ids(db.Db());
-  ids.setForwardOnly(true);
-  ids.prepare(QStringLiteral("SELECT id FROM presentations WHERE medium = ?"));
-  ids.addBindValue(medium);
-  if (!Run(ids, error)) return false;
-  QList<qint64> list;
-  while (ids.next()) list << ids.value(0).toLongLong();
-  QSqlQuery del(db.Db());
-  del.prepare(QStringLiteral("DELETE FROM passages WHERE rowid BETWEEN ? AND ?"));
-  for (qint64 id : list) {
-    del.addBindValue(id << kPassageBits);
-    del.addBindValue((id << kPassageBits) | kPassageMask);
-    if (!Run(del, error)) return false;
-  }
-  QSqlQuery rows(db.Db());
-  rows.prepare(QStringLiteral("DELETE FROM presentations WHERE medium = ?"));
-  rows.addBindValue(medium);
-  return Run(rows, error);
+int PlayersOf(const PresentationEntry& p) {
+  return (p.tavisco ? kTaviscoBit : 0) | (p.norvanta ? kNorvantaBit : 0);
 }
 
-bool WritePresentation(IndexDatabase& db, qint64 medium, int position,
-                       const PresentationRecord& record, QSqlError* error) {
-  const PresentationEntry& p = record.entry;
-  QSqlQuery ins(db.Db());
-  ins.prepare(QStringLiteral(
-      "INSERT INTO presentations(medium, position, title, folder, length_ms, slides, "
-      "sections, languages, players) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-  ins.addBindValue(medium);
-  ins.addBindValue(position);
-  ins.addBindValue(p.title);
-  ins.addBindValue(p.folder);
-  ins.addBindValue(p.lengthMs);
-  ins.addBindValue(p.slides);
-  ins.addBindValue(p.sections);
-  ins.addBindValue(p.languages.join(u'\n'));
-  ins.addBindValue((p.tavisco ? kTaviscoBit : 0) | (p.norvanta ? kNorvantaBit : 0));
-  if (!Run(ins, error)) return false;
-  const qint64 id = ins.lastInsertId().toLongLong();
-  QSqlQuery text(db.Db());
-  text.prepare(QStringLiteral(
-      "INSERT INTO passages(rowid, title, slide, transcript, details, freetext, place, "
-      "language, at_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-  const qint64 count = std::min<qint64>(qint64(record.passages.size()), kPassageMask + 1);
-  for (qint64 k = 0; k < count; ++k) {
-    const PassageRecord& passage = record.passages[size_t(k)];
-    text.bindValue(0, (id << kPassageBits) | k);
-    for (int column = 0; column < 5; ++column) {
-      text.bindValue(1 + column,
-                     int(passage.place) == column ? QVariant(passage.text) : QVariant());
+// A medium new to the index: its presentations, their passages and its new words.
+bool WriteContent(IndexDatabase& db, qint64 medium, const MediumContent& content,
+                  const QSet<QString>& knownPairs, QStringList* added, DbError* e) {
+  std::vector<PassageRow> rows;
+  for (size_t k = 0; k < content.presentations.size(); ++k) {
+    const PresentationRecord& record = content.presentations[k];
+    const PresentationEntry& p = record.entry;
+    std::vector<DbRow> id;
+    if (!db.Query(QStringLiteral("INSERT INTO presentations(medium, position, title, folder, "
+                                 "length_ms, slides, sections, languages, players) VALUES (?, ?, "
+                                 "?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+                  {medium, int(k) + 1, p.title, p.folder, p.lengthMs, p.slides, p.sections,
+                   p.languages.join(u'\n'), PlayersOf(p)},
+                  &id, e))
+      return false;
+    const qint64 presentation = FirstId(id);
+    for (const PassageRecord& r : record.passages) {
+      rows.push_back(PassageRow{0, medium, presentation, int(r.place), r.language, r.atMs, r.piece,
+                                r.words, r.text, r.terms, r.repeats});
     }
-    text.bindValue(6, int(passage.place));
-    text.bindValue(7, passage.language);
-    text.bindValue(8, passage.atMs);
-    if (!Run(text, error)) return false;
   }
+  if (!db.InsertPassages(rows, e)) return false;
+  QStringList fresh;
+  for (const QString& pair : content.vocabulary) {
+    if (!knownPairs.contains(pair)) fresh << pair;
+  }
+  if (!fresh.isEmpty() && !db.InsertVocabulary(fresh, e)) return false;
+  for (const QString& s : content.stemmers) {
+    if (!db.Exec(QStringLiteral("INSERT INTO stemmers(name) VALUES (?) ON CONFLICT DO NOTHING"),
+                 {s}, e))
+      return false;
+  }
+  *added = fresh;
   return true;
 }
 
 }  // namespace
 
-QHash<QString, StoredMedium> StoredMedia(IndexDatabase& db, QSqlError* error) {
-  QHash<QString, StoredMedium> rows;
-  QSqlQuery q(db.Db());
-  q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT id, path, files FROM media"))) {
-    *error = q.lastError();
-    return rows;
-  }
-  while (q.next()) {
-    rows.insert(q.value(1).toString(), StoredMedium{q.value(0).toLongLong(), q.value(1).toString(),
-                                                    q.value(2).toString()});
-  }
-  return rows;
+QString HostName() {
+  const QString given = qEnvironmentVariable("AMBREL_HOST").trimmed();
+  if (!given.isEmpty()) return given;
+  const QString host = QSysInfo::machineHostName();
+  return host.isEmpty() ? QStringLiteral("localhost") : host;
 }
 
-bool WriteMedium(IndexDatabase& db, const MediumContent& content, QSqlError* error) {
-  return db.Transaction(error, [&](QSqlError* e) {
-    const qint64 id = MediumId(db, content.path, e);
-    if (!id || !RemovePresentations(db, id, e)) return false;
-    for (size_t k = 0; k < content.presentations.size(); ++k) {
-      if (!WritePresentation(db, id, int(k) + 1, content.presentations[k], e)) return false;
+QHash<QString, StoredPlace> StoredPlaces(IndexDatabase& db, const QString& host, DbError* error) {
+  QHash<QString, StoredPlace> places;
+  std::vector<DbRow> rows;
+  if (!db.Query(QStringLiteral("SELECT medium, path, files, present FROM places WHERE host = ?"),
+                {host}, &rows, error))
+    return places;
+  for (const DbRow& r : rows) {
+    const QString path = PathFromStore(r.value(1).toString());
+    places.insert(path, StoredPlace{r.value(0).toLongLong(), path, r.value(2).toString(),
+                                    r.value(3).toInt() != 0});
+  }
+  return places;
+}
+
+std::optional<StoredPlace> StoredPlaceAt(IndexDatabase& db, const QString& host,
+                                         const QString& path, DbError* error) {
+  std::vector<DbRow> rows;
+  if (!db.Query(
+          QStringLiteral("SELECT medium, files, present FROM places WHERE host = ? AND path = ?"),
+          {host, PathToStore(path)}, &rows, error) ||
+      rows.empty())
+    return std::nullopt;
+  const DbRow& r = rows.front();
+  return StoredPlace{r.value(0).toLongLong(), path, r.value(1).toString(), r.value(2).toInt() != 0};
+}
+
+bool WriteMedium(IndexDatabase& db, const MediumContent& content, const QString& host,
+                 KnownWords& known, DbError* error) {
+  if (!known.loaded) {
+    std::vector<DbRow> rows;
+    if (!db.Query(QStringLiteral("SELECT word, term FROM vocabulary"), {}, &rows, error))
+      return false;
+    for (const DbRow& r : rows)
+      known.pairs.insert(r.value(0).toString() + u'\t' + r.value(1).toString());
+    known.loaded = true;
+  }
+  QStringList added;
+  const bool ok = db.Transaction(error, [&](DbError* e) {
+    added.clear();
+    // Two programs that read copies of one disc at once: the second waits, then finds it.
+    if (!db.LockIdentity(content.identity, e)) return false;
+    std::vector<DbRow> found;
+    if (!db.Query(QStringLiteral("SELECT id FROM media WHERE identity = ?"), {content.identity},
+                  &found, e))
+      return false;
+    qint64 medium = FirstId(found);
+    const bool isNew = medium == 0;
+    const QString problems = content.problems.join(u'\n');
+    if (isNew) {
+      std::vector<DbRow> id;
+      if (!db.Query(QStringLiteral("INSERT INTO media(identity, problems, made_ms, pieces, words) "
+                                   "VALUES (?, ?, ?, ?, ?) RETURNING id"),
+                    {content.identity, problems, Now(), content.pieces, content.words}, &id, e))
+        return false;
+      medium = FirstId(id);
+      if (!WriteContent(db, medium, content, known.pairs, &added, e)) return false;
+    } else {
+      // The same text: what it holds is there already. Its recordings are no part of its
+      // identity, so their lengths and players are taken as read now.
+      if (!db.Exec(QStringLiteral("UPDATE media SET problems = ? WHERE id = ?"), {problems, medium},
+                   e))
+        return false;
+      for (size_t k = 0; k < content.presentations.size(); ++k) {
+        const PresentationEntry& p = content.presentations[k].entry;
+        if (!db.Exec(QStringLiteral("UPDATE presentations SET length_ms = ?, players = ? WHERE "
+                                    "medium = ? AND position = ?"),
+                     {p.lengthMs, PlayersOf(p), medium, int(k) + 1}, e))
+          return false;
+      }
     }
-    QSqlQuery q(db.Db());
-    q.prepare(QStringLiteral("UPDATE media SET files = ?, problems = ?, present = 1 WHERE id = ?"));
-    q.addBindValue(content.stamps);
-    q.addBindValue(content.problems.join(u'\n'));
-    q.addBindValue(id);
-    return Run(q, e);
+    std::vector<DbRow> before;
+    if (!db.Query(QStringLiteral("SELECT medium FROM places WHERE host = ? AND path = ?"),
+                  {host, PathToStore(content.path)}, &before, e))
+      return false;
+    if (!db.Exec(QStringLiteral("INSERT INTO places(medium, host, path, files, present, seen_ms) "
+                                "VALUES (?, ?, ?, ?, 1, ?) ON CONFLICT(host, path) DO UPDATE SET "
+                                "medium = excluded.medium, files = excluded.files, present = 1, "
+                                "seen_ms = excluded.seen_ms"),
+                 {medium, host, PathToStore(content.path), content.stamps, Now()}, e))
+      return false;
+    // A disc whose content changed is a new medium; the old one stays, replaced by it here.
+    const qint64 old = FirstId(before);
+    if (old != 0 && old != medium &&
+        !db.Exec(
+            QStringLiteral("UPDATE media SET replaced_by = ? WHERE id = ? AND replaced_by IS NULL"),
+            {medium, old}, e))
+      return false;
+    // Last: on a server, the rows of the words most media share are held from here to the
+    // commit, and another writer waits for them.
+    return !isNew || db.AddTermPieces(content.termPieces, e);
   });
+  if (ok) {
+    for (const QString& pair : added) known.pairs.insert(pair);
+  }
+  return ok;
 }
 
-bool MarkPresent(IndexDatabase& db, qint64 id, bool present, QSqlError* error) {
-  QSqlQuery q(db.Db());
-  q.prepare(QStringLiteral("UPDATE media SET present = ? WHERE id = ?"));
-  q.addBindValue(present ? 1 : 0);
-  q.addBindValue(id);
-  if (q.exec()) return true;
-  if (error) *error = q.lastError();
-  return false;
+bool MarkPlaces(IndexDatabase& db, const QString& host, const QStringList& paths, bool present,
+                DbError* error) {
+  if (paths.isEmpty()) return true;
+  return db.Transaction(error, [&](DbError* e) {
+    const QString sql =
+        present ? QStringLiteral(
+                      "UPDATE places SET present = 1, seen_ms = ? WHERE host = ? AND path = ?")
+                : QStringLiteral("UPDATE places SET present = 0 WHERE host = ? AND path = ?");
+    for (const QString& path : paths) {
+      const QString stored = PathToStore(path);
+      const QVariantList params =
+          present ? QVariantList{Now(), host, stored} : QVariantList{host, stored};
+      if (!db.Exec(sql, params, e)) return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace library

@@ -31,6 +31,19 @@ void RememberFolders(const QStringList& folders) {
   settings.sync();
 }
 
+QString RememberedIndex() {
+  QSettings settings(FoldersFile(), QSettings::IniFormat);
+  return settings.value(QStringLiteral("library/index")).toString();
+}
+
+QString ChooseIndex(const QString& given) {
+  if (given.trimmed().isEmpty()) return RememberedIndex();
+  QSettings settings(FoldersFile(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("library/index"), given.trimmed());
+  settings.sync();
+  return given.trimmed();
+}
+
 std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error) {
   if (!given.isEmpty()) {
     for (const QString& f : given) {

@@ -18,4 +18,10 @@ void RememberFolders(const QStringList& folders);
 // ones remembered. Nothing, with the message for the user in *error, when there are none.
 std::optional<QStringList> ChooseLibraryFolders(const QStringList& given, QString* error);
 
+// The index named last with --index (kept beside the folders; an address holds no password),
+// or empty for the default file in the cache folder.
+QString RememberedIndex();
+// The index to use: the one given (then remembered), else the one remembered.
+QString ChooseIndex(const QString& given);
+
 }  // namespace library

@@ -4,13 +4,16 @@
 // details, the free text) in a full-text index, so that a search across all of them answers
 // while it is typed, with no medium present.
 //
-// It is an SQLite file in the user's cache folder (never on a medium), used through Qt SQL with
-// SQLite's FTS5 (tokenizer unicode61 with remove_diacritics 2: case and accents folded). The
-// file carries a schema version; one that is older, damaged or no SQLite at all is made anew.
-// Two programs may use it at once: a writer makes the other wait (busy timeout), readers go on
-// beside it. When the cache folder cannot be written the index is kept in memory for this run
-// (InMemory(), said by Notice()). Each medium goes in with one transaction: a program stopped
-// while it writes leaves that medium as it was.
+// It is an SQLite file in the user's cache folder (never on a medium) or a PostgreSQL database
+// that the workstations of an archive share (IndexDatabase.h); either holds our own terms
+// (TextTerms.h), so a search finds the same on both. A medium is known by what it holds, with
+// the places (host and folder) it was seen at. The index carries a schema version: an SQLite
+// cache of an older one, damaged or no SQLite at all is made anew; one of a newer version is
+// refused and left alone. Several programs may use it at once: a medium one of them reads is not
+// read by another at the same moment (it waits, then finds it written), and each medium goes in
+// with one transaction, so a program stopped while it writes leaves that medium as it was. When
+// the cache folder cannot be written the index is kept in memory for this run (InMemory(), said
+// by Notice()).
 //
 // How the window uses it:
 //   LibraryIndex index;                    // one object per thread: Qt SQL connections belong
@@ -29,73 +32,15 @@
 #include <memory>
 #include <vector>
 
-#include "library/LibrarySearch.h"
-#include "library/MediaDiscovery.h"
-#include "presentation/MediumLayout.h"
+#include "library/IndexTypes.h"
 
 namespace library {
 
-// One presentation as the library lists it.
-struct PresentationEntry {
-  qint64 id = 0;
-  QString title;  // the name config.txt gives it
-  QString folder;
-  qint64 lengthMs = -1;  // the recording's length (stated, else FFmpeg's estimate); -1 unknown
-  int slides = 0;
-  int sections = 0;  // transcript cues
-  QStringList languages;
-  bool tavisco = false;   // a recording Tavisco plays is there (media.wma or media.wmv)
-  bool norvanta = false;  // media.rm is there
-  // The player that opens it.
-  PlayerBuild Player() const { return layout::PreferredPlayer(tavisco, norvanta); }
-};
-
-struct MediumEntry {
-  qint64 id = 0;
-  QString path;          // the medium's folder (native), as it was found
-  QString name;          // its last part
-  bool present = false;  // found at the last update
-  QStringList problems;  // what could not be read when it was indexed ("Data/config.txt: ...")
-  std::vector<PresentationEntry> presentations;  // in the order of config.txt
-};
-
-// One passage as it is kept, for whoever builds a search of its own (the collection's page).
-struct StoredPassage {
-  Place place = Place::Title;
-  QString language;
-  qint64 atMs = 0;
-  QString text;
-};
-
-// Where an update stands, for a progress line or a progress bar.
-struct IndexProgress {
-  int medium = 0;  // 1-based
-  int media = 0;
-  QString mediumPath;
-  int presentation = 0;  // 1-based; 0 while the medium's list is looked at
-  int presentations = 0;
-  bool unchanged = false;  // the medium was found as it was indexed and is not read again
-  // The share done, from 0 to 1.
-  double Fraction() const;
-  // "Indexing 3/20 /media/disc3: 12/50" for a terminal.
-  QString Line() const;
-};
-using ProgressFn = std::function<void(const IndexProgress&)>;
-
-struct UpdateResult {
-  QStringList read;       // media read now (new or changed)
-  QStringList unchanged;  // media found as they were indexed
-  QStringList absent;     // media indexed under the roots but not found now; kept, marked absent
-  std::vector<SkippedFolder> skipped;  // folders the search for media could not enter
-  QStringList problems;                // "<medium>: <file>: <problem>" for what could not be read
-  bool cancelled = false;
-  QString error;  // the index could not be written (then nothing was changed)
-};
-
 class LibraryIndex {
  public:
-  // file: the index's file (native); empty for DefaultFile().
-  explicit LibraryIndex(const QString& file = QString());
+  // index: "sqlite:PATH", a file's path, or a PostgreSQL URI (IndexDatabase.h); empty for
+  // DefaultFile().
+  explicit LibraryIndex(const QString& index = QString());
   ~LibraryIndex();
   LibraryIndex(const LibraryIndex&) = delete;
   LibraryIndex& operator=(const LibraryIndex&) = delete;
@@ -108,7 +53,14 @@ class LibraryIndex {
   // Opens the index, making it when there is none and anew when it is of an older schema,
   // damaged or not SQLite. False only when not even an index in memory could be made.
   bool Open();
+  bool IsOpen() const;
   bool InMemory() const;
+  // "sqlite:/home/ana/.cache/Ambrel/library.sqlite" or the PostgreSQL URI: the index used.
+  QString Location() const;
+  // Why Open() failed, or why the last listing failed (the server gone, a newer schema...).
+  QString Error() const;
+  // The index's server was out of reach at the last attempt (asked again, it is tried again).
+  bool Unreachable() const;
   // What the user should be told about the index, or empty: "The cache folder ... cannot be
   // written: the index is kept in memory for this run." or "The index ... was damaged (...) and
   // has been made anew."
@@ -121,7 +73,8 @@ class LibraryIndex {
   UpdateResult Update(const QStringList& roots, const ProgressFn& progress = {},
                       const std::atomic<bool>* cancel = nullptr);
 
-  // The media of the index at the roots or below them (all when roots is empty), by path.
+  // The media of the index at the roots or below them on this workstation, and those never seen
+  // here (all when roots is empty), by path. Empty with Error() set when it cannot be read.
   std::vector<MediumEntry> Media(const QStringList& roots = {}) const;
 
   // Searches the passages of the media at the roots or below (all when roots is empty); at most

@@ -16,18 +16,7 @@ bool IsWordCharacter(QChar c) {
          k == QChar::Mark_Enclosing;
 }
 
-QString Quoted(QString word) {
-  return u'"' + word.replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 }  // namespace
-
-QString Query::MatchExpression() const {
-  QStringList parts;
-  for (const QString& w : words) parts << Quoted(w);
-  if (lastIsPrefix && !parts.isEmpty()) parts.last() += QStringLiteral(" *");
-  return parts.join(u' ');
-}
 
 Query ParseQuery(const QString& text) {
   Query q;

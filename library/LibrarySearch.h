@@ -24,8 +24,6 @@ struct Query {
   bool lastIsPrefix = false;
   bool shortened = false;  // words after kMaxQueryWords were left out
   bool IsEmpty() const { return words.isEmpty(); }
-  // The full-text expression for SQLite's FTS5: each word quoted, the last one a prefix.
-  QString MatchExpression() const;
 };
 
 // Cuts what was typed into words. A query of punctuation alone has none.
@@ -60,13 +58,22 @@ struct SearchHit {
 
 struct SearchResult {
   Query query;
+  // The words searched for, typos mended: a word that finds nothing is replaced by the nearest
+  // word of the index's own vocabulary (one edit away from four letters on, two from eight).
+  QStringList used;
+  // "lighthuose → lighthouse" for each word replaced.
+  QStringList corrections;
+  // "lighthouse" when a word was replaced: the query the hits are for.
+  QString UsedText() const { return used.join(u' '); }
   std::vector<SearchHit> hits;  // best first
   bool more = false;            // there were more hits than the limit asked for
   // False when the words were found in so many passages (over 20,000) that ranking them all
   // would keep the user waiting: the hits are then the first found in the library's order,
   // titles before slide titles before the rest, and more is set (another word narrows it).
   bool ranked = true;
-  QString error;  // the index could not be searched (then no hits)
+  QString error;             // the index could not be searched (then no hits)
+  bool unreachable = false;  // the index's server could not be reached or went away
+  bool mended = false;       // the index was found damaged and made anew: update it, search again
 };
 
 // "m:ss" (or "h:mm:ss" from an hour on), as the players' control panel shows a moment.

@@ -1,9 +1,14 @@
 #include "library/MediumReading.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <algorithm>
 
 #include "checker/RecordingCheck.h"
+#include "library/TextTerms.h"
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "presentation/ConfigReader.h"
@@ -27,21 +32,55 @@ class CollectingReporter : public medium::Reporter {
 // whether the medium changed.
 class FileNotingListener : public PresentationListener {
  public:
-  explicit FileNotingListener(QStringList& files) : files_(files) {}
-  void Reading(const QString& mediumPath, const medium::TextStream*) override {
-    if (!mediumPath.isEmpty()) files_ << mediumPath;
+  FileNotingListener(QStringList& files, QStringList& texts) : files_(files), texts_(texts) {}
+  void Reading(const QString& mediumPath, const medium::TextStream* stream) override {
+    if (mediumPath.isEmpty()) return;
+    files_ << mediumPath;
+    if (stream) texts_ << mediumPath;
   }
   void LanguagesListed(const LanguageList& languages) override { languages_ = languages.names; }
   void TimelineRead(const LoadedPresentation& p) override {
     // The transcript files are read on demand, section by section, and name no step of their own.
-    for (const QString& language : languages_)
+    for (const QString& language : languages_) {
       files_ << TranscriptFilePath(p.transcriptsFolder, language);
+      texts_ << files_.back();
+    }
   }
 
  private:
   QStringList& files_;
+  QStringList& texts_;
   QStringList languages_;
 };
+
+// The medium's identity: SHA-256 over its text files' names (relative, case-blind, since a copy
+// of a disc may spell them otherwise) and contents, in the order of their names, and over which
+// players each presentation's recordings are for (a copy without the Windows Media recordings
+// plays otherwise, so it is another medium; the recordings themselves are too big to read).
+QString IdentityOf(const layout::MediumLayout& medium, QStringList texts,
+                   const QStringList& players) {
+  texts.removeDuplicates();
+  std::vector<std::pair<QString, QString>> named;
+  for (const QString& t : texts) named.push_back({medium.Relative(t).toLower(), t});
+  std::sort(named.begin(), named.end());
+  QCryptographicHash hash(QCryptographicHash::Sha256);
+  for (const auto& [name, path] : named) {
+    hash.addData(name.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    QFile f(medium::Resolve(path).path);
+    if (f.open(QIODevice::ReadOnly)) {
+      hash.addData(&f);
+    } else {
+      hash.addData(QByteArrayView("-"));
+    }
+    hash.addData(QByteArrayView("\0", 1));
+  }
+  for (const QString& p : players) {
+    hash.addData(p.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+  }
+  return QString::fromLatin1(hash.result().toHex());
+}
 
 // "size<TAB>modified<TAB>path" per file; size -1 for a file that is not there, so that its
 // coming is a change too.
@@ -54,31 +93,87 @@ QString FileStamp(const QString& nativePath) {
       .arg(nativePath);
 }
 
-// Everything searchable of one presentation, read with the players' own loader.
-std::vector<PassageRecord> PassagesOf(const QString& title, const LoadedPresentation& p) {
+// Cuts each passage into pieces with their terms, noting the words for the vocabulary.
+class PassageCutter {
+ public:
+  PassageCutter(std::vector<PassageRecord>& out, QSet<QString>& vocabulary, QSet<QString>& stemmers,
+                MediumContent& totals)
+      : out_(out), vocabulary_(vocabulary), stemmers_(stemmers), totals_(totals) {}
+
+  // language: the transcript's; stemmer: the one its words are cut with.
+  void Add(Place place, const QString& text, const QString& language, const QString& stemmer,
+           qint64 atMs) {
+    if (text.trimmed().isEmpty()) return;
+    if (!stemmer.isEmpty()) stemmers_.insert(stemmer);
+    int piece = 0;
+    for (const QString& part : PiecesOf(text)) {
+      PassageRecord r{place, part, language, atMs, piece++, 0, QString(), QString()};
+      const std::vector<TextWord> words = CutWords(part);
+      r.words = int(words.size());
+      r.terms.reserve(part.size());
+      counts_.clear();
+      order_.clear();
+      for (const TextWord& w : words) {
+        const QString term = StemOf(w.folded, stemmer);
+        int& count = counts_[term];
+        if (count++ == 0) order_ << term;
+        vocabulary_.insert(w.folded + u'\t' + term);
+      }
+      for (const QString& term : order_) {
+        if (!r.terms.isEmpty()) r.terms += u' ';
+        r.terms += term;
+        ++totals_.termPieces[term];
+        const int count = counts_.value(term);
+        if (count > 1) {
+          if (!r.repeats.isEmpty()) r.repeats += u' ';
+          r.repeats += term + u':' + QString::number(count);
+        }
+      }
+      ++totals_.pieces;
+      totals_.words += r.words;
+      out_.push_back(std::move(r));
+    }
+  }
+
+ private:
+  std::vector<PassageRecord>& out_;
+  QSet<QString>& vocabulary_;
+  QSet<QString>& stemmers_;
+  MediumContent& totals_;
+  QHash<QString, int> counts_;  // of the piece being cut
+  QStringList order_;
+};
+
+// Everything searchable of one presentation, read with the players' own loader. The transcript
+// sections are cut in their own language; the title, slide titles, details and free text in the
+// presentation's first language (else the medium's).
+std::vector<PassageRecord> PassagesOf(const QString& title, const LoadedPresentation& p,
+                                      const QString& firstLanguage, QSet<QString>& vocabulary,
+                                      QSet<QString>& stemmers, MediumContent& totals) {
   std::vector<PassageRecord> out;
-  if (!title.trimmed().isEmpty()) out.push_back({Place::Title, title, QString(), 0});
+  PassageCutter cut(out, vocabulary, stemmers, totals);
+  const QString own = StemmerFor(firstLanguage);
+  cut.Add(Place::Title, title, QString(), own, 0);
   if (p.slides) {
     for (int k = 1; k <= p.slides->Slides.Count(); ++k) {
       const Slide_cls& s = p.slides->Slides.Item(k);
-      if (!s.SlideName.trimmed().isEmpty())
-        out.push_back({Place::SlideTitle, s.SlideName, QString(), qint64(s.SlideTime)});
+      cut.Add(Place::SlideTitle, s.SlideName, QString(), own, qint64(s.SlideTime));
     }
   }
   if (p.trans) {
     for (int language = 0; language < p.languages.names.size(); ++language) {
+      const QString& name = p.languages.names[language];
+      const QString stemmer = StemmerFor(name);
       const std::vector<std::optional<QString>> texts = p.SectionTexts(language);
       for (int k = 1; k <= p.trans->Trans.Count() && k <= int(texts.size()); ++k) {
         const std::optional<QString>& text = texts[size_t(k - 1)];
-        if (!text || text->trimmed().isEmpty()) continue;
-        out.push_back({Place::Transcript, *text, p.languages.names[language],
-                       qint64(p.trans->Trans.Item(k).TranTime)});
+        if (!text) continue;
+        cut.Add(Place::Transcript, *text, name, stemmer, qint64(p.trans->Trans.Item(k).TranTime));
       }
     }
   }
-  if (!p.details.trimmed().isEmpty()) out.push_back({Place::Details, p.details.trimmed(), {}, 0});
-  if (p.settings.UserDef1 && !p.settings.UserDef1->trimmed().isEmpty())
-    out.push_back({Place::FreeText, *p.settings.UserDef1, QString(), 0});
+  cut.Add(Place::Details, p.details.trimmed(), QString(), own, 0);
+  if (p.settings.UserDef1) cut.Add(Place::FreeText, *p.settings.UserDef1, QString(), own, 0);
   return out;
 }
 
@@ -107,7 +202,8 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
                                 ReadingProgress* progress) {
   MediumContent content;
   content.path = path;
-  const layout::MediumLayout medium(path);
+  // A folder of a name Qt cannot open is read through a link to it.
+  const layout::MediumLayout medium(ReadablePath(path));
   QStringList files;
   int problemCount = 0;
   auto problem = [&](const QString& text) {
@@ -116,6 +212,11 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
 
   CollectingReporter configReporter;
   files << medium.ConfigPath();
+  QStringList texts{medium.ConfigPath()};
+  QStringList players;  // "folder<TAB>players" per presentation, for the identity
+  QSet<QString> vocabulary;
+  QSet<QString> stemmers;
+  QString mediumLanguage;  // the first language any of its presentations has
   const PresArr_cls list = launcher::ReadPresentationList(medium, configReporter);
   for (const QString& m : configReporter.messages) problem(QStringLiteral("Data/config.txt: ") + m);
   if (progress) progress->presentations = list.arr.Count();
@@ -129,7 +230,7 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
     if (progress) progress->presentation = k;
     const Pres_cls& pres = list.arr.Item(k);
     CollectingReporter reporter;
-    FileNotingListener listener(files);
+    FileNotingListener listener(files, texts);
     PresentationLoader loader(medium, reporter, listener);
     LoadedPresentation loaded;
     loader.Load(pres.PresDir, loaded);
@@ -148,7 +249,14 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
     entry.sections = loaded.trans ? loaded.trans->Trans.Count() : 0;
     entry.languages = loaded.languages.names;
     ReadRecordings(medium, pres.PresDir, entry, files);
-    record.passages = PassagesOf(pres.PresName, loaded);
+    players << QStringLiteral("%1\t%2%3")
+                   .arg(pres.PresDir.toLower(), entry.tavisco ? "T" : "",
+                        entry.norvanta ? "N" : "");
+    if (mediumLanguage.isEmpty() && !entry.languages.isEmpty())
+      mediumLanguage = entry.languages.front();
+    record.passages = PassagesOf(
+        pres.PresName, loaded, entry.languages.isEmpty() ? mediumLanguage : entry.languages.front(),
+        vocabulary, stemmers, content);
     content.presentations.push_back(std::move(record));
   }
   if (problemCount > kMaxProblemsPerMedium) {
@@ -159,7 +267,32 @@ MediumContent ReadMediumContent(const QString& path, const std::atomic<bool>* ca
   files.removeDuplicates();
   for (const QString& f : files) stamps << FileStamp(medium::Resolve(f).path);
   content.stamps = stamps.join(u'\n');
+  content.identity = IdentityOf(medium, texts, players);
+  content.vocabulary = vocabulary.values();
+  content.stemmers = stemmers.values();
   return content;
+}
+
+QStringList PiecesOf(const QString& text) {
+  if (text.size() <= kPieceChars) return {text};
+  QStringList pieces;
+  qsizetype at = 0;
+  while (at < text.size()) {
+    qsizetype end = std::min(text.size(), at + kPieceChars);
+    if (end < text.size()) {
+      // Back to the last blank of the piece's last part; else a cut that splits no pair.
+      qsizetype blank = end;
+      while (blank > at + kPieceChars / 2 && !text.at(blank).isSpace()) --blank;
+      if (blank > at + kPieceChars / 2) {
+        end = blank;
+      } else if (text.at(end).isLowSurrogate()) {
+        --end;
+      }
+    }
+    pieces << text.mid(at, end - at);
+    at = end;
+  }
+  return pieces;
 }
 
 bool StampsUnchanged(const QString& stamps) {

@@ -14,7 +14,7 @@
 
 namespace librarywindow {
 
-int RunLibraryWindow(const QStringList& folders) {
+int RunLibraryWindow(const QStringList& folders, const QString& index) {
   QStringList given = folders;
   if (given.isEmpty() && library::RememberedFolders().isEmpty()) {
     // The first time, with no folder named: the shelf is asked for, as the launcher asks for a
@@ -38,6 +38,7 @@ int RunLibraryWindow(const QStringList& folders) {
   LibraryWindowServices services;
   services.reporter = &reporter;
   services.starter = &starter;
+  services.indexFile = library::ChooseIndex(index);
   LibraryWindow window(*roots, services);
   reporter.SetParent(&window);
   window.Start();

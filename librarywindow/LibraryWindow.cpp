@@ -82,7 +82,8 @@ LibraryWindow::~LibraryWindow() {
 
 void LibraryWindow::Start() {
   if (!index_.Open()) {
-    ShowNotice({QStringLiteral("The library's index cannot be opened: %1").arg(index_.Notice())});
+    ShowNotice({QStringLiteral("The library's index %1 cannot be opened: %2 (F5 tries again)")
+                    .arg(index_.Location(), index_.Error())});
   } else {
     ShowNotice({index_.Notice()});
     ListMedia();
@@ -131,6 +132,8 @@ void LibraryWindow::ShowSummary() {
                ? QStringLiteral("Looking for media\u2026")
                : QStringLiteral("No media found in %1").arg(roots_.join(QStringLiteral(", ")));
   Status_lbl->setText(text);
+  // Which index it is: a file of this user's or a database the archive shares.
+  Status_lbl->setToolTip(QStringLiteral("Index: %1").arg(index_.Location()));
 }
 
 void LibraryWindow::ShowProblems() {
@@ -169,6 +172,9 @@ void LibraryWindow::ShowProblems() {
 
 void LibraryWindow::ShowNotice(const QStringList& lines) {
   QStringList shown;
+  // A shared index is named above the list: what is shown is what every workstation wrote.
+  if (index_.Location().startsWith(QLatin1String("postgres")))
+    shown << QStringLiteral("Shared index: %1").arg(index_.Location());
   for (const QString& line : lines)
     if (!line.isEmpty()) shown << line;
   Notice_lbl->setText(shown.join(u'\n'));
@@ -188,7 +194,15 @@ void LibraryWindow::SearchNow() {
     ShowSearchOrMedia();
     return;
   }
-  ShowHits(index_.Search(text, roots_, kHitLimit));
+  const library::SearchResult result = index_.Search(text, roots_, kHitLimit);
+  if (result.unreachable) {
+    // The hits shown stay; the next search (or F5) tries the server again.
+    Status_lbl->setText(QStringLiteral("The index %1 cannot be reached: %2. The hits shown are "
+                                       "from before; search again or press F5 to try again.")
+                            .arg(index_.Location(), result.error));
+    return;
+  }
+  ShowHits(result);
   hitsFor_ = text;
 }
 
@@ -208,6 +222,9 @@ void LibraryWindow::ShowHits(const library::SearchResult& result) {
     status = QStringLiteral("Type letters or digits to search.");
   } else if (n == 0) {
     status = QStringLiteral("No hits.");
+  } else if (!result.corrections.isEmpty()) {
+    status = QStringLiteral("No hits for %1; showing %2: %3")
+                 .arg(result.query.words.join(u' '), result.UsedText(), Count(n, "hit"));
   } else {
     status = result.more ? QStringLiteral("The best %1 hits.").arg(n) : Count(n, "hit") + u'.';
   }
@@ -261,7 +278,7 @@ void LibraryWindow::ShowProgress(const library::IndexProgress& progress) {
 
 void LibraryWindow::UpdateFinished(const library::UpdateResult& result) {
   Progress_bar->hide();
-  QStringList notes{index_.Notice()};
+  QStringList notes{index_.Notice(), result.notice};
   if (!result.error.isEmpty())
     notes << QStringLiteral("The index could not be brought up to date: %1").arg(result.error);
   if (!result.skipped.empty()) {
@@ -349,9 +366,11 @@ void LibraryWindow::Play(const Target& target) {
   const QString programFolder =
       services_.programFolder.isEmpty() ? medium::ProgramFolder() : services_.programFolder;
   // As the launcher starts a player: the medium named, the folder as one argument after "--".
-  const launcher::PlayerLaunch launch = launcher::BuildPlayerLaunch(
-      target.player, target.folder, medium::ToMediumForm(target.mediumPath), programFolder,
-      target.mediumPath, target.atMs);
+  // A medium of a name that is no UTF-8 is handed on through a link of a plain name.
+  const QString folder = library::ReadablePath(target.mediumPath);
+  const launcher::PlayerLaunch launch =
+      launcher::BuildPlayerLaunch(target.player, target.folder, medium::ToMediumForm(folder),
+                                  programFolder, folder, target.atMs);
   try {
     services_.starter->StartDetached(launch.program, launch.arguments);
   } catch (const medium::AppError& e) {
@@ -402,7 +421,7 @@ void LibraryWindow::ShowMenu(QAbstractItemView* list, const QPoint& pos) {
 bool LibraryWindow::RunOnMedium(const Target& target,
                                 void (launcher::MediumMenu::*action)(const layout::MediumLayout&)) {
   if (SayWhereExpected(target)) return false;
-  (menu_->*action)(layout::MediumLayout(target.mediumPath));
+  (menu_->*action)(layout::MediumLayout(library::ReadablePath(target.mediumPath)));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "medium/LocalNames.h"
 #include "medium/TextStream.h"
 
 namespace medium {
@@ -60,6 +61,11 @@ const OptionRule kOptions[] = {
      "search the library's titles, slide titles, transcripts and details for all the words of "
      "QUERY; exit 0 with hits, 1 with none, 2 usage error or no library",
      [](ProgramOptions& o, const QString& v) { o.search = v; }},
+    {"--index", "URL", kLauncher,
+     "with --library or --search: the library's index, sqlite:PATH (default: a file in the "
+     "cache folder) or a PostgreSQL address postgresql://[user@][host][:port]/dbname shared by "
+     "several workstations (remembered; the password comes from ~/.pgpass)",
+     [](ProgramOptions& o, const QString& v) { o.index = v; }},
     {"--at", "TIME", kPlayer,
      "play from TIME (seconds, or m:ss) and show that moment's slide, marks and transcript at "
      "once",
@@ -215,6 +221,10 @@ class Parser {
     belongs(o_.json, "--json", {QStringLiteral("--check"), QStringLiteral("--search")});
     belongs(o_.force, "--force", {QStringLiteral("--export"), QStringLiteral("--preserve")});
     belongs(o_.masters, "--masters", {QStringLiteral("--preserve")});
+    if (o_.index && !o_.library && o_.error.isEmpty()) {
+      o_.error = QStringLiteral("--index goes with --library or --search%1")
+                     .arg(command.isEmpty() ? QString() : QStringLiteral(", not with ") + command);
+    }
     if (!o_.error.isEmpty()) return;
     if (o_.search) {
       o_.command = LauncherCommand::Search;
@@ -269,7 +279,8 @@ ProgramOptions ParseProgramOptions(const QStringList& args, OptionProgram progra
 
 ProgramOptions ParseProgramOptions(int argc, char** argv, OptionProgram program) {
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // A folder's name that is no UTF-8 keeps its bytes (medium/LocalNames.h).
+  for (int i = 1; i < argc; ++i) args << NameFromBytes(argv[i]);
   return ParseProgramOptions(args, program);
 }
 

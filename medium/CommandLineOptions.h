@@ -49,6 +49,7 @@ struct ProgramOptions {
   bool library = false;
   QStringList libraryDirs;
   std::optional<QString> search;  // --search QUERY (launcher), over the library
+  std::optional<QString> index;   // --index URL (launcher): the library's index
   // --at TIME (players): the moment to play from, in milliseconds.
   std::optional<double> atMs;
   // The launcher's one command. Two commands, or an option that goes with none of the command

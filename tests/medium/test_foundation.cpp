@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "medium/CommandLineOptions.h"
+#include "medium/LocalNames.h"
 #include "medium/Report.h"
 #include "presentation/CommandLine.h"
 #include "presentation/Fields.h"
@@ -318,6 +319,42 @@ class FoundationTest : public QObject {
     for (const QString& line : (launcher + player).split(u'\n')) {
       QVERIFY2(line.size() < 80, qPrintable(line));
     }
+  }
+
+  // A folder's name as bytes: text and back without a byte lost, what is UTF-8 read as such.
+  void localNames_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");  // what is expected of NameFromBytes
+    QTest::addColumn<bool>("raw");      // holds bytes that are no UTF-8
+    const auto raw = [](const char* head, int byte, const char* tail = "") {
+      return QString::fromUtf8(head) + QChar(char16_t(0xDC00 + byte)) + QString::fromUtf8(tail);
+    };
+    QTest::newRow("plain") << QByteArray("/media/disc1") << QString("/media/disc1") << false;
+    QTest::newRow("UTF-8 accents and beyond the BMP")
+        << QByteArray("/caf\xc3\xa9/\xf0\x9f\x8e\xa4") << QString::fromUtf8("/café/🎤") << false;
+    QTest::newRow("Latin-1 byte") << QByteArray("/disc\xff") << raw("/disc", 0xff) << true;
+    QTest::newRow("a sequence cut short") << QByteArray("/a\xc3") << raw("/a", 0xc3) << true;
+    QTest::newRow("overlong slash")
+        << QByteArray("/\xc0\xaf") << raw("/", 0xc0) + QChar(char16_t(0xDCAF)) << true;
+    QTest::newRow("an encoded surrogate")
+        << QByteArray("\xed\xa0\x80x")
+        << raw("", 0xed) + QChar(char16_t(0xDCA0)) + QChar(char16_t(0xDC80)) + "x" << true;
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80")
+                                     << raw("", 0xf4) + QChar(char16_t(0xDC90)) +
+                                            QChar(char16_t(0xDC80)) + QChar(char16_t(0xDC80))
+                                     << true;
+    QTest::newRow("a raw byte between valid ones")
+        << QByteArray("\xc3\xa9\xe9\xc3\xa9") << QString::fromUtf8("é") + raw("", 0xe9, "é")
+        << true;
+  }
+  void localNames() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, raw);
+    const QString name = medium::NameFromBytes(bytes);
+    QCOMPARE(name, text);
+    QCOMPARE(medium::BytesOfName(name), bytes);
+    QCOMPARE(medium::HasRawBytes(name), raw);
   }
 
   void fields_data() {

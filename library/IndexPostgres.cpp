@@ -1,0 +1,553 @@
+// The index as a PostgreSQL database that every workstation of an archive shares, through libpq
+// itself rather than Qt's PostgreSQL driver: the address is handed to libpq whole, so its own
+// means for the password (~/.pgpass, PGPASSFILE, PGPASSWORD, a service file) and sslmode apply
+// as the user set them; values travel as parameters of prepared statements, never inside the
+// SQL; the passages go in with COPY; and every error carries its SQLSTATE, by which a deadlock
+// between two writers is told from a server that went away.
+
+#include <libpq-fe.h>
+
+#include <QThread>
+#include <optional>
+#include <unordered_map>
+
+#include "library/IndexDatabase.h"
+
+namespace library {
+
+namespace {
+
+// The two numbers of PostgreSQL's advisory locks that belong to the library: the first names
+// what is locked, the second is a hash of which one.
+constexpr int kLockSchema = 0x416d6200;
+constexpr int kLockPlace = 0x416d6201;
+constexpr int kLockIdentity = 0x416d6202;
+
+// A server that answers nothing within this many seconds is taken to be out of reach.
+constexpr const char* kConnectTimeout = "10";
+
+// A number for a text that is the same in every program on every machine (FNV-1a over UTF-8),
+// for the locks two programs agree on.
+qint32 StableHash(const QString& text) {
+  quint32 h = 2166136261u;
+  for (const char c : text.toUtf8()) {
+    h ^= quint8(c);
+    h *= 16777619u;
+  }
+  return qint32(h);
+}
+
+QString Trimmed(const char* message) {
+  return QString::fromUtf8(message ? message : "").trimmed();
+}
+
+// A value as PostgreSQL's text form; nullopt for NULL.
+std::optional<QByteArray> TextOf(const QVariant& v) {
+  if (v.isNull()) return std::nullopt;
+  switch (v.typeId()) {
+    case QMetaType::Bool:
+      return QByteArray(v.toBool() ? "1" : "0");
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+      return QByteArray::number(v.toLongLong());
+    case QMetaType::Double:
+      return QByteArray::number(v.toDouble(), 'g', 17);
+    default: {
+      QString s = v.toString();
+      // PostgreSQL's text holds no NUL; a damaged file may.
+      s.replace(QChar(0), QChar(0xfffd));
+      return s.toUtf8();
+    }
+  }
+}
+
+// "?" placeholders as PostgreSQL's $1, $2, ... (the SQL is ours and holds no "?" in a literal).
+QByteArray Numbered(const QString& sql) {
+  QString out;
+  out.reserve(sql.size() + 16);
+  int n = 0;
+  for (const QChar c : sql) {
+    if (c == u'?') {
+      out += u'$' + QString::number(++n);
+    } else {
+      out += c;
+    }
+  }
+  return out.toUtf8();
+}
+
+void AppendCopyText(QByteArray& out, const QString& text) {
+  for (const char c : text.toUtf8()) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\0':
+        out += "\xef\xbf\xbd";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+QString TsQuoted(const QString& term) {
+  QString t = term;
+  t.replace(u'\\', QStringLiteral("\\\\"));
+  t.replace(u'\'', QStringLiteral("''"));
+  return u'\'' + t + u'\'';
+}
+
+class PostgresIndex;
+
+class AdvisoryClaim : public Claim {
+ public:
+  AdvisoryClaim(PostgresIndex* db, qint32 key) : db_(db), key_(key) {}
+  ~AdvisoryClaim() override;
+
+ private:
+  PostgresIndex* db_;
+  qint32 key_;
+};
+
+class PostgresIndex : public IndexDatabase {
+ public:
+  explicit PostgresIndex(IndexLocation location) : IndexDatabase(std::move(location)) {}
+  ~PostgresIndex() override {
+    if (conn_) PQfinish(conn_);
+  }
+
+  bool IsPostgres() const override { return true; }
+  bool Open() override;
+  bool Rebuild(const QString& why) override;
+  bool Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
+             DbError* error) override;
+  bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) override;
+  bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
+  bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
+  bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
+  QString MatchFrom() const override {
+    return QStringLiteral("FROM passages p WHERE p.terms @@ CAST(? AS tsquery)");
+  }
+  QString MatchValue(const std::vector<QStringList>& groups) const override;
+  std::unique_ptr<Claim> TryClaim(const QString& key) override;
+  bool LockIdentity(const QString& identity, DbError* error) override;
+  void Unlock(qint32 key) {
+    if (conn_ && PQstatus(conn_) == CONNECTION_OK)
+      Exec(QStringLiteral("SELECT pg_advisory_unlock(?, ?)"), {kLockPlace, key});
+  }
+
+ private:
+  bool Connect();
+  bool Reachable(DbError* error);
+  DbError ErrorOf(PGresult* result) const;
+  bool MakeSchema(DbError* error);
+  bool Upgrade(int from, DbError* error);
+  int Version(DbError* error);
+
+  PGconn* conn_ = nullptr;
+  std::unordered_map<QString, QByteArray> prepared_;  // SQL -> statement name
+  int inTransaction_ = 0;
+};
+
+AdvisoryClaim::~AdvisoryClaim() {
+  db_->Unlock(key_);
+}
+
+DbError PostgresIndex::ErrorOf(PGresult* result) const {
+  DbError e;
+  e.text = Trimmed(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
+  if (e.text.isEmpty()) e.text = Trimmed(PQerrorMessage(conn_));
+  const QByteArray state =
+      result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
+  if (!conn_ || PQstatus(conn_) != CONNECTION_OK || state.startsWith("08") ||
+      state.startsWith("57P")) {
+    e.kind = DbFailure::Unreachable;
+    e.text = QStringLiteral("the index's server went away: %1").arg(e.text);
+  } else if (state == "40001" || state == "40P01") {
+    e.kind = DbFailure::Retry;
+  } else if (state == "53100") {
+    e.kind = DbFailure::DiskFull;
+    e.text = QStringLiteral("the server's disk is full: %1").arg(e.text);
+  } else if (state == "25006") {
+    e.kind = DbFailure::ReadOnly;
+  } else if (state.startsWith("XX")) {
+    e.kind = DbFailure::Damaged;
+  } else {
+    e.kind = DbFailure::Failed;
+  }
+  return e;
+}
+
+bool PostgresIndex::Connect() {
+  if (conn_) PQfinish(conn_);
+  prepared_.clear();
+  inTransaction_ = 0;
+  const QByteArray uri = location_.uri.toUtf8();
+  // The address comes last but one: what it says wins over the defaults before it.
+  const char* keywords[] = {"connect_timeout", "dbname", "fallback_application_name", nullptr};
+  const char* values[] = {kConnectTimeout, uri.constData(), "Ambrel", nullptr};
+  conn_ = PQconnectdbParams(keywords, values, 1);
+  if (PQstatus(conn_) == CONNECTION_OK) {
+    PQclear(PQexec(conn_, "SET client_encoding = 'UTF8'"));
+    return true;
+  }
+  openError_ = DbError{DbFailure::Unreachable,
+                       QStringLiteral("the index's server cannot be reached (%1): %2")
+                           .arg(location_.uri, Trimmed(PQerrorMessage(conn_)))};
+  return false;
+}
+
+// Connects again where the server went away since (asked again by the user: a new search, F5).
+bool PostgresIndex::Reachable(DbError* error) {
+  if (conn_ && PQstatus(conn_) == CONNECTION_OK) return true;
+  if (inTransaction_ > 0) {
+    if (error) {
+      *error =
+          DbError{DbFailure::Unreachable, QStringLiteral("the index's server went away: %1")
+                                              .arg(Trimmed(conn_ ? PQerrorMessage(conn_) : ""))};
+    }
+    return false;
+  }
+  if (Connect()) return true;
+  if (error) *error = openError_;
+  return false;
+}
+
+bool PostgresIndex::Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
+                          DbError* error) {
+  if (!Reachable(error)) return false;
+  auto it = prepared_.find(sql);
+  if (it == prepared_.end()) {
+    const QByteArray name = "ambrel" + QByteArray::number(qulonglong(prepared_.size() + 1));
+    PGresult* r = PQprepare(conn_, name.constData(), Numbered(sql).constData(), 0, nullptr);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+      if (error) *error = ErrorOf(r);
+      PQclear(r);
+      return false;
+    }
+    PQclear(r);
+    it = prepared_.emplace(sql, name).first;
+  }
+  std::vector<std::optional<QByteArray>> texts;
+  texts.reserve(size_t(params.size()));
+  std::vector<const char*> values;
+  for (const QVariant& v : params) texts.push_back(TextOf(v));
+  for (const auto& t : texts) values.push_back(t ? t->constData() : nullptr);
+  PGresult* r = PQexecPrepared(conn_, it->second.constData(), int(values.size()), values.data(),
+                               nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(r);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    if (error) *error = ErrorOf(r);
+    PQclear(r);
+    return false;
+  }
+  if (rows) {
+    const int n = PQntuples(r);
+    const int columns = PQnfields(r);
+    rows->reserve(rows->size() + size_t(n));
+    for (int i = 0; i < n; ++i) {
+      DbRow row;
+      row.reserve(columns);
+      for (int c = 0; c < columns; ++c) {
+        if (PQgetisnull(r, i, c)) {
+          row << QVariant();
+        } else {
+          row << QString::fromUtf8(PQgetvalue(r, i, c), PQgetlength(r, i, c));
+        }
+      }
+      rows->push_back(std::move(row));
+    }
+  }
+  PQclear(r);
+  return true;
+}
+
+bool PostgresIndex::Transaction(DbError* error, const std::function<bool(DbError*)>& body) {
+  for (int attempt = 0;; ++attempt) {
+    DbError e;
+    bool ok = Exec(QStringLiteral("BEGIN"), {}, &e);
+    if (ok) {
+      ++inTransaction_;
+      ok = body(&e);
+      if (ok) ok = Exec(QStringLiteral("COMMIT"), {}, &e);
+      if (!ok && conn_ && PQstatus(conn_) == CONNECTION_OK) Exec(QStringLiteral("ROLLBACK"));
+      inTransaction_ = 0;
+    }
+    if (ok) return true;
+    // Two writers met in a deadlock or a serialization failure: one of them runs again.
+    if (e.kind != DbFailure::Retry || attempt >= 5) {
+      if (error) *error = e;
+      return false;
+    }
+    QThread::msleep(50UL << attempt);
+  }
+}
+
+bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) {
+  if (!Reachable(error)) return false;
+  PGresult* r = PQexec(conn_,
+                       "COPY passages(medium, presentation, place, language, at_ms, piece, words, "
+                       "text, repeats, terms) FROM STDIN");
+  if (PQresultStatus(r) != PGRES_COPY_IN) {
+    if (error) *error = ErrorOf(r);
+    PQclear(r);
+    return false;
+  }
+  PQclear(r);
+  QByteArray buffer;
+  bool sent = true;
+  auto flush = [&] {
+    if (sent && !buffer.isEmpty())
+      sent = PQputCopyData(conn_, buffer.constData(), int(buffer.size())) == 1;
+    buffer.clear();
+  };
+  for (const PassageRow& p : rows) {
+    buffer += QByteArray::number(p.medium) + '\t' + QByteArray::number(p.presentation) + '\t' +
+              QByteArray::number(p.place) + '\t';
+    AppendCopyText(buffer, p.language);
+    buffer += '\t' + QByteArray::number(p.atMs) + '\t' + QByteArray::number(p.piece) + '\t' +
+              QByteArray::number(p.words) + '\t';
+    AppendCopyText(buffer, p.text);
+    buffer += '\t';
+    if (p.repeats.isEmpty()) {
+      buffer += "\\N";
+    } else {
+      AppendCopyText(buffer, p.repeats);
+    }
+    buffer += '\t';
+    QStringList quoted;
+    for (const QString& t : p.terms.split(u' ', Qt::SkipEmptyParts)) quoted << TsQuoted(t);
+    AppendCopyText(buffer, quoted.join(u' '));
+    buffer += '\n';
+    if (buffer.size() > (1 << 20)) flush();
+  }
+  flush();
+  const int end = PQputCopyEnd(conn_, sent ? nullptr : "the passages could not be sent");
+  bool ok = end == 1 && sent;
+  while (PGresult* done = PQgetResult(conn_)) {
+    if (PQresultStatus(done) != PGRES_COMMAND_OK) {
+      ok = false;
+      if (error) *error = ErrorOf(done);
+    }
+    PQclear(done);
+  }
+  if (!ok && error && !error->IsSet()) *error = ErrorOf(nullptr);
+  return ok;
+}
+
+// A text[] literal: every element quoted, so that no word is read as NULL or split.
+QString ArrayLiteral(const QStringList& items) {
+  QStringList quoted;
+  quoted.reserve(items.size());
+  for (QString item : items) {
+    item.replace(u'\\', QStringLiteral("\\\\"));
+    item.replace(u'"', QStringLiteral("\\\""));
+    quoted << u'"' + item + u'"';
+  }
+  return u'{' + quoted.join(u',') + u'}';
+}
+
+bool PostgresIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
+  // Sorted, so that two writers adding the same new words take their locks in one order.
+  QStringList sorted = pairs;
+  sorted.sort();
+  QStringList words, terms, lengths;
+  for (const QString& pair : sorted) {
+    const qsizetype tab = pair.indexOf(u'\t');
+    words << pair.left(tab);
+    terms << pair.mid(tab + 1);
+    lengths << QString::number(tab);
+  }
+  return Exec(QStringLiteral("INSERT INTO vocabulary(word, term, length) SELECT * FROM "
+                             "unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS int[])) "
+                             "ON CONFLICT DO NOTHING"),
+              {ArrayLiteral(words), ArrayLiteral(terms), u'{' + lengths.join(u',') + u'}'}, error);
+}
+
+bool PostgresIndex::AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) {
+  // Sorted, so that two writers counting the same words take their rows in one order and never
+  // wait for each other in a circle.
+  QStringList terms = pieces.keys();
+  terms.sort();
+  QStringList counts;
+  counts.reserve(terms.size());
+  for (const QString& t : terms) counts << QString::number(pieces.value(t));
+  return Exec(QStringLiteral("INSERT INTO terms(term, pieces) SELECT * FROM unnest(CAST(? AS "
+                             "text[]), CAST(? AS bigint[])) ON CONFLICT(term) DO UPDATE SET "
+                             "pieces = terms.pieces + excluded.pieces"),
+              {ArrayLiteral(terms), u'{' + counts.join(u',') + u'}'}, error);
+}
+
+QString PostgresIndex::MatchValue(const std::vector<QStringList>& groups) const {
+  QStringList parts;
+  for (const QStringList& group : groups) {
+    QStringList any;
+    for (const QString& t : group) any << TsQuoted(t);
+    parts << u'(' + any.join(QStringLiteral(" | ")) + u')';
+  }
+  return parts.join(QStringLiteral(" & "));
+}
+
+std::unique_ptr<Claim> PostgresIndex::TryClaim(const QString& key) {
+  const qint32 hash = StableHash(key);
+  std::vector<DbRow> rows;
+  // A session's lock: held across the medium's reading and writing, and let go by the server
+  // when the program that holds it ends in any way.
+  if (!Query(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"), {kLockPlace, hash}, &rows,
+             nullptr) ||
+      rows.empty()) {
+    return std::make_unique<Claim>();
+  }
+  const QString got = rows.front().value(0).toString();
+  if (got != QLatin1String("t") && got != QLatin1String("true")) return nullptr;
+  return std::make_unique<AdvisoryClaim>(this, hash);
+}
+
+bool PostgresIndex::LockIdentity(const QString& identity, DbError* error) {
+  return Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)"),
+              {kLockIdentity, StableHash(identity)}, error);
+}
+
+int PostgresIndex::Version(DbError* error) {
+  std::vector<DbRow> rows;
+  // From the catalog itself: to_regclass answers from this session's cache of names, which can
+  // miss the tables another program has just made.
+  if (!Query(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = 'meta' "
+                            "AND schemaname = current_schema()"),
+             {}, &rows, error))
+    return -1;
+  if (rows.empty() || rows.front().value(0).toInt() == 0) return 0;
+  rows.clear();
+  if (!Query(QStringLiteral("SELECT value FROM meta WHERE key = 'schema'"), {}, &rows, error))
+    return -1;
+  return rows.empty() ? 0 : rows.front().value(0).toInt();
+}
+
+bool PostgresIndex::MakeSchema(DbError* error) {
+  return Transaction(error, [&](DbError* e) {
+    // Two programs opening a new database at once: the second waits and finds the tables.
+    if (!Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, 0)"), {kLockSchema}, e)) return false;
+    const int version = Version(e);
+    if (version < 0) return false;
+    if (version != 0) return true;
+    QStringList schema = CommonSchema(true);
+    schema << QStringLiteral("CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT)")
+           << QStringLiteral(
+                  "CREATE TABLE passages(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL, "
+                  "presentation BIGINT NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
+                  "BIGINT NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, "
+                  "repeats TEXT, terms TSVECTOR NOT NULL)")
+           << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
+           << QStringLiteral("CREATE INDEX passages_terms ON passages USING gin(terms)");
+    for (const QString& sql : schema) {
+      if (!Exec(sql, {}, e)) return false;
+    }
+    return Exec(QStringLiteral("INSERT INTO meta(key, value) VALUES ('schema', ?)"),
+                {QString::number(kSchemaVersion)}, e);
+  });
+}
+
+bool PostgresIndex::Open() {
+  openError_ = DbError();
+  if (!Connect()) return false;
+  DbError error;
+  const int version = Version(&error);
+  if (version < 0) {
+    openError_ = error;
+    return false;
+  }
+  if (version > kSchemaVersion) {
+    openError_ = DbError{DbFailure::Newer,
+                         QStringLiteral("the index %1 was made by a newer version of Ambrel "
+                                        "(schema %2; this one knows up to %3): it is left as it "
+                                        "is. Use that version, or name another index with "
+                                        "--index.")
+                             .arg(location_.uri)
+                             .arg(version)
+                             .arg(kSchemaVersion)};
+    return false;
+  }
+  if (version != 0 && version < kSchemaVersion && !Upgrade(version, &error)) {
+    openError_ = error;
+    return false;
+  }
+  if (!MakeSchema(&error)) {
+    openError_ = error;
+    return false;
+  }
+  return true;
+}
+
+// A shared index is no cache to throw away: it is brought to this version's schema in place, one
+// step per version, in one transaction, by the first program of the new version that opens it
+// (the others wait for it and find it done).
+bool PostgresIndex::Upgrade(int from, DbError* error) {
+  if (from < 4) {
+    // Schema 4 is the first one kept on a server.
+    *error = DbError{DbFailure::Failed,
+                     QStringLiteral("the index %1 is of schema %2, which this version cannot "
+                                    "upgrade")
+                         .arg(location_.uri)
+                         .arg(from)};
+    return false;
+  }
+  const bool ok = Transaction(error, [&](DbError* e) {
+    if (!Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, 0)"), {kLockSchema}, e)) return false;
+    const int now = Version(e);
+    if (now < 0) return false;
+    if (now >= kSchemaVersion) return true;
+    // 4 to 5: the ranking's statistics, counted from what the index holds. A passage written
+    // before counts each of its words once (its repeats were not kept).
+    const QStringList steps = {
+        QStringLiteral("ALTER TABLE media ADD COLUMN pieces BIGINT NOT NULL DEFAULT 0, ADD COLUMN "
+                       "words BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("ALTER TABLE passages ADD COLUMN repeats TEXT"),
+        QStringLiteral("CREATE TABLE terms(term TEXT COLLATE \"C\" PRIMARY KEY, pieces BIGINT NOT "
+                       "NULL)"),
+        QStringLiteral("INSERT INTO terms(term, pieces) SELECT word, ndoc FROM ts_stat('SELECT "
+                       "terms FROM passages')"),
+        QStringLiteral("UPDATE media SET pieces = s.pieces, words = s.words FROM (SELECT medium, "
+                       "count(*) AS pieces, sum(words) AS words FROM passages GROUP BY medium) s "
+                       "WHERE s.medium = media.id"),
+        QStringLiteral("DROP INDEX IF EXISTS vocabulary_term"),
+        QStringLiteral("UPDATE meta SET value = '5' WHERE key = 'schema'"),
+    };
+    for (const QString& sql : steps) {
+      if (!Exec(sql, {}, e)) return false;
+    }
+    return true;
+  });
+  if (!ok) {
+    error->text = QStringLiteral("the index %1 could not be upgraded from schema %2: %3")
+                      .arg(location_.uri)
+                      .arg(from)
+                      .arg(error->text);
+  }
+  return ok;
+}
+
+bool PostgresIndex::Rebuild(const QString& why) {
+  // A server keeps its own storage whole; a shared index is never thrown away by one program.
+  openError_ = DbError{DbFailure::Failed, why};
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<IndexDatabase> MakePostgresIndex(const IndexLocation& location) {
+  return std::make_unique<PostgresIndex>(location);
+}
+
+}  // namespace library
