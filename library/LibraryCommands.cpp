@@ -272,7 +272,11 @@ int RunLibraryListing(const QStringList& given, const QString& index) {
   for (const MediumEntry& m : *media) {
     const QString elsewhere = m.SeenElsewhere();
     Print(QStringLiteral("Medium %1%2: %3 presentations\n")
-              .arg(ShownLong(m.path), m.present ? QString() : QStringLiteral(" (absent)"),
+              .arg(ShownPath(m.path),
+                   m.present ? QString()
+                   : elsewhere.isEmpty() || m.places.front().host == HostName()
+                       ? QStringLiteral(" (absent)")
+                       : QStringLiteral(" (absent here; %1)").arg(elsewhere),
                    QString::number(m.presentations.size())));
     for (const QString& p : m.problems) Print(QStringLiteral("  %1\n").arg(Shown(p)));
   }
