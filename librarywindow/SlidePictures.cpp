@@ -391,6 +391,11 @@ int PictureStore::Waiting() const {
   return int(asked_.size());
 }
 
+int PictureStore::Queued() const {
+  QMutexLocker lock(&queue_->mutex);
+  return int(queue_->waiting.size());
+}
+
 void PictureStore::Forget() {
   done_.clear();
 }

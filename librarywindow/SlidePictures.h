@@ -87,8 +87,11 @@ class PictureStore : public QObject {
   // What is known for the request, or nullptr while it is read: then it is asked for, ahead of
   // every request made before it, and arrived(key) follows.
   const SlideView* Find(const PictureRequest& request);
-  // Requests asked and not answered yet.
+  // Requests asked and not answered yet (those the reader holds or has answered on their way
+  // here included).
   int Waiting() const;
+  // Requests not yet taken up by the reader: never more than kMaxWaiting.
+  int Queued() const;
   // Forgets the answers kept (the index was brought up to date: a medium may have changed); they
   // are asked for again as they are shown, and come from the cache folder while still true.
   void Forget();
