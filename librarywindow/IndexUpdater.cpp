@@ -34,7 +34,8 @@ bool IndexUpdater::Start(const QStringList& roots, const QString& indexFile) {
     library::UpdateResult result;
     library::LibraryIndex index(indexFile);
     if (!index.Open()) {
-      result.error = QStringLiteral("the index cannot be opened");
+      result.error = QStringLiteral("the index cannot be opened: %1").arg(index.Error());
+      result.unreachable = index.Unreachable();
     } else {
       result = index.Update(
           roots,

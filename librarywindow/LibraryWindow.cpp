@@ -94,8 +94,16 @@ void LibraryWindow::Start() {
 }
 
 void LibraryWindow::ListMedia() {
+  std::vector<library::MediumEntry> media = index_.Media(roots_);
+  if (media.empty() && !index_.Error().isEmpty()) {
+    // The server gone: what the window shows stays, and F5 or a search asks again.
+    ShowNotice({QStringLiteral("The library's index %1 cannot be read: %2. What is shown is "
+                               "what it held before; F5 tries again.")
+                    .arg(index_.Location(), index_.Error())});
+    return;
+  }
   // Merged into the rows there: what was current, open and in view stays.
-  media_->SetMedia(index_.Media(roots_));
+  media_->SetMedia(std::move(media));
   if (!Media_tree->currentIndex().isValid() && sortedMedia_->rowCount() > 0) {
     QModelIndex first = sortedMedia_->index(0, 0);
     if (sortedMedia_->rowCount(first) > 0) first = sortedMedia_->index(0, 0, first);
@@ -262,6 +270,12 @@ bool LibraryWindow::Updating() const {
 }
 
 void LibraryWindow::UpdateIndex() {
+  if (Updating()) return;
+  // An index that could not be opened (a server out of reach) is tried again when asked.
+  if (!index_.IsOpen() && index_.Open()) {
+    ShowNotice({index_.Notice()});
+    ListMedia();
+  }
   if (!updater_->Start(roots_, services_.indexFile)) return;
   Progress_bar->setValue(0);
   Progress_bar->setFormat(QStringLiteral("Looking for media\u2026"));

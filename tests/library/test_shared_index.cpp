@@ -18,8 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "PostgresServer.h"
 #include "library/LibraryIndex.h"
+#include "tests/support/PostgresServer.h"
 
 namespace {
 

@@ -27,6 +27,7 @@
 #include "medium/Paths.h"
 #include "medium/Report.h"
 #include "tests/launcher/LauncherFakes.h"
+#include "tests/support/PostgresServer.h"
 #include "tests/support/RecordingReporter.h"
 
 using librarywindow::LibraryWindow;
@@ -119,6 +120,7 @@ class LibraryWindowTest : public QObject {
   void readOnlyCacheGivesAnIndexInMemory();
   void mediumMenuChecksThatMedium();
   void mediumActionsWhileTheIndexUpdates();
+  void sharedIndexGoneAndBack();
 
  private:
   LibraryWindowServices Services(const QString& indexFile) {
@@ -421,6 +423,47 @@ void LibraryWindowTest::mediumActionsWhileTheIndexUpdates() {
   blocker.close();
   blocker = QSqlDatabase();
   QSqlDatabase::removeDatabase("blocker");
+}
+
+// On a shared index the window names it; when its server goes away the window says so, keeps
+// what it shows, and lists and searches again once F5 finds the server back.
+void LibraryWindowTest::sharedIndexGoneAndBack() {
+  testsupport::PostgresServer server;
+  QString why;
+  if (!server.Start(&why)) QSKIP(qPrintable(why));
+  QVERIFY2(server.CreateDatabase("window", &why), qPrintable(why));
+  LibraryWindow w({disc1_}, Services(server.Uri("window")));
+  w.Start();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  auto* tree = w.findChild<QTreeView*>("Media_tree");
+  auto* notice = w.findChild<QLabel*>("Notice_lbl");
+  auto* status = w.findChild<QLabel*>("Status_lbl");
+  auto* search = w.findChild<QLineEdit*>("Search_txt");
+  auto* hits = w.findChild<QListView*>("Hits_lst");
+  QVERIFY2(notice->text().startsWith("Shared index: postgresql://"), qPrintable(notice->text()));
+  QCOMPARE(RowCount(tree), 1);
+  QCOMPARE(RowCount(tree, {0}), 3);
+
+  server.Stop();
+  QTest::keyClick(&w, Qt::Key_F5);
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  QVERIFY2(notice->text().contains("cannot"), qPrintable(notice->text()));
+  QCOMPARE(RowCount(tree), 1);
+  QCOMPARE(RowCount(tree, {0}), 3);
+  search->setText("renaud");
+  w.SearchNow();
+  QVERIFY2(status->text().contains("cannot be reached"), qPrintable(status->text()));
+  QCOMPARE(RowCount(hits), 0);
+
+  QVERIFY2(server.Start(&why), qPrintable(why));
+  QTest::keyClick(&w, Qt::Key_F5);
+  QTRY_VERIFY_WITH_TIMEOUT(!w.Updating(), 60000);
+  QVERIFY2(!notice->text().contains("cannot"), qPrintable(notice->text()));
+  w.SearchNow();
+  QTRY_VERIFY(RowCount(hits) > 0);
+  QVERIFY2(status->text().endsWith("hits.") || status->text().endsWith("hit."),
+           qPrintable(status->text()));
+  server.Stop();
 }
 
 QTEST_MAIN(LibraryWindowTest)
