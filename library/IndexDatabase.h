@@ -118,9 +118,13 @@ class IndexDatabase {
   const QString& Notice() const { return notice_; }
   const DbError& OpenError() const { return openError_; }
 
-  // Runs sql with params bound in order to its "?"s; the rows (if asked for) as values.
+  // Runs sql with params bound in order to its "?"s; the rows (if asked for) as values. Each
+  // statement is prepared once and kept, up to kKeptStatements of them: a search writes its own
+  // lists of ids, and a window searches all day.
   virtual bool Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
                      DbError* error) = 0;
+  static constexpr size_t kKeptStatements = 128;
+  virtual size_t KeptStatements() const = 0;
   bool Exec(const QString& sql, const QVariantList& params = {}, DbError* error = nullptr) {
     return Query(sql, params, nullptr, error);
   }

@@ -133,6 +133,7 @@ class PostgresIndex : public IndexDatabase {
   bool Rebuild(const QString& why) override;
   bool Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
              DbError* error) override;
+  size_t KeptStatements() const override { return prepared_.size(); }
   bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) override;
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
@@ -158,6 +159,7 @@ class PostgresIndex : public IndexDatabase {
 
   PGconn* conn_ = nullptr;
   std::unordered_map<QString, QByteArray> prepared_;  // SQL -> statement name
+  quint64 statementsMade_ = 0;                        // names are never used twice
   int inTransaction_ = 0;
 };
 
@@ -230,7 +232,14 @@ bool PostgresIndex::Query(const QString& sql, const QVariantList& params, std::v
   if (!Reachable(error)) return false;
   auto it = prepared_.find(sql);
   if (it == prepared_.end()) {
-    const QByteArray name = "ambrel" + QByteArray::number(qulonglong(prepared_.size() + 1));
+    if (prepared_.size() >= kKeptStatements) {
+      // The server keeps each for the session: those of the searches before go. (Inside a
+      // failed transaction this fails too, and they go with the next statement made.)
+      PGresult* gone = PQexec(conn_, "DEALLOCATE ALL");
+      if (PQresultStatus(gone) == PGRES_COMMAND_OK) prepared_.clear();
+      PQclear(gone);
+    }
+    const QByteArray name = "ambrel" + QByteArray::number(++statementsMade_);
     PGresult* r = PQprepare(conn_, name.constData(), Numbered(sql).constData(), 0, nullptr);
     if (PQresultStatus(r) != PGRES_COMMAND_OK) {
       if (error) *error = ErrorOf(r);

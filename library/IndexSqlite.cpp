@@ -80,6 +80,7 @@ class SqliteIndex : public IndexDatabase {
   bool CheckDamaged(QString* what) override;
   bool Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
              DbError* error) override;
+  size_t KeptStatements() const override { return statements_.size(); }
   bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) override;
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
@@ -188,6 +189,8 @@ bool SqliteIndex::Query(const QString& sql, const QVariantList& params, std::vec
                         DbError* error) {
   auto it = statements_.find(sql);
   if (it == statements_.end()) {
+    // Those of the searches before go (each is made again in microseconds when asked again).
+    if (statements_.size() >= kKeptStatements) statements_.clear();
     auto q = std::make_unique<QSqlQuery>(Db());
     q->setForwardOnly(true);
     if (!q->prepare(sql)) {

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "library/IndexDatabase.h"
 #include "library/LibraryIndex.h"
 #include "tests/support/PostgresServer.h"
 
@@ -151,6 +152,7 @@ class SharedIndexTest : public QObject {
   void SearchTable_data();
   void SearchTable();
   void SearchChangesNothing();
+  void StatementsKeptAreBounded();
   void FourProgramsAtOnce_data();
   void FourProgramsAtOnce();
   void KilledUpdateLeavesTheIndexAsBefore_data();
@@ -389,6 +391,34 @@ void SharedIndexTest::SearchChangesNothing() {
                              "premiere OR 1=1", "\"; UPDATE places SET present=0; --"})
       QVERIFY(index.Search(q).error.isEmpty());
     QCOMPARE(fingerprint(), before);
+  }
+}
+
+// A window searches all day, and each search writes its own list of ids into its SQL: the
+// statements kept on either side stay bounded and go on working after those before went.
+void SharedIndexTest::StatementsKeptAreBounded() {
+  for (const QString& backend : Backends()) {
+    library::IndexLocation location;
+    QString why;
+    QVERIFY(library::ParseIndexLocation(tableIndex_.value(backend), QString(), &location, &why));
+    auto db = library::IndexDatabase::Make(location);
+    QVERIFY2(db->Open(), qPrintable(db->OpenError().text));
+    const size_t kept = library::IndexDatabase::kKeptStatements;
+    for (size_t k = 0; k < 3 * kept; ++k) {
+      std::vector<library::DbRow> rows;
+      library::DbError error;
+      // Every other one a statement seen before.
+      const qint64 n = k % 2 ? qint64(k) : 7;
+      QVERIFY2(db->Query(QStringLiteral("SELECT %1 + ?").arg(n), {1}, &rows, &error),
+               qPrintable(backend + ": " + error.text));
+      QCOMPARE(rows.at(0).value(0).toLongLong(), n + 1);
+      QVERIFY(db->KeptStatements() <= kept);
+    }
+    if (db->IsPostgres()) {
+      std::vector<library::DbRow> rows;
+      QVERIFY(db->Query("SELECT count(*) FROM pg_prepared_statements", {}, &rows, nullptr));
+      QVERIFY(rows.at(0).value(0).toLongLong() <= qint64(kept) + 1);
+    }
   }
 }
 
