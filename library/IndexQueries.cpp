@@ -189,19 +189,6 @@ void MakeSnippet(const QString& text, const Marker& marker, SearchHit& hit) {
   }
 }
 
-// The weight of a word found by where it stands: a word of a title says more about a talk than
-// the same word in a slide's title, and that more than the same word in one transcript section.
-double PlaceWeight(int place) {
-  switch (Place(place)) {
-    case Place::Title:
-      return 4.0;
-    case Place::SlideTitle:
-      return 2.0;
-    default:
-      return 1.0;
-  }
-}
-
 // The terms the beginning of a word stands for (besides its own): those of the words of the
 // vocabulary it begins, and the terms it begins (a stem may be spelled otherwise than its words:
 // "happi" of "happy"), the most frequent kPrefixTerms of them, with their counts of pieces.
@@ -236,68 +223,91 @@ bool AddCompletions(IndexDatabase& db, const QString& folded, QHash<QString, qin
 
 // BM25 as SQLite's FTS5 computes it, over the index's own statistics so that both backends rank
 // alike: for each word of the query, how rare it is in the whole index (its inverse document
-// frequency) times how often the passage holds it, weighted by where the passage stands and
-// damped by the passage's length against the average. Every passage found holds every word, so
-// the words' rarity weighs one word's repeats against another's. Higher is better.
+// frequency) times how often the passage holds it, weighted by where the passage stands (a word
+// of a title says more about a talk than the same word in a slide's title, and that more than
+// the same word in one transcript section) and damped by the passage's length against the
+// average. Every passage found holds every word, so the words' rarity weighs one word's repeats
+// against another's. Higher is better.
+//
+// Computed by the database, as an expression over each passage found, so that only the best
+// hits leave it: thousands of passages read into the program cost more than their ranking.
 class Bm25 {
  public:
-  // groups: for each word, its terms with the pieces that hold each; pieces and words: the
-  // index's totals.
-  // held: for each word, the pieces that hold any of its terms, or -1 where not counted (a word
-  // of one term: its own count).
+  // groups: for each word, its terms with the pieces that hold each; held: for each word, the
+  // pieces that hold any of its terms, or -1 where not counted (a word of one term: its own
+  // count); pieces and words: the index's totals.
   Bm25(const std::vector<QHash<QString, qint64>>& groups, const std::vector<qint64>& held,
        double pieces, double words)
-      : average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
+      : groups_(groups), average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
     const double n = std::max(pieces, 1.0);
     for (size_t g = 0; g < groups.size(); ++g) {
       qint64 most = 0;
-      for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it) {
+      for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it)
         most = std::max(most, it.value());
-        groupsOf_[it.key()].push_back(int(g));
-      }
       if (held[g] >= 0) most = held[g];
       const double df = std::min(double(most), n);
       const double idf = std::log((n - df + 0.5) / (df + 0.5));
       // As FTS5: a word in more than half the passages still counts a little.
       idf_.push_back(idf > 0 ? idf : 1e-6);
     }
-    tf_.resize(idf_.size());
   }
 
-  // repeats: the passage's "term:count" of the terms it holds more than once.
-  double Score(int place, int words, const QString& repeats) {
-    std::fill(tf_.begin(), tf_.end(), 0.0);
-    if (!repeats.isEmpty()) {
-      for (const QStringView item : QStringView(repeats).split(u' ', Qt::SkipEmptyParts)) {
-        const qsizetype colon = item.lastIndexOf(u':');
-        if (colon <= 0) continue;
-        const auto at = groupsOf_.constFind(item.left(colon).toString());
-        if (at == groupsOf_.cend()) continue;
-        const double count = item.mid(colon + 1).toDouble();
-        for (int g : *at) tf_[size_t(g)] += count;
+  // The columns f0, f1, ... of how often each word counts in the passage p found, with their
+  // values to bind in order: each time a word stands there counts its place's weight.
+  QString Frequencies(bool postgres, QVariantList* values) const {
+    const QString weight =
+        QStringLiteral("(CASE p.place WHEN %1 THEN 4.0 WHEN %2 THEN 2.0 ELSE 1.0 END)")
+            .arg(int(Place::Title))
+            .arg(int(Place::SlideTitle));
+    QString columns;
+    for (size_t g = 0; g < groups_.size(); ++g) {
+      // The counts of its terms among the passage's repeats ("term:count" of those it holds
+      // more than once), else once.
+      QStringList counts;
+      QStringList terms = groups_[g].keys();
+      terms.sort();
+      for (const QString& term : terms) {
+        const QString needle = u' ' + term + u':';
+        if (postgres) {
+          counts << QStringLiteral(
+              "(CASE WHEN strpos(' ' || p.repeats, ?) > 0 THEN CAST(split_part(substr(' ' || "
+              "p.repeats, strpos(' ' || p.repeats, ?) + CAST(? AS integer)), ' ', 1) AS integer) "
+              "ELSE 0 END)");
+        } else {
+          // The longest integer its text begins with.
+          counts << QStringLiteral(
+              "(CASE WHEN instr(' ' || p.repeats, ?) > 0 THEN CAST(substr(' ' || p.repeats, "
+              "instr(' ' || p.repeats, ?) + ?) AS INTEGER) ELSE 0 END)");
+        }
+        *values << needle << needle << int(needle.toUcs4().size());
       }
+      columns +=
+          QStringLiteral(", %1 * (CASE WHEN p.repeats IS NULL THEN 1 ELSE %2(%3, 1) END) AS f%4")
+              .arg(weight, postgres ? QStringLiteral("GREATEST") : QStringLiteral("max"),
+                   counts.join(QStringLiteral(" + ")))
+              .arg(g);
     }
-    const double weight = PlaceWeight(place);
-    const double length = double(words);
-    // Operation for operation as SQLite's FTS5 (and the collection's site) computes it, so that
-    // equal passages tie exactly and fall back to the library's order.
-    double score = 0.0;
-    for (size_t g = 0; g < idf_.size(); ++g) {
-      // Found, so there at least once; each time it stands there counts its place's weight.
-      double frequency = 0;
-      const int times = std::max(int(tf_[g]), 1);
-      for (int k = 0; k < times; ++k) frequency += weight;
-      score += idf_[g] *
-               ((frequency * (kK1 + 1.0)) / (frequency + kK1 * (1 - kB + kB * length / average_)));
+    return columns;
+  }
+
+  // The score of a passage from its words and its columns f0, f1, ..., with its values to bind
+  // in order. Operation for operation as FTS5 (and the collection's site) computes it, so that
+  // equal passages tie exactly and fall back to the library's order.
+  QString Score(QVariantList* values) const {
+    QStringList sum;
+    for (size_t g = 0; g < groups_.size(); ++g) {
+      sum << QStringLiteral("%1 * ((f%2 * %1) / (f%2 + %1 * (1 - %1 + %1 * words / %1)))")
+                 .arg(QStringLiteral("CAST(? AS double precision)"))
+                 .arg(g);
+      *values << idf_[g] << kK1 + 1.0 << kK1 << kB << kB << average_;
     }
-    return score;
+    return u'(' + sum.join(QStringLiteral(" + ")) + u')';
   }
 
  private:
+  const std::vector<QHash<QString, qint64>>& groups_;
   double average_;
   std::vector<double> idf_;
-  QHash<QString, QList<int>> groupsOf_;
-  std::vector<double> tf_;
 };
 
 }  // namespace
@@ -454,50 +464,46 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
   }
   QString filter;
   if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
-  found.clear();
-  if (!db.Query(QStringLiteral("SELECT p.id, p.place, p.words, p.repeats %1%2 LIMIT %3")
-                    .arg(db.MatchFrom(), filter)
-                    .arg(kRankAll + 1),
-                {db.MatchValue(match)}, &found, &error))
-    return fail();
-  result.ranked = int(found.size()) <= kRankAll;
-  struct Found {
-    qint64 id;
-    double score;
-  };
   // A word that stands for several terms (the words it begins, its forms in several languages)
   // is as rare as the passages that hold any of them: counted, as the collection's site counts
-  // the passages of a beginning, so that both rank alike.
+  // the passages of a beginning, so that both rank alike. Alone in its query, its passages found
+  // are counted (the count the ranking has anyway when all are ranked).
   std::vector<qint64> held(groups.size(), -1);
   for (size_t g = 0; g < groups.size(); ++g) {
     if (groups[g].size() < 2) continue;
-    if (groups.size() == 1 && result.ranked) {
-      held[g] = qint64(found.size());
-      continue;
-    }
     std::vector<DbRow> count;
-    if (!db.Query(QStringLiteral("SELECT count(*) %1").arg(db.MatchFrom()),
-                  {db.MatchValue({match[g]})}, &count, &error))
-      return fail();
+    const bool alone = groups.size() == 1;
+    const QString sql =
+        alone ? QStringLiteral("SELECT count(*) FROM (SELECT p.id %1%2 LIMIT %3) AS found")
+                    .arg(db.MatchFrom(), filter)
+                    .arg(kRankAll + 1)
+              : QStringLiteral("SELECT count(*) %1").arg(db.MatchFrom());
+    if (!db.Query(sql, {db.MatchValue({match[g]})}, &count, &error)) return fail();
     if (!count.empty()) held[g] = count.front().value(0).toLongLong();
+    if (alone && held[g] > kRankAll) held[g] = -1;
   }
-  Bm25 bm25(groups, held, pieces, words);
-  std::vector<Found> order;
-  order.reserve(found.size());
-  for (const DbRow& r : found) {
-    order.push_back({r.value(0).toLongLong(),
-                     bm25.Score(r.value(1).toInt(), r.value(2).toInt(), r.value(3).toString())});
-  }
-  std::sort(order.begin(), order.end(), [](const Found& a, const Found& b) {
-    if (a.score != b.score) return a.score > b.score;
-    return a.id < b.id;
-  });
-  result.more = !result.ranked || int(order.size()) > limit;
-  if (int(order.size()) > limit) order.resize(size_t(limit));
+  const Bm25 bm25(groups, held, pieces, words);
+  QVariantList values;
+  const QString score = bm25.Score(&values);
+  const QString frequencies = bm25.Frequencies(db.IsPostgres(), &values);
+  values << db.MatchValue(match) << limit;
+  found.clear();
+  if (!db.Query(QStringLiteral("SELECT id, %1 AS score, count(*) OVER () FROM (SELECT p.id AS id, "
+                               "p.words AS words%2 %3%4 LIMIT %5) AS found ORDER BY score DESC, id "
+                               "LIMIT ?")
+                    .arg(score, frequencies, db.MatchFrom(), filter)
+                    .arg(kRankAll + 1),
+                values, &found, &error))
+    return fail();
+  const qint64 total = found.empty() ? 0 : found.front().value(2).toLongLong();
+  result.ranked = total <= kRankAll;
+  result.more = !result.ranked || total > limit;
   QHash<qint64, double> scores;
-  for (const Found& f : order) scores.insert(f.id, f.score);
   QList<qint64> ids;
-  for (const Found& f : order) ids << f.id;
+  for (const DbRow& r : found) {
+    ids << r.value(0).toLongLong();
+    scores.insert(ids.back(), r.value(1).toDouble());
+  }
   found.clear();
   if (!ids.isEmpty() &&
       !db.Query(QStringLiteral("SELECT p.id, p.medium, p.presentation, p.place, p.language, "
