@@ -18,6 +18,7 @@
 
 #include "library/LibraryIndex.h"
 #include "library/MediaDiscovery.h"
+#include "library/MediumReading.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 
@@ -83,6 +84,7 @@ class LibraryTest : public QObject {
   void IndexKeepsWhatIsUnchangedAndMendsWhatIsBroken();
   void CommandLineFromIndexToHit();
   void ExportAndPreservationNameOneShelfAlike();
+  void StampsAsTheyWereKept();
 
  private:
   QTemporaryDir home_;  // the cache and config folders of this test and the programs it starts
@@ -446,6 +448,35 @@ void LibraryTest::ExportAndPreservationNameOneShelfAlike() {
   QCOMPARE(QSet<QString>(exported.cbegin(), exported.cend()),
            (QSet<QString>{"Disc", "Disc-2", "disc-3"}));
   QCOMPARE(preserved, exported);
+}
+
+// The stamps an index holds were written from QFileInfo's size and time: read the same way
+// today, or every medium of every library is read again after an update of the program.
+void LibraryTest::StampsAsTheyWereKept() {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("events.txt");
+  const QString folder = dir.filePath("transcripts");
+  QVERIFY(QDir().mkpath(folder));
+  QFile f(file);
+  QVERIFY(f.open(QIODevice::ReadWrite) && f.write("2~0~1\n") > 0 && f.flush());
+  // A time with milliseconds, as copies from a disc have.
+  QVERIFY(f.setFileTime(QDateTime::fromMSecsSinceEpoch(1086789012345, QTimeZone::utc()),
+                        QFileDevice::FileModificationTime));
+  f.close();
+  auto kept = [](const QString& path) {
+    const QFileInfo info(path);
+    return QStringLiteral("%1\t%2\t%3")
+        .arg(info.isDir() ? 0 : info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(QDir::toNativeSeparators(path));
+  };
+  QVERIFY(kept(file).contains("\t1086789012345\t"));
+  const QString gone = QStringLiteral("-1\t0\t") + QDir::toNativeSeparators(dir.filePath("x"));
+  QVERIFY(library::StampsUnchanged(kept(file) + u'\n' + kept(folder) + u'\n' + gone));
+  // Changed by a millisecond, by a byte, or come into being: a change.
+  QVERIFY(!library::StampsUnchanged(QString(kept(file)).replace("345\t", "346\t")));
+  QVERIFY(!library::StampsUnchanged(QString(kept(file)).replace(u'6', u'7')));
+  QVERIFY(!library::StampsUnchanged(QStringLiteral("-1\t0\t") + QDir::toNativeSeparators(file)));
 }
 
 QTEST_GUILESS_MAIN(LibraryTest)
