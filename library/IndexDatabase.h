@@ -144,6 +144,9 @@ class IndexDatabase {
   // the terms any of which it stands for.
   virtual QString MatchFrom() const = 0;
   virtual QString MatchValue(const std::vector<QStringList>& groups) const = 0;
+  // "SELECT count(*) ..." of the passages MatchValue(groups) finds in the whole index, with one
+  // "?" for it: on SQLite from the full-text index alone, without a look at each passage.
+  virtual QString CountMatches() const = 0;
 
   // Claims the place for reading; null when another program holds it.
   virtual std::unique_ptr<Claim> TryClaim(const QString& key) = 0;

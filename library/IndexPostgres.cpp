@@ -142,6 +142,7 @@ class PostgresIndex : public IndexDatabase {
     return QStringLiteral("FROM passages p WHERE p.terms @@ CAST(? AS tsquery)");
   }
   QString MatchValue(const std::vector<QStringList>& groups) const override;
+  QString CountMatches() const override { return QStringLiteral("SELECT count(*) ") + MatchFrom(); }
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
   bool LockIdentity(const QString& identity, DbError* error) override;
   void Unlock(qint32 key) {

@@ -252,6 +252,8 @@ class Bm25 {
     }
   }
 
+  double Idf(size_t group) const { return idf_[group]; }
+
   // The columns f0, f1, ... of how often each word counts in the passage p found, with their
   // values to bind in order: each time a word stands there counts its place's weight.
   QString Frequencies(bool postgres, QVariantList* values) const {
@@ -293,13 +295,14 @@ class Bm25 {
   // The score of a passage from its words and its columns f0, f1, ..., with its values to bind
   // in order. Operation for operation as FTS5 (and the collection's site) computes it, so that
   // equal passages tie exactly and fall back to the library's order.
-  QString Score(QVariantList* values) const {
+  // withoutRarity: the one word's rarity left out (1), to be multiplied in after.
+  QString Score(bool withoutRarity, QVariantList* values) const {
     QStringList sum;
     for (size_t g = 0; g < groups_.size(); ++g) {
       sum << QStringLiteral("%1 * ((f%2 * %1) / (f%2 + %1 * (1 - %1 + %1 * words / %1)))")
                  .arg(QStringLiteral("CAST(? AS double precision)"))
                  .arg(g);
-      *values << idf_[g] << kK1 + 1.0 << kK1 << kB << kB << average_;
+      *values << (withoutRarity ? 1.0 : idf_[g]) << kK1 + 1.0 << kK1 << kB << kB << average_;
     }
     return u'(' + sum.join(QStringLiteral(" + ")) + u')';
   }
@@ -466,25 +469,20 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
   if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
   // A word that stands for several terms (the words it begins, its forms in several languages)
   // is as rare as the passages that hold any of them: counted, as the collection's site counts
-  // the passages of a beginning, so that both rank alike. Alone in its query, its passages found
-  // are counted (the count the ranking has anyway when all are ranked).
+  // the passages of a beginning, so that both rank alike. Alone in its query, its rarity is one
+  // factor of every score, which orders nothing: its passages found are counted by the ranking
+  // itself (when all are ranked) and the scores multiplied by it after.
+  const bool alone = groups.size() == 1;
   std::vector<qint64> held(groups.size(), -1);
-  for (size_t g = 0; g < groups.size(); ++g) {
+  for (size_t g = 0; g < groups.size() && !alone; ++g) {
     if (groups[g].size() < 2) continue;
     std::vector<DbRow> count;
-    const bool alone = groups.size() == 1;
-    const QString sql =
-        alone ? QStringLiteral("SELECT count(*) FROM (SELECT p.id %1%2 LIMIT %3) AS found")
-                    .arg(db.MatchFrom(), filter)
-                    .arg(kRankAll + 1)
-              : QStringLiteral("SELECT count(*) %1").arg(db.MatchFrom());
-    if (!db.Query(sql, {db.MatchValue({match[g]})}, &count, &error)) return fail();
+    if (!db.Query(db.CountMatches(), {db.MatchValue({match[g]})}, &count, &error)) return fail();
     if (!count.empty()) held[g] = count.front().value(0).toLongLong();
-    if (alone && held[g] > kRankAll) held[g] = -1;
   }
   const Bm25 bm25(groups, held, pieces, words);
   QVariantList values;
-  const QString score = bm25.Score(&values);
+  const QString score = bm25.Score(alone, &values);
   const QString frequencies = bm25.Frequencies(db.IsPostgres(), &values);
   values << db.MatchValue(match) << limit;
   found.clear();
@@ -498,11 +496,16 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
   const qint64 total = found.empty() ? 0 : found.front().value(2).toLongLong();
   result.ranked = total <= kRankAll;
   result.more = !result.ranked || total > limit;
+  double rarity = 1.0;  // the word's, alone
+  if (alone) {
+    if (groups[0].size() >= 2 && result.ranked) held[0] = total;
+    rarity = Bm25(groups, held, pieces, words).Idf(0);
+  }
   QHash<qint64, double> scores;
   QList<qint64> ids;
   for (const DbRow& r : found) {
     ids << r.value(0).toLongLong();
-    scores.insert(ids.back(), r.value(1).toDouble());
+    scores.insert(ids.back(), rarity * r.value(1).toDouble());
   }
   found.clear();
   if (!ids.isEmpty() &&

@@ -29,6 +29,7 @@ namespace {
 constexpr int kBusyTimeoutMs = 120000;
 // SQLite's page cache per connection, in KiB (negative: a size rather than a page count).
 constexpr int kCacheKiB = 32768;
+constexpr qint64 kMapBytes = qint64(2) << 30;
 // SQLite's primary result codes the index acts on.
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteLocked = 6;
@@ -93,6 +94,10 @@ class SqliteIndex : public IndexDatabase {
         "passage_terms MATCH ?");
   }
   QString MatchValue(const std::vector<QStringList>& groups) const override;
+  QString CountMatches() const override {
+    // Every row of the full-text index has its passage: both are written in one transaction.
+    return QStringLiteral("SELECT count(*) FROM passage_terms WHERE passage_terms MATCH ?");
+  }
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
 
  private:
@@ -388,6 +393,9 @@ bool SqliteIndex::OpenFile(bool mayRebuild) {
     if (why.isEmpty()) {
       Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
       Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB));
+      // A search reads thousands of pages of the index at once: mapped, they come straight from
+      // the system's cache instead of one read call each.
+      Exec(QStringLiteral("PRAGMA mmap_size=%1").arg(kMapBytes));
       if (MakeSchema(&error)) return true;
       if (error.kind == DbFailure::ReadOnly || error.kind == DbFailure::DiskFull)
         return OpenReadOnly(error.text);
