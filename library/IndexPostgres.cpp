@@ -204,6 +204,12 @@ bool PostgresIndex::Connect() {
   conn_ = PQconnectdbParams(keywords, values, 1);
   if (PQstatus(conn_) == CONNECTION_OK) {
     PQclear(PQexec(conn_, "SET client_encoding = 'UTF8'"));
+    // A word found in a hundred thousand passages: with the server's default memory its map of
+    // them turns lossy, and every passage of a lossy page is matched again (most of a search's
+    // time). One process per search, not parallel workers: eight searchers share the cores, and
+    // the passages ranked when there are too many are the first ones stored, as on SQLite.
+    PQclear(PQexec(conn_, "SET work_mem = '64MB'"));
+    PQclear(PQexec(conn_, "SET max_parallel_workers_per_gather = 0"));
     return true;
   }
   openError_ = DbError{DbFailure::Unreachable,
