@@ -9,8 +9,9 @@
 // The collection is written once into DIR (default: bench-library in the current folder) and
 // kept for later runs; the index goes to DIR/index-<media>x<presentations>.sqlite, or to --index
 // (sqlite:PATH or a PostgreSQL address whose tables the bench drops first), and is made anew
-// each run, unless --keep-index finds an SQLite index there (an index of 10,000 talks takes
-// many minutes, while the page is measured again and again). With --writers N the first index
+// each run, unless --keep-index keeps the index there, a file or a database's tables (an index
+// of 10,000 talks takes many minutes, while the page and the queries are measured again and
+// again). With --writers N the first index
 // is made by N Ambrel processes at once, each given the whole shelf (they share the work
 // through the index's claims); with --searchers N the queries run on N threads at once, each
 // with its own connection.
@@ -147,9 +148,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool postgres = location.kind == library::IndexLocation::Kind::Postgres;
-  // --keep-index: an SQLite index of an earlier run, kept as it is.
+  // --keep-index: the index of an earlier run (an SQLite file, or the tables of a database), kept
+  // as it is.
   const bool keep =
-      args.contains(QStringLiteral("--keep-index")) && !postgres && QFile::exists(location.path);
+      args.contains(QStringLiteral("--keep-index")) && (postgres || QFile::exists(location.path));
   if (keep) {
     // Measured as it is.
   } else if (postgres) {
