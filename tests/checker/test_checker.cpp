@@ -49,7 +49,8 @@ QByteArrayList ReadLines(const QString& path) {
   return lines;
 }
 
-void WriteLines(const QString& path, const QByteArrayList& lines) {
+// Lines of bytes as they are, CR LF after each (a damage may write any byte).
+void WriteRawLines(const QString& path, const QByteArrayList& lines) {
   QFile f(path);
   f.open(QIODevice::WriteOnly | QIODevice::Truncate);
   for (const QByteArray& l : lines) f.write(l + "\r\n");
@@ -60,7 +61,7 @@ void SetLine(const QString& root, const QString& file, int n, const QByteArray& 
   QByteArrayList lines = ReadLines(root + "/" + file);
   QVERIFY(n >= 1 && n <= lines.size());
   lines[n - 1] = text;
-  WriteLines(root + "/" + file, lines);
+  WriteRawLines(root + "/" + file, lines);
 }
 
 using Damage = std::function<void(const QString& root)>;
@@ -215,7 +216,7 @@ class CheckerTest : public QObject {
     const QString tr = "Data/Launch2004/transcripts";
 
     QTest::newRow("short settings") << Damage([db](const QString& r) {
-      WriteLines(r + "/" + db, {"SlideMode=0", "MediaMode=0"});
+      WriteRawLines(r + "/" + db, {"SlideMode=0", "MediaMode=0"});
     }) << db << 3 << "Input past end of file";
     QTest::newRow("settings number")
         << Damage([db](const QString& r) { SetLine(r, db, 2, "MediaMode=two"); }) << db << 2
@@ -253,7 +254,7 @@ class CheckerTest : public QObject {
     QTest::newRow("transcript section missing") << Damage([tr](const QString& r) {
       QByteArrayList lines = ReadLines(r + "/" + tr + "/FRENCH.html");
       for (QByteArray& l : lines) l.replace("SECTION3\"", "SECTIONX\"");
-      WriteLines(r + "/" + tr + "/FRENCH.html", lines);
+      WriteRawLines(r + "/" + tr + "/FRENCH.html", lines);
     }) << ev << 9 << "section 3 missing in " + tr + "/FRENCH.html";
     QTest::newRow("language without dot") << Damage([tr](const QString& r) {
       QFile f(r + "/" + tr + "/GERMAN");
@@ -275,7 +276,7 @@ class CheckerTest : public QObject {
     QTest::newRow("config count") << Damage([](const QString& r) {
       QByteArrayList lines = ReadLines(r + "/Data/config.txt");
       lines[0] = "Presentations many";
-      WriteLines(r + "/Data/config.txt", lines);
+      WriteRawLines(r + "/Data/config.txt", lines);
     }) << "Data/config.txt" << -1 << "Type mismatch";
   }
 

@@ -17,21 +17,9 @@
 
 #include "library/LibraryIndex.h"
 #include "medium/LocalNames.h"
+#include "tests/support/FileTree.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
-
-void WriteLines(const QString& path, const QStringList& lines) {
-  QByteArray bytes;
-  for (const QString& l : lines) bytes += l.toLatin1() + "\r\n";
-  WriteFile(path, bytes);
-}
 
 // A medium of talks with one English section each (the section's text given per talk).
 void WriteMedium(const QString& medium, const QStringList& sections) {

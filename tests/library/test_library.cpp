@@ -21,22 +21,9 @@
 #include "library/MediumReading.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
+#include "tests/support/FileTree.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes = "x\r\n") {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
-
-// Windows-1252 lines ending in CR LF, as a medium holds them.
-void WriteLines(const QString& path, const QStringList& lines) {
-  QByteArray bytes;
-  for (const QString& l : lines) bytes += l.toLatin1() + "\r\n";
-  WriteFile(path, bytes);
-}
 
 // A talk of two slides and two transcript sections in English and French.
 void WriteTalk(const QString& medium, const QString& folder, const QString& slide2,

@@ -20,23 +20,10 @@
 
 #include "library/IndexDatabase.h"
 #include "library/LibraryIndex.h"
+#include "tests/support/FileTree.h"
 #include "tests/support/PostgresServer.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
-
-// Windows-1252 lines ending in CR LF, as a medium holds them.
-void WriteLines(const QString& path, const QStringList& lines) {
-  QByteArray bytes;
-  for (const QString& l : lines) bytes += l.toLatin1() + "\r\n";
-  WriteFile(path, bytes);
-}
 
 void WriteTranscript(const QString& path, const QStringList& sections) {
   QStringList lines;

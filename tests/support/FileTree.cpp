@@ -5,6 +5,19 @@
 #include <QFileInfo>
 #include <QtTest>
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+void WriteLines(const QString& path, const QStringList& lines) {
+  QByteArray bytes;
+  for (const QString& l : lines) bytes += l.toLatin1() + "\r\n";
+  WriteFile(path, bytes);
+}
+
 QByteArray ReadBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
