@@ -3,20 +3,9 @@
 #include <QSet>
 #include <algorithm>
 
+#include "library/TextTerms.h"
+
 namespace library {
-
-namespace {
-
-// Letters, digits and the marks written with them make words, as the index's tokenizer sees
-// them; a character outside the basic plane is kept whole.
-bool IsWordCharacter(QChar c) {
-  if (c.isLetterOrNumber() || c.isSurrogate()) return true;
-  const QChar::Category k = c.category();
-  return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining ||
-         k == QChar::Mark_Enclosing;
-}
-
-}  // namespace
 
 Query ParseQuery(const QString& text) {
   Query q;

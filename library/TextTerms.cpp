@@ -13,15 +13,6 @@ namespace library {
 
 namespace {
 
-// Letters, digits and the marks written with them make words; a character outside the basic
-// plane is kept whole (the query parser cuts alike).
-bool IsWordCharacter(QChar c) {
-  if (c.isLetterOrNumber() || c.isSurrogate()) return true;
-  const QChar::Category k = c.category();
-  return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining ||
-         k == QChar::Mark_Enclosing;
-}
-
 // The folded form of one character outside ASCII, as the transcript search folds it; cached per
 // thread, since a text in French or German meets the same few accented letters again and again.
 const QString& FoldedCharacter(char32_t code) {
@@ -94,6 +85,13 @@ class Stemmers {
 };
 
 }  // namespace
+
+bool IsWordCharacter(QChar c) {
+  if (c.isLetterOrNumber() || c.isSurrogate()) return true;
+  const QChar::Category k = c.category();
+  return k == QChar::Mark_NonSpacing || k == QChar::Mark_SpacingCombining ||
+         k == QChar::Mark_Enclosing;
+}
 
 std::vector<TextWord> CutWords(const QString& text) {
   std::vector<TextWord> words;

@@ -18,6 +18,10 @@ namespace library {
 // and PostgreSQL keeps no lexeme beyond 2 KB.
 inline constexpr int kMaxTermLength = 64;
 
+// Letters, digits and the marks written with them make words; a character outside the basic
+// plane is kept whole. The index's words and a query's are cut by this one rule.
+bool IsWordCharacter(QChar c);
+
 // One word of a text: where it stands (UTF-16 units) and its folded form.
 struct TextWord {
   int start = 0;
