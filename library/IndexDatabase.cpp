@@ -3,7 +3,9 @@
 #include <libpq-fe.h>
 
 #include <QDir>
+#include <algorithm>
 
+#include "library/Postings.h"
 #include "medium/LocalNames.h"
 
 namespace library {
@@ -78,6 +80,23 @@ QString PathFromStore(const QString& stored) {
   if (!stored.startsWith(kBytesMark)) return stored;
   return medium::NameFromBytes(
       QByteArray::fromPercentEncoding(QStringView(stored).mid(kBytesMark.size()).toLatin1()));
+}
+
+void PostingsBuilder::Add(qint64 passage, int length, int place, const QString& term, int times) {
+  List& list = lists_[term];
+  AppendPosting(list.bytes, &list.last, Posting{passage, length, place, times});
+}
+
+std::vector<PostingRow> PostingsBuilder::Take() {
+  std::vector<PostingRow> rows;
+  rows.reserve(size_t(lists_.size()));
+  for (auto it = lists_.begin(); it != lists_.end(); ++it)
+    rows.push_back(PostingRow{it.key(), medium_, std::move(it->bytes)});
+  lists_.clear();
+  // In one order for every writer.
+  std::sort(rows.begin(), rows.end(),
+            [](const PostingRow& a, const PostingRow& b) { return a.term < b.term; });
+  return rows;
 }
 
 std::unique_ptr<IndexDatabase> IndexDatabase::Make(const IndexLocation& location) {

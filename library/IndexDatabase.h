@@ -3,13 +3,16 @@
 // or an index in memory when that cannot be written) through Qt SQL's SQLite driver, or a
 // PostgreSQL database shared by every workstation of an archive, through libpq. Everything else
 // speaks SQL to it with "?" for each bound value (the user's text never becomes part of the SQL)
-// and meets the two only where they differ: the full-text match, the bulk insert of passages and
-// the claims by which two programs do not read one medium at the same moment.
+// and meets the two only where they differ: the bulk insert of passages and of their lists by
+// term (Postings.h), the reading of those lists as bytes, and the claims by which two programs
+// do not read one medium at the same moment.
 //
 // One object per thread: a Qt SQL connection belongs to the thread that opened it, and a libpq
 // connection is not to be shared either.
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -26,7 +29,9 @@ namespace library {
 //    passages in pieces of bounded length; a vocabulary for prefixes and typos.
 // 5: the ranking's statistics: the pieces that hold each term, each piece's repeated terms, the
 //    pieces and words of each medium.
-inline constexpr int kSchemaVersion = 5;
+// 6: each medium's passages listed by term (Postings.h), read and ranked by the program alike
+//    on both backends, in place of SQLite's full-text index and PostgreSQL's tsvector.
+inline constexpr int kSchemaVersion = 6;
 
 // How a presentation's players are kept in one column.
 enum PlayerBits { kTaviscoBit = 1, kNorvantaBit = 2 };
@@ -89,8 +94,30 @@ struct PassageRow {
   int piece = 0;
   int words = 0;
   QString text;
-  QString terms;    // the piece's terms, each once, separated by blanks
-  QString repeats;  // "term:count" of those it holds more than once
+};
+
+// One term's list of the passages of one medium that hold it (Postings.h).
+struct PostingRow {
+  QString term;
+  qint64 medium = 0;
+  QByteArray list;
+};
+
+// Gathers one medium's lists by term while its passages are given in the order of their ids.
+class PostingsBuilder {
+ public:
+  explicit PostingsBuilder(qint64 medium) : medium_(medium) {}
+  void Add(qint64 passage, int length, int place, const QString& term, int times);
+  // The lists, by term; the builder is empty after.
+  std::vector<PostingRow> Take();
+
+ private:
+  struct List {
+    QByteArray bytes;
+    qint64 last = 0;
+  };
+  qint64 medium_;
+  QHash<QString, List> lists_;
 };
 
 class IndexDatabase {
@@ -132,21 +159,20 @@ class IndexDatabase {
   // deadlock or serialization failure between writers runs it again, a few times.
   virtual bool Transaction(DbError* error, const std::function<bool(DbError*)>& body) = 0;
 
-  // Writes passages (inside a transaction), in order: later ones get higher ids.
+  // Writes passages (inside a transaction), in order, and gives each its id: later ones get
+  // higher ids.
   virtual bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) = 0;
+  // Writes the lists of a medium's passages by term (inside the same transaction).
+  virtual bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) = 0;
+  // The lists of these terms of these media (of every medium when media is empty), ordered by
+  // medium, then term.
+  virtual bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+                            std::vector<PostingRow>* out, DbError* error) = 0;
   // Adds words with the terms they were indexed under ("word<TAB>term"), those known kept.
   virtual bool InsertVocabulary(const QStringList& pairs, DbError* error) = 0;
   // Adds to each term's count of pieces that hold it (inside a transaction, as its last step:
   // on a server this holds the rows of the words every medium shares until the commit).
   virtual bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) = 0;
-  // "FROM ... WHERE ..." of the passages p that hold a term of every group, with one "?" for
-  // MatchValue(groups); more conditions on p follow with AND. groups: for each word of a query,
-  // the terms any of which it stands for.
-  virtual QString MatchFrom() const = 0;
-  virtual QString MatchValue(const std::vector<QStringList>& groups) const = 0;
-  // "SELECT count(*) ..." of the passages MatchValue(groups) finds in the whole index, with one
-  // "?" for it: on SQLite from the full-text index alone, without a look at each passage.
-  virtual QString CountMatches() const = 0;
 
   // Claims the place for reading; null when another program holds it.
   virtual std::unique_ptr<Claim> TryClaim(const QString& key) = 0;

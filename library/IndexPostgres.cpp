@@ -8,10 +8,13 @@
 #include <libpq-fe.h>
 
 #include <QThread>
+#include <QtEndian>
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
 #include "library/IndexDatabase.h"
+#include "library/Postings.h"
 
 namespace library {
 
@@ -22,6 +25,13 @@ namespace {
 constexpr int kLockSchema = 0x416d6200;
 constexpr int kLockPlace = 0x416d6201;
 constexpr int kLockIdentity = 0x416d6202;
+
+// Each medium's lists by term, in a table of their own: a medium is written in one transaction
+// of its own, so that writers never wait for one another's rows, and a search reads a term's
+// lists through the key without a look at a passage.
+const QLatin1String kPostingsTable(
+    "CREATE TABLE postings(term TEXT COLLATE \"C\" NOT NULL, medium BIGINT NOT NULL, list BYTEA "
+    "NOT NULL, PRIMARY KEY(term, medium))");
 
 // A server that answers nothing within this many seconds is taken to be out of reach.
 constexpr const char* kConnectTimeout = "10";
@@ -102,11 +112,16 @@ void AppendCopyText(QByteArray& out, const QString& text) {
   }
 }
 
-QString TsQuoted(const QString& term) {
-  QString t = term;
-  t.replace(u'\\', QStringLiteral("\\\\"));
-  t.replace(u'\'', QStringLiteral("''"));
-  return u'\'' + t + u'\'';
+// A text[] literal: every element quoted, so that no word is read as NULL or split.
+QString ArrayLiteral(const QStringList& items) {
+  QStringList quoted;
+  quoted.reserve(items.size());
+  for (QString item : items) {
+    item.replace(u'\\', QStringLiteral("\\\\"));
+    item.replace(u'"', QStringLiteral("\\\""));
+    quoted << u'"' + item + u'"';
+  }
+  return u'{' + quoted.join(u',') + u'}';
 }
 
 class PostgresIndex;
@@ -138,11 +153,9 @@ class PostgresIndex : public IndexDatabase {
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
   bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
-  QString MatchFrom() const override {
-    return QStringLiteral("FROM passages p WHERE p.terms @@ CAST(? AS tsquery)");
-  }
-  QString MatchValue(const std::vector<QStringList>& groups) const override;
-  QString CountMatches() const override { return QStringLiteral("SELECT count(*) ") + MatchFrom(); }
+  bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) override;
+  bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+                    std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
   bool LockIdentity(const QString& identity, DbError* error) override;
   void Unlock(qint32 key) {
@@ -153,6 +166,12 @@ class PostgresIndex : public IndexDatabase {
  private:
   bool Connect();
   bool Reachable(DbError* error);
+  // The name of sql's statement on the server, prepared when it is new; null when that failed.
+  const QByteArray* Prepared(const QString& sql, DbError* error);
+  // Runs sql with its values bound; the result (for the caller to clear) when it ran, else null.
+  PGresult* Run(const QString& sql, const QVariantList& params, bool binary, DbError* error);
+  bool Copy(const char* command, const QByteArray& data, DbError* error);
+  bool UpgradeTo6(DbError* error);
   DbError ErrorOf(PGresult* result) const;
   bool MakeSchema(DbError* error);
   bool Upgrade(int from, DbError* error);
@@ -234,41 +253,52 @@ bool PostgresIndex::Reachable(DbError* error) {
   return false;
 }
 
-bool PostgresIndex::Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
-                          DbError* error) {
-  if (!Reachable(error)) return false;
+const QByteArray* PostgresIndex::Prepared(const QString& sql, DbError* error) {
+  if (!Reachable(error)) return nullptr;
   auto it = prepared_.find(sql);
-  if (it == prepared_.end()) {
-    if (prepared_.size() >= kKeptStatements) {
-      // The server keeps each for the session: those of the searches before go. (Inside a
-      // failed transaction this fails too, and they go with the next statement made.)
-      PGresult* gone = PQexec(conn_, "DEALLOCATE ALL");
-      if (PQresultStatus(gone) == PGRES_COMMAND_OK) prepared_.clear();
-      PQclear(gone);
-    }
-    const QByteArray name = "ambrel" + QByteArray::number(++statementsMade_);
-    PGresult* r = PQprepare(conn_, name.constData(), Numbered(sql).constData(), 0, nullptr);
-    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-      if (error) *error = ErrorOf(r);
-      PQclear(r);
-      return false;
-    }
-    PQclear(r);
-    it = prepared_.emplace(sql, name).first;
+  if (it != prepared_.end()) return &it->second;
+  if (prepared_.size() >= kKeptStatements) {
+    // The server keeps each for the session: those of the searches before go. (Inside a
+    // failed transaction this fails too, and they go with the next statement made.)
+    PGresult* gone = PQexec(conn_, "DEALLOCATE ALL");
+    if (PQresultStatus(gone) == PGRES_COMMAND_OK) prepared_.clear();
+    PQclear(gone);
   }
+  const QByteArray name = "ambrel" + QByteArray::number(++statementsMade_);
+  PGresult* r = PQprepare(conn_, name.constData(), Numbered(sql).constData(), 0, nullptr);
+  if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+    if (error) *error = ErrorOf(r);
+    PQclear(r);
+    return nullptr;
+  }
+  PQclear(r);
+  return &prepared_.emplace(sql, name).first->second;
+}
+
+PGresult* PostgresIndex::Run(const QString& sql, const QVariantList& params, bool binary,
+                             DbError* error) {
+  const QByteArray* name = Prepared(sql, error);
+  if (!name) return nullptr;
   std::vector<std::optional<QByteArray>> texts;
   texts.reserve(size_t(params.size()));
   std::vector<const char*> values;
   for (const QVariant& v : params) texts.push_back(TextOf(v));
   for (const auto& t : texts) values.push_back(t ? t->constData() : nullptr);
-  PGresult* r = PQexecPrepared(conn_, it->second.constData(), int(values.size()), values.data(),
-                               nullptr, nullptr, 0);
+  PGresult* r = PQexecPrepared(conn_, name->constData(), int(values.size()), values.data(),
+                               nullptr, nullptr, binary ? 1 : 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     if (error) *error = ErrorOf(r);
     PQclear(r);
-    return false;
+    return nullptr;
   }
+  return r;
+}
+
+bool PostgresIndex::Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
+                          DbError* error) {
+  PGresult* r = Run(sql, params, false, error);
+  if (!r) return false;
   if (rows) {
     const int n = PQntuples(r);
     const int columns = PQnfields(r);
@@ -311,46 +341,21 @@ bool PostgresIndex::Transaction(DbError* error, const std::function<bool(DbError
   }
 }
 
-bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) {
+bool PostgresIndex::Copy(const char* command, const QByteArray& data, DbError* error) {
   if (!Reachable(error)) return false;
-  PGresult* r = PQexec(conn_,
-                       "COPY passages(medium, presentation, place, language, at_ms, piece, words, "
-                       "text, repeats, terms) FROM STDIN");
+  PGresult* r = PQexec(conn_, command);
   if (PQresultStatus(r) != PGRES_COPY_IN) {
     if (error) *error = ErrorOf(r);
     PQclear(r);
     return false;
   }
   PQclear(r);
-  QByteArray buffer;
   bool sent = true;
-  auto flush = [&] {
-    if (sent && !buffer.isEmpty())
-      sent = PQputCopyData(conn_, buffer.constData(), int(buffer.size())) == 1;
-    buffer.clear();
-  };
-  for (const PassageRow& p : rows) {
-    buffer += QByteArray::number(p.medium) + '\t' + QByteArray::number(p.presentation) + '\t' +
-              QByteArray::number(p.place) + '\t';
-    AppendCopyText(buffer, p.language);
-    buffer += '\t' + QByteArray::number(p.atMs) + '\t' + QByteArray::number(p.piece) + '\t' +
-              QByteArray::number(p.words) + '\t';
-    AppendCopyText(buffer, p.text);
-    buffer += '\t';
-    if (p.repeats.isEmpty()) {
-      buffer += "\\N";
-    } else {
-      AppendCopyText(buffer, p.repeats);
-    }
-    buffer += '\t';
-    QStringList quoted;
-    for (const QString& t : p.terms.split(u' ', Qt::SkipEmptyParts)) quoted << TsQuoted(t);
-    AppendCopyText(buffer, quoted.join(u' '));
-    buffer += '\n';
-    if (buffer.size() > (1 << 20)) flush();
+  for (qsizetype at = 0; sent && at < data.size(); at += 1 << 20) {
+    const int n = int(std::min<qsizetype>(1 << 20, data.size() - at));
+    sent = PQputCopyData(conn_, data.constData() + at, n) == 1;
   }
-  flush();
-  const int end = PQputCopyEnd(conn_, sent ? nullptr : "the passages could not be sent");
+  const int end = PQputCopyEnd(conn_, sent ? nullptr : "the rows could not be sent");
   bool ok = end == 1 && sent;
   while (PGresult* done = PQgetResult(conn_)) {
     if (PQresultStatus(done) != PGRES_COMMAND_OK) {
@@ -363,16 +368,80 @@ bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error
   return ok;
 }
 
-// A text[] literal: every element quoted, so that no word is read as NULL or split.
-QString ArrayLiteral(const QStringList& items) {
-  QStringList quoted;
-  quoted.reserve(items.size());
-  for (QString item : items) {
-    item.replace(u'\\', QStringLiteral("\\\\"));
-    item.replace(u'"', QStringLiteral("\\\""));
-    quoted << u'"' + item + u'"';
+bool PostgresIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) {
+  if (rows.empty()) return true;
+  // The ids first, from the table's own sequence, so that the lists by term can name them: in
+  // one statement they rise in order, whatever other writers take between them.
+  std::vector<DbRow> ids;
+  if (!Query(QStringLiteral("SELECT nextval(pg_get_serial_sequence('passages', 'id')) FROM "
+                            "generate_series(1, CAST(? AS integer))"),
+             {qint64(rows.size())}, &ids, error))
+    return false;
+  if (ids.size() != rows.size()) {
+    if (error) *error = DbError{DbFailure::Failed, QStringLiteral("the server gave too few ids")};
+    return false;
   }
-  return u'{' + quoted.join(u',') + u'}';
+  std::vector<qint64> numbers;
+  numbers.reserve(ids.size());
+  for (const DbRow& r : ids) numbers.push_back(r.value(0).toLongLong());
+  std::sort(numbers.begin(), numbers.end());
+  QByteArray buffer;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    PassageRow& p = rows[k];
+    p.id = numbers[k];
+    buffer += QByteArray::number(p.id) + '\t' + QByteArray::number(p.medium) + '\t' +
+              QByteArray::number(p.presentation) + '\t' + QByteArray::number(p.place) + '\t';
+    AppendCopyText(buffer, p.language);
+    buffer += '\t' + QByteArray::number(p.atMs) + '\t' + QByteArray::number(p.piece) + '\t' +
+              QByteArray::number(p.words) + '\t';
+    AppendCopyText(buffer, p.text);
+    buffer += '\n';
+  }
+  return Copy(
+      "COPY passages(id, medium, presentation, place, language, at_ms, piece, words, text) FROM "
+      "STDIN",
+      buffer, error);
+}
+
+bool PostgresIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError* error) {
+  if (rows.empty()) return true;
+  QByteArray buffer;
+  for (const PostingRow& r : rows) {
+    AppendCopyText(buffer, r.term);
+    // bytea in hex, its backslash doubled for COPY's text form.
+    buffer += '\t' + QByteArray::number(r.medium) + "\t\\\\x" + r.list.toHex() + '\n';
+  }
+  return Copy("COPY postings(term, medium, list) FROM STDIN", buffer, error);
+}
+
+bool PostgresIndex::ReadPostings(const QStringList& terms, const QList<qint64>& media,
+                                 std::vector<PostingRow>* out, DbError* error) {
+  if (terms.isEmpty()) return true;
+  QStringList ids;
+  for (const qint64 id : media) ids << QString::number(id);
+  QVariantList params{ArrayLiteral(terms)};
+  QString sql = QStringLiteral(
+      "SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[]))");
+  if (!media.isEmpty()) {
+    sql += QStringLiteral(" AND medium = ANY(CAST(? AS bigint[]))");
+    params << u'{' + ids.join(u',') + u'}';
+  }
+  sql += QStringLiteral(" ORDER BY medium, term");
+  // In binary: the lists as the bytes they are, not twice as many hex digits.
+  PGresult* r = Run(sql, params, true, error);
+  if (!r) return false;
+  const int n = PQntuples(r);
+  out->reserve(out->size() + size_t(n));
+  for (int i = 0; i < n; ++i) {
+    PostingRow row;
+    row.term = QString::fromUtf8(PQgetvalue(r, i, 0), PQgetlength(r, i, 0));
+    const uchar* m = reinterpret_cast<const uchar*>(PQgetvalue(r, i, 1));
+    row.medium = PQgetlength(r, i, 1) == 8 ? qFromBigEndian<qint64>(m) : 0;
+    row.list = QByteArray(PQgetvalue(r, i, 2), PQgetlength(r, i, 2));
+    out->push_back(std::move(row));
+  }
+  PQclear(r);
+  return true;
 }
 
 bool PostgresIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
@@ -404,16 +473,6 @@ bool PostgresIndex::AddTermPieces(const QHash<QString, qint64>& pieces, DbError*
                              "text[]), CAST(? AS bigint[])) ON CONFLICT(term) DO UPDATE SET "
                              "pieces = terms.pieces + excluded.pieces"),
               {ArrayLiteral(terms), u'{' + counts.join(u',') + u'}'}, error);
-}
-
-QString PostgresIndex::MatchValue(const std::vector<QStringList>& groups) const {
-  QStringList parts;
-  for (const QStringList& group : groups) {
-    QStringList any;
-    for (const QString& t : group) any << TsQuoted(t);
-    parts << u'(' + any.join(QStringLiteral(" | ")) + u')';
-  }
-  return parts.join(QStringLiteral(" & "));
 }
 
 std::unique_ptr<Claim> PostgresIndex::TryClaim(const QString& key) {
@@ -463,10 +522,9 @@ bool PostgresIndex::MakeSchema(DbError* error) {
            << QStringLiteral(
                   "CREATE TABLE passages(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL, "
                   "presentation BIGINT NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
-                  "BIGINT NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, "
-                  "repeats TEXT, terms TSVECTOR NOT NULL)")
+                  "BIGINT NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT)")
            << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
-           << QStringLiteral("CREATE INDEX passages_terms ON passages USING gin(terms)");
+           << kPostingsTable;
     for (const QString& sql : schema) {
       if (!Exec(sql, {}, e)) return false;
     }
@@ -524,26 +582,29 @@ bool PostgresIndex::Upgrade(int from, DbError* error) {
     const int now = Version(e);
     if (now < 0) return false;
     if (now >= kSchemaVersion) return true;
-    // 4 to 5: the ranking's statistics, counted from what the index holds. A passage written
-    // before counts each of its words once (its repeats were not kept).
-    const QStringList steps = {
-        QStringLiteral("ALTER TABLE media ADD COLUMN pieces BIGINT NOT NULL DEFAULT 0, ADD COLUMN "
-                       "words BIGINT NOT NULL DEFAULT 0"),
-        QStringLiteral("ALTER TABLE passages ADD COLUMN repeats TEXT"),
-        QStringLiteral("CREATE TABLE terms(term TEXT COLLATE \"C\" PRIMARY KEY, pieces BIGINT NOT "
-                       "NULL)"),
-        QStringLiteral("INSERT INTO terms(term, pieces) SELECT word, ndoc FROM ts_stat('SELECT "
-                       "terms FROM passages')"),
-        QStringLiteral("UPDATE media SET pieces = s.pieces, words = s.words FROM (SELECT medium, "
-                       "count(*) AS pieces, sum(words) AS words FROM passages GROUP BY medium) s "
-                       "WHERE s.medium = media.id"),
-        QStringLiteral("DROP INDEX IF EXISTS vocabulary_term"),
-        QStringLiteral("UPDATE meta SET value = '5' WHERE key = 'schema'"),
-    };
-    for (const QString& sql : steps) {
-      if (!Exec(sql, {}, e)) return false;
+    if (now < 5) {
+      // 4 to 5: the ranking's statistics, counted from what the index holds. A passage written
+      // before counts each of its words once (its repeats were not kept).
+      const QStringList steps = {
+          QStringLiteral("ALTER TABLE media ADD COLUMN pieces BIGINT NOT NULL DEFAULT 0, ADD "
+                         "COLUMN words BIGINT NOT NULL DEFAULT 0"),
+          QStringLiteral("ALTER TABLE passages ADD COLUMN repeats TEXT"),
+          QStringLiteral("CREATE TABLE terms(term TEXT COLLATE \"C\" PRIMARY KEY, pieces BIGINT "
+                         "NOT NULL)"),
+          QStringLiteral("INSERT INTO terms(term, pieces) SELECT word, ndoc FROM ts_stat('SELECT "
+                         "terms FROM passages')"),
+          QStringLiteral("UPDATE media SET pieces = s.pieces, words = s.words FROM (SELECT "
+                         "medium, count(*) AS pieces, sum(words) AS words FROM passages GROUP BY "
+                         "medium) s WHERE s.medium = media.id"),
+          QStringLiteral("DROP INDEX IF EXISTS vocabulary_term"),
+      };
+      for (const QString& sql : steps) {
+        if (!Exec(sql, {}, e)) return false;
+      }
     }
-    return true;
+    if (!UpgradeTo6(e)) return false;
+    return Exec(QStringLiteral("UPDATE meta SET value = ? WHERE key = 'schema'"),
+                {QString::number(kSchemaVersion)}, e);
   });
   if (!ok) {
     error->text = QStringLiteral("the index %1 could not be upgraded from schema %2: %3")
@@ -552,6 +613,40 @@ bool PostgresIndex::Upgrade(int from, DbError* error) {
                       .arg(error->text);
   }
   return ok;
+}
+
+// 5 to 6: each medium's lists by term made from its passages' terms and repeats, medium by
+// medium; then the terms leave the passages, and their index with them.
+bool PostgresIndex::UpgradeTo6(DbError* error) {
+  std::vector<DbRow> media;
+  if (!Exec(kPostingsTable, {}, error) ||
+      !Query(QStringLiteral("SELECT id FROM media ORDER BY id"), {}, &media, error))
+    return false;
+  for (const DbRow& m : media) {
+    const qint64 medium = m.value(0).toLongLong();
+    std::vector<DbRow> passages;
+    if (!Query(QStringLiteral("SELECT id, words, place, repeats, array_to_string("
+                              "tsvector_to_array(terms), ' ') FROM passages WHERE medium = ? "
+                              "ORDER BY id"),
+               {medium}, &passages, error))
+      return false;
+    PostingsBuilder lists(medium);
+    for (const DbRow& p : passages) {
+      // "term:count" of the terms it holds more than once.
+      QHash<QString, int> repeats;
+      for (const QString& r : p.value(3).toString().split(u' ', Qt::SkipEmptyParts)) {
+        const qsizetype colon = r.lastIndexOf(u':');
+        if (colon > 0) repeats.insert(r.left(colon), r.mid(colon + 1).toInt());
+      }
+      for (const QString& term : p.value(4).toString().split(u' ', Qt::SkipEmptyParts)) {
+        lists.Add(p.value(0).toLongLong(), p.value(1).toInt(), p.value(2).toInt(), term,
+                  std::max(1, repeats.value(term)));
+      }
+    }
+    if (!InsertPostings(lists.Take(), error)) return false;
+  }
+  return Exec(QStringLiteral("ALTER TABLE passages DROP COLUMN terms, DROP COLUMN repeats"), {},
+              error);
 }
 
 bool PostgresIndex::Rebuild(const QString& why) {

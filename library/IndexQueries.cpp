@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 
+#include "library/Postings.h"
 #include "library/TextTerms.h"
 
 namespace library {
@@ -23,10 +24,6 @@ constexpr int kRankAll = 20000;
 constexpr int kPrefixTerms = 24;
 // ... chosen among at most this many words of the vocabulary it begins.
 constexpr int kPrefixScan = 20000;
-// BM25's constants, as SQLite's FTS5 and most search engines take them: how soon a word's
-// repeats stop counting, and how much a passage's length weighs.
-constexpr double kK1 = 1.2;
-constexpr double kB = 0.75;
 // A snippet is at most this many words of its passage.
 constexpr int kSnippetWords = 24;
 // Words longer than this are no typo of anything the index holds.
@@ -221,97 +218,129 @@ bool AddCompletions(IndexDatabase& db, const QString& folded, QHash<QString, qin
   return true;
 }
 
-// BM25 as SQLite's FTS5 computes it, over the index's own statistics so that both backends rank
-// alike: for each word of the query, how rare it is in the whole index (its inverse document
-// frequency) times how often the passage holds it, weighted by where the passage stands (a word
-// of a title says more about a talk than the same word in a slide's title, and that more than
-// the same word in one transcript section) and damped by the passage's length against the
-// average. Every passage found holds every word, so the words' rarity weighs one word's repeats
-// against another's. Higher is better.
-//
-// Computed by the database, as an expression over each passage found, so that only the best
-// hits leave it: thousands of passages read into the program cost more than their ranking.
-class Bm25 {
+// The passages that hold a term of every word of a query, with what BM25 weighs in each: its
+// length and place, and how often each word's terms stand in it. Read from the lists by term
+// medium by medium in the library's order (media, then passages, by id), up to kRankAll + 1.
+class Matches {
  public:
-  // groups: for each word, its terms with the pieces that hold each; held: for each word, the
-  // pieces that hold any of its terms, or -1 where not counted (a word of one term: its own
-  // count); pieces and words: the index's totals.
-  Bm25(const std::vector<QHash<QString, qint64>>& groups, const std::vector<qint64>& held,
-       double pieces, double words)
-      : groups_(groups), average_(pieces > 0 && words > 0 ? words / pieces : 1.0) {
-    const double n = std::max(pieces, 1.0);
+  // groups: for each word of the query, its terms.
+  explicit Matches(const std::vector<QStringList>& groups) : groups_(groups.size()) {
     for (size_t g = 0; g < groups.size(); ++g) {
-      qint64 most = 0;
-      for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it)
-        most = std::max(most, it.value());
-      if (held[g] >= 0) most = held[g];
-      const double df = std::min(double(most), n);
-      const double idf = std::log((n - df + 0.5) / (df + 0.5));
-      // As FTS5: a word in more than half the passages still counts a little.
-      idf_.push_back(idf > 0 ? idf : 1e-6);
-    }
-  }
-
-  double Idf(size_t group) const { return idf_[group]; }
-
-  // The columns f0, f1, ... of how often each word counts in the passage p found, with their
-  // values to bind in order: each time a word stands there counts its place's weight.
-  QString Frequencies(bool postgres, QVariantList* values) const {
-    const QString weight =
-        QStringLiteral("(CASE p.place WHEN %1 THEN 4.0 WHEN %2 THEN 2.0 ELSE 1.0 END)")
-            .arg(int(Place::Title))
-            .arg(int(Place::SlideTitle));
-    QString columns;
-    for (size_t g = 0; g < groups_.size(); ++g) {
-      // The counts of its terms among the passage's repeats ("term:count" of those it holds
-      // more than once), else once.
-      QStringList counts;
-      QStringList terms = groups_[g].keys();
-      terms.sort();
-      for (const QString& term : terms) {
-        const QString needle = u' ' + term + u':';
-        if (postgres) {
-          counts << QStringLiteral(
-              "(CASE WHEN strpos(' ' || p.repeats, ?) > 0 THEN CAST(split_part(substr(' ' || "
-              "p.repeats, strpos(' ' || p.repeats, ?) + CAST(? AS integer)), ' ', 1) AS integer) "
-              "ELSE 0 END)");
-        } else {
-          // The longest integer its text begins with.
-          counts << QStringLiteral(
-              "(CASE WHEN instr(' ' || p.repeats, ?) > 0 THEN CAST(substr(' ' || p.repeats, "
-              "instr(' ' || p.repeats, ?) + ?) AS INTEGER) ELSE 0 END)");
-        }
-        *values << needle << needle << int(needle.toUcs4().size());
+      for (const QString& term : groups[g]) {
+        termGroups_[term].push_back(int(g));
+        if (!terms_.contains(term)) terms_ << term;
       }
-      columns +=
-          QStringLiteral(", %1 * (CASE WHEN p.repeats IS NULL THEN 1 ELSE %2(%3, 1) END) AS f%4")
-              .arg(weight, postgres ? QStringLiteral("GREATEST") : QStringLiteral("max"),
-                   counts.join(QStringLiteral(" + ")))
-              .arg(g);
     }
-    return columns;
+    terms_.sort();
+    held_.assign(groups.size(), 0);
   }
 
-  // The score of a passage from its words and its columns f0, f1, ..., with its values to bind
-  // in order. Operation for operation as FTS5 (and the collection's site) computes it, so that
-  // equal passages tie exactly and fall back to the library's order.
-  // withoutRarity: the one word's rarity left out (1), to be multiplied in after.
-  QString Score(bool withoutRarity, QVariantList* values) const {
-    QStringList sum;
-    for (size_t g = 0; g < groups_.size(); ++g) {
-      sum << QStringLiteral("%1 * ((f%2 * %1) / (f%2 + %1 * (1 - %1 + %1 * words / %1)))")
-                 .arg(QStringLiteral("CAST(? AS double precision)"))
-                 .arg(g);
-      *values << (withoutRarity ? 1.0 : idf_[g]) << kK1 + 1.0 << kK1 << kB << kB << average_;
+  const QStringList& Terms() const { return terms_; }
+  size_t Found() const { return passages_.size(); }
+  bool Full() const { return passages_.size() > size_t(kRankAll); }
+  qint64 Passage(size_t i) const { return passages_[i].passage; }
+  int Length(size_t i) const { return passages_[i].length; }
+  int Place(size_t i) const { return passages_[i].place; }
+  int Times(size_t i, size_t group) const { return times_[i * groups_.size() + group]; }
+  // The passages of the media read that hold any term of the group.
+  qint64 Held(size_t group) const { return held_[group]; }
+
+  // The lists of one medium, all of its rows (of any of the query's terms); false when one of
+  // them is damaged.
+  bool AddMedium(const PostingRow* rows, size_t count) {
+    const size_t groups = groups_.size();
+    for (std::vector<Posting>& g : groups_) g.clear();
+    for (size_t r = 0; r < count; ++r) {
+      const auto at = termGroups_.constFind(rows[r].term);
+      if (at == termGroups_.cend()) continue;
+      decoded_.clear();
+      if (!DecodePostings(rows[r].list, &decoded_)) return false;
+      for (const int g : *at)
+        groups_[size_t(g)].insert(groups_[size_t(g)].end(), decoded_.begin(), decoded_.end());
     }
-    return u'(' + sum.join(QStringLiteral(" + ")) + u')';
+    // Each word's passages once, with the times of all its terms together.
+    for (size_t g = 0; g < groups; ++g) {
+      std::vector<Posting>& list = groups_[g];
+      const auto byPassage = [](const Posting& a, const Posting& b) {
+        return a.passage < b.passage;
+      };
+      if (!std::is_sorted(list.begin(), list.end(), byPassage))
+        std::stable_sort(list.begin(), list.end(), byPassage);
+      size_t out = 0;
+      for (size_t i = 0; i < list.size(); ++i) {
+        if (out > 0 && list[out - 1].passage == list[i].passage) {
+          list[out - 1].times += list[i].times;
+        } else {
+          list[out++] = list[i];
+        }
+      }
+      list.resize(out);
+      held_[g] += qint64(out);
+    }
+    // The passages in every word's list, walking them side by side.
+    std::vector<size_t> at(groups, 0);
+    const std::vector<Posting>& lead = groups_[0];
+    for (const Posting& p : lead) {
+      if (Full()) break;
+      bool all = true;
+      for (size_t g = 1; g < groups && all; ++g) {
+        const std::vector<Posting>& list = groups_[g];
+        size_t& k = at[g];
+        while (k < list.size() && list[k].passage < p.passage) ++k;
+        all = k < list.size() && list[k].passage == p.passage;
+      }
+      if (!all) continue;
+      passages_.push_back(p);
+      times_.push_back(p.times);
+      for (size_t g = 1; g < groups; ++g) times_.push_back(groups_[g][at[g]].times);
+    }
+    return true;
   }
 
  private:
-  const std::vector<QHash<QString, qint64>>& groups_;
-  double average_;
-  std::vector<double> idf_;
+  QStringList terms_;
+  QHash<QString, std::vector<int>> termGroups_;
+  std::vector<std::vector<Posting>> groups_;  // of the medium being added
+  std::vector<Posting> decoded_;
+  std::vector<Posting> passages_;  // found: their id, length and place
+  std::vector<int> times_;         // found x groups
+  std::vector<qint64> held_;
 };
+
+// Finds the passages of the media (ascending ids) that hold a term of every group, up to
+// kRankAll + 1. The media are read a batch at a time, as many as should give that many (the
+// terms' counts tell how common they are), and twice as many each time after, so that a common
+// word reads the lists of one medium or two and a rare one those of every medium at once.
+bool FindMatches(IndexDatabase& db, const QList<qint64>& media,
+                 const std::vector<QHash<QString, qint64>>& groups, double pieces, Matches* found,
+                 DbError* error) {
+  double expected = media.isEmpty() ? 0 : pieces / double(media.size());
+  for (const QHash<QString, qint64>& g : groups) {
+    double held = 0;
+    for (auto it = g.cbegin(); it != g.cend(); ++it) held += double(it.value());
+    expected *= pieces > 0 ? std::min(1.0, held / pieces) : 1.0;
+  }
+  qsizetype batch = expected > 0 ? qsizetype(std::ceil(1.25 * (kRankAll + 1) / expected)) : 1;
+  std::vector<PostingRow> rows;
+  for (qsizetype from = 0; from < media.size() && !found->Full();) {
+    batch = std::clamp<qsizetype>(batch, 1, media.size() - from);
+    rows.clear();
+    if (!db.ReadPostings(found->Terms(), media.mid(from, batch), &rows, error)) return false;
+    for (size_t i = 0; i < rows.size() && !found->Full();) {
+      size_t j = i;
+      while (j < rows.size() && rows[j].medium == rows[i].medium) ++j;
+      if (!found->AddMedium(rows.data() + i, j - i)) {
+        *error = DbError{DbFailure::Damaged,
+                         QStringLiteral("a list of the index's passages is damaged")};
+        return false;
+      }
+      i = j;
+    }
+    from += batch;
+    batch *= 2;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -457,55 +486,55 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
     return result;
   }
 
-  // The passages found (the first kRankAll + 1 in the library's order), ranked by BM25; among
-  // passages of one score the library's order.
+  // The passages found (the first kRankAll + 1 in the library's order), ranked by BM25 (as
+  // FTS5 and the collection's site compute it, over the whole index's statistics): for each word,
+  // how rare it is times how often the passage holds it (its place's weight each time), damped by
+  // the passage's length against the average. Among passages of one score the library's order.
   std::vector<QStringList> match;
-  for (const QHash<QString, qint64>& g : groups) {
-    QStringList terms = g.keys();
-    terms.sort();
-    match.push_back(terms);
-  }
-  QString filter;
-  if (!all) filter = QStringLiteral(" AND p.medium IN (%1)").arg(IdList(media.keys()));
+  for (const QHash<QString, qint64>& g : groups) match.push_back(g.keys());
+  QList<qint64> searched = media.keys();
+  std::sort(searched.begin(), searched.end());
+  Matches matches(match);
+  if (!FindMatches(db, searched, groups, pieces, &matches, &error)) return fail();
+  const size_t total = matches.Found();
+  result.ranked = total <= size_t(kRankAll);
+  result.more = !result.ranked || total > size_t(limit);
   // A word that stands for several terms (the words it begins, its forms in several languages)
-  // is as rare as the passages that hold any of them: counted, as the collection's site counts
-  // the passages of a beginning, so that both rank alike. Alone in its query, its rarity is one
-  // factor of every score, which orders nothing: its passages found are counted by the ranking
-  // itself (when all are ranked) and the scores multiplied by it after.
-  const bool alone = groups.size() == 1;
-  std::vector<qint64> held(groups.size(), -1);
-  for (size_t g = 0; g < groups.size() && !alone; ++g) {
-    if (groups[g].size() < 2) continue;
-    std::vector<DbRow> count;
-    if (!db.Query(db.CountMatches(), {db.MatchValue({match[g]})}, &count, &error)) return fail();
-    if (!count.empty()) held[g] = count.front().value(0).toLongLong();
+  // is as rare as the passages that hold any of them, as the site counts a beginning: known when
+  // every list was read, else taken as its commonest term's.
+  const double n = std::max(pieces, 1.0);
+  const double average = pieces > 0 && words > 0 ? words / pieces : 1.0;
+  std::vector<double> idf;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    qint64 most = 0;
+    for (auto it = groups[g].cbegin(); it != groups[g].cend(); ++it)
+      most = std::max(most, it.value());
+    if (groups[g].size() >= 2 && result.ranked && all) most = matches.Held(g);
+    idf.push_back(Idf(n, std::min(double(most), n)));
   }
-  const Bm25 bm25(groups, held, pieces, words);
-  QVariantList values;
-  const QString score = bm25.Score(alone, &values);
-  const QString frequencies = bm25.Frequencies(db.IsPostgres(), &values);
-  values << db.MatchValue(match) << limit;
-  found.clear();
-  if (!db.Query(QStringLiteral("SELECT id, %1 AS score, count(*) OVER () FROM (SELECT p.id AS id, "
-                               "p.words AS words%2 %3%4 LIMIT %5) AS found ORDER BY score DESC, id "
-                               "LIMIT ?")
-                    .arg(score, frequencies, db.MatchFrom(), filter)
-                    .arg(kRankAll + 1),
-                values, &found, &error))
-    return fail();
-  const qint64 total = found.empty() ? 0 : found.front().value(2).toLongLong();
-  result.ranked = total <= kRankAll;
-  result.more = !result.ranked || total > limit;
-  double rarity = 1.0;  // the word's, alone
-  if (alone) {
-    if (groups[0].size() >= 2 && result.ranked) held[0] = total;
-    rarity = Bm25(groups, held, pieces, words).Idf(0);
+  struct Ranked {
+    double score;
+    qint64 passage;
+  };
+  std::vector<Ranked> ranked;
+  ranked.reserve(total);
+  for (size_t i = 0; i < total; ++i) {
+    const double weight = kPlaceWeight[std::clamp(matches.Place(i), 0, kPlaces - 1)];
+    double score = 0;
+    for (size_t g = 0; g < groups.size(); ++g)
+      score += Bm25Part(idf[g], weight * matches.Times(i, g), matches.Length(i), average);
+    ranked.push_back({score, matches.Passage(i)});
   }
+  const size_t shown = std::min(ranked.size(), size_t(limit));
+  std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(shown), ranked.end(),
+                    [](const Ranked& a, const Ranked& b) {
+                      return a.score > b.score || (a.score == b.score && a.passage < b.passage);
+                    });
   QHash<qint64, double> scores;
   QList<qint64> ids;
-  for (const DbRow& r : found) {
-    ids << r.value(0).toLongLong();
-    scores.insert(ids.back(), rarity * r.value(1).toDouble());
+  for (size_t i = 0; i < shown; ++i) {
+    ids << ranked[i].passage;
+    scores.insert(ranked[i].passage, ranked[i].score);
   }
   found.clear();
   if (!ids.isEmpty() &&

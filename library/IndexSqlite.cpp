@@ -1,7 +1,7 @@
 // The index as an SQLite file through Qt SQL's SQLite driver: the user's cache folder by default,
 // an index in memory when no file can be written, the file as it is (read only) when its disk is
-// full. Full-text search is FTS5 over our own terms, contentless (the text is kept once, in
-// passages) and without positions, since the search needs neither phrases nor SQLite's ranking.
+// full. The lists of passages by term are kept clustered by term, so that one term's lists of
+// every medium lie together in the file.
 
 #include <sys/file.h>
 #include <sys/statvfs.h>
@@ -49,11 +49,6 @@ qint64 FreeBytes(const QString& path) {
   return qint64(s.f_bavail) * qint64(s.f_frsize);
 }
 
-QString Quoted(const QString& term) {
-  QString t = term;
-  return u'"' + t.replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 class FileClaim : public Claim {
  public:
   explicit FileClaim(int fd) : fd_(fd) {}
@@ -86,18 +81,9 @@ class SqliteIndex : public IndexDatabase {
   bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) override;
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
   bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
-  QString MatchFrom() const override {
-    // The full-text index leads, row by row in the order of its ids, so that a LIMIT ends the
-    // reading early however many passages hold the words.
-    return QStringLiteral(
-        "FROM passage_terms CROSS JOIN passages p ON p.id = passage_terms.rowid WHERE "
-        "passage_terms MATCH ?");
-  }
-  QString MatchValue(const std::vector<QStringList>& groups) const override;
-  QString CountMatches() const override {
-    // Every row of the full-text index has its passage: both are written in one transaction.
-    return QStringLiteral("SELECT count(*) FROM passage_terms WHERE passage_terms MATCH ?");
-  }
+  bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) override;
+  bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+                    std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
 
  private:
@@ -252,18 +238,46 @@ bool SqliteIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) 
     return false;
   qint64 next = top.empty() ? 1 : top.front().value(0).toLongLong() + 1;
   const QString text = QStringLiteral(
-      "INSERT INTO passages(id, medium, presentation, place, language, at_ms, piece, words, text, "
-      "repeats) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  const QString terms = QStringLiteral("INSERT INTO passage_terms(rowid, terms) VALUES (?, ?)");
+      "INSERT INTO passages(id, medium, presentation, place, language, at_ms, piece, words, text) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
   for (PassageRow& r : rows) {
     r.id = next++;
     if (!Exec(text,
               {r.id, r.medium, r.presentation, r.place, r.language, r.atMs, r.piece, r.words,
-               r.text, r.repeats.isEmpty() ? QVariant() : QVariant(r.repeats)},
-              error) ||
-        !Exec(terms, {r.id, r.terms}, error))
+               r.text},
+              error))
       return false;
   }
+  return true;
+}
+
+bool SqliteIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError* error) {
+  const QString sql = QStringLiteral("INSERT INTO postings(term, medium, list) VALUES (?, ?, ?)");
+  for (const PostingRow& r : rows) {
+    if (!Exec(sql, {r.term, r.medium, r.list}, error)) return false;
+  }
+  return true;
+}
+
+bool SqliteIndex::ReadPostings(const QStringList& terms, const QList<qint64>& media,
+                               std::vector<PostingRow>* out, DbError* error) {
+  if (terms.isEmpty()) return true;
+  QStringList marks;
+  for (qsizetype i = 0; i < terms.size(); ++i) marks << QStringLiteral("?");
+  QString sql = QStringLiteral("SELECT term, medium, list FROM postings WHERE term IN (%1)")
+                    .arg(marks.join(u','));
+  if (!media.isEmpty()) {
+    // The ids are the index's own numbers, no text of the user's.
+    QStringList ids;
+    for (const qint64 id : media) ids << QString::number(id);
+    sql += QStringLiteral(" AND medium IN (%1)").arg(ids.join(u','));
+  }
+  sql += QStringLiteral(" ORDER BY medium, term");
+  std::vector<DbRow> rows;
+  if (!Query(sql, QVariantList(terms.cbegin(), terms.cend()), &rows, error)) return false;
+  out->reserve(out->size() + rows.size());
+  for (DbRow& r : rows)
+    out->push_back(PostingRow{r.value(0).toString(), r.value(1).toLongLong(), r.value(2).toByteArray()});
   return true;
 }
 
@@ -286,16 +300,6 @@ bool SqliteIndex::AddTermPieces(const QHash<QString, qint64>& pieces, DbError* e
     if (!Exec(sql, {it.key(), it.value()}, error)) return false;
   }
   return true;
-}
-
-QString SqliteIndex::MatchValue(const std::vector<QStringList>& groups) const {
-  QStringList parts;
-  for (const QStringList& group : groups) {
-    QStringList any;
-    for (const QString& t : group) any << Quoted(t);
-    parts << u'(' + any.join(QStringLiteral(" OR ")) + u')';
-  }
-  return parts.join(QStringLiteral(" AND "));
 }
 
 std::unique_ptr<Claim> SqliteIndex::TryClaim(const QString& key) {
@@ -336,14 +340,13 @@ bool SqliteIndex::MakeSchema(DbError* error) {
     schema << QStringLiteral(
                   "CREATE TABLE passages(id INTEGER PRIMARY KEY, medium INTEGER NOT NULL, "
                   "presentation INTEGER NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
-                  "INTEGER NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, "
-                  "repeats TEXT)")
+                  "INTEGER NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT)")
            << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
-           // Our own terms, separated by blanks: the ascii tokenizer cuts them at the blanks
-           // only. Contentless and without positions: the text is in passages.
+           // Without rowid: stored in the order of the key, so that a term's lists of every
+           // medium are read together.
            << QStringLiteral(
-                  "CREATE VIRTUAL TABLE passage_terms USING fts5(terms, content = '', detail = "
-                  "'none', columnsize = 0, tokenize = 'ascii')");
+                  "CREATE TABLE postings(term TEXT NOT NULL, medium INTEGER NOT NULL, list BLOB "
+                  "NOT NULL, PRIMARY KEY(term, medium)) WITHOUT ROWID");
     for (const QString& sql : schema) {
       if (!Exec(sql, {}, e)) return false;
     }
@@ -495,7 +498,7 @@ bool SqliteIndex::Rebuild(const QString& why) {
     Disconnect();
     if (!ConnectMemory()) return false;
     DbError e;
-    for (const char* table : {"passage_terms", "passages", "vocabulary", "terms", "stemmers",
+    for (const char* table : {"postings", "passages", "vocabulary", "terms", "stemmers",
                               "media", "places", "presentations"})
       Exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
     Exec(QStringLiteral("PRAGMA user_version = 0"));

@@ -24,6 +24,7 @@ int PlayersOf(const PresentationEntry& p) {
 bool WriteContent(IndexDatabase& db, qint64 medium, const MediumContent& content,
                   const QSet<QString>& knownPairs, QStringList* added, DbError* e) {
   std::vector<PassageRow> rows;
+  std::vector<const PassageRecord*> records;
   for (size_t k = 0; k < content.presentations.size(); ++k) {
     const PresentationRecord& record = content.presentations[k];
     const PresentationEntry& p = record.entry;
@@ -38,10 +39,17 @@ bool WriteContent(IndexDatabase& db, qint64 medium, const MediumContent& content
     const qint64 presentation = FirstId(id);
     for (const PassageRecord& r : record.passages) {
       rows.push_back(PassageRow{0, medium, presentation, int(r.place), r.language, r.atMs, r.piece,
-                                r.words, r.text, r.terms, r.repeats});
+                                r.words, r.text});
+      records.push_back(&r);
     }
   }
   if (!db.InsertPassages(rows, e)) return false;
+  PostingsBuilder lists(medium);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    for (const TermTimes& t : records[k]->terms)
+      lists.Add(rows[k].id, rows[k].words, rows[k].place, t.term, t.times);
+  }
+  if (!db.InsertPostings(lists.Take(), e)) return false;
   QStringList fresh;
   for (const QString& pair : content.vocabulary) {
     if (!knownPairs.contains(pair)) fresh << pair;

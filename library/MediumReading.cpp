@@ -130,10 +130,9 @@ class PassageCutter {
     if (!stemmer.isEmpty()) stemmers_.insert(stemmer);
     int piece = 0;
     for (const QString& part : PiecesOf(text)) {
-      PassageRecord r{place, part, language, atMs, piece++, 0, QString(), QString()};
+      PassageRecord r{place, part, language, atMs, piece++, 0, {}};
       const std::vector<TextWord> words = CutWords(part);
       r.words = int(words.size());
-      r.terms.reserve(part.size());
       counts_.clear();
       order_.clear();
       for (const TextWord& w : words) {
@@ -142,15 +141,10 @@ class PassageCutter {
         if (count++ == 0) order_ << term;
         vocabulary_.insert(w.folded + u'\t' + term);
       }
+      r.terms.reserve(size_t(order_.size()));
       for (const QString& term : order_) {
-        if (!r.terms.isEmpty()) r.terms += u' ';
-        r.terms += term;
         ++totals_.termPieces[term];
-        const int count = counts_.value(term);
-        if (count > 1) {
-          if (!r.repeats.isEmpty()) r.repeats += u' ';
-          r.repeats += term + u':' + QString::number(count);
-        }
+        r.terms.push_back(TermTimes{term, counts_.value(term)});
       }
       ++totals_.pieces;
       totals_.words += r.words;

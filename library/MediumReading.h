@@ -20,6 +20,11 @@ namespace library {
 // other, and no piece outgrows what either backend keeps of one row's terms.
 inline constexpr int kPieceChars = 2000;
 
+struct TermTimes {
+  QString term;
+  int times = 0;
+};
+
 // One piece of a passage of a presentation as it goes into the index, with its terms.
 struct PassageRecord {
   Place place = Place::Title;
@@ -28,10 +33,9 @@ struct PassageRecord {
   qint64 atMs = 0;
   int piece = 0;  // 0: a passage's first piece; 1, 2...: the pieces that follow it
   int words = 0;  // the piece's words: its length, by which the ranking weighs a word found
-  QString terms;  // the terms of its words, each once, separated by blanks
-  // "term:count" for each term the piece holds more than once, separated by blanks: how often
-  // a word found stands in it, for the ranking (a term not named here stands once).
-  QString repeats;
+  // The terms of its words, each once in the order they first stand, with how often it stands
+  // there: the passage's entries in the lists of its terms.
+  std::vector<TermTimes> terms;
 };
 
 struct PresentationRecord {

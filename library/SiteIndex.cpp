@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+#include "library/Postings.h"
+
 namespace library {
 
 namespace {
@@ -152,27 +154,6 @@ void AppendDigits(QByteArray& out, quint64 n) {
   out += kDigits[n & 31];
 }
 
-// Seven bits a byte, the high bit saying more follow: the passage lists while they are
-// gathered.
-void AppendVarint(std::vector<quint8>& out, quint64 n) {
-  while (n >= 0x80) {
-    out.push_back(quint8(n | 0x80));
-    n >>= 7;
-  }
-  out.push_back(quint8(n));
-}
-
-quint64 ReadVarint(const quint8*& p) {
-  quint64 n = 0;
-  int shift = 0;
-  while (*p & 0x80) {
-    n |= quint64(*p++ & 0x7F) << shift;
-    shift += 7;
-  }
-  n |= quint64(*p++) << shift;
-  return n;
-}
-
 void AppendNumber(QByteArray& out, qint64 n) {
   out += QByteArray::number(n);
 }
@@ -202,24 +183,9 @@ bool WriteFile(const QString& path, const QByteArray& bytes, QString* error) {
   return true;
 }
 
-// The place weights of the index's ranking (bm25(4.0, 2.0, 1.0, 1.0, 1.0)) and bm25's own
-// constants, as SQLite's FTS5 has them.
-constexpr double kPlaceWeight[] = {4.0, 2.0, 1.0, 1.0, 1.0};
-constexpr double kK1 = 1.2;
-constexpr double kB = 0.75;
-
-// A passage's words from one phrase of a query; the score as SQLite computes it, operation for
-// operation, so that equal passages tie and the order of hits is the program's to the last bit.
+// A passage's words from one phrase of a query, lower is better as SQLite's bm25() has it.
 double Rank(double idf, double frequency, double length, double averageLength) {
-  double score = 0.0;
-  score += idf *
-           ((frequency * (kK1 + 1.0)) / (frequency + kK1 * (1 - kB + kB * length / averageLength)));
-  return -1.0 * score;
-}
-
-double Idf(qint64 rows, qint64 hits) {
-  const double idf = std::log((double(rows - hits) + 0.5) / (double(hits) + 0.5));
-  return idf <= 0.0 ? 1e-6 : idf;
+  return -1.0 * Bm25Part(idf, frequency, length, averageLength);
 }
 
 constexpr int kBlockPassages = 64;
@@ -480,11 +446,13 @@ struct SiteIndexWriter::Impl {
     const quint8* p = list.data();
     const quint8* end = p + list.size();
     int at = 0;
-    while (p < end) {
-      at += int(ReadVarint(p));
-      const int lengthPlace = int(ReadVarint(p));
-      const int times = int(ReadVarint(p));
-      out.push_back({at, times, lengthPlace});
+    quint64 step = 0;
+    quint64 lengthPlace = 0;
+    quint64 times = 0;
+    while (ReadVarint(p, end, &step) && ReadVarint(p, end, &lengthPlace) &&
+           ReadVarint(p, end, &times)) {
+      at += int(step);
+      out.push_back({at, int(times), int(lengthPlace)});
     }
   }
 
@@ -503,7 +471,7 @@ struct SiteIndexWriter::Impl {
     for (int s = node.first; s <= node.last; ++s) Decode(sorted[size_t(s)], entries);
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.passage < b.passage; });
-    const double idf = Idf(stats.passages, prefix.count);
+    const double idf = Idf(double(stats.passages), double(prefix.count));
     const double average = stats.averageLength();
     std::vector<Hit> ranked;
     for (size_t i = 0; i < entries.size();) {
@@ -511,8 +479,8 @@ struct SiteIndexWriter::Impl {
       int times = 0;
       while (j < entries.size() && entries[j].passage == entries[i].passage)
         times += entries[j++].times;
-      const int place = entries[i].lengthPlace % 5;
-      const int length = entries[i].lengthPlace / 5;
+      const int place = entries[i].lengthPlace % kPlaces;
+      const int length = entries[i].lengthPlace / kPlaces;
       double frequency = 0;
       for (int k = 0; k < times; ++k) frequency += kPlaceWeight[place];
       ranked.push_back({entries[i].passage, Rank(idf, frequency, double(length), average)});
@@ -674,9 +642,9 @@ struct SiteIndexWriter::Impl {
         shapeIndex.insert(shapes[k].second, int(k));
         const qint64 lengthPlace = shapes[k].second >> 20;
         if (k > 0) lists += ',';
-        AppendNumber(lists, lengthPlace / 5);
+        AppendNumber(lists, lengthPlace / kPlaces);
         lists += ',';
-        AppendNumber(lists, lengthPlace % 5);
+        AppendNumber(lists, lengthPlace % kPlaces);
         lists += ',';
         AppendNumber(lists, shapes[k].second & 0xFFFFF);
       }
@@ -791,7 +759,7 @@ bool SiteIndexWriter::Add(int talk, const StoredPassage& passage, QString* error
   const int id = int(d.stats.passages);
   const int block = id / kBlockPassages;
   if (id % kBlockPassages == 0 && id > 0 && !d.FlushBlock(block - 1, error)) return false;
-  const int place = std::clamp(int(passage.place), 0, 4);
+  const int place = std::clamp(int(passage.place), 0, kPlaces - 1);
   // The words, each once with the times it stands in the passage.
   int length = 0;
   d.distinct.clear();
@@ -809,7 +777,7 @@ bool SiteIndexWriter::Add(int talk, const StoredPassage& passage, QString* error
   for (const auto& [term, times] : d.distinct) {
     std::vector<quint8>& list = d.postings[size_t(term)];
     AppendVarint(list, quint64(id - d.lastPassage[size_t(term)]));
-    AppendVarint(list, quint64(length) * 5 + quint64(place));
+    AppendVarint(list, quint64(length) * kPlaces + quint64(place));
     AppendVarint(list, quint64(std::min(times, 0xFFFFF)));
     d.lastPassage[size_t(term)] = id;
     ++d.df[size_t(term)];
