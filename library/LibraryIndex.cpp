@@ -3,11 +3,8 @@
 #include <QDir>
 #include <QSet>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
-#include <QUuid>
 #include <QVariant>
 #include <algorithm>
 #include <chrono>
@@ -64,30 +61,9 @@ QString LibraryIndex::DefaultFile() {
 }
 
 bool LibraryIndex::Available(QString* why) {
-  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
-    if (why) *why = QStringLiteral("Qt's SQLite driver is not installed (libqt6sql6-sqlite)");
-    return false;
-  }
-  const QString name = QStringLiteral("library-probe-") + QUuid::createUuid().toString();
-  bool ok = false;
-  QString error;
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(QStringLiteral(":memory:"));
-    if (db.open()) {
-      QSqlQuery q(db);
-      ok = q.exec(QStringLiteral(
-          "CREATE VIRTUAL TABLE t USING fts5(x, content = '', detail = 'none', tokenize = "
-          "'ascii')"));
-      error = q.lastError().text();
-      db.close();
-    } else {
-      error = db.lastError().text();
-    }
-  }
-  QSqlDatabase::removeDatabase(name);
-  if (!ok && why) *why = QStringLiteral("SQLite has no full-text search (FTS5): %1").arg(error);
-  return ok;
+  if (QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) return true;
+  if (why) *why = QStringLiteral("Qt's SQLite driver is not installed (libqt6sql6-sqlite)");
+  return false;
 }
 
 bool LibraryIndex::Open() {

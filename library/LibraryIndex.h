@@ -47,7 +47,7 @@ class LibraryIndex {
 
   // <cache folder>/Ambrel/library.sqlite (XDG_CACHE_HOME or ~/.cache on Linux).
   static QString DefaultFile();
-  // SQLite's FTS5 is there through Qt's SQLite driver; false with the reason otherwise.
+  // Qt's SQLite driver is there; false with the reason otherwise.
   static bool Available(QString* why = nullptr);
 
   // Opens the index, making it when there is none and anew when it is of an older schema,

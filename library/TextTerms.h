@@ -4,9 +4,9 @@
 // them), each word folded (case, accents and other marks dropped, "ß" as "ss", as the transcript
 // search folds it) and then cut to its stem by the Snowball stemmer of the text's language
 // (Debian's libstemmer), so that "studies" finds "study", "Vorträge" finds "Vortrag" and "chevaux"
-// finds "cheval". A language without a stemmer keeps its folded words whole. Both backends are
-// handed these terms ready made (SQLite's FTS5 and PostgreSQL's tsvector only keep them), so that
-// a search finds the same passages on either.
+// finds "cheval". A language without a stemmer keeps its folded words whole. Both backends keep
+// these terms as they are, in the lists of passages by term (Postings.h), so that a search finds
+// the same passages on either.
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +15,7 @@
 namespace library {
 
 // A term is cut at this many characters: a run of letters that long is no word anyone types,
-// and PostgreSQL keeps no lexeme beyond 2 KB.
+// and a key of the lists by term stays short.
 inline constexpr int kMaxTermLength = 64;
 
 // Letters, digits and the marks written with them make words; a character outside the basic

@@ -17,6 +17,7 @@
 #endif
 
 #include "library/LibraryIndex.h"
+#include "library/Postings.h"
 #include "library/MediaDiscovery.h"
 #include "library/MediumReading.h"
 #include "medium/CommandLineOptions.h"
@@ -72,6 +73,7 @@ class LibraryTest : public QObject {
   void CommandLineFromIndexToHit();
   void ExportAndPreservationNameOneShelfAlike();
   void StampsAsTheyWereKept();
+  void PostingListsReadBackAsWritten();
 
  private:
   QTemporaryDir home_;  // the cache and config folders of this test and the programs it starts
@@ -464,6 +466,38 @@ void LibraryTest::StampsAsTheyWereKept() {
   QVERIFY(!library::StampsUnchanged(QString(kept(file)).replace("345\t", "346\t")));
   QVERIFY(!library::StampsUnchanged(QString(kept(file)).replace(u'6', u'7')));
   QVERIFY(!library::StampsUnchanged(QStringLiteral("-1\t0\t") + QDir::toNativeSeparators(file)));
+}
+
+// The lists by term are kept as bytes and read back with no check but their own form: ids far
+// apart and near, long passages, many repeats, and a list cut short (a damaged row) that must
+// not be read past its end.
+void LibraryTest::PostingListsReadBackAsWritten() {
+  const std::vector<library::Posting> written = {
+      {1, 24, 0, 1},           {2, 0, 4, 1},
+      {300, 127, 2, 128},      {301, 128, 3, 1 << 14},
+      {(qint64(1) << 40) + 5, 2000, 1, 1},
+  };
+  QByteArray list;
+  qint64 last = 0;
+  for (const library::Posting& p : written) library::AppendPosting(list, &last, p);
+  std::vector<library::Posting> read;
+  QVERIFY(library::DecodePostings(list, &read));
+  QCOMPARE(read.size(), written.size());
+  for (size_t i = 0; i < read.size(); ++i) {
+    QCOMPARE(read[i].passage, written[i].passage);
+    QCOMPARE(read[i].length, written[i].length);
+    QCOMPARE(read[i].place, written[i].place);
+    QCOMPARE(read[i].times, written[i].times);
+  }
+  for (qsizetype cut = 1; cut < list.size(); ++cut) {
+    read.clear();
+    const bool whole = library::DecodePostings(list.left(cut), &read);
+    // Only a cut between two passages reads as a whole list, and then as the ones before it.
+    QVERIFY(read.size() < written.size());
+    if (whole) {
+      for (size_t i = 0; i < read.size(); ++i) QCOMPARE(read[i].passage, written[i].passage);
+    }
+  }
 }
 
 QTEST_GUILESS_MAIN(LibraryTest)

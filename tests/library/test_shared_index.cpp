@@ -148,6 +148,7 @@ class SharedIndexTest : public QObject {
   void NewerSchemaIsRefused();
   void ServerOutOfReachOrGone();
   void MediaKnownByWhatTheyHold();
+  void SchemaFiveIsUpgradedInPlace();
   void cleanupTestCase();
 
  private:
@@ -644,6 +645,94 @@ void SharedIndexTest::MediaKnownByWhatTheyHold() {
     for (const library::MediumEntry& m : media) replaced += m.replacedBy != 0 ? 1 : 0;
     QCOMPARE(replaced, 1);
   }
+}
+
+// An index shared before the lists by term: its passages' terms in a tsvector and their repeats
+// as "term:count", as the program of that version wrote them. The upgrade must carry the repeats
+// over (they decide which of the two passages of "tide" ranks first), and the index must take new
+// media after it.
+void SharedIndexTest::SchemaFiveIsUpgradedInPlace() {
+  if (!noServer_.isEmpty()) QSKIP(qPrintable(noServer_));
+  const QString location = FreshIndex("postgres", "five");
+  const QString db = location.section('/', 3).section('?', 0, 0);
+  QString error;
+  server_.Scalar(db, R"(
+    CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT);
+    INSERT INTO meta VALUES ('schema', '5');
+    CREATE TABLE media(id BIGSERIAL PRIMARY KEY, identity TEXT NOT NULL UNIQUE, problems TEXT,
+      replaced_by BIGINT, made_ms BIGINT NOT NULL, pieces BIGINT NOT NULL DEFAULT 0,
+      words BIGINT NOT NULL DEFAULT 0);
+    CREATE TABLE places(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL, host TEXT NOT NULL,
+      path TEXT NOT NULL, files TEXT, present INTEGER NOT NULL, seen_ms BIGINT NOT NULL,
+      UNIQUE(host, path));
+    CREATE INDEX places_medium ON places(medium);
+    CREATE TABLE presentations(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL,
+      position INTEGER NOT NULL, title TEXT, folder TEXT, length_ms BIGINT NOT NULL,
+      slides INTEGER NOT NULL, sections INTEGER NOT NULL, languages TEXT,
+      players INTEGER NOT NULL, UNIQUE(medium, position));
+    CREATE TABLE vocabulary(word TEXT COLLATE "C" NOT NULL, term TEXT NOT NULL,
+      length INTEGER NOT NULL, PRIMARY KEY(word, term));
+    CREATE INDEX vocabulary_length ON vocabulary(length);
+    CREATE TABLE terms(term TEXT COLLATE "C" PRIMARY KEY, pieces BIGINT NOT NULL);
+    CREATE TABLE stemmers(name TEXT PRIMARY KEY);
+    CREATE TABLE passages(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL,
+      presentation BIGINT NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms BIGINT NOT NULL,
+      piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT, repeats TEXT,
+      terms TSVECTOR NOT NULL);
+    CREATE INDEX passages_presentation ON passages(presentation);
+    CREATE INDEX passages_terms ON passages USING gin(terms);
+    INSERT INTO media(identity, made_ms, pieces, words) VALUES ('five-disc', 1, 3, 14);
+    INSERT INTO places(medium, host, path, present, seen_ms)
+      VALUES (1, 'elsewhere', '/media/old', 1, 1);
+    INSERT INTO presentations(medium, position, title, folder, length_ms, slides, sections,
+      languages, players) VALUES (1, 1, 'Harbour days', 'p1', 60000, 1, 2, 'ENGLISH', 1);
+    INSERT INTO stemmers VALUES ('english');
+    INSERT INTO passages(medium, presentation, place, language, at_ms, piece, words, text,
+      repeats, terms) VALUES
+      (1, 1, 0, NULL, 0, 0, 2, 'Harbour days', NULL, $$'harbour' 'day'$$),
+      (1, 1, 2, 'ENGLISH', 4000, 0, 9, 'The tide turns, the tide rises, the tide falls',
+       'the:3 tide:3', $$'the' 'tide' 'turn' 'rise' 'fall'$$),
+      (1, 1, 2, 'ENGLISH', 8000, 0, 3, 'A tide chart', NULL, $$'a' 'tide' 'chart'$$);
+    INSERT INTO terms VALUES ('harbour', 1), ('day', 1), ('the', 1), ('tide', 2), ('turn', 1),
+      ('rise', 1), ('fall', 1), ('a', 1), ('chart', 1);
+    INSERT INTO vocabulary VALUES ('harbour', 'harbour', 7), ('days', 'day', 4),
+      ('the', 'the', 3), ('tide', 'tide', 4), ('turns', 'turn', 5), ('rises', 'rise', 5),
+      ('falls', 'fall', 5), ('a', 'a', 1), ('chart', 'chart', 5);
+  )", &error);
+  QVERIFY2(error.isEmpty(), qPrintable(error));
+
+  struct Expected {
+    const char* query;
+    int hits;
+    qint64 bestAtMs;
+  };
+  // Three repeats of "tide" in nine words outrank one in three; with each counted once it would
+  // be the other way round.
+  const Expected table[] = {{"tide", 2, 4000}, {"chart", 1, 8000}, {"harbour", 1, 0},
+                            {"tides", 2, 4000}};
+  {
+    library::LibraryIndex index(location);
+    QVERIFY2(index.Open(), qPrintable(index.Error()));
+    for (const Expected& e : table) {
+      const library::SearchResult r = index.Search(e.query);
+      QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+      QVERIFY2(int(r.hits.size()) == e.hits, e.query);
+      QVERIFY2(r.hits.front().atMs == e.bestAtMs, e.query);
+      QCOMPARE(r.hits.front().mediumPresent, false);
+    }
+  }
+  QCOMPARE(server_.Scalar(db, "SELECT value FROM meta WHERE key = 'schema'"),
+           QString::number(library::kSchemaVersion));
+  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM information_schema.columns WHERE table_name "
+                              "= 'passages' AND column_name IN ('terms', 'repeats')"),
+           QString("0"));
+  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM postings"), QString("9"));
+  // New media go in beside the old one, and both are found.
+  QCOMPARE(Ambrel({"--library", shelf_, "--index", location}).code, 0);
+  library::LibraryIndex index(location);
+  QVERIFY(index.Open());
+  QCOMPARE(int(index.Search("premiere").hits.size()), 1);
+  QCOMPARE(int(index.Search("chart").hits.size()), 1);
 }
 
 QTEST_GUILESS_MAIN(SharedIndexTest)
