@@ -624,11 +624,14 @@ bool PostgresIndex::UpgradeTo6(DbError* error) {
     return false;
   for (const DbRow& m : media) {
     const qint64 medium = m.value(0).toLongLong();
+    // Through its presentations: the passages have no index by medium, and a scan of them all
+    // for each medium would take hours at ten thousand talks.
     std::vector<DbRow> passages;
     if (!Query(QStringLiteral("SELECT id, words, place, repeats, array_to_string("
-                              "tsvector_to_array(terms), ' ') FROM passages WHERE medium = ? "
+                              "tsvector_to_array(terms), ' ') FROM passages WHERE presentation IN "
+                              "(SELECT id FROM presentations WHERE medium = ?) AND medium = ? "
                               "ORDER BY id"),
-               {medium}, &passages, error))
+               {medium, medium}, &passages, error))
       return false;
     PostingsBuilder lists(medium);
     for (const DbRow& p : passages) {
