@@ -168,6 +168,10 @@ class IndexDatabase {
   // medium, then term.
   virtual bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
                             std::vector<PostingRow>* out, DbError* error) = 0;
+  // "column is one of ids" with one "?" for IdsValue(ids): one statement for any list of ids,
+  // prepared once, rather than one made and planned for each list.
+  virtual QString InIds(const QString& column) const = 0;
+  virtual QString IdsValue(const QList<qint64>& ids) const = 0;
   // Adds words with the terms they were indexed under ("word<TAB>term"), those known kept.
   virtual bool InsertVocabulary(const QStringList& pairs, DbError* error) = 0;
   // Adds to each term's count of pieces that hold it (inside a transaction, as its last step:

@@ -154,6 +154,14 @@ class PostgresIndex : public IndexDatabase {
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
   bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
   bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) override;
+  QString InIds(const QString& column) const override {
+    return column + QStringLiteral(" = ANY(CAST(? AS bigint[]))");
+  }
+  QString IdsValue(const QList<qint64>& ids) const override {
+    QStringList parts;
+    for (const qint64 id : ids) parts << QString::number(id);
+    return u'{' + parts.join(u',') + u'}';
+  }
   bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
@@ -417,14 +425,12 @@ bool PostgresIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError*
 bool PostgresIndex::ReadPostings(const QStringList& terms, const QList<qint64>& media,
                                  std::vector<PostingRow>* out, DbError* error) {
   if (terms.isEmpty()) return true;
-  QStringList ids;
-  for (const qint64 id : media) ids << QString::number(id);
   QVariantList params{ArrayLiteral(terms)};
   QString sql = QStringLiteral(
       "SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[]))");
   if (!media.isEmpty()) {
-    sql += QStringLiteral(" AND medium = ANY(CAST(? AS bigint[]))");
-    params << u'{' + ids.join(u',') + u'}';
+    sql += QStringLiteral(" AND ") + InIds(QStringLiteral("medium"));
+    params << IdsValue(media);
   }
   sql += QStringLiteral(" ORDER BY medium, term");
   // In binary: the lists as the bytes they are, not twice as many hex digits.

@@ -38,12 +38,6 @@ QString Placeholders(qsizetype n) {
   return marks.join(QStringLiteral(", "));
 }
 
-QString IdList(const QList<qint64>& ids) {
-  QStringList parts;
-  for (qint64 id : ids) parts << QString::number(id);
-  return parts.join(u',');
-}
-
 // The media of the index with their places, and which of them a listing or a search takes.
 struct MediumRow {
   MediumEntry entry;
@@ -540,10 +534,9 @@ SearchResult SearchIndex(IndexDatabase& db, const QString& host, const QString& 
   if (!ids.isEmpty() &&
       !db.Query(QStringLiteral("SELECT p.id, p.medium, p.presentation, p.place, p.language, "
                                "p.at_ms, p.text, pr.title, pr.folder, pr.players FROM passages p "
-                               "JOIN presentations pr ON pr.id = p.presentation WHERE p.id IN "
-                               "(%1)")
-                    .arg(IdList(ids)),
-                {}, &found, &error))
+                               "JOIN presentations pr ON pr.id = p.presentation WHERE %1")
+                    .arg(db.InIds(QStringLiteral("p.id"))),
+                {db.IdsValue(ids)}, &found, &error))
     return fail();
   db.Exec(QStringLiteral("COMMIT"));
   QHash<qint64, const DbRow*> byId;

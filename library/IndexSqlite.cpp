@@ -82,6 +82,14 @@ class SqliteIndex : public IndexDatabase {
   bool InsertVocabulary(const QStringList& pairs, DbError* error) override;
   bool AddTermPieces(const QHash<QString, qint64>& pieces, DbError* error) override;
   bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) override;
+  QString InIds(const QString& column) const override {
+    return column + QStringLiteral(" IN (SELECT value FROM json_each(?))");
+  }
+  QString IdsValue(const QList<qint64>& ids) const override {
+    QStringList parts;
+    for (const qint64 id : ids) parts << QString::number(id);
+    return u'[' + parts.join(u',') + u']';
+  }
   bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
@@ -266,15 +274,14 @@ bool SqliteIndex::ReadPostings(const QStringList& terms, const QList<qint64>& me
   for (qsizetype i = 0; i < terms.size(); ++i) marks << QStringLiteral("?");
   QString sql = QStringLiteral("SELECT term, medium, list FROM postings WHERE term IN (%1)")
                     .arg(marks.join(u','));
+  QVariantList params(terms.cbegin(), terms.cend());
   if (!media.isEmpty()) {
-    // The ids are the index's own numbers, no text of the user's.
-    QStringList ids;
-    for (const qint64 id : media) ids << QString::number(id);
-    sql += QStringLiteral(" AND medium IN (%1)").arg(ids.join(u','));
+    sql += QStringLiteral(" AND ") + InIds(QStringLiteral("medium"));
+    params << IdsValue(media);
   }
   sql += QStringLiteral(" ORDER BY medium, term");
   std::vector<DbRow> rows;
-  if (!Query(sql, QVariantList(terms.cbegin(), terms.cend()), &rows, error)) return false;
+  if (!Query(sql, params, &rows, error)) return false;
   out->reserve(out->size() + rows.size());
   for (DbRow& r : rows)
     out->push_back(PostingRow{r.value(0).toString(), r.value(1).toLongLong(), r.value(2).toByteArray()});
