@@ -292,8 +292,8 @@ PGresult* PostgresIndex::Run(const QString& sql, const QVariantList& params, boo
   std::vector<const char*> values;
   for (const QVariant& v : params) texts.push_back(TextOf(v));
   for (const auto& t : texts) values.push_back(t ? t->constData() : nullptr);
-  PGresult* r = PQexecPrepared(conn_, name->constData(), int(values.size()), values.data(),
-                               nullptr, nullptr, binary ? 1 : 0);
+  PGresult* r = PQexecPrepared(conn_, name->constData(), int(values.size()), values.data(), nullptr,
+                               nullptr, binary ? 1 : 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     if (error) *error = ErrorOf(r);
@@ -426,8 +426,8 @@ bool PostgresIndex::ReadPostings(const QStringList& terms, const QList<qint64>& 
                                  std::vector<PostingRow>* out, DbError* error) {
   if (terms.isEmpty()) return true;
   QVariantList params{ArrayLiteral(terms)};
-  QString sql = QStringLiteral(
-      "SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[]))");
+  QString sql =
+      QStringLiteral("SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[]))");
   if (!media.isEmpty()) {
     sql += QStringLiteral(" AND ") + InIds(QStringLiteral("medium"));
     params << IdsValue(media);

@@ -250,10 +250,10 @@ bool SqliteIndex::InsertPassages(std::vector<PassageRow>& rows, DbError* error) 
       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
   for (PassageRow& r : rows) {
     r.id = next++;
-    if (!Exec(text,
-              {r.id, r.medium, r.presentation, r.place, r.language, r.atMs, r.piece, r.words,
-               r.text},
-              error))
+    if (!Exec(
+            text,
+            {r.id, r.medium, r.presentation, r.place, r.language, r.atMs, r.piece, r.words, r.text},
+            error))
       return false;
   }
   return true;
@@ -284,7 +284,8 @@ bool SqliteIndex::ReadPostings(const QStringList& terms, const QList<qint64>& me
   if (!Query(sql, params, &rows, error)) return false;
   out->reserve(out->size() + rows.size());
   for (DbRow& r : rows)
-    out->push_back(PostingRow{r.value(0).toString(), r.value(1).toLongLong(), r.value(2).toByteArray()});
+    out->push_back(
+        PostingRow{r.value(0).toString(), r.value(1).toLongLong(), r.value(2).toByteArray()});
   return true;
 }
 
@@ -505,8 +506,8 @@ bool SqliteIndex::Rebuild(const QString& why) {
     Disconnect();
     if (!ConnectMemory()) return false;
     DbError e;
-    for (const char* table : {"postings", "passages", "vocabulary", "terms", "stemmers",
-                              "media", "places", "presentations"})
+    for (const char* table : {"postings", "passages", "vocabulary", "terms", "stemmers", "media",
+                              "places", "presentations"})
       Exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
     Exec(QStringLiteral("PRAGMA user_version = 0"));
     notice_ = notice;

@@ -53,12 +53,11 @@ bool DecodePostings(const QByteArray& list, std::vector<Posting>* out) {
     quint64 step = 0;
     quint64 shape = 0;
     quint64 times = 0;
-    if (!ReadVarint(p, end, &step) || !ReadVarint(p, end, &shape) ||
-        !ReadVarint(p, end, &times))
+    if (!ReadVarint(p, end, &step) || !ReadVarint(p, end, &shape) || !ReadVarint(p, end, &times))
       return false;
     at += qint64(step);
-    out->push_back(
-        Posting{at, int(shape / kPlaces), int(shape % kPlaces), int(std::min<quint64>(times, 1u << 20))});
+    out->push_back(Posting{at, int(shape / kPlaces), int(shape % kPlaces),
+                           int(std::min<quint64>(times, 1u << 20))});
   }
   return true;
 }

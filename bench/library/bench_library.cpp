@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bench_library: %s\n", qPrintable(db->OpenError().text));
       return 2;
     }
-    for (const char* t : {"passages", "presentations", "places", "media", "vocabulary", "terms",
-                          "stemmers", "meta"})
+    for (const char* t : {"postings", "passages", "presentations", "places", "media", "vocabulary",
+                          "terms", "stemmers", "meta"})
       db->Exec(QStringLiteral("DROP TABLE IF EXISTS %1 CASCADE").arg(QLatin1String(t)));
   } else {
     for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(location.path + suffix);

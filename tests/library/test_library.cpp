@@ -17,9 +17,9 @@
 #endif
 
 #include "library/LibraryIndex.h"
-#include "library/Postings.h"
 #include "library/MediaDiscovery.h"
 #include "library/MediumReading.h"
+#include "library/Postings.h"
 #include "medium/CommandLineOptions.h"
 #include "medium/Paths.h"
 #include "tests/support/FileTree.h"
@@ -473,8 +473,10 @@ void LibraryTest::StampsAsTheyWereKept() {
 // not be read past its end.
 void LibraryTest::PostingListsReadBackAsWritten() {
   const std::vector<library::Posting> written = {
-      {1, 24, 0, 1},           {2, 0, 4, 1},
-      {300, 127, 2, 128},      {301, 128, 3, 1 << 14},
+      {1, 24, 0, 1},
+      {2, 0, 4, 1},
+      {300, 127, 2, 128},
+      {301, 128, 3, 1 << 14},
       {(qint64(1) << 40) + 5, 2000, 1, 1},
   };
   QByteArray list;

@@ -698,7 +698,8 @@ void SharedIndexTest::SchemaFiveIsUpgradedInPlace() {
     INSERT INTO vocabulary VALUES ('harbour', 'harbour', 7), ('days', 'day', 4),
       ('the', 'the', 3), ('tide', 'tide', 4), ('turns', 'turn', 5), ('rises', 'rise', 5),
       ('falls', 'fall', 5), ('a', 'a', 1), ('chart', 'chart', 5);
-  )", &error);
+  )",
+                 &error);
   QVERIFY2(error.isEmpty(), qPrintable(error));
 
   struct Expected {
@@ -708,8 +709,8 @@ void SharedIndexTest::SchemaFiveIsUpgradedInPlace() {
   };
   // Three repeats of "tide" in nine words outrank one in three; with each counted once it would
   // be the other way round.
-  const Expected table[] = {{"tide", 2, 4000}, {"chart", 1, 8000}, {"harbour", 1, 0},
-                            {"tides", 2, 4000}};
+  const Expected table[] = {
+      {"tide", 2, 4000}, {"chart", 1, 8000}, {"harbour", 1, 0}, {"tides", 2, 4000}};
   {
     library::LibraryIndex index(location);
     QVERIFY2(index.Open(), qPrintable(index.Error()));
@@ -723,8 +724,9 @@ void SharedIndexTest::SchemaFiveIsUpgradedInPlace() {
   }
   QCOMPARE(server_.Scalar(db, "SELECT value FROM meta WHERE key = 'schema'"),
            QString::number(library::kSchemaVersion));
-  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM information_schema.columns WHERE table_name "
-                              "= 'passages' AND column_name IN ('terms', 'repeats')"),
+  QCOMPARE(server_.Scalar(db,
+                          "SELECT count(*) FROM information_schema.columns WHERE table_name "
+                          "= 'passages' AND column_name IN ('terms', 'repeats')"),
            QString("0"));
   QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM postings"), QString("9"));
   // New media go in beside the old one, and both are found.
