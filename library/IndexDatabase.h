@@ -164,9 +164,9 @@ class IndexDatabase {
   virtual bool InsertPassages(std::vector<PassageRow>& rows, DbError* error) = 0;
   // Writes the lists of a medium's passages by term (inside the same transaction).
   virtual bool InsertPostings(const std::vector<PostingRow>& rows, DbError* error) = 0;
-  // The lists of these terms of these media (of every medium when media is empty), ordered by
-  // medium, then term.
-  virtual bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+  // The lists of these terms of the media first to last (their ids), ordered by medium, then
+  // term: a range of the key, read in one sweep for each term.
+  virtual bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                             std::vector<PostingRow>* out, DbError* error) = 0;
   // "column is one of ids" with one "?" for IdsValue(ids): one statement for any list of ids,
   // prepared once, rather than one made and planned for each list.

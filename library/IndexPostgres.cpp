@@ -162,7 +162,7 @@ class PostgresIndex : public IndexDatabase {
     for (const qint64 id : ids) parts << QString::number(id);
     return u'{' + parts.join(u',') + u'}';
   }
-  bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+  bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
   bool LockIdentity(const QString& identity, DbError* error) override;
@@ -422,17 +422,13 @@ bool PostgresIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError*
   return Copy("COPY postings(term, medium, list) FROM STDIN", buffer, error);
 }
 
-bool PostgresIndex::ReadPostings(const QStringList& terms, const QList<qint64>& media,
+bool PostgresIndex::ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                                  std::vector<PostingRow>* out, DbError* error) {
   if (terms.isEmpty()) return true;
-  QVariantList params{ArrayLiteral(terms)};
-  QString sql =
-      QStringLiteral("SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[]))");
-  if (!media.isEmpty()) {
-    sql += QStringLiteral(" AND ") + InIds(QStringLiteral("medium"));
-    params << IdsValue(media);
-  }
-  sql += QStringLiteral(" ORDER BY medium, term");
+  const QString sql = QStringLiteral(
+      "SELECT term, medium, list FROM postings WHERE term = ANY(CAST(? AS text[])) AND medium "
+      "BETWEEN ? AND ? ORDER BY medium, term");
+  const QVariantList params{ArrayLiteral(terms), first, last};
   // In binary: the lists as the bytes they are, not twice as many hex digits.
   PGresult* r = Run(sql, params, true, error);
   if (!r) return false;

@@ -244,40 +244,57 @@ class Matches {
   bool AddMedium(const PostingRow* rows, size_t count) {
     const size_t groups = groups_.size();
     for (std::vector<Posting>& g : groups_) g.clear();
+    lists_.assign(groups, 0);
     for (size_t r = 0; r < count; ++r) {
       const auto at = termGroups_.constFind(rows[r].term);
       if (at == termGroups_.cend()) continue;
-      decoded_.clear();
-      if (!DecodePostings(rows[r].list, &decoded_)) return false;
-      for (const int g : *at)
-        groups_[size_t(g)].insert(groups_[size_t(g)].end(), decoded_.begin(), decoded_.end());
+      // Straight into the first word's list; a term two words stand for is copied to the other.
+      std::vector<Posting>& first = groups_[size_t(at->front())];
+      const size_t from = first.size();
+      if (!DecodePostings(rows[r].list, &first)) return false;
+      for (size_t k = 0; k < at->size(); ++k) {
+        const size_t g = size_t((*at)[k]);
+        std::vector<Posting>& list = groups_[g];
+        const size_t before = k == 0 ? from : list.size();
+        if (k > 0) list.insert(list.end(), first.begin() + qsizetype(from), first.end());
+        // Each list is in the order of its passages: merged with those before it, in linear time.
+        if (before > 0) {
+          std::inplace_merge(
+              list.begin(), list.begin() + qsizetype(before), list.end(),
+              [](const Posting& a, const Posting& b) { return a.passage < b.passage; });
+        }
+        ++lists_[g];
+      }
     }
-    // Each word's passages once, with the times of all its terms together.
+    // Each word's passages once, with the times of all its terms together (a list of one term
+    // holds each passage once already).
     for (size_t g = 0; g < groups; ++g) {
       std::vector<Posting>& list = groups_[g];
-      const auto byPassage = [](const Posting& a, const Posting& b) {
-        return a.passage < b.passage;
-      };
-      if (!std::is_sorted(list.begin(), list.end(), byPassage))
-        std::stable_sort(list.begin(), list.end(), byPassage);
-      size_t out = 0;
-      for (size_t i = 0; i < list.size(); ++i) {
-        if (out > 0 && list[out - 1].passage == list[i].passage) {
-          list[out - 1].times += list[i].times;
-        } else {
-          list[out++] = list[i];
+      if (lists_[g] >= 2) {
+        size_t out = 0;
+        for (size_t i = 0; i < list.size(); ++i) {
+          if (out > 0 && list[out - 1].passage == list[i].passage) {
+            list[out - 1].times += list[i].times;
+          } else {
+            list[out++] = list[i];
+          }
         }
+        list.resize(out);
       }
-      list.resize(out);
-      held_[g] += qint64(out);
+      held_[g] += qint64(list.size());
     }
-    // The passages in every word's list, walking them side by side.
+    // The passages in every word's list: the shortest list leads, the others are walked beside
+    // it.
+    size_t lead = 0;
+    for (size_t g = 1; g < groups; ++g) {
+      if (groups_[g].size() < groups_[lead].size()) lead = g;
+    }
     std::vector<size_t> at(groups, 0);
-    const std::vector<Posting>& lead = groups_[0];
-    for (const Posting& p : lead) {
+    for (const Posting& p : groups_[lead]) {
       if (Full()) break;
       bool all = true;
-      for (size_t g = 1; g < groups && all; ++g) {
+      for (size_t g = 0; g < groups && all; ++g) {
+        if (g == lead) continue;
         const std::vector<Posting>& list = groups_[g];
         size_t& k = at[g];
         while (k < list.size() && list[k].passage < p.passage) ++k;
@@ -285,8 +302,8 @@ class Matches {
       }
       if (!all) continue;
       passages_.push_back(p);
-      times_.push_back(p.times);
-      for (size_t g = 1; g < groups; ++g) times_.push_back(groups_[g][at[g]].times);
+      for (size_t g = 0; g < groups; ++g)
+        times_.push_back(g == lead ? p.times : groups_[g][at[g]].times);
     }
     return true;
   }
@@ -295,9 +312,9 @@ class Matches {
   QStringList terms_;
   QHash<QString, std::vector<int>> termGroups_;
   std::vector<std::vector<Posting>> groups_;  // of the medium being added
-  std::vector<Posting> decoded_;
-  std::vector<Posting> passages_;  // found: their id, length and place
-  std::vector<int> times_;         // found x groups
+  std::vector<int> lists_;                    // of the medium being added, for each group
+  std::vector<Posting> passages_;             // found: their id, length and place
+  std::vector<int> times_;                    // found x groups
   std::vector<qint64> held_;
 };
 
@@ -315,14 +332,21 @@ bool FindMatches(IndexDatabase& db, const QList<qint64>& media,
     expected *= pieces > 0 ? std::min(1.0, held / pieces) : 1.0;
   }
   qsizetype batch = expected > 0 ? qsizetype(std::ceil(1.25 * (kRankAll + 1) / expected)) : 1;
+  const QSet<qint64> searched(media.cbegin(), media.cend());
   std::vector<PostingRow> rows;
   for (qsizetype from = 0; from < media.size() && !found->Full();) {
     batch = std::clamp<qsizetype>(batch, 1, media.size() - from);
     rows.clear();
-    if (!db.ReadPostings(found->Terms(), media.mid(from, batch), &rows, error)) return false;
+    // The media between are read too when only some are searched, and left out here.
+    if (!db.ReadPostings(found->Terms(), media[from], media[from + batch - 1], &rows, error))
+      return false;
     for (size_t i = 0; i < rows.size() && !found->Full();) {
       size_t j = i;
       while (j < rows.size() && rows[j].medium == rows[i].medium) ++j;
+      if (!searched.contains(rows[i].medium)) {
+        i = j;
+        continue;
+      }
       if (!found->AddMedium(rows.data() + i, j - i)) {
         *error = DbError{DbFailure::Damaged,
                          QStringLiteral("a list of the index's passages is damaged")};

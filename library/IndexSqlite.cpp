@@ -90,7 +90,7 @@ class SqliteIndex : public IndexDatabase {
     for (const qint64 id : ids) parts << QString::number(id);
     return u'[' + parts.join(u',') + u']';
   }
-  bool ReadPostings(const QStringList& terms, const QList<qint64>& media,
+  bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
 
@@ -267,25 +267,24 @@ bool SqliteIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError* e
   return true;
 }
 
-bool SqliteIndex::ReadPostings(const QStringList& terms, const QList<qint64>& media,
+bool SqliteIndex::ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                                std::vector<PostingRow>* out, DbError* error) {
   if (terms.isEmpty()) return true;
   QStringList marks;
   for (qsizetype i = 0; i < terms.size(); ++i) marks << QStringLiteral("?");
-  QString sql = QStringLiteral("SELECT term, medium, list FROM postings WHERE term IN (%1)")
-                    .arg(marks.join(u','));
   QVariantList params(terms.cbegin(), terms.cend());
-  if (!media.isEmpty()) {
-    sql += QStringLiteral(" AND ") + InIds(QStringLiteral("medium"));
-    params << IdsValue(media);
-  }
-  sql += QStringLiteral(" ORDER BY medium, term");
+  params << first << last;
   std::vector<DbRow> rows;
-  if (!Query(sql, params, &rows, error)) return false;
+  if (!Query(QStringLiteral("SELECT term, medium, list FROM postings WHERE term IN (%1) AND "
+                            "medium BETWEEN ? AND ? ORDER BY medium, term")
+                 .arg(marks.join(u',')),
+             params, &rows, error))
+    return false;
   out->reserve(out->size() + rows.size());
-  for (DbRow& r : rows)
+  for (DbRow& r : rows) {
     out->push_back(
         PostingRow{r.value(0).toString(), r.value(1).toLongLong(), r.value(2).toByteArray()});
+  }
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "library/Postings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace library {
@@ -25,7 +26,14 @@ void AppendVarint(std::vector<quint8>& out, quint64 n) {
   AppendTo(out, n);
 }
 
-bool ReadVarint(const quint8*& p, const quint8* end, quint64* n) {
+namespace {
+
+// Kept in this file, where the compiler inlines it into the decoding loop.
+inline bool NextVarint(const quint8*& p, const quint8* end, quint64* n) {
+  if (p < end && !(*p & 0x80)) {  // most numbers of a list fit in one byte
+    *n = *p++;
+    return true;
+  }
   quint64 value = 0;
   for (int shift = 0; p < end && shift < 64; shift += 7) {
     const quint8 b = *p++;
@@ -38,6 +46,12 @@ bool ReadVarint(const quint8*& p, const quint8* end, quint64* n) {
   return false;
 }
 
+}  // namespace
+
+bool ReadVarint(const quint8*& p, const quint8* end, quint64* n) {
+  return NextVarint(p, end, n);
+}
+
 void AppendPosting(QByteArray& list, qint64* last, const Posting& posting) {
   AppendVarint(list, quint64(posting.passage - *last));
   AppendVarint(list, quint64(posting.length) * kPlaces + quint64(posting.place));
@@ -48,12 +62,14 @@ void AppendPosting(QByteArray& list, qint64* last, const Posting& posting) {
 bool DecodePostings(const QByteArray& list, std::vector<Posting>* out) {
   const quint8* p = reinterpret_cast<const quint8*>(list.constData());
   const quint8* end = p + list.size();
+  // Three bytes a passage at the least.
+  out->reserve(out->size() + size_t(list.size() / 3));
   qint64 at = 0;
   while (p < end) {
     quint64 step = 0;
     quint64 shape = 0;
     quint64 times = 0;
-    if (!ReadVarint(p, end, &step) || !ReadVarint(p, end, &shape) || !ReadVarint(p, end, &times))
+    if (!NextVarint(p, end, &step) || !NextVarint(p, end, &shape) || !NextVarint(p, end, &times))
       return false;
     at += qint64(step);
     out->push_back(Posting{at, int(shape / kPlaces), int(shape % kPlaces),
