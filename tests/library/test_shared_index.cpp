@@ -138,6 +138,8 @@ class SharedIndexTest : public QObject {
   void initTestCase();
   void SearchTable_data();
   void SearchTable();
+  void SearchOfSomeMedia_data();
+  void SearchOfSomeMedia();
   void SearchChangesNothing();
   void StatementsKeptAreBounded();
   void FourProgramsAtOnce_data();
@@ -353,6 +355,52 @@ void SharedIndexTest::SearchTable() {
              qPrintable(library::PlaceText(best.place, best.language) + on));
     QVERIFY2(best.atMs == atMs, qPrintable(QString::number(best.atMs) + on));
     QVERIFY2(best.MarkedSnippet("[", "]") == marked, qPrintable(best.MarkedSnippet("[", "]") + on));
+  }
+}
+
+// A search of some media reads the lists of the media between them too: those must not be
+// found. Each pair of the three discs leaves the one in the middle out, whichever order the
+// index gave them.
+void SharedIndexTest::SearchOfSomeMedia_data() {
+  QTest::addColumn<QStringList>("discs");
+  QTest::addColumn<QString>("query");
+  QTest::addColumn<QStringList>("found");  // the media of the hits
+  QTest::addColumn<int>("hits");
+  // "speaker" stands in the details of Disc1 and Disc2, "harbour" in five sections of Disc3.
+  QTest::newRow("1 and 3") << QStringList{"Disc1", "Disc3"} << "speaker" << QStringList{"Disc1"}
+                           << 1;
+  QTest::newRow("1 and 2") << QStringList{"Disc1", "Disc2"} << "speaker"
+                           << QStringList{"Disc1", "Disc2"} << 2;
+  QTest::newRow("2 and 3") << QStringList{"Disc2", "Disc3"} << "speaker" << QStringList{"Disc2"}
+                           << 1;
+  QTest::newRow("1 alone") << QStringList{"Disc1"} << "speaker" << QStringList{"Disc1"} << 1;
+  QTest::newRow("another's word") << QStringList{"Disc1", "Disc2"} << "harbour" << QStringList{}
+                                  << 0;
+  QTest::newRow("its own word") << QStringList{"Disc3"} << "harbour" << QStringList{"Disc3"} << 5;
+}
+
+void SharedIndexTest::SearchOfSomeMedia() {
+  QFETCH(QStringList, discs);
+  QFETCH(QString, query);
+  QFETCH(QStringList, found);
+  QFETCH(int, hits);
+  QStringList roots;
+  for (const QString& d : discs) roots << shelf_ + "/" + d;
+  for (const QString& backend : Backends()) {
+    library::LibraryIndex index(tableIndex_.value(backend));
+    QVERIFY(index.Open());
+    const library::SearchResult result = index.Search(query, roots);
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    QStringList media;
+    for (const library::SearchHit& h : result.hits) media << h.mediumName;
+    media.removeDuplicates();
+    media.sort();
+    QVERIFY2(media == found, qPrintable(backend + ": " + media.join(' ')));
+    QCOMPARE(int(result.hits.size()), hits);
+    // One hit asked for: a passage of a medium left out takes no place among those counted.
+    const library::SearchResult one = index.Search(query, roots, 1);
+    QCOMPARE(one.hits.size(), size_t(found.isEmpty() ? 0 : 1));
+    QVERIFY2(one.more == (hits > 1), qPrintable(backend));
   }
 }
 
