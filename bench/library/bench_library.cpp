@@ -4,7 +4,7 @@
 // collection page in headless Chromium, from the file system and over HTTP (page_timing.py).
 //
 //   bench_library [--dir DIR] [--queries N] [--media N] [--presentations N] [--no-page]
-//                 [--index URL] [--writers N] [--searchers N] [--keep-index]
+//                 [--index URL] [--writers N] [--searchers N] [--keep-index] [--kind NAME]
 //
 // The collection is written once into DIR (default: bench-library in the current folder) and
 // kept for later runs; the index goes to DIR/index-<media>x<presentations>.sqlite, or to --index
@@ -14,7 +14,8 @@
 // again). With --writers N the first index
 // is made by N Ambrel processes at once, each given the whole shelf (they share the work
 // through the index's claims); with --searchers N the queries run on N threads at once, each
-// with its own connection.
+// with its own connection; --kind runs the queries of one kind only ("one word", "two words",
+// "accented word" or "prefix").
 
 #include <sys/resource.h>
 #include <time.h>
@@ -332,7 +333,10 @@ int main(int argc, char** argv) {
   const double talks = double(shape.media) * shape.presentations;
   bool met = (keep || firstS <= 600 * talks / 10000) && r.p50 <= 1000 && peak <= 200;
   const double goal = searchers > 1 ? 100 : 50;
+  const qsizetype kindAt = args.indexOf(QStringLiteral("--kind"));
+  const QString onlyKind = kindAt >= 0 ? args.value(kindAt + 1) : QString();
   for (const Kind& kind : kinds) {
+    if (!onlyKind.isEmpty() && onlyKind != QLatin1String(kind.name)) continue;
     std::vector<double> times, cpu;
     size_t hits = 0;
     std::vector<QString> made;
