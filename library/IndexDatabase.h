@@ -146,8 +146,8 @@ class IndexDatabase {
   const DbError& OpenError() const { return openError_; }
 
   // Runs sql with params bound in order to its "?"s; the rows (if asked for) as values. Each
-  // statement is prepared once and kept, up to kKeptStatements of them: a search writes its own
-  // lists of ids, and a window searches all day.
+  // statement is prepared once and kept, up to kKeptStatements of them: a search's statements
+  // differ with its number of words, and a window searches all day.
   virtual bool Query(const QString& sql, const QVariantList& params, std::vector<DbRow>* rows,
                      DbError* error) = 0;
   static constexpr size_t kKeptStatements = 128;
