@@ -118,7 +118,12 @@ void EndToEndTest::followsRecordingAndJumps() {
   engine.SeekMs(std::max(0.0, second - 1500));
   QTRY_VERIFY_WITH_TIMEOUT(position() >= second - 1600 && position() < second, 5000);
   QTRY_COMPARE_WITH_TIMEOUT(title(), slides.Slides.Item(2).SlideName, 6000);
-  QVERIFY(position() >= second);
+  // Not early: the window follows the sync clock, which runs on from the engine's last sample,
+  // so the position the engine last reported may trail the switch by a frame or two (on a busy
+  // machine it did, by less than this).
+  constexpr double kSampleLagMs = 100;
+  QVERIFY2(position() >= second - kSampleLagMs,
+           qPrintable(QStringLiteral("slide 2 at %1 ms, due at %2").arg(position()).arg(second)));
   QCOMPARE(Strip(w)->HighlightLeftTwips(), HighlightLeft(Strip(w)->ThumbnailWidthTwips(), 2));
 
   // A click on the third thumbnail shows slide 3 at once, without its marks, and the recording
