@@ -59,11 +59,11 @@ void AppendPosting(QByteArray& list, qint64* last, const Posting& posting) {
   *last = posting.passage;
 }
 
-bool DecodePostings(const QByteArray& list, std::vector<Posting>* out) {
-  const quint8* p = reinterpret_cast<const quint8*>(list.constData());
-  const quint8* end = p + list.size();
+bool DecodePostings(const quint8* list, qsizetype size, std::vector<Posting>* out) {
+  const quint8* p = list;
+  const quint8* end = p + size;
   // Three bytes a passage at the least.
-  out->reserve(out->size() + size_t(list.size() / 3));
+  out->reserve(out->size() + size_t(size / 3));
   qint64 at = 0;
   while (p < end) {
     quint64 step = 0;
@@ -76,6 +76,19 @@ bool DecodePostings(const QByteArray& list, std::vector<Posting>* out) {
                            int(std::min<quint64>(times, 1u << 20))});
   }
   return true;
+}
+
+void SumTimesByPassage(std::vector<Posting>* list) {
+  size_t out = 0;
+  for (size_t i = 0; i < list->size(); ++i) {
+    const Posting& p = (*list)[i];
+    if (out > 0 && (*list)[out - 1].passage == p.passage) {
+      (*list)[out - 1].times += p.times;
+    } else {
+      (*list)[out++] = p;
+    }
+  }
+  list->resize(out);
 }
 
 double Idf(double rows, double hits) {

@@ -31,7 +31,13 @@ struct Posting {
 void AppendPosting(QByteArray& list, qint64* last, const Posting& posting);
 // The passages of a list, appended to out; false when the list is damaged (what could be read
 // is kept).
-bool DecodePostings(const QByteArray& list, std::vector<Posting>* out);
+bool DecodePostings(const quint8* list, qsizetype size, std::vector<Posting>* out);
+inline bool DecodePostings(const QByteArray& list, std::vector<Posting>* out) {
+  return DecodePostings(reinterpret_cast<const quint8*>(list.constData()), list.size(), out);
+}
+// The lists of several terms merged in the order of their passages, where a passage stands
+// once for each term: each passage once, with the times of all of them together.
+void SumTimesByPassage(std::vector<Posting>* list);
 
 // BM25 as SQLite's FTS5 and most search engines take it: how soon a word's repeats stop counting
 // and how much a passage's length weighs; a word in a title says more about a talk than in a

@@ -434,26 +434,14 @@ struct SiteIndexWriter::Impl {
     double rank;
   };
 
-  // One passage decoded from a list: its shape and how often the words stand in it.
-  struct Entry {
-    int passage;
-    int times;
-    int lengthPlace;
-  };
+  // A passage of a list as its shape in the site's lists: length, place and times in one key.
+  static qint64 ShapeOf(const Posting& p) {
+    return (qint64(p.length * kPlaces + p.place) << 20) | p.times;
+  }
 
-  void Decode(int term, std::vector<Entry>& out) const {
+  void Decode(int term, std::vector<Posting>& out) const {
     const std::vector<quint8>& list = postings[size_t(term)];
-    const quint8* p = list.data();
-    const quint8* end = p + list.size();
-    int at = 0;
-    quint64 step = 0;
-    quint64 lengthPlace = 0;
-    quint64 times = 0;
-    while (ReadVarint(p, end, &step) && ReadVarint(p, end, &lengthPlace) &&
-           ReadVarint(p, end, &times)) {
-      at += int(step);
-      out.push_back({at, int(times), int(lengthPlace)});
-    }
+    DecodePostings(list.data(), qsizetype(list.size()), &out);
   }
 
   // The best hits of a node, as the program orders them.
@@ -467,24 +455,18 @@ struct SiteIndexWriter::Impl {
                        [&](int a, int b) { return placeOf[size_t(a)] < placeOf[size_t(b)]; });
       return hits;
     }
-    std::vector<Entry> entries;
+    std::vector<Posting> entries;
     for (int s = node.first; s <= node.last; ++s) Decode(sorted[size_t(s)], entries);
     std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return a.passage < b.passage; });
+              [](const Posting& a, const Posting& b) { return a.passage < b.passage; });
+    SumTimesByPassage(&entries);
     const double idf = Idf(double(stats.passages), double(prefix.count));
     const double average = stats.averageLength();
     std::vector<Hit> ranked;
-    for (size_t i = 0; i < entries.size();) {
-      size_t j = i;
-      int times = 0;
-      while (j < entries.size() && entries[j].passage == entries[i].passage)
-        times += entries[j++].times;
-      const int place = entries[i].lengthPlace % kPlaces;
-      const int length = entries[i].lengthPlace / kPlaces;
+    for (const Posting& e : entries) {
       double frequency = 0;
-      for (int k = 0; k < times; ++k) frequency += kPlaceWeight[place];
-      ranked.push_back({entries[i].passage, Rank(idf, frequency, double(length), average)});
-      i = j;
+      for (int k = 0; k < e.times; ++k) frequency += kPlaceWeight[e.place];
+      ranked.push_back({int(e.passage), Rank(idf, frequency, double(e.length), average)});
     }
     const auto better = [](const Hit& a, const Hit& b) {
       return a.rank < b.rank || (a.rank == b.rank && a.passage < b.passage);
@@ -621,14 +603,14 @@ struct SiteIndexWriter::Impl {
       firstInFile = next;
       return WriteFile(Path(relative + QStringLiteral(".js")), out, error);
     };
-    std::vector<Entry> entries;
+    std::vector<Posting> entries;
     for (size_t s = 0; s < sorted.size(); ++s) {
       const int term = sorted[s];
       entries.clear();
       Decode(term, entries);
       // The shapes of the word's passages, the commonest first, so that most take one digit.
       QHash<qint64, int> count;
-      for (const Entry& e : entries) ++count[(qint64(e.lengthPlace) << 20) | e.times];
+      for (const Posting& e : entries) ++count[ShapeOf(e)];
       std::vector<std::pair<int, qint64>> shapes;
       for (auto it = count.cbegin(); it != count.cend(); ++it)
         shapes.push_back({it.value(), it.key()});
@@ -649,11 +631,11 @@ struct SiteIndexWriter::Impl {
         AppendNumber(lists, shapes[k].second & 0xFFFFF);
       }
       lists += "],\"";
-      int last = 0;
+      qint64 last = 0;
       // Each passage as twice its step from the one before, plus one when a shape other than
       // the commonest follows: most passages of a word have the commonest and take no more.
-      for (const Entry& e : entries) {
-        const int shape = shapeIndex.value((qint64(e.lengthPlace) << 20) | e.times);
+      for (const Posting& e : entries) {
+        const int shape = shapeIndex.value(ShapeOf(e));
         AppendDigits(lists, quint64(e.passage - last) * 2 + (shape != 0 ? 1 : 0));
         last = e.passage;
         if (shape != 0) AppendDigits(lists, quint64(shape));
