@@ -82,6 +82,19 @@ QString PathFromStore(const QString& stored) {
       QByteArray::fromPercentEncoding(QStringView(stored).mid(kBytesMark.size()).toLatin1()));
 }
 
+QString Placeholders(qsizetype n) {
+  QStringList marks;
+  for (qsizetype i = 0; i < n; ++i) marks << QStringLiteral("?");
+  return marks.join(QStringLiteral(", "));
+}
+
+QString JoinedIds(const QList<qint64>& ids) {
+  QStringList parts;
+  parts.reserve(ids.size());
+  for (const qint64 id : ids) parts << QString::number(id);
+  return parts.join(u',');
+}
+
 void PostingsBuilder::Add(qint64 passage, int length, int place, const QString& term, int times) {
   List& list = lists_[term];
   AppendPosting(list.bytes, &list.last, Posting{passage, length, place, times});

@@ -195,6 +195,11 @@ class IndexDatabase {
   DbError openError_;
 };
 
+// "?, ?, ?": n placeholders for a list of values bound one by one.
+QString Placeholders(qsizetype n);
+// "1,2,3": ids as the inside of a list literal, which each backend wraps in its own brackets.
+QString JoinedIds(const QList<qint64>& ids);
+
 // The schema's statements common to both backends after their own kinds of column are put in.
 QStringList CommonSchema(bool postgres);
 

@@ -160,11 +160,7 @@ class PostgresIndex : public IndexDatabase {
   QString InIds(const QString& column) const override {
     return column + QStringLiteral(" = ANY(CAST(? AS bigint[]))");
   }
-  QString IdsValue(const QList<qint64>& ids) const override {
-    QStringList parts;
-    for (const qint64 id : ids) parts << QString::number(id);
-    return u'{' + parts.join(u',') + u'}';
-  }
+  QString IdsValue(const QList<qint64>& ids) const override { return u'{' + JoinedIds(ids) + u'}'; }
   bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;

@@ -32,12 +32,6 @@ constexpr int kLongestTypo = 40;
 // The highest code point: a prefix's words lie between it and it followed by this.
 const QString kAfterAll = QString::fromUcs4(U"\U0010FFFF", 1);
 
-QString Placeholders(qsizetype n) {
-  QStringList marks;
-  for (qsizetype i = 0; i < n; ++i) marks << QStringLiteral("?");
-  return marks.join(QStringLiteral(", "));
-}
-
 // The media of the index with their places, and which of them a listing or a search takes.
 struct MediumRow {
   MediumEntry entry;
@@ -270,17 +264,7 @@ class Matches {
     // holds each passage once already).
     for (size_t g = 0; g < groups; ++g) {
       std::vector<Posting>& list = groups_[g];
-      if (lists_[g] >= 2) {
-        size_t out = 0;
-        for (size_t i = 0; i < list.size(); ++i) {
-          if (out > 0 && list[out - 1].passage == list[i].passage) {
-            list[out - 1].times += list[i].times;
-          } else {
-            list[out++] = list[i];
-          }
-        }
-        list.resize(out);
-      }
+      if (lists_[g] >= 2) SumTimesByPassage(&list);
       held_[g] += qint64(list.size());
     }
     // The passages in every word's list: the shortest list leads, the others are walked beside

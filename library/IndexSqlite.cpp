@@ -85,11 +85,7 @@ class SqliteIndex : public IndexDatabase {
   QString InIds(const QString& column) const override {
     return column + QStringLiteral(" IN (SELECT value FROM json_each(?))");
   }
-  QString IdsValue(const QList<qint64>& ids) const override {
-    QStringList parts;
-    for (const qint64 id : ids) parts << QString::number(id);
-    return u'[' + parts.join(u',') + u']';
-  }
+  QString IdsValue(const QList<qint64>& ids) const override { return u'[' + JoinedIds(ids) + u']'; }
   bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                     std::vector<PostingRow>* out, DbError* error) override;
   std::unique_ptr<Claim> TryClaim(const QString& key) override;
@@ -270,14 +266,12 @@ bool SqliteIndex::InsertPostings(const std::vector<PostingRow>& rows, DbError* e
 bool SqliteIndex::ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                                std::vector<PostingRow>* out, DbError* error) {
   if (terms.isEmpty()) return true;
-  QStringList marks;
-  for (qsizetype i = 0; i < terms.size(); ++i) marks << QStringLiteral("?");
   QVariantList params(terms.cbegin(), terms.cend());
   params << first << last;
   std::vector<DbRow> rows;
   if (!Query(QStringLiteral("SELECT term, medium, list FROM postings WHERE term IN (%1) AND "
                             "medium BETWEEN ? AND ? ORDER BY medium, term")
-                 .arg(marks.join(u',')),
+                 .arg(Placeholders(terms.size())),
              params, &rows, error))
     return false;
   out->reserve(out->size() + rows.size());
