@@ -5,9 +5,9 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
+#include "library/ListMatches.h"
 #include "library/Postings.h"
 #include "library/TextTerms.h"
 
@@ -15,9 +15,6 @@ namespace library {
 
 namespace {
 
-// Ranking needs every passage found: a query that finds more than this many ranks the first
-// ones found (in the library's order) and says there are more.
-constexpr int kRankAll = 20000;
 // The last word typed stands for itself and for at most this many of the terms of the words it
 // begins, the most frequent (the word being typed is most likely a common one), so that three
 // letters cost a search no more than a word does ...
@@ -203,144 +200,6 @@ bool AddCompletions(IndexDatabase& db, const QString& folded, QHash<QString, qin
   });
   if (byCount.size() > size_t(kPrefixTerms)) byCount.resize(size_t(kPrefixTerms));
   for (const auto& [count, term] : byCount) terms->insert(term, count);
-  return true;
-}
-
-// The passages that hold a term of every word of a query, with what BM25 weighs in each: its
-// length and place, and how often each word's terms stand in it. Read from the lists by term
-// medium by medium in the library's order (media, then passages, by id), up to kRankAll + 1.
-class Matches {
- public:
-  // groups: for each word of the query, its terms.
-  explicit Matches(const std::vector<QStringList>& groups) : groups_(groups.size()) {
-    for (size_t g = 0; g < groups.size(); ++g) {
-      for (const QString& term : groups[g]) {
-        termGroups_[term].push_back(int(g));
-        if (!terms_.contains(term)) terms_ << term;
-      }
-    }
-    terms_.sort();
-    held_.assign(groups.size(), 0);
-  }
-
-  const QStringList& Terms() const { return terms_; }
-  size_t Found() const { return passages_.size(); }
-  bool Full() const { return passages_.size() > size_t(kRankAll); }
-  qint64 Passage(size_t i) const { return passages_[i].passage; }
-  int Length(size_t i) const { return passages_[i].length; }
-  int Place(size_t i) const { return passages_[i].place; }
-  int Times(size_t i, size_t group) const { return times_[i * groups_.size() + group]; }
-  // The passages of the media read that hold any term of the group.
-  qint64 Held(size_t group) const { return held_[group]; }
-
-  // The lists of one medium, all of its rows (of any of the query's terms); false when one of
-  // them is damaged.
-  bool AddMedium(const PostingRow* rows, size_t count) {
-    const size_t groups = groups_.size();
-    for (std::vector<Posting>& g : groups_) g.clear();
-    lists_.assign(groups, 0);
-    for (size_t r = 0; r < count; ++r) {
-      const auto at = termGroups_.constFind(rows[r].term);
-      if (at == termGroups_.cend()) continue;
-      // Straight into the first word's list; a term two words stand for is copied to the other.
-      std::vector<Posting>& first = groups_[size_t(at->front())];
-      const size_t from = first.size();
-      if (!DecodePostings(rows[r].list, &first)) return false;
-      for (size_t k = 0; k < at->size(); ++k) {
-        const size_t g = size_t((*at)[k]);
-        std::vector<Posting>& list = groups_[g];
-        const size_t before = k == 0 ? from : list.size();
-        if (k > 0) list.insert(list.end(), first.begin() + qsizetype(from), first.end());
-        // Each list is in the order of its passages: merged with those before it, in linear time.
-        if (before > 0) {
-          std::inplace_merge(
-              list.begin(), list.begin() + qsizetype(before), list.end(),
-              [](const Posting& a, const Posting& b) { return a.passage < b.passage; });
-        }
-        ++lists_[g];
-      }
-    }
-    // Each word's passages once, with the times of all its terms together (a list of one term
-    // holds each passage once already).
-    for (size_t g = 0; g < groups; ++g) {
-      std::vector<Posting>& list = groups_[g];
-      if (lists_[g] >= 2) SumTimesByPassage(&list);
-      held_[g] += qint64(list.size());
-    }
-    // The passages in every word's list: the shortest list leads, the others are walked beside
-    // it.
-    size_t lead = 0;
-    for (size_t g = 1; g < groups; ++g) {
-      if (groups_[g].size() < groups_[lead].size()) lead = g;
-    }
-    std::vector<size_t> at(groups, 0);
-    for (const Posting& p : groups_[lead]) {
-      if (Full()) break;
-      bool all = true;
-      for (size_t g = 0; g < groups && all; ++g) {
-        if (g == lead) continue;
-        const std::vector<Posting>& list = groups_[g];
-        size_t& k = at[g];
-        while (k < list.size() && list[k].passage < p.passage) ++k;
-        all = k < list.size() && list[k].passage == p.passage;
-      }
-      if (!all) continue;
-      passages_.push_back(p);
-      for (size_t g = 0; g < groups; ++g)
-        times_.push_back(g == lead ? p.times : groups_[g][at[g]].times);
-    }
-    return true;
-  }
-
- private:
-  QStringList terms_;
-  QHash<QString, std::vector<int>> termGroups_;
-  std::vector<std::vector<Posting>> groups_;  // of the medium being added
-  std::vector<int> lists_;                    // of the medium being added, for each group
-  std::vector<Posting> passages_;             // found: their id, length and place
-  std::vector<int> times_;                    // found x groups
-  std::vector<qint64> held_;
-};
-
-// Finds the passages of the media (ascending ids) that hold a term of every group, up to
-// kRankAll + 1. The media are read a batch at a time, as many as should give that many (the
-// terms' counts tell how common they are), and twice as many each time after, so that a common
-// word reads the lists of one medium or two and a rare one those of every medium at once.
-bool FindMatches(IndexDatabase& db, const QList<qint64>& media,
-                 const std::vector<QHash<QString, qint64>>& groups, double pieces, Matches* found,
-                 DbError* error) {
-  double expected = media.isEmpty() ? 0 : pieces / double(media.size());
-  for (const QHash<QString, qint64>& g : groups) {
-    double held = 0;
-    for (auto it = g.cbegin(); it != g.cend(); ++it) held += double(it.value());
-    expected *= pieces > 0 ? std::min(1.0, held / pieces) : 1.0;
-  }
-  qsizetype batch = expected > 0 ? qsizetype(std::ceil(1.25 * (kRankAll + 1) / expected)) : 1;
-  const QSet<qint64> searched(media.cbegin(), media.cend());
-  std::vector<PostingRow> rows;
-  for (qsizetype from = 0; from < media.size() && !found->Full();) {
-    batch = std::clamp<qsizetype>(batch, 1, media.size() - from);
-    rows.clear();
-    // The media between are read too when only some are searched, and left out here.
-    if (!db.ReadPostings(found->Terms(), media[from], media[from + batch - 1], &rows, error))
-      return false;
-    for (size_t i = 0; i < rows.size() && !found->Full();) {
-      size_t j = i;
-      while (j < rows.size() && rows[j].medium == rows[i].medium) ++j;
-      if (!searched.contains(rows[i].medium)) {
-        i = j;
-        continue;
-      }
-      if (!found->AddMedium(rows.data() + i, j - i)) {
-        *error = DbError{DbFailure::Damaged,
-                         QStringLiteral("a list of the index's passages is damaged")};
-        return false;
-      }
-      i = j;
-    }
-    from += batch;
-    batch *= 2;
-  }
   return true;
 }
 
