@@ -76,13 +76,15 @@ double ThreadCpuMs() {
 }
 
 struct Stats {
-  double p50, p95, max;
+  double p50, p95, max, mean;
 };
 
 Stats Summarise(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   auto at = [&](double q) { return v[std::min(v.size() - 1, size_t(q * (v.size() - 1) + 0.5))]; };
-  return {at(0.5), at(0.95), v.back()};
+  double sum = 0;
+  for (const double x : v) sum += x;
+  return {at(0.5), at(0.95), v.back(), sum / double(v.size())};
 }
 
 // The hits the page drew for each query against the program's search with the same limit: the
@@ -163,8 +165,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bench_library: %s\n", qPrintable(db->OpenError().text));
       return 2;
     }
-    for (const char* t : {"postings", "passages", "presentations", "places", "media", "vocabulary",
-                          "terms", "stemmers", "meta"})
+    for (const char* t : {"postings", "postings_blocks", "passages", "presentations", "places",
+                          "media", "vocabulary", "terms", "stemmers", "meta"})
       db->Exec(QStringLiteral("DROP TABLE IF EXISTS %1 CASCADE").arg(QLatin1String(t)));
   } else {
     for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(location.path + suffix);
@@ -335,9 +337,12 @@ int main(int argc, char** argv) {
   const double goal = searchers > 1 ? 100 : 50;
   const qsizetype kindAt = args.indexOf(QStringLiteral("--kind"));
   const QString onlyKind = kindAt >= 0 ? args.value(kindAt + 1) : QString();
+  const qsizetype slowestAt = args.indexOf(QStringLiteral("--slowest"));
+  const int slowest = slowestAt >= 0 ? args.value(slowestAt + 1).toInt() : 0;
   for (const Kind& kind : kinds) {
     if (!onlyKind.isEmpty() && onlyKind != QLatin1String(kind.name)) continue;
     std::vector<double> times, cpu;
+    std::vector<std::pair<double, QString>> slow;
     size_t hits = 0;
     std::vector<QString> made;
     for (int i = 0; i < queries; ++i) made.push_back(kind.make());
@@ -354,6 +359,7 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> held(lock);
         cpu.push_back(spent);
         times.push_back(wall);
+        slow.emplace_back(wall, made[size_t(i)]);
         hits += result.hits.size();
       }
     };
@@ -366,9 +372,13 @@ int main(int argc, char** argv) {
     const Stats sc = Summarise(cpu);
     met = met && s.p95 <= goal;
     std::printf(
-        "query %-14s p50 %6.2f ms  p95 %6.2f ms  max %6.2f ms  CPU p95 %6.2f ms  (%d queries, "
-        "%.1f hits each; goal p95 %.0f ms)\n",
-        kind.name, s.p50, s.p95, s.max, sc.p95, queries, double(hits) / queries, goal);
+        "query %-14s p50 %6.2f ms  p95 %6.2f ms  max %6.2f ms  CPU p95 %6.2f mean %5.2f ms  (%d "
+        "queries, %.1f hits each; goal p95 %.0f ms)\n",
+        kind.name, s.p50, s.p95, s.max, sc.p95, sc.mean, queries, double(hits) / queries, goal);
+    std::sort(slow.begin(), slow.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (int k = 0; k < slowest && k < int(slow.size()); ++k)
+      std::printf("  %7.2f ms  %s\n", slow[size_t(k)].first, qPrintable(slow[size_t(k)].second));
   }
 
   {
