@@ -31,7 +31,9 @@ namespace library {
 //    pieces and words of each medium.
 // 6: each medium's passages listed by term (Postings.h), read and ranked by the program alike
 //    on both backends, in place of SQLite's full-text index and PostgreSQL's tsvector.
-inline constexpr int kSchemaVersion = 6;
+// 7: on a server, a term's lists of a block of media merged into one row after an update (an
+//    SQLite file is unchanged, and only renumbered).
+inline constexpr int kSchemaVersion = 7;
 
 // How a presentation's players are kept in one column.
 enum PlayerBits { kTaviscoBit = 1, kNorvantaBit = 2 };
@@ -168,6 +170,12 @@ class IndexDatabase {
   // term: a range of the key, read in one sweep for each term.
   virtual bool ReadPostings(const QStringList& terms, qint64 first, qint64 last,
                             std::vector<PostingRow>* out, DbError* error) = 0;
+  // How many media (by id, from a multiple of it) share a row of a term's lists once merged:
+  // a search reads whole blocks at a time.
+  virtual int MediaPerBlock() const { return 1; }
+  // Merges the lists written since the last call into their blocks (outside a transaction,
+  // after the media are written); the lists read the same before and after.
+  virtual bool MergeWritten(DbError* error) { return (void)error, true; }
   // "column is one of ids" with one "?" for IdsValue(ids): one statement for any list of ids,
   // prepared once, rather than one made and planned for each list.
   virtual QString InIds(const QString& column) const = 0;

@@ -30,6 +30,9 @@ constexpr int kBusyTimeoutMs = 120000;
 // SQLite's page cache per connection, in KiB (negative: a size rather than a page count).
 constexpr int kCacheKiB = 32768;
 constexpr qint64 kMapBytes = qint64(2) << 30;
+// The schema before the current one whose file is the current one's: only a server's tables
+// changed since.
+constexpr int kSameAsCurrent = 6;
 // SQLite's primary result codes the index acts on.
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteLocked = 6;
@@ -364,7 +367,11 @@ bool SqliteIndex::OpenFile(bool mayRebuild) {
   readOnly_ = false;
   if (!Connect(File(), QString())) return false;
   DbError error;
-  const int version = Version(&error);
+  int version = Version(&error);
+  // Schema 7 changed only a server's tables: a file of 6 is the same, renumbered.
+  if (version == kSameAsCurrent &&
+      Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)))
+    version = kSchemaVersion;
   QString why;
   if (version < 0) {
     if (error.kind == DbFailure::DiskFull || error.kind == DbFailure::Failed)
@@ -425,7 +432,7 @@ bool SqliteIndex::OpenReadOnly(const QString& why) {
   if (Connect(File(), QStringLiteral("QSQLITE_OPEN_READONLY"))) {
     DbError e;
     const int version = Version(&e);
-    if (version == kSchemaVersion) {
+    if (version == kSchemaVersion || version == kSameAsCurrent) {
       readOnly_ = true;
       notice_ = full ? QStringLiteral(
                            "The disk that holds the index %1 is full: the index is searched as "

@@ -368,7 +368,7 @@ UpdateResult LibraryIndex::Update(const QStringList& roots, const ProgressFn& pr
     result.cancelled = result.cancelled || cancelled();
     return result;
   }
-  if (!MarkPlaces(db, host, seen, true, &error)) {
+  if (!db.MergeWritten(&error) || !MarkPlaces(db, host, seen, true, &error)) {
     result.error = error.text;
     result.unreachable = error.kind == DbFailure::Unreachable;
     return result;

@@ -81,6 +81,11 @@ bool FindMatches(IndexDatabase& db, const QList<qint64>& media,
   std::vector<PostingRow> rows;
   for (qsizetype from = 0; from < media.size() && !found->Full();) {
     batch = std::clamp<qsizetype>(batch, 1, media.size() - from);
+    // To the end of the last medium's block: the next batch would read its row again.
+    const qint64 block = db.MediaPerBlock();
+    while (from + batch < media.size() &&
+           media[from + batch] / block == media[from + batch - 1] / block)
+      ++batch;
     rows.clear();
     // The media between are read too when only some are searched, and left out here.
     if (!db.ReadPostings(found->Terms(), media[from], media[from + batch - 1], &rows, error))

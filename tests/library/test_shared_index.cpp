@@ -20,6 +20,7 @@
 
 #include "library/IndexDatabase.h"
 #include "library/LibraryIndex.h"
+#include "library/Postings.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/PostgresServer.h"
 
@@ -151,6 +152,7 @@ class SharedIndexTest : public QObject {
   void ServerOutOfReachOrGone();
   void MediaKnownByWhatTheyHold();
   void SchemaFiveIsUpgradedInPlace();
+  void ListsReadBackFromTheirBlocks();
   void cleanupTestCase();
 
  private:
@@ -513,6 +515,12 @@ void SharedIndexTest::FourProgramsAtOnce() {
   }
   // Nothing lost, nothing twice: each medium once, whole.
   QCOMPARE(Contents(shared), expected);
+  // Each writer merged what it wrote, also what went in while another merged the same block.
+  if (backend == "postgres") {
+    QCOMPARE(server_.Scalar(shared.section('/', 3).section('?', 0, 0),
+                            "SELECT count(*) FROM postings WHERE octet_length(list) < 1024"),
+             QString("0"));
+  }
   library::LibraryIndex index(shared);
   QVERIFY(index.Open());
   int places = 0;
@@ -776,13 +784,82 @@ void SharedIndexTest::SchemaFiveIsUpgradedInPlace() {
                           "SELECT count(*) FROM information_schema.columns WHERE table_name "
                           "= 'passages' AND column_name IN ('terms', 'repeats')"),
            QString("0"));
-  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM postings"), QString("9"));
+  // The medium's nine lists, merged into the one block it is in.
+  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM postings"), QString("0"));
+  QCOMPARE(server_.Scalar(db, "SELECT count(*) FROM postings_blocks"), QString("9"));
   // New media go in beside the old one, and both are found.
   QCOMPARE(Ambrel({"--library", shelf_, "--index", location}).code, 0);
   library::LibraryIndex index(location);
   QVERIFY(index.Open());
   QCOMPARE(int(index.Search("premiere").hits.size()), 1);
   QCOMPARE(int(index.Search("chart").hits.size()), 1);
+}
+
+// The lists as a server keeps them after updates: short ones merged into blocks of media, a
+// block merged in two steps (its row appended to), long ones and those not merged yet in rows of
+// their own. Every range of media reads back exactly the lists written, in order, whichever rows
+// hold them; a damaged block is reported, never read past.
+void SharedIndexTest::ListsReadBackFromTheirBlocks() {
+  if (!Backends().contains("postgres")) QSKIP(qPrintable(noServer_));
+  library::IndexLocation location;
+  QString why;
+  QVERIFY(library::ParseIndexLocation(FreshIndex("postgres", "blocks"), {}, &location, &why));
+  const auto db = library::IndexDatabase::Make(location);
+  QVERIFY2(db->Open(), qPrintable(db->OpenError().text));
+  std::vector<library::PostingRow> written;
+  library::DbError error;
+  auto write = [&](qint64 from, qint64 to, bool merge) {
+    std::vector<library::PostingRow> rows;
+    for (qint64 m = from; m <= to; ++m) {
+      // "a" in every medium, "b" in every other, "long" (over a kilobyte) in every fifth.
+      for (const QString& term : {"a", "b", "long"}) {
+        const int passages = term == "long" ? 400 : term == "b" ? (m % 2) * 3 : 2;
+        if (term == "long" && m % 5 != 0) continue;
+        QByteArray list;
+        qint64 last = 0;
+        for (int k = 0; k < passages; ++k)
+          library::AppendPosting(list, &last, {m * 100000 + k * 7 + 1, 10 + k, k % 5, 1 + k % 3});
+        if (!list.isEmpty()) rows.push_back({term, m, list});
+      }
+    }
+    written.insert(written.end(), rows.begin(), rows.end());
+    return db->InsertPostings(rows, &error) && (!merge || db->MergeWritten(&error));
+  };
+  QVERIFY2(write(1, 20, true), qPrintable(error.text));
+  QVERIFY2(write(21, 34, true), qPrintable(error.text));  // 16 to 31 merged again
+  QVERIFY2(write(35, 45, false), qPrintable(error.text));
+  const QString name = location.uri.section('/', 3).section('?', 0, 0);
+  QCOMPARE(server_.Scalar(name, "SELECT count(*) FROM postings WHERE medium <= 34"),
+           QString("6"));  // the long lists of 5, 10, ..., 30
+
+  const QList<QPair<qint64, qint64>> ranges = {{1, 1},   {16, 31}, {14, 35}, {30, 33},
+                                               {40, 45}, {0, 100}, {46, 100}};
+  for (const auto& [first, last] : ranges) {
+    std::vector<library::PostingRow> got;
+    QVERIFY2(db->ReadPostings({"a", "b", "long", "none"}, first, last, &got, &error),
+             qPrintable(error.text));
+    std::vector<library::PostingRow> want;
+    for (const library::PostingRow& r : written) {
+      if (r.medium >= first && r.medium <= last) want.push_back(r);
+    }
+    std::sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
+      return a.medium != b.medium ? a.medium < b.medium : a.term < b.term;
+    });
+    const QString range = QStringLiteral("%1 to %2").arg(first).arg(last);
+    QVERIFY2(got.size() == want.size(), qPrintable(range));
+    for (size_t k = 0; k < got.size(); ++k) {
+      QVERIFY2(got[k].medium == want[k].medium && got[k].term == want[k].term &&
+                   got[k].list == want[k].list,
+               qPrintable(range + QStringLiteral(": row %1").arg(k)));
+    }
+  }
+
+  server_.Scalar(name,
+                 "UPDATE postings_blocks SET list = substring(list from 1 for 7) WHERE "
+                 "block = 0 AND term = 'a'");
+  std::vector<library::PostingRow> got;
+  QVERIFY(!db->ReadPostings({"a"}, 1, 15, &got, &error));
+  QCOMPARE(error.kind, library::DbFailure::Damaged);
 }
 
 QTEST_GUILESS_MAIN(SharedIndexTest)
