@@ -6,10 +6,39 @@
 
 namespace library {
 
+namespace {
+
+// Merges the sorted runs of list (each begins at one of starts) into one sorted list, pairs of
+// neighbours at a time: a word of many terms (the words a beginning begins) costs n log k, not
+// n k as merging each list into all those before it did.
+void MergeRuns(std::vector<Posting>* list, std::vector<size_t>* starts,
+               std::vector<Posting>* scratch) {
+  const auto byPassage = [](const Posting& a, const Posting& b) { return a.passage < b.passage; };
+  while (starts->size() > 1) {
+    scratch->resize(list->size());
+    std::vector<size_t> merged;
+    for (size_t r = 0; r < starts->size(); r += 2) {
+      const size_t from = (*starts)[r];
+      const size_t middle = r + 1 < starts->size() ? (*starts)[r + 1] : list->size();
+      const size_t to = r + 2 < starts->size() ? (*starts)[r + 2] : list->size();
+      std::merge(list->begin() + qsizetype(from), list->begin() + qsizetype(middle),
+                 list->begin() + qsizetype(middle), list->begin() + qsizetype(to),
+                 scratch->begin() + qsizetype(from), byPassage);
+      merged.push_back(from);
+    }
+    list->swap(*scratch);
+    starts->swap(merged);
+  }
+}
+
+}  // namespace
+
 bool Matches::AddMedium(const PostingRow* rows, size_t count) {
   const size_t groups = groups_.size();
-  for (std::vector<Posting>& g : groups_) g.clear();
-  lists_.assign(groups, 0);
+  for (size_t g = 0; g < groups; ++g) {
+    groups_[g].clear();
+    runs_[g].clear();
+  }
   for (size_t r = 0; r < count; ++r) {
     const auto at = termGroups_.constFind(rows[r].term);
     if (at == termGroups_.cend()) continue;
@@ -17,25 +46,20 @@ bool Matches::AddMedium(const PostingRow* rows, size_t count) {
     std::vector<Posting>& first = groups_[size_t(at->front())];
     const size_t from = first.size();
     if (!DecodePostings(rows[r].list, &first)) return false;
-    for (size_t k = 0; k < at->size(); ++k) {
+    runs_[size_t(at->front())].push_back(from);
+    for (size_t k = 1; k < at->size(); ++k) {
       const size_t g = size_t((*at)[k]);
-      std::vector<Posting>& list = groups_[g];
-      const size_t before = k == 0 ? from : list.size();
-      if (k > 0) list.insert(list.end(), first.begin() + qsizetype(from), first.end());
-      // Each list is in the order of its passages: merged with those before it, in linear time.
-      if (before > 0) {
-        std::inplace_merge(
-            list.begin(), list.begin() + qsizetype(before), list.end(),
-            [](const Posting& a, const Posting& b) { return a.passage < b.passage; });
-      }
-      ++lists_[g];
+      runs_[g].push_back(groups_[g].size());
+      groups_[g].insert(groups_[g].end(), first.begin() + qsizetype(from), first.end());
     }
   }
   // Each word's passages once, with the times of all its terms together (a list of one term
   // holds each passage once already).
   for (size_t g = 0; g < groups; ++g) {
     std::vector<Posting>& list = groups_[g];
-    if (lists_[g] >= 2) SumTimesByPassage(&list);
+    const bool several = runs_[g].size() >= 2;
+    MergeRuns(&list, &runs_[g], &scratch_);
+    if (several) SumTimesByPassage(&list);
     held_[g] += qint64(list.size());
   }
   // The passages in every word's list: the shortest list leads, the others are walked beside

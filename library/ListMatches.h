@@ -24,7 +24,8 @@ inline constexpr int kRankAll = 20000;
 class Matches {
  public:
   // groups: for each word of the query, its terms.
-  explicit Matches(const std::vector<QStringList>& groups) : groups_(groups.size()) {
+  explicit Matches(const std::vector<QStringList>& groups)
+      : groups_(groups.size()), runs_(groups.size()) {
     for (size_t g = 0; g < groups.size(); ++g) {
       for (const QString& term : groups[g]) {
         termGroups_[term].push_back(int(g));
@@ -53,9 +54,11 @@ class Matches {
   QStringList terms_;
   QHash<QString, std::vector<int>> termGroups_;
   std::vector<std::vector<Posting>> groups_;  // of the medium being added
-  std::vector<int> lists_;                    // of the medium being added, for each group
-  std::vector<Posting> passages_;             // found: their id, length and place
-  std::vector<int> times_;                    // found x groups
+  // Where each list of the medium being added begins in its group's, for each group.
+  std::vector<std::vector<size_t>> runs_;
+  std::vector<Posting> scratch_;   // kept, so that merging allocates once
+  std::vector<Posting> passages_;  // found: their id, length and place
+  std::vector<int> times_;         // found x groups
   std::vector<qint64> held_;
 };
 
