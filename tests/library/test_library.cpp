@@ -11,12 +11,14 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <map>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
 #include "library/LibraryIndex.h"
+#include "library/ListMatches.h"
 #include "library/MediaDiscovery.h"
 #include "library/MediumReading.h"
 #include "library/Postings.h"
@@ -74,6 +76,8 @@ class LibraryTest : public QObject {
   void ExportAndPreservationNameOneShelfAlike();
   void StampsAsTheyWereKept();
   void PostingListsReadBackAsWritten();
+  void MatchesOfWordsOfSeveralTerms_data();
+  void MatchesOfWordsOfSeveralTerms();
 
  private:
   QTemporaryDir home_;  // the cache and config folders of this test and the programs it starts
@@ -515,6 +519,59 @@ void LibraryTest::PostingListsReadBackAsWritten() {
       for (size_t i = 0; i < read.size(); ++i) QCOMPARE(read[i].passage, written[i].passage);
     }
   }
+}
+
+// A query's passages in one medium's lists, where a word stands for several terms: each passage
+// once, with the times of all of them, and the passages holding any of them counted once, as
+// counted here by hand, whether the terms' passages lie close together or far apart, and
+// whichever word leads.
+void LibraryTest::MatchesOfWordsOfSeveralTerms_data() {
+  QTest::addColumn<qint64>("spread");     // between the passages of the terms of "b"
+  QTest::addColumn<int>("leadPassages");  // of "a"
+  QTest::newRow("close, a leads") << qint64(1) << 10;
+  QTest::newRow("far apart, a leads") << qint64(5000) << 10;
+  QTest::newRow("close, b leads") << qint64(1) << 400;
+}
+
+void LibraryTest::MatchesOfWordsOfSeveralTerms() {
+  QFETCH(qint64, spread);
+  QFETCH(int, leadPassages);
+  const qint64 base = 1000000;
+  std::map<qint64, int> a;  // passage -> times
+  for (int k = 0; k < leadPassages; ++k) a[base + k * 3 * spread] = 1 + k % 2;
+  std::map<qint64, int> b;  // passage -> the times of all its terms
+  std::vector<library::PostingRow> rows;
+  for (int term = 0; term < 3; ++term) {
+    QByteArray list;
+    qint64 last = 0;
+    for (int k = term; k < 60; k += 1 + term) {
+      const qint64 passage = base + k * spread;
+      library::AppendPosting(list, &last, {passage, 20, 3, 1 + (k + term) % 3});
+      b[passage] += 1 + (k + term) % 3;
+    }
+    rows.push_back({QStringLiteral("b%1").arg(term), 7, list});
+  }
+  QByteArray list;
+  qint64 last = 0;
+  for (const auto& [passage, times] : a)
+    library::AppendPosting(list, &last, {passage, 20, 3, times});
+  rows.push_back({"a", 7, list});
+
+  library::Matches matches({{"a"}, {"b0", "b1", "b2"}});
+  QVERIFY(matches.AddMedium(rows.data(), rows.size()));
+  QCOMPARE(matches.Held(0), qint64(a.size()));
+  QCOMPARE(matches.Held(1), qint64(b.size()));
+  size_t i = 0;
+  for (const auto& [passage, times] : a) {
+    if (!b.count(passage)) continue;
+    QVERIFY(i < matches.Found());
+    QCOMPARE(matches.Passage(i), passage);
+    QCOMPARE(matches.Times(i, 0), times);
+    QCOMPARE(matches.Times(i, 1), b[passage]);
+    ++i;
+  }
+  QCOMPARE(matches.Found(), i);
+  QVERIFY(i > 0);
 }
 
 QTEST_GUILESS_MAIN(LibraryTest)
