@@ -368,7 +368,8 @@ bool SqliteIndex::OpenFile(bool mayRebuild) {
   if (!Connect(File(), QString())) return false;
   DbError error;
   int version = Version(&error);
-  // Schema 7 changed only a server's tables: a file of 6 is the same, renumbered.
+  // Schema 7 changed only a server's tables: a file of 6 is the same, renumbered where it can be
+  // written now (and used as it is where it cannot).
   if (version == kSameAsCurrent &&
       Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)))
     version = kSchemaVersion;
@@ -388,7 +389,7 @@ bool SqliteIndex::OpenFile(bool mayRebuild) {
                              .arg(kSchemaVersion)};
     Disconnect();
     return false;
-  } else if (version != 0 && version != kSchemaVersion) {
+  } else if (version != 0 && version != kSchemaVersion && version != kSameAsCurrent) {
     why =
         QStringLiteral("it was made by an older version (schema %1) and is upgraded").arg(version);
   } else {
