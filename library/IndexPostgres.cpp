@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 
@@ -56,13 +57,6 @@ const QLatin1String kBlocksStored(
     "ALTER TABLE postings_blocks ALTER COLUMN list SET STORAGE EXTERNAL");
 // The lists of a block not yet merged are found by their media.
 const QLatin1String kPostingsByMedium("CREATE INDEX postings_medium ON postings(medium)");
-// The rows of a group of lists as segments of their block's row.
-QString Segments() {
-  return QStringLiteral(
-             "string_agg(set_byte(decode('00', 'hex'), 0, CAST(medium % %1 AS int)) || "
-             "int4send(octet_length(list)) || list, ''::bytea ORDER BY medium)")
-      .arg(kMediaPerBlock);
-}
 
 // A server that answers nothing within this many seconds is taken to be out of reach.
 constexpr const char* kConnectTimeout = "10";
@@ -210,6 +204,7 @@ class PostgresIndex : public IndexDatabase {
   bool Copy(const char* command, const QByteArray& data, DbError* error);
   bool UpgradeTo6(DbError* error);
   bool UpgradeTo7(DbError* error);
+  bool MergeLists(qint64 first, qint64 last, DbError* error);
   DbError ErrorOf(PGresult* result) const;
   bool MakeSchema(DbError* error);
   bool Upgrade(int from, DbError* error);
@@ -514,24 +509,33 @@ bool PostgresIndex::ReadPostings(const QStringList& terms, qint64 first, qint64 
 bool PostgresIndex::MergeWritten(DbError* error) {
   QList<qint64> blocks(written_.cbegin(), written_.cend());
   std::sort(blocks.begin(), blocks.end());
-  const QString merge =
-      QStringLiteral(
-          "WITH gone AS (DELETE FROM postings WHERE medium BETWEEN ? AND ? AND "
-          "octet_length(list) < ? RETURNING term, medium, list) INSERT INTO postings_blocks(term, "
-          "block, list) SELECT term, CAST(? AS bigint), %1 FROM gone GROUP BY term ON CONFLICT "
-          "(term, block) DO UPDATE SET list = postings_blocks.list || excluded.list")
-          .arg(Segments());
   for (const qint64 block : blocks) {
     const qint64 first = block * kMediaPerBlock;
     const bool ok = Transaction(error, [&](DbError* e) {
       return Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)"), {kLockBlock, qint32(block)},
                   e) &&
-             Exec(merge, {first, first + kMediaPerBlock - 1, kMergedListBytes, block}, e);
+             MergeLists(first, first + kMediaPerBlock - 1, e);
     });
     if (!ok) return false;
     written_.remove(block);
   }
   return true;
+}
+
+// The short lists of the media first to last leave their rows for their blocks' rows in one
+// statement (one snapshot: a list is in one place or the other), appended to a block merged
+// before.
+bool PostgresIndex::MergeLists(qint64 first, qint64 last, DbError* error) {
+  return Exec(
+      QStringLiteral(
+          "WITH gone AS (DELETE FROM postings WHERE medium BETWEEN ? AND ? AND "
+          "octet_length(list) < ? RETURNING term, medium, list) INSERT INTO postings_blocks(term, "
+          "block, list) SELECT term, medium / %1, string_agg(set_byte(decode('00', 'hex'), 0, "
+          "CAST(medium % %1 AS int)) || int4send(octet_length(list)) || list, ''::bytea ORDER BY "
+          "medium) FROM gone GROUP BY term, medium / %1 ON CONFLICT (term, block) DO UPDATE SET "
+          "list = postings_blocks.list || excluded.list")
+          .arg(kMediaPerBlock),
+      {first, last, kMergedListBytes}, error);
 }
 
 bool PostgresIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
@@ -746,13 +750,7 @@ bool PostgresIndex::UpgradeTo6(DbError* error) {
 // 6 to 7: every term's short lists merged into their blocks, in one statement.
 bool PostgresIndex::UpgradeTo7(DbError* error) {
   return Exec(kPostingsByMedium, {}, error) && Exec(kBlocksTable, {}, error) &&
-         Exec(kBlocksStored, {}, error) &&
-         Exec(QStringLiteral("WITH gone AS (DELETE FROM postings WHERE octet_length(list) < ? "
-                             "RETURNING term, medium, list) INSERT INTO postings_blocks(term, "
-                             "block, list) SELECT term, medium / %2, %1 FROM gone GROUP BY term, "
-                             "medium / %2")
-                  .arg(Segments(), QString::number(kMediaPerBlock)),
-              {kMergedListBytes}, error);
+         Exec(kBlocksStored, {}, error) && MergeLists(0, std::numeric_limits<qint64>::max(), error);
 }
 
 bool PostgresIndex::Rebuild(const QString& why) {

@@ -103,10 +103,10 @@ bool FindMatches(IndexDatabase& db, const QList<qint64>& media,
   qsizetype batch = expected > 0 ? qsizetype(std::ceil(1.25 * (kRankAll + 1) / expected)) : 1;
   const QSet<qint64> searched(media.cbegin(), media.cend());
   std::vector<PostingRow> rows;
+  const qint64 block = db.MediaPerBlock();
   for (qsizetype from = 0; from < media.size() && !found->Full();) {
     batch = std::clamp<qsizetype>(batch, 1, media.size() - from);
     // To the end of the last medium's block: the next batch would read its row again.
-    const qint64 block = db.MediaPerBlock();
     while (from + batch < media.size() &&
            media[from + batch] / block == media[from + batch - 1] / block)
       ++batch;
