@@ -11,52 +11,15 @@
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
-#include <limits>
 #include <optional>
 #include <unordered_map>
 
 #include "library/IndexDatabase.h"
-#include "library/Postings.h"
+#include "library/IndexPostgresSchema.h"
 
 namespace library {
 
 namespace {
-
-// The two numbers of PostgreSQL's advisory locks that belong to the library: the first names
-// what is locked, the second is a hash of which one.
-constexpr int kLockSchema = 0x416d6200;
-constexpr int kLockPlace = 0x416d6201;
-constexpr int kLockIdentity = 0x416d6202;
-constexpr int kLockBlock = 0x416d6203;
-
-// Each medium's lists by term, in a table of their own: a medium is written in one transaction
-// of its own, so that writers never wait for one another's rows, and a search reads a term's
-// lists through the key without a look at a passage. A list of up to a page stays in its row:
-// moved out from 2 kB on (the server's default), a common word's list of each medium cost a
-// look-up in the out-of-line table and a page for each 2 kB of it (eight searchers at once:
-// p95 141 ms for one word, 119 ms kept in the row).
-const QLatin1String kPostingsTable(
-    "CREATE TABLE postings(term TEXT COLLATE \"C\" NOT NULL, medium BIGINT NOT NULL, list BYTEA "
-    "NOT NULL, PRIMARY KEY(term, medium)) WITH (toast_tuple_target = 8160)");
-
-// After an update, a term's short lists of a block of media (by id: 0 to 15, 16 to 31, ...) are
-// merged into one row: a search of two words reads the lists of some thirty terms (their stems,
-// the words the last one begins) in every medium, and the server's time went with the rows read
-// (3,600 rows, 13 ms; the same lists as 230 rows, 3 ms). A long list stays in its row: a common
-// word is found in a medium or two, and its block's row would be sixteen times what is needed
-// (a beginning of three letters read 1.6 MB instead of 100 kB). The row holds, for each medium
-// of the block, its place in the block (a byte), the length of its list (four bytes,
-// big-endian) and the list, in the order merged. Stored as it is: compressed, reading it took
-// half as long again.
-constexpr int kMediaPerBlock = 16;
-constexpr int kMergedListBytes = 1024;
-const QLatin1String kBlocksTable(
-    "CREATE TABLE postings_blocks(term TEXT COLLATE \"C\" NOT NULL, block BIGINT NOT NULL, list "
-    "BYTEA NOT NULL, PRIMARY KEY(term, block)) WITH (toast_tuple_target = 8160)");
-const QLatin1String kBlocksStored(
-    "ALTER TABLE postings_blocks ALTER COLUMN list SET STORAGE EXTERNAL");
-// The lists of a block not yet merged are found by their media.
-const QLatin1String kPostingsByMedium("CREATE INDEX postings_medium ON postings(medium)");
 
 // A server that answers nothing within this many seconds is taken to be out of reach.
 constexpr const char* kConnectTimeout = "10";
@@ -202,13 +165,7 @@ class PostgresIndex : public IndexDatabase {
   // Runs sql with its values bound; the result (for the caller to clear) when it ran, else null.
   PGresult* Run(const QString& sql, const QVariantList& params, bool binary, DbError* error);
   bool Copy(const char* command, const QByteArray& data, DbError* error);
-  bool UpgradeTo6(DbError* error);
-  bool UpgradeTo7(DbError* error);
-  bool MergeLists(qint64 first, qint64 last, DbError* error);
   DbError ErrorOf(PGresult* result) const;
-  bool MakeSchema(DbError* error);
-  bool Upgrade(int from, DbError* error);
-  int Version(DbError* error);
 
   PGconn* conn_ = nullptr;
   std::unordered_map<QString, QByteArray> prepared_;  // SQL -> statement name
@@ -514,28 +471,12 @@ bool PostgresIndex::MergeWritten(DbError* error) {
     const bool ok = Transaction(error, [&](DbError* e) {
       return Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)"), {kLockBlock, qint32(block)},
                   e) &&
-             MergeLists(first, first + kMediaPerBlock - 1, e);
+             MergePostgresLists(*this, first, first + kMediaPerBlock - 1, e);
     });
     if (!ok) return false;
     written_.remove(block);
   }
   return true;
-}
-
-// The short lists of the media first to last leave their rows for their blocks' rows in one
-// statement (one snapshot: a list is in one place or the other), appended to a block merged
-// before.
-bool PostgresIndex::MergeLists(qint64 first, qint64 last, DbError* error) {
-  return Exec(
-      QStringLiteral(
-          "WITH gone AS (DELETE FROM postings WHERE medium BETWEEN ? AND ? AND "
-          "octet_length(list) < ? RETURNING term, medium, list) INSERT INTO postings_blocks(term, "
-          "block, list) SELECT term, medium / %1, string_agg(set_byte(decode('00', 'hex'), 0, "
-          "CAST(medium % %1 AS int)) || int4send(octet_length(list)) || list, ''::bytea ORDER BY "
-          "medium) FROM gone GROUP BY term, medium / %1 ON CONFLICT (term, block) DO UPDATE SET "
-          "list = postings_blocks.list || excluded.list")
-          .arg(kMediaPerBlock),
-      {first, last, kMergedListBytes}, error);
 }
 
 bool PostgresIndex::InsertVocabulary(const QStringList& pairs, DbError* error) {
@@ -589,49 +530,11 @@ bool PostgresIndex::LockIdentity(const QString& identity, DbError* error) {
               {kLockIdentity, StableHash(identity)}, error);
 }
 
-int PostgresIndex::Version(DbError* error) {
-  std::vector<DbRow> rows;
-  // From the catalog itself: to_regclass answers from this session's cache of names, which can
-  // miss the tables another program has just made.
-  if (!Query(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = 'meta' "
-                            "AND schemaname = current_schema()"),
-             {}, &rows, error))
-    return -1;
-  if (rows.empty() || rows.front().value(0).toInt() == 0) return 0;
-  rows.clear();
-  if (!Query(QStringLiteral("SELECT value FROM meta WHERE key = 'schema'"), {}, &rows, error))
-    return -1;
-  return rows.empty() ? 0 : rows.front().value(0).toInt();
-}
-
-bool PostgresIndex::MakeSchema(DbError* error) {
-  return Transaction(error, [&](DbError* e) {
-    // Two programs opening a new database at once: the second waits and finds the tables.
-    if (!Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, 0)"), {kLockSchema}, e)) return false;
-    const int version = Version(e);
-    if (version < 0) return false;
-    if (version != 0) return true;
-    QStringList schema = CommonSchema(true);
-    schema << QStringLiteral("CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT)")
-           << QStringLiteral(
-                  "CREATE TABLE passages(id BIGSERIAL PRIMARY KEY, medium BIGINT NOT NULL, "
-                  "presentation BIGINT NOT NULL, place INTEGER NOT NULL, language TEXT, at_ms "
-                  "BIGINT NOT NULL, piece INTEGER NOT NULL, words INTEGER NOT NULL, text TEXT)")
-           << QStringLiteral("CREATE INDEX passages_presentation ON passages(presentation)")
-           << kPostingsTable << kPostingsByMedium << kBlocksTable << kBlocksStored;
-    for (const QString& sql : schema) {
-      if (!Exec(sql, {}, e)) return false;
-    }
-    return Exec(QStringLiteral("INSERT INTO meta(key, value) VALUES ('schema', ?)"),
-                {QString::number(kSchemaVersion)}, e);
-  });
-}
-
 bool PostgresIndex::Open() {
   openError_ = DbError();
   if (!Connect()) return false;
   DbError error;
-  const int version = Version(&error);
+  const int version = PostgresSchemaVersion(*this, &error);
   if (version < 0) {
     openError_ = error;
     return false;
@@ -647,110 +550,15 @@ bool PostgresIndex::Open() {
                              .arg(kSchemaVersion)};
     return false;
   }
-  if (version != 0 && version < kSchemaVersion && !Upgrade(version, &error)) {
+  if (version != 0 && version < kSchemaVersion && !UpgradePostgresSchema(*this, version, &error)) {
     openError_ = error;
     return false;
   }
-  if (!MakeSchema(&error)) {
+  if (!MakePostgresSchema(*this, &error)) {
     openError_ = error;
     return false;
   }
   return true;
-}
-
-// A shared index is no cache to throw away: it is brought to this version's schema in place, one
-// step per version, in one transaction, by the first program of the new version that opens it
-// (the others wait for it and find it done).
-bool PostgresIndex::Upgrade(int from, DbError* error) {
-  if (from < 4) {
-    // Schema 4 is the first one kept on a server.
-    *error = DbError{DbFailure::Failed,
-                     QStringLiteral("the index %1 is of schema %2, which this version cannot "
-                                    "upgrade")
-                         .arg(location_.uri)
-                         .arg(from)};
-    return false;
-  }
-  const bool ok = Transaction(error, [&](DbError* e) {
-    if (!Exec(QStringLiteral("SELECT pg_advisory_xact_lock(?, 0)"), {kLockSchema}, e)) return false;
-    const int now = Version(e);
-    if (now < 0) return false;
-    if (now >= kSchemaVersion) return true;
-    if (now < 5) {
-      // 4 to 5: the ranking's statistics, counted from what the index holds. A passage written
-      // before counts each of its words once (its repeats were not kept).
-      const QStringList steps = {
-          QStringLiteral("ALTER TABLE media ADD COLUMN pieces BIGINT NOT NULL DEFAULT 0, ADD "
-                         "COLUMN words BIGINT NOT NULL DEFAULT 0"),
-          QStringLiteral("ALTER TABLE passages ADD COLUMN repeats TEXT"),
-          QStringLiteral("CREATE TABLE terms(term TEXT COLLATE \"C\" PRIMARY KEY, pieces BIGINT "
-                         "NOT NULL)"),
-          QStringLiteral("INSERT INTO terms(term, pieces) SELECT word, ndoc FROM ts_stat('SELECT "
-                         "terms FROM passages')"),
-          QStringLiteral("UPDATE media SET pieces = s.pieces, words = s.words FROM (SELECT "
-                         "medium, count(*) AS pieces, sum(words) AS words FROM passages GROUP BY "
-                         "medium) s WHERE s.medium = media.id"),
-          QStringLiteral("DROP INDEX IF EXISTS vocabulary_term"),
-      };
-      for (const QString& sql : steps) {
-        if (!Exec(sql, {}, e)) return false;
-      }
-    }
-    if (now < 6 && !UpgradeTo6(e)) return false;
-    if (!UpgradeTo7(e)) return false;
-    return Exec(QStringLiteral("UPDATE meta SET value = ? WHERE key = 'schema'"),
-                {QString::number(kSchemaVersion)}, e);
-  });
-  if (!ok) {
-    error->text = QStringLiteral("the index %1 could not be upgraded from schema %2: %3")
-                      .arg(location_.uri)
-                      .arg(from)
-                      .arg(error->text);
-  }
-  return ok;
-}
-
-// 5 to 6: each medium's lists by term made from its passages' terms and repeats, medium by
-// medium; then the terms leave the passages, and their index with them.
-bool PostgresIndex::UpgradeTo6(DbError* error) {
-  std::vector<DbRow> media;
-  if (!Exec(kPostingsTable, {}, error) ||
-      !Query(QStringLiteral("SELECT id FROM media ORDER BY id"), {}, &media, error))
-    return false;
-  for (const DbRow& m : media) {
-    const qint64 medium = m.value(0).toLongLong();
-    // Through its presentations: the passages have no index by medium, and a scan of them all
-    // for each medium would take hours at ten thousand talks.
-    std::vector<DbRow> passages;
-    if (!Query(QStringLiteral("SELECT id, words, place, repeats, array_to_string("
-                              "tsvector_to_array(terms), ' ') FROM passages WHERE presentation IN "
-                              "(SELECT id FROM presentations WHERE medium = ?) AND medium = ? "
-                              "ORDER BY id"),
-               {medium, medium}, &passages, error))
-      return false;
-    PostingsBuilder lists(medium);
-    for (const DbRow& p : passages) {
-      // "term:count" of the terms it holds more than once.
-      QHash<QString, int> repeats;
-      for (const QString& r : p.value(3).toString().split(u' ', Qt::SkipEmptyParts)) {
-        const qsizetype colon = r.lastIndexOf(u':');
-        if (colon > 0) repeats.insert(r.left(colon), r.mid(colon + 1).toInt());
-      }
-      for (const QString& term : p.value(4).toString().split(u' ', Qt::SkipEmptyParts)) {
-        lists.Add(p.value(0).toLongLong(), p.value(1).toInt(), p.value(2).toInt(), term,
-                  std::max(1, repeats.value(term)));
-      }
-    }
-    if (!InsertPostings(lists.Take(), error)) return false;
-  }
-  return Exec(QStringLiteral("ALTER TABLE passages DROP COLUMN terms, DROP COLUMN repeats"), {},
-              error);
-}
-
-// 6 to 7: every term's short lists merged into their blocks, in one statement.
-bool PostgresIndex::UpgradeTo7(DbError* error) {
-  return Exec(kPostingsByMedium, {}, error) && Exec(kBlocksTable, {}, error) &&
-         Exec(kBlocksStored, {}, error) && MergeLists(0, std::numeric_limits<qint64>::max(), error);
 }
 
 bool PostgresIndex::Rebuild(const QString& why) {
