@@ -10,136 +10,11 @@
 #include <limits>
 
 #include "library/Postings.h"
+#include "library/SiteWords.h"
 
 namespace library {
 
 namespace {
-
-// ---- words -----------------------------------------------------------------------------------
-
-// What a unit of the Basic Multilingual Plane is in a word: kSeparator ends one, kDropped belongs
-// to one but leaves nothing (a combining mark); anything else is the unit folded. Both are
-// noncharacters, never folded units themselves.
-constexpr char16_t kSeparator = 0xFFFF;
-constexpr char16_t kDropped = 0xFFFE;
-
-// The tokenizer's word characters: letters, digits and other numbers, marks and private use.
-bool IsWordCategory(QChar::Category c) {
-  switch (c) {
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Other_PrivateUse:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsMark(QChar::Category c) {
-  return c == QChar::Mark_NonSpacing || c == QChar::Mark_SpacingCombining ||
-         c == QChar::Mark_Enclosing;
-}
-
-// A word character folded: case folded, and a Latin letter with accents as the plain letter
-// (SQLite keeps the accents of other scripts: "й" stays "й"). 0 for a mark.
-char32_t FoldCodePoint(char32_t c) {
-  if (IsMark(QChar::category(c))) return 0;
-  // The capital I with a dot has no simple case folding; SQLite makes it "i".
-  const char32_t folded = c == 0x130 ? U'i' : QChar::toCaseFolded(c);
-  char32_t base = folded;
-  while (QChar::decompositionTag(base) == QChar::Canonical) {
-    const QString parts = QChar::decomposition(base);
-    if (parts.isEmpty()) break;
-    base = parts.at(0).isHighSurrogate() && parts.size() > 1
-               ? QChar::surrogateToUcs4(parts.at(0), parts.at(1))
-               : parts.at(0).unicode();
-  }
-  if (base != folded && base < 0x80 && QChar::isLetter(base)) return QChar::toCaseFolded(base);
-  return folded;
-}
-
-const std::array<char16_t, 0x10000>& BmpTable() {
-  static const std::array<char16_t, 0x10000> table = [] {
-    std::array<char16_t, 0x10000> t{};
-    for (char32_t u = 0; u < 0x10000; ++u) {
-      if ((u >= 0xD800 && u < 0xE000) || u == kSeparator || u == kDropped ||
-          !IsWordCategory(QChar::category(u))) {
-        t[u] = kSeparator;
-        continue;
-      }
-      const char32_t f = FoldCodePoint(u);
-      t[u] = f == 0 ? kDropped : f < 0x10000 ? char16_t(f) : char16_t(u);
-    }
-    return t;
-  }();
-  return table;
-}
-
-// Calls take(start, end, folded) for every word of text; the hot path of the export, so a
-// template rather than a std::function.
-template <class Take>
-void Words(QStringView text, std::u16string& word, Take&& take) {
-  const std::array<char16_t, 0x10000>& table = BmpTable();
-  word.clear();
-  qsizetype start = -1;
-  const qsizetype n = text.size();
-  const char16_t* s = text.utf16();
-  auto end = [&](qsizetype at) {
-    if (start >= 0 && !word.empty())
-      take(start, at, QStringView(word.data(), qsizetype(word.size())));
-    start = -1;
-    word.clear();
-  };
-  for (qsizetype i = 0; i < n; ++i) {
-    const char16_t u = s[i];
-    if (u < 0x80) {
-      if ((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9')) {
-        if (start < 0) start = i;
-        word += u;
-      } else if (u >= u'A' && u <= u'Z') {
-        if (start < 0) start = i;
-        word += char16_t(u + 32);
-      } else {
-        end(i);
-      }
-      continue;
-    }
-    if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
-      const char32_t c = QChar::surrogateToUcs4(u, s[i + 1]);
-      if (!IsWordCategory(QChar::category(c))) {
-        end(i);
-      } else {
-        if (start < 0) start = i;
-        const char32_t f = FoldCodePoint(c);
-        if (f >= 0x10000) {
-          word += QChar::highSurrogate(f);
-          word += QChar::lowSurrogate(f);
-        } else if (f != 0) {
-          word += char16_t(f);
-        }
-      }
-      ++i;
-      continue;
-    }
-    const char16_t m = table[u];
-    if (m == kSeparator) {
-      end(i);
-    } else {
-      if (start < 0) start = i;
-      if (m != kDropped) word += m;
-    }
-  }
-  end(n);
-}
 
 // ---- numbers and strings in scripts ------------------------------------------------------------
 
@@ -201,18 +76,6 @@ constexpr int kSnippetBefore = 8;
 constexpr int kSnippetWords = 24;
 
 }  // namespace
-
-void ForEachWord(QStringView text,
-                 const std::function<void(qsizetype start, qsizetype end, QStringView)>& take) {
-  std::u16string word;
-  Words(text, word, take);
-}
-
-QStringList SiteWords(QStringView text) {
-  QStringList words;
-  ForEachWord(text, [&](qsizetype, qsizetype, QStringView w) { words << w.toString(); });
-  return words;
-}
 
 // ---- the writer ------------------------------------------------------------------------------
 
@@ -484,7 +347,7 @@ struct SiteIndexWriter::Impl {
       bool found;
     };
     std::vector<Span> spans;
-    Words(text, word, [&](qsizetype start, qsizetype end, QStringView w) {
+    SiteWordsOf(text, word, [&](qsizetype start, qsizetype end, QStringView w) {
       spans.push_back({start, end, node.exact ? w == node.text : w.startsWith(node.text)});
     });
     if (spans.empty()) return text;
@@ -745,7 +608,7 @@ bool SiteIndexWriter::Add(int talk, const StoredPassage& passage, QString* error
   // The words, each once with the times it stands in the passage.
   int length = 0;
   d.distinct.clear();
-  Words(passage.text, d.word, [&](qsizetype, qsizetype, QStringView w) {
+  SiteWordsOf(passage.text, d.word, [&](qsizetype, qsizetype, QStringView w) {
     ++length;
     const int term = d.Term(w);
     if (d.seenIn[size_t(term)] != id) {

@@ -33,6 +33,7 @@
 
 #include "exporter/ScriptText.h"
 #include "library/LibraryIndex.h"
+#include "library/SiteWords.h"
 
 namespace library {
 
@@ -40,15 +41,6 @@ namespace library {
 inline constexpr int kSiteRankAll = 20000;
 // Hits a search shows.
 inline constexpr int kSiteHits = 50;
-
-// The words of a text as the index's tokenizer cuts and folds them: runs of letters, digits,
-// marks and private-use characters; case folded, the accents of Latin letters and every
-// combining mark removed. take(start, end, folded) for each, start and end in the text's UTF-16
-// units.
-void ForEachWord(QStringView text,
-                 const std::function<void(qsizetype start, qsizetype end, QStringView)>& take);
-// The folded words alone.
-QStringList SiteWords(QStringView text);
 
 // A talk of the collection as the site names it in a hit.
 struct SiteTalk {

@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include "library/SiteIndex.h"
+#include "library/SiteWords.h"
 
 class SiteWordsTest : public QObject {
   Q_OBJECT
